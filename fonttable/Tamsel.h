@@ -1,0 +1,114 @@
+// Tamsel: the font library module of the HMI studio. This is the exported
+// interface that the studio's editor calls.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "mfc/afxcoll.h"
+#include "mfc/afxgdi.h"
+#include "mfc/afxstr.h"
+#include "win/windows.h"
+
+#define TAMSEL_API __attribute__((visibility("default")))
+
+#pragma pack(push, 1)
+// One font of the project table: the same 160 bytes in memory and in Font.hft.
+struct tagHMIFONT {
+    int32_t nID;
+    WCHAR szName[32];
+    LOGFONTW lf;
+};
+#pragma pack(pop)
+static_assert(sizeof(tagHMIFONT) == 160, "a Font.hft record is 160 bytes");
+static_assert(offsetof(tagHMIFONT, szName) == 4, "Font.hft record layout");
+static_assert(offsetof(tagHMIFONT, lf) == 68, "Font.hft record layout");
+
+// The descriptor CreateHmiFont takes.
+struct _HMIFONT {
+    int32_t nID;
+    int32_t bBold;
+    int32_t nReserved;  // not used by CreateHmiFont
+};
+
+constexpr int kMultiFontSlots = 48;
+// One font id per language slot.
+struct tagMULTIFONT {
+    uint16_t wFontID[kMultiFontSlots];
+};
+static_assert(sizeof(tagMULTIFONT) == 96, "48 16-bit slots");
+
+// Font ids with a fixed meaning.
+constexpr int kDefaultFontID = 14;
+constexpr int kFirstBuiltinFontID = 10;
+constexpr int kLastBuiltinFontID = 13;
+constexpr int kLegacyFontCount = 10;
+
+typedef CTypedPtrList<CPtrList, tagHMIFONT*> CHmiFontList;
+
+extern TAMSEL_API CHmiFontList g_FontList;
+extern TAMSEL_API int g_nMaxFontID;
+extern TAMSEL_API int g_nLastSelFont;
+
+// ---- Project font table ----
+TAMSEL_API void Font_DenitLib();
+TAMSEL_API int Font_SaveLib();
+TAMSEL_API int Font_IsValid(int nID);
+TAMSEL_API int Font_IsVFont(int nID);
+TAMSEL_API tagHMIFONT* findFontInList(int nID);
+TAMSEL_API const WCHAR* Font_GetFontName(int nID);
+TAMSEL_API void Font_GetFontNames(CStringArray& names, CStringArray& ids);
+TAMSEL_API int CreateHmiFont(CFont& font, _HMIFONT* desc);
+TAMSEL_API int CreateLegacyFont(CFont& font, int nID, int bBold);
+// Stores in `lf` the weight and italic flag that GDI realises for it.
+TAMSEL_API void SyncFontMetrics(LOGFONTW& lf);
+TAMSEL_API void SetLastSelFont(int nID);
+TAMSEL_API int GetLastSelFont();
+
+// Reads the records of a Font.hft file. Only whole records that the file
+// holds are returned, whatever count its header claims.
+struct HftFileContents {
+    bool opened = false;       // the file could be opened
+    uint32_t declared = 0;     // the record count in the file's header
+    bool complete = false;     // the file held every declared record and no more
+    std::vector<tagHMIFONT> records;
+};
+TAMSEL_API HftFileContents ReadFontTableFile(const WCHAR* path);
+// The project's Font.hft path ("<project>\Font.hft"); empty without a project.
+TAMSEL_API CString FontTablePath();
+
+// ---- Per-language font selection ----
+TAMSEL_API int Font_GetMultiFontFromString(const WCHAR* str, tagMULTIFONT& mf);
+TAMSEL_API void Font_GetStringFromFont(const tagMULTIFONT& mf, CString& out);
+TAMSEL_API int Font_GetSpecFont(const tagMULTIFONT& mf, int nLang);
+TAMSEL_API int Font_SetSpecFont(tagMULTIFONT& mf, unsigned short nID, int nLang);
+
+// ---- Exported data classes (kept for the studio's use) ----
+struct _TYPENODE;
+
+class TAMSEL_API CUnit {
+public:
+    CUnit();
+    CUnit(_TYPENODE* valueType, const CString& unitDesc, const CString& showName, const CString& xmlId);
+    CUnit(const CUnit& other);
+    CUnit& operator=(const CUnit& other);
+    virtual ~CUnit();
+
+    _TYPENODE* GetValueType() const { return m_pValueType; }
+    CString GetUnitDesc() const { return m_strUnitDesc; }
+    CString GetShowName() const { return m_strShowName; }
+    CString GetXMLid() const { return m_strXMLid; }
+
+private:
+    _TYPENODE* m_pValueType;
+    CString m_strUnitDesc;
+    CString m_strShowName;
+    CString m_strXMLid;
+};
+
+class TAMSEL_API CDataObject {
+public:
+    CDataObject() = default;
+    virtual ~CDataObject();
+};

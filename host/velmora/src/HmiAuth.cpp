@@ -1,0 +1,78 @@
+#include <fstream>
+#include <map>
+
+#include "Velmora.h"
+
+namespace {
+struct ModelState {
+    std::string file = TAMSEL_MODEL_FILE;
+    std::string model;
+    std::map<std::string, int64_t> limits;
+};
+
+ModelState& State() {
+    static ModelState state;
+    return state;
+}
+
+std::string Trim(const std::string& s) {
+    size_t b = 0, e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\r')) ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r')) --e;
+    return s.substr(b, e - b);
+}
+
+// Reads the limits of one model; false when the model has no section.
+bool ReadModel(const std::string& path, const std::string& model, std::map<std::string, int64_t>& out) {
+    std::ifstream f(path);
+    std::string line, section;
+    bool found = false;
+    while (std::getline(f, line)) {
+        line = Trim(line);
+        if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+        if (line.front() == '[' && line.back() == ']') {
+            section = Trim(line.substr(1, line.size() - 2));
+            found = found || section == model;
+            continue;
+        }
+        if (section != model) continue;
+        const size_t eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        try {
+            out[Trim(line.substr(0, eq))] = std::stoll(Trim(line.substr(eq + 1)));
+        } catch (...) {
+            // A value that is not a number is no limit.
+        }
+    }
+    return found;
+}
+}  // namespace
+
+CHmiAuth* CHmiAuth::getSingleton() {
+    static CHmiAuth auth;
+    return &auth;
+}
+
+bool CHmiAuth::getModelDataLimit(const std::string& key, int64_t& value, const std::string& /*subKey*/) {
+    const auto& limits = State().limits;
+    auto it = limits.find(key);
+    if (it == limits.end()) return false;
+    value = it->second;
+    return true;
+}
+
+namespace velmora {
+void SetModelDataFile(const std::string& path) {
+    State().file = path;
+    State().limits.clear();
+    State().model.clear();
+}
+
+bool SetPanelModel(const std::string& model) {
+    std::map<std::string, int64_t> limits;
+    if (!ReadModel(State().file, model, limits)) return false;
+    State().model = model;
+    State().limits.swap(limits);
+    return true;
+}
+}  // namespace velmora

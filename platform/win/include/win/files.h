@@ -1,0 +1,44 @@
+// The file functions of the Windows API that the module calls. Paths are
+// UTF-16 and may use backslashes as separators (the module builds paths such
+// as "%s\Font.hft"); a drive-less path maps straight onto the Linux tree.
+#pragma once
+
+#include <string>
+
+#include "win/windows.h"
+
+#define GENERIC_READ 0x80000000u
+#define GENERIC_WRITE 0x40000000u
+#define CREATE_NEW 1
+#define CREATE_ALWAYS 2
+#define OPEN_EXISTING 3
+#define OPEN_ALWAYS 4
+#define FILE_ATTRIBUTE_NORMAL 0x80
+#define FILE_ATTRIBUTE_DIRECTORY 0x10
+#define INVALID_FILE_ATTRIBUTES 0xFFFFFFFFu
+#define INVALID_FILE_SIZE 0xFFFFFFFFu
+#define MOVEFILE_REPLACE_EXISTING 0x1
+#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)))
+
+// The native (UTF-8, forward slash) form of a Windows-style path.
+std::string NativePath(const WCHAR* path);
+std::string NativePath(const std::u16string& path);
+
+HANDLE CreateFileW(const WCHAR* path, DWORD access, DWORD share, void* security, DWORD disposition,
+                   DWORD flags, HANDLE tmpl);
+BOOL ReadFile(HANDLE h, void* buf, DWORD toRead, DWORD* read, void* overlapped);
+BOOL WriteFile(HANDLE h, const void* buf, DWORD toWrite, DWORD* written, void* overlapped);
+BOOL FlushFileBuffers(HANDLE h);
+DWORD GetFileSize(HANDLE h, DWORD* high);
+BOOL CloseHandle(HANDLE h);
+BOOL DeleteFileW(const WCHAR* path);
+BOOL MoveFileExW(const WCHAR* from, const WCHAR* to, DWORD flags);
+DWORD GetFileAttributesW(const WCHAR* path);
+BOOL CreateDirectoryW(const WCHAR* path, void* security);
+DWORD GetLastError();
+
+// Writes `size` bytes to `path` through a temporary file in the same folder
+// that replaces the target only when everything was written. Returns false
+// when the temporary file cannot be created; *writeFailed tells whether a
+// later write failed (the target is then left as it was).
+bool ReplaceFileContents(const WCHAR* path, const void* data, size_t size, bool* writeFailed);

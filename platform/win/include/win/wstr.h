@@ -1,0 +1,31 @@
+// UTF-16 string helpers with the semantics of their Windows / CRT namesakes.
+#pragma once
+
+#include <string>
+
+#include "win/windows.h"
+
+size_t wcslen16(const WCHAR* s);
+int wcscmp16(const WCHAR* a, const WCHAR* b);
+// Case-insensitive comparison as lstrcmpiW does it for the characters the
+// module meets (ASCII, Latin-1, Latin Extended-A, Greek, Cyrillic).
+int wcsicmp16(const WCHAR* a, const WCHAR* b);
+int wcsnicmp16(const WCHAR* a, const WCHAR* b, size_t n);
+WCHAR towupper16(WCHAR c);
+WCHAR towlower16(WCHAR c);
+bool iswspace16(WCHAR c);
+
+// Copies at most n-1 units and always terminates (lstrcpynW). n == 0 writes nothing.
+WCHAR* lstrcpynW(WCHAR* dst, const WCHAR* src, int n);
+// Copies at most n-1 units, terminates, and zero-fills the rest of the n-unit
+// field, so that fixed-size name fields compare as whole byte blocks.
+void CopyFixedName(WCHAR* field, const WCHAR* src, size_t n);
+
+std::string Utf16ToUtf8(const std::u16string& s);
+std::string Utf16ToUtf8(const WCHAR* s);
+// Invalid UTF-8 bytes become U+FFFD.
+std::u16string Utf8ToUtf16(const std::string& s);
+
+// Parses a decimal integer the way swscanf's %d does: skips leading blanks,
+// optional sign, digits. Returns the number of units consumed (0 = no match).
+size_t ScanDecimal(const WCHAR* s, int* out);

@@ -1,0 +1,196 @@
+#include "win/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "win/wstr.h"
+
+namespace {
+thread_local DWORD g_lastError = 0;
+
+struct FileHandle {
+    int fd;
+};
+
+DWORD ErrnoToWin(int e) {
+    switch (e) {
+        case ENOENT: return 2;   // ERROR_FILE_NOT_FOUND
+        case ENOTDIR: return 3;  // ERROR_PATH_NOT_FOUND
+        case EACCES:
+        case EPERM:
+        case EROFS: return 5;    // ERROR_ACCESS_DENIED
+        case EEXIST: return 80;  // ERROR_FILE_EXISTS
+        case ENOSPC: return 112; // ERROR_DISK_FULL
+        default: return 31;      // ERROR_GEN_FAILURE
+    }
+}
+
+FileHandle* AsFile(HANDLE h) {
+    if (!h || h == INVALID_HANDLE_VALUE) return nullptr;
+    return static_cast<FileHandle*>(h);
+}
+}  // namespace
+
+std::string NativePath(const std::u16string& path) {
+    std::string p = Utf16ToUtf8(path);
+    for (char& c : p)
+        if (c == '\\') c = '/';
+    return p;
+}
+
+std::string NativePath(const WCHAR* path) { return NativePath(std::u16string(path ? path : u"")); }
+
+DWORD GetLastError() { return g_lastError; }
+
+HANDLE CreateFileW(const WCHAR* path, DWORD access, DWORD /*share*/, void* /*security*/,
+                   DWORD disposition, DWORD /*flags*/, HANDLE /*tmpl*/) {
+    int mode = 0;
+    if ((access & GENERIC_READ) && (access & GENERIC_WRITE))
+        mode = O_RDWR;
+    else if (access & GENERIC_WRITE)
+        mode = O_WRONLY;
+    else
+        mode = O_RDONLY;
+    switch (disposition) {
+        case CREATE_NEW: mode |= O_CREAT | O_EXCL; break;
+        case CREATE_ALWAYS: mode |= O_CREAT | O_TRUNC; break;
+        case OPEN_ALWAYS: mode |= O_CREAT; break;
+        default: break;
+    }
+    const std::string p = NativePath(path);
+    if (p.empty()) {
+        g_lastError = 3;
+        return INVALID_HANDLE_VALUE;
+    }
+    int fd = ::open(p.c_str(), mode | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        g_lastError = ErrnoToWin(errno);
+        return INVALID_HANDLE_VALUE;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        g_lastError = 5;
+        return INVALID_HANDLE_VALUE;
+    }
+    g_lastError = 0;
+    return new FileHandle{fd};
+}
+
+BOOL ReadFile(HANDLE h, void* buf, DWORD toRead, DWORD* read, void* /*overlapped*/) {
+    FileHandle* f = AsFile(h);
+    if (read) *read = 0;
+    if (!f) return FALSE;
+    DWORD total = 0;
+    auto* p = static_cast<char*>(buf);
+    while (total < toRead) {
+        ssize_t n = ::read(f->fd, p + total, toRead - total);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            g_lastError = ErrnoToWin(errno);
+            if (read) *read = total;
+            return FALSE;
+        }
+        if (n == 0) break;
+        total += static_cast<DWORD>(n);
+    }
+    if (read) *read = total;
+    return TRUE;
+}
+
+BOOL WriteFile(HANDLE h, const void* buf, DWORD toWrite, DWORD* written, void* /*overlapped*/) {
+    FileHandle* f = AsFile(h);
+    if (written) *written = 0;
+    if (!f) return FALSE;
+    DWORD total = 0;
+    const auto* p = static_cast<const char*>(buf);
+    while (total < toWrite) {
+        ssize_t n = ::write(f->fd, p + total, toWrite - total);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            g_lastError = ErrnoToWin(errno);
+            if (written) *written = total;
+            return FALSE;
+        }
+        total += static_cast<DWORD>(n);
+    }
+    if (written) *written = total;
+    return TRUE;
+}
+
+BOOL FlushFileBuffers(HANDLE h) {
+    FileHandle* f = AsFile(h);
+    return f && ::fsync(f->fd) == 0;
+}
+
+DWORD GetFileSize(HANDLE h, DWORD* high) {
+    FileHandle* f = AsFile(h);
+    struct stat st {};
+    if (!f || ::fstat(f->fd, &st) != 0) return INVALID_FILE_SIZE;
+    const auto size = static_cast<uint64_t>(st.st_size);
+    if (high) *high = static_cast<DWORD>(size >> 32);
+    return static_cast<DWORD>(size & 0xFFFFFFFFu);
+}
+
+BOOL CloseHandle(HANDLE h) {
+    FileHandle* f = AsFile(h);
+    if (!f) return FALSE;
+    int rc = ::close(f->fd);
+    delete f;
+    return rc == 0;
+}
+
+BOOL DeleteFileW(const WCHAR* path) { return ::unlink(NativePath(path).c_str()) == 0; }
+
+BOOL MoveFileExW(const WCHAR* from, const WCHAR* to, DWORD flags) {
+    const std::string a = NativePath(from), b = NativePath(to);
+    if (!(flags & MOVEFILE_REPLACE_EXISTING) && ::access(b.c_str(), F_OK) == 0) {
+        g_lastError = 183;  // ERROR_ALREADY_EXISTS
+        return FALSE;
+    }
+    if (::rename(a.c_str(), b.c_str()) != 0) {
+        g_lastError = ErrnoToWin(errno);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+DWORD GetFileAttributesW(const WCHAR* path) {
+    struct stat st {};
+    if (::stat(NativePath(path).c_str(), &st) != 0) return INVALID_FILE_ATTRIBUTES;
+    return S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+}
+
+BOOL CreateDirectoryW(const WCHAR* path, void* /*security*/) {
+    return ::mkdir(NativePath(path).c_str(), 0755) == 0;
+}
+
+bool ReplaceFileContents(const WCHAR* path, const void* data, size_t size, bool* writeFailed) {
+    if (writeFailed) *writeFailed = false;
+    std::u16string tmp(path ? path : u"");
+    tmp += u".~" + Utf8ToUtf16(std::to_string(::getpid()));
+    HANDLE h = CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    bool ok = true;
+    const auto* p = static_cast<const char*>(data);
+    while (ok && size > 0) {
+        const DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+        DWORD written = 0;
+        ok = WriteFile(h, p, chunk, &written, nullptr) && written == chunk;
+        p += chunk;
+        size -= chunk;
+    }
+    ok = FlushFileBuffers(h) && ok;
+    ok = CloseHandle(h) && ok;
+    if (ok) ok = MoveFileExW(tmp.c_str(), path, MOVEFILE_REPLACE_EXISTING);
+    if (!ok) {
+        DeleteFileW(tmp.c_str());
+        if (writeFailed) *writeFailed = true;
+    }
+    return true;
+}

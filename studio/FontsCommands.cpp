@@ -1,0 +1,83 @@
+// tamsel-studio fonts ...: the project font table.
+#include <algorithm>
+#include <iomanip>
+#include <iostream>
+
+#include "Studio.h"
+#include "Tamsel.h"
+
+namespace studio {
+
+const char* kFontsUsage =
+    "  fonts list PROJECT     print the project's font table (Font.hft)\n"
+    "  fonts save PROJECT     read Font.hft into the module and write it back\n";
+
+namespace {
+
+std::string FieldText(const WCHAR* field) {
+    return Narrow(CString(field, static_cast<int>(std::find(field, field + 32, u'\0') - field)));
+}
+
+// Loads Font.hft into the table, warning about records the file lacks.
+void LoadTable(std::ostream& err) {
+    const CString path = FontTablePath();
+    HftFileContents file = ReadFontTableFile(path);
+    Font_DenitLib();
+    if (!file.opened) return;
+    if (!file.complete)
+        err << "warning: " << Narrow(path) << " declares " << file.declared << " record(s); "
+            << file.records.size() << " whole record(s) were read\n";
+    for (const tagHMIFONT& rec : file.records) {
+        g_FontList.AddTail(new tagHMIFONT(rec));
+        g_nMaxFontID = std::max(g_nMaxFontID, rec.nID);
+    }
+}
+
+int List(std::ostream& out) {
+    const CString path = FontTablePath();
+    const HftFileContents probe = ReadFontTableFile(path);
+    if (!probe.opened) {
+        out << "no font table (" << Narrow(path) << " not found)\n";
+        return kOk;
+    }
+    LoadTable(std::cerr);
+    out << g_FontList.GetCount() << " font(s) in " << Narrow(path) << "\n";
+    out << std::left << std::setw(6) << "id" << std::setw(24) << "name" << std::setw(24) << "face"
+        << std::setw(7) << "height" << std::setw(7) << "weight" << std::setw(7) << "italic"
+        << "charset\n";
+    POSITION pos = g_FontList.GetHeadPosition();
+    while (pos) {
+        const tagHMIFONT* rec = g_FontList.GetNext(pos);
+        out << std::left << std::setw(6) << rec->nID << std::setw(24) << FieldText(rec->szName)
+            << std::setw(24) << FieldText(rec->lf.lfFaceName) << std::setw(7) << rec->lf.lfHeight
+            << std::setw(7) << rec->lf.lfWeight << std::setw(7) << int{rec->lf.lfItalic}
+            << int{rec->lf.lfCharSet} << "\n";
+    }
+    Font_DenitLib();
+    return kOk;
+}
+
+int Save(std::ostream& out) {
+    LoadTable(std::cerr);
+    const INT_PTR count = g_FontList.GetCount();
+    const int ok = Font_SaveLib();
+    Font_DenitLib();
+    if (!ok) throw StudioError{"could not write " + Narrow(FontTablePath())};
+    out << "saved " << count << " font(s) to " << Narrow(FontTablePath()) << "\n";
+    return kOk;
+}
+
+}  // namespace
+
+int RunFonts(const Options& opt, std::ostream& out) {
+    const auto& p = opt.positional;
+    if (p.size() < 2) throw StudioError{"fonts: missing subcommand\n" + std::string(kFontsUsage), kUsage};
+    const std::string& sub = p[1];
+    if (sub != "list" && sub != "save")
+        throw StudioError{"fonts: unknown subcommand '" + sub + "'\n" + kFontsUsage, kUsage};
+    if (p.size() != 3) throw StudioError{"fonts " + sub + ": expected one PROJECT directory", kUsage};
+    OpenProjectDir(p[2]);
+    return sub == "list" ? List(out) : Save(out);
+}
+
+}  // namespace studio

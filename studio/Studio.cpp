@@ -1,0 +1,52 @@
+#include "Studio.h"
+
+#include <filesystem>
+
+#include "Stanchion.h"
+#include "Velmora.h"
+#include "win/wstr.h"
+
+namespace studio {
+
+Options ParseOptions(const std::vector<std::string>& args) {
+    Options opt;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](const char* name) {
+            if (i + 1 >= args.size()) throw StudioError{std::string("option ") + name + " needs a value", kUsage};
+            return args[++i];
+        };
+        if (a == "--ui-lang") {
+            opt.uiLanguage = value("--ui-lang");
+        } else if (a == "--languages") {
+            const std::string v = value("--languages");
+            try {
+                opt.languages = std::stoi(v);
+            } catch (...) {
+                throw StudioError{"--languages needs a number, not '" + v + "'", kUsage};
+            }
+            if (opt.languages < 1 || opt.languages > kMaxProjectLanguages)
+                throw StudioError{"--languages must be between 1 and 8", kUsage};
+        } else if (a.size() > 1 && a[0] == '-') {
+            throw StudioError{"unknown option '" + a + "'", kUsage};
+        } else {
+            opt.positional.push_back(a);
+        }
+    }
+    if (!velmora::SetUILanguage(opt.uiLanguage))
+        throw StudioError{"no language file for '" + opt.uiLanguage + "'", kUsage};
+    velmora::SetProjectLanguages(opt.languages);
+    return opt;
+}
+
+void OpenProjectDir(const std::string& dir) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(dir, ec))
+        throw StudioError{"project directory '" + dir + "' does not exist or is not a directory"};
+    CRootMgr::getSingleton()->setProjectDir(CString(Utf8ToUtf16(std::filesystem::absolute(dir).string())));
+}
+
+std::string Narrow(const CString& s) { return Utf16ToUtf8(s.str()); }
+std::string Narrow(const char16_t* s) { return Utf16ToUtf8(s); }
+
+}  // namespace studio

@@ -1,0 +1,37 @@
+// The studio host: shared state and helpers of the command-line studio.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "mfc/afxstr.h"
+
+namespace studio {
+
+// Exit codes of tamsel-studio.
+enum ExitCode { kOk = 0, kFailure = 1, kUsage = 2 };
+
+struct Options {
+    std::string uiLanguage = "en_US";  // --ui-lang
+    int languages = 2;                 // --languages
+    std::vector<std::string> positional;
+};
+
+// Thrown for errors the user must see; main() prints it and exits non-zero.
+struct StudioError {
+    std::string message;
+    int code = kFailure;
+};
+
+// Splits argv into options and positional words. Unknown options are errors.
+Options ParseOptions(const std::vector<std::string>& args);
+// Checks the project directory exists and makes it the open project.
+void OpenProjectDir(const std::string& dir);
+std::string Narrow(const CString& s);
+std::string Narrow(const char16_t* s);
+
+int RunFonts(const Options& opt, std::ostream& out);
+extern const char* kFontsUsage;
+
+}  // namespace studio

@@ -1,0 +1,43 @@
+// tamsel-studio: a command-line host that plays the studio around the font
+// library module.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "Studio.h"
+
+namespace {
+void PrintUsage(std::ostream& os) {
+    os << "usage: tamsel-studio [options] COMMAND ...\n\n"
+          "commands:\n"
+       << studio::kFontsUsage
+       << "\noptions:\n"
+          "  --ui-lang NAME     user-interface language file (en_US, zh_CN); default en_US\n"
+          "  --languages N      number of project languages, 1 to 8; default 2\n"
+          "  --help             show this help\n";
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    for (const auto& a : args)
+        if (a == "--help" || a == "-h") {
+            PrintUsage(std::cout);
+            return studio::kOk;
+        }
+    try {
+        const studio::Options opt = studio::ParseOptions(args);
+        if (opt.positional.empty()) {
+            PrintUsage(std::cerr);
+            return studio::kUsage;
+        }
+        const std::string& cmd = opt.positional[0];
+        if (cmd == "fonts") return studio::RunFonts(opt, std::cout);
+        std::cerr << "tamsel-studio: unknown command '" << cmd << "'\n";
+        PrintUsage(std::cerr);
+        return studio::kUsage;
+    } catch (const studio::StudioError& e) {
+        std::cerr << "tamsel-studio: " << e.message << "\n";
+        return e.code;
+    }
+}

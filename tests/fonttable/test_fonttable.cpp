@@ -1,0 +1,224 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "FontTableFixture.h"
+#include "win/gdi.h"
+
+using testsupport::I32At;
+using testsupport::ReadBytes;
+using testsupport::U;
+using testsupport::U32At;
+using testsupport::Utf16At;
+
+TEST_F(FontTableTest, EmptyTableSavesAsCountOnly) {
+    ASSERT_EQ(Font_SaveLib(), 1);
+    const auto bytes = ReadBytes(m_dir / "Font.hft");
+    ASSERT_EQ(bytes.size(), 4u);
+    EXPECT_EQ(U32At(bytes, 0), 0u);
+}
+
+TEST_F(FontTableTest, RecordsAreWrittenAtTheDocumentedOffsets) {
+    Add(14, U("默认字体"), U("宋体"), 16);
+    tagHMIFONT* title = Add(16, u"Title", u"Arial Black", 24, FW_BOLD);
+    title->lf.lfItalic = 1;
+    title->lf.lfCharSet = GB2312_CHARSET;
+    title->szName[10] = u'!';  // bytes after the terminator are part of the record
+    Add(40, u"Label", u"Tahoma", -12);
+    ASSERT_EQ(Font_SaveLib(), 1);
+
+    const auto b = ReadBytes(m_dir / "Font.hft");
+    ASSERT_EQ(b.size(), 484u);
+    EXPECT_EQ(U32At(b, 0), 3u);
+    const size_t r0 = 4, r1 = 164, r2 = 324;
+    EXPECT_EQ(I32At(b, r0), 14);
+    EXPECT_EQ(Utf16At(b, r0 + 4, 32), U("默认字体"));
+    EXPECT_EQ(Utf16At(b, r0 + 68 + 28, 32), U("宋体"));
+    EXPECT_EQ(I32At(b, r1), 16);
+    EXPECT_EQ(Utf16At(b, r1 + 4, 32), u"Title");
+    EXPECT_EQ(b[r1 + 4 + 20], u'!');
+    EXPECT_EQ(I32At(b, r1 + 68), 24);        // lfHeight
+    EXPECT_EQ(I32At(b, r1 + 68 + 16), 700);  // lfWeight
+    EXPECT_EQ(b[r1 + 68 + 20], 1);           // lfItalic
+    EXPECT_EQ(b[r1 + 68 + 23], 134);         // lfCharSet
+    EXPECT_EQ(Utf16At(b, r1 + 68 + 28, 32), u"Arial Black");
+    EXPECT_EQ(I32At(b, r2), 40);
+    EXPECT_EQ(I32At(b, r2 + 68), -12);
+    // The face field is zero-filled to its end.
+    for (size_t i = r2 + 68 + 28 + 2 * 6; i < r2 + 160; ++i) EXPECT_EQ(b[i], 0) << "byte " << i;
+
+    // Read back through the module: the same 160 bytes per record.
+    const HftFileContents file = ReadFontTableFile(FontTablePath());
+    ASSERT_TRUE(file.complete);
+    ASSERT_EQ(file.records.size(), 3u);
+    EXPECT_EQ(std::memcmp(&file.records[1], title, sizeof(tagHMIFONT)), 0);
+}
+
+TEST_F(FontTableTest, FailedSavesReturnZeroAndKeepTheOldFile) {
+    Add(14, u"Default");
+    ASSERT_EQ(Font_SaveLib(), 1);
+    const auto before = ReadBytes(m_dir / "Font.hft");
+    Add(16, u"Second");
+
+    // The temporary file cannot be created (its name is taken by a folder).
+    const auto blocker = m_dir / ("Font.hft.~" + std::to_string(getpid()));
+    std::filesystem::create_directory(blocker);
+    EXPECT_EQ(Font_SaveLib(), 0);
+    EXPECT_EQ(ReadBytes(m_dir / "Font.hft"), before);
+    EXPECT_EQ(g_FontList.GetCount(), 2);  // the table is unchanged
+    std::filesystem::remove(blocker);
+
+    if (geteuid() != 0) {  // permissions do not stop root
+        std::filesystem::permissions(m_dir.path(), std::filesystem::perms::owner_read |
+                                                       std::filesystem::perms::owner_exec);
+        EXPECT_EQ(Font_SaveLib(), 0);
+        EXPECT_EQ(ReadBytes(m_dir / "Font.hft"), before);
+        std::filesystem::permissions(m_dir.path(), std::filesystem::perms::owner_all);
+    }
+
+    CRootMgr::getSingleton()->setProjectDir(m_dir.wpath() + u"\\missing");
+    EXPECT_EQ(Font_SaveLib(), 0);
+    CRootMgr::getSingleton()->setProjectDir(u"");
+    EXPECT_EQ(Font_SaveLib(), 0);  // no project: never the root folder
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "missing"));
+}
+
+TEST_F(FontTableTest, DamagedFilesGiveOnlyWholeRecords) {
+    Add(14, u"A");
+    Add(16, u"B");
+    Add(17, u"C");
+    ASSERT_EQ(Font_SaveLib(), 1);
+    auto bytes = ReadBytes(m_dir / "Font.hft");
+
+    auto truncated = bytes;
+    truncated.resize(4 + 160 * 2 + 70);  // mid-record
+    testsupport::WriteBytes(m_dir / "cut.hft", truncated);
+    HftFileContents f = ReadFontTableFile((m_dir.wpath() + u"\\cut.hft").c_str());
+    EXPECT_TRUE(f.opened);
+    EXPECT_FALSE(f.complete);
+    EXPECT_EQ(f.declared, 3u);
+    ASSERT_EQ(f.records.size(), 2u);
+    EXPECT_EQ(f.records[1].nID, 16);
+
+    auto huge = bytes;
+    huge[0] = huge[1] = huge[2] = huge[3] = 0xFF;
+    testsupport::WriteBytes(m_dir / "huge.hft", huge);
+    f = ReadFontTableFile((m_dir.wpath() + u"\\huge.hft").c_str());
+    EXPECT_EQ(f.declared, 0xFFFFFFFFu);
+    EXPECT_EQ(f.records.size(), 3u);
+    EXPECT_FALSE(f.complete);
+
+    testsupport::WriteBytes(m_dir / "short.hft", {1, 0});
+    f = ReadFontTableFile((m_dir.wpath() + u"\\short.hft").c_str());
+    EXPECT_TRUE(f.opened);
+    EXPECT_TRUE(f.records.empty());
+    EXPECT_FALSE(ReadFontTableFile((m_dir.wpath() + u"\\none.hft").c_str()).opened);
+}
+
+TEST_F(FontTableTest, LookupsByIdStopAtTheFirstMatch) {
+    tagHMIFONT* first = Add(16, u"First");
+    Add(16, u"Duplicate");
+    Add(14, u"Default");
+    EXPECT_EQ(findFontInList(16), first);
+    EXPECT_EQ(std::u16string(Font_GetFontName(16)), u"First");
+    EXPECT_EQ(std::u16string(Font_GetFontName(99)), u"");
+    EXPECT_EQ(findFontInList(99), nullptr);
+    EXPECT_EQ(Font_IsValid(14), 1);
+    EXPECT_EQ(Font_IsVFont(14), 1);
+    for (int legacy = 0; legacy < 10; ++legacy) EXPECT_EQ(Font_IsVFont(legacy), 0);
+    EXPECT_EQ(Font_IsValid(-1), 0);
+    Font_DenitLib();
+    EXPECT_EQ(g_FontList.GetCount(), 0);
+    EXPECT_EQ(Font_IsValid(16), 0);
+}
+
+TEST_F(FontTableTest, NameListsSkipBracedNamesAndEndWithTheDefaultEntry) {
+    for (int id = 10; id <= 13; ++id) Add(id, u"{Builtin" + U(std::to_string(id)) + u"}");
+    Add(14, u"Default Font");
+    CStringArray names, ids;
+    names.Add(u"kept");  // entries are appended, not replaced
+    ids.Add(u"0");
+    Font_GetFontNames(names, ids);
+    ASSERT_EQ(names.GetSize(), 3);
+    ASSERT_EQ(ids.GetSize(), 3);
+    EXPECT_EQ(names[1], u"Default Font");
+    EXPECT_EQ(ids[1], u"14");
+    EXPECT_EQ(names[2], LA_GetString(u"STR_40017"));
+    EXPECT_EQ(ids[2], u"-1");
+}
+
+TEST_F(FontTableTest, HmiFontsOrTheBoldWeightIntoTheStoredOne) {
+    Add(16, u"Normal", u"Tahoma", 20, FW_NORMAL);
+    Add(17, u"Bold", u"Tahoma", 20, FW_BOLD);
+    const int live = LiveFontCount();
+    LOGFONTW lf{};
+    {
+        CFont font;
+        _HMIFONT desc{16, 1, 0};
+        EXPECT_EQ(CreateHmiFont(font, &desc), 1);
+        ASSERT_EQ(font.GetLogFont(&lf), static_cast<int>(sizeof lf));
+        EXPECT_EQ(lf.lfWeight, 956);
+        EXPECT_EQ(lf.lfHeight, 20);
+        EXPECT_EQ(std::u16string(lf.lfFaceName), u"Tahoma");
+    }
+    {
+        CFont font;
+        _HMIFONT desc{17, 1, 0};
+        CreateHmiFont(font, &desc);
+        font.GetLogFont(&lf);
+        EXPECT_EQ(lf.lfWeight, 700);
+    }
+    {
+        CFont font;
+        _HMIFONT desc{99, 0, 0};
+        EXPECT_EQ(CreateHmiFont(font, &desc), 1);
+        font.GetLogFont(&lf);
+        EXPECT_EQ(std::u16string(lf.lfFaceName), u"MS Sans Serif");
+        EXPECT_EQ(lf.lfWidth, 6);
+        EXPECT_EQ(lf.lfHeight, 12);
+        EXPECT_EQ(lf.lfCharSet, 134);
+        EXPECT_EQ(lf.lfClipPrecision, 16);
+        EXPECT_EQ(lf.lfWeight, 0);
+    }
+    EXPECT_EQ(LiveFontCount(), live);  // every font freed with its CFont
+}
+
+TEST_F(FontTableTest, LegacyFontsFollowTheCellTable) {
+    const LONG cells[10][2] = {{6, 12}, {8, 16}, {12, 12}, {16, 16}, {12, 24},
+                               {16, 32}, {24, 16}, {24, 24}, {24, 32}, {32, 32}};
+    CFont font;
+    for (int id = 0; id < 10; ++id) {
+        ASSERT_EQ(CreateLegacyFont(font, id, id % 2), 1);
+        LOGFONTW lf{};
+        font.GetLogFont(&lf);
+        EXPECT_EQ(lf.lfWidth, cells[id][0]) << id;
+        EXPECT_EQ(lf.lfHeight, cells[id][1]) << id;
+        EXPECT_EQ(lf.lfWeight, id % 2 ? 700 : 0) << id;
+    }
+    // Out of range: the held font is deleted and nothing replaces it.
+    EXPECT_EQ(CreateLegacyFont(font, 10, 0), 0);
+    EXPECT_EQ(font.GetSafeHandle(), nullptr);
+    EXPECT_EQ(CreateLegacyFont(font, -1, 0), 0);
+}
+
+TEST_F(FontTableTest, LastSelectedFontAndExportedDataClasses) {
+    EXPECT_EQ(GetLastSelFont(), 14);
+    SetLastSelFont(23);
+    EXPECT_EQ(GetLastSelFont(), 23);
+    SetLastSelFont(14);
+
+    CUnit unit(reinterpret_cast<_TYPENODE*>(0x10), u"desc", u"show", u"xml1");
+    CUnit copy(unit);
+    CUnit assigned;
+    assigned = unit;
+    for (const CUnit* u : {&copy, &assigned}) {
+        EXPECT_EQ(u->GetValueType(), reinterpret_cast<_TYPENODE*>(0x10));
+        EXPECT_EQ(u->GetUnitDesc(), u"desc");
+        EXPECT_EQ(u->GetShowName(), u"show");
+        EXPECT_EQ(u->GetXMLid(), u"xml1");
+    }
+    EXPECT_EQ(CUnit().GetValueType(), nullptr);
+}

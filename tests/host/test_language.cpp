@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+
+#include "Stanchion.h"
+#include "TestSupport.h"
+#include "Velmora.h"
+#include "win/wstr.h"
+
+using testsupport::N;
+using testsupport::U;
+
+namespace {
+// Every message key the font module asks for.
+const char* const kModuleKeys[] = {"STR_40001", "STR_40002", "STR_40003", "STR_40004", "STR_40005", "STR_40006",
+                                   "STR_40007", "STR_40008", "STR_40009", "STR_40010", "STR_40011", "STR_40012",
+                                   "STR_40013", "STR_40014", "STR_40015", "STR_40016", "STR_40017", "STR_40021",
+                                   "STR_40022", "STR_40025", "STR_40028", "STR_40030"};
+
+class LanguageTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        velmora::SetLanguageDir(TAMSEL_SOURCE_DIR "/host/velmora/lang");
+        velmora::SetUILanguage("en_US");
+        velmora::SetProjectLanguages(1);
+        velmora::SetCurrentLanguage(0);
+    }
+};
+}  // namespace
+
+TEST_F(LanguageTest, BothLanguageFilesHoldEveryModuleKey) {
+    for (const char* lang : {"en_US", "zh_CN"}) {
+        ASSERT_TRUE(velmora::SetUILanguage(lang)) << lang;
+        for (const char* key : kModuleKeys)
+            EXPECT_FALSE(LA_GetString(U(key).c_str()).IsEmpty()) << lang << " lacks " << key;
+    }
+}
+
+TEST_F(LanguageTest, TextsPrefixesAndFormats) {
+    ASSERT_TRUE(velmora::SetUILanguage("zh_CN"));
+    EXPECT_EQ(LA_GetString(u"STR_40005"), U("宋体"));
+    EXPECT_EQ(LA_GetLangPrefix(), u"");
+    // The default-name text takes one integer.
+    EXPECT_EQ(Format(LA_GetString(u"STR_40001"), 2), U("字体2"));
+
+    ASSERT_TRUE(velmora::SetUILanguage("en_US"));
+    EXPECT_EQ(LA_GetString(u"STR_40005"), u"Arial");
+    EXPECT_EQ(LA_GetLangPrefix(), u"EN_");
+    EXPECT_EQ(Format(LA_GetString(u"STR_40001"), 0), u"Font0");
+    const CString limit = Format(LA_GetString(u"STR_40030"), 10);
+    EXPECT_NE(limit.Find(u"10 MB"), -1) << N(limit.str());
+    EXPECT_TRUE(LA_GetString(u"STR_99999").IsEmpty());
+    EXPECT_TRUE(LA_GetString(nullptr).IsEmpty());
+
+    EXPECT_FALSE(velmora::SetUILanguage("xx_XX"));
+    EXPECT_EQ(LA_GetString(u"STR_40005"), u"Arial");  // the previous language stays
+}
+
+TEST_F(LanguageTest, DialogCaptionsReplacedByTemplateAndControlId) {
+    ASSERT_TRUE(velmora::SetUILanguage("en_US"));
+    CWnd dialog, list, okButton, stray;
+    dialog.AttachChild(3033, &list);
+    dialog.AttachChild(1, &okButton);
+    dialog.AttachChild(4242, &stray);
+    stray.SetWindowText(u"unchanged");
+    EXPECT_EQ(LA_SetDlgStrings(&dialog, 3002, u"Tamsel"), 3);
+    CString text;
+    dialog.GetWindowText(text);
+    EXPECT_EQ(text, u"Replace Missing Fonts");
+    okButton.GetWindowText(text);
+    EXPECT_EQ(text, u"OK");
+    stray.GetWindowText(text);
+    EXPECT_EQ(text, u"unchanged");
+    EXPECT_EQ(LA_SetDlgStrings(&dialog, 3002, u"NoSuchSection"), 0);
+    EXPECT_EQ(LA_SetDlgStrings(nullptr, 3002, u"Tamsel"), 0);
+}
+
+TEST_F(LanguageTest, LanguagePiecesOfMultiLanguageTexts) {
+    const std::u16string text = U("Start\x02开始\x02");
+    std::u16string out = u"stale";
+    GetLangString(text, out, 0);
+    EXPECT_EQ(out, u"Start");
+    GetLangString(text, out, 1);
+    EXPECT_EQ(out, U("开始"));
+    GetLangString(text, out, 2);
+    EXPECT_TRUE(out.empty());
+    GetLangString(text, out, -1);
+    EXPECT_TRUE(out.empty());
+    // A last piece without its separator still counts; a text without any is one piece.
+    GetLangString(std::u16string(u"a\x02" u"b"), out, 1);
+    EXPECT_EQ(out, u"b");
+    GetLangString(std::u16string(u"only"), out, 0);
+    EXPECT_EQ(out, u"only");
+    GetLangString(std::u16string(u"\x02\x02x\x02"), out, 2);
+    EXPECT_EQ(out, u"x");
+
+    // Buffer form: a 300-unit piece is cut to 259 units and terminated, and
+    // nothing past the 260-unit buffer is touched.
+    const std::u16string longPiece(300, u'7');
+    std::u16string big = u"1\x02" + longPiece + u"\x02";
+    WCHAR buf[MAX_PATH + 8];
+    for (auto& c : buf) c = 0x55AA;
+    GetLangString(big.c_str(), buf, 1);
+    EXPECT_EQ(wcslen16(buf), 259u);
+    EXPECT_EQ(buf[259], 0);
+    for (int i = MAX_PATH; i < MAX_PATH + 8; ++i) EXPECT_EQ(buf[i], 0x55AA);
+    GetLangString(nullptr, buf, 0);
+    EXPECT_EQ(buf[0], 0);
+}
+
+TEST_F(LanguageTest, ProjectLanguageCountIsClamped) {
+    velmora::SetProjectLanguages(3);
+    EXPECT_EQ(getLangCount(), 3);
+    velmora::SetProjectLanguages(20);
+    EXPECT_EQ(getLangCount(), kMaxProjectLanguages);
+    velmora::SetProjectLanguages(-1);
+    EXPECT_EQ(getLangCount(), 0);
+    velmora::SetCurrentLanguage(2);
+    EXPECT_EQ(GetCurLanguage(), 2);
+}
+
+TEST(HostUtilities, ModelLimitsFromTheDataFile) {
+    testsupport::TempDir dir;
+    testsupport::WriteText(dir / "models.ini", "[A]\nFontFileMaxSize=10485760\n[B]\nOther=1\n[C]\nFontFileMaxSize=x\n");
+    velmora::SetModelDataFile((dir / "models.ini").string());
+    int64_t limit = 0;
+    ASSERT_TRUE(velmora::SetPanelModel("A"));
+    EXPECT_TRUE(CHmiAuth::getSingleton()->getModelDataLimit("FontFileMaxSize", limit, ""));
+    EXPECT_EQ(limit, 10485760);
+    ASSERT_TRUE(velmora::SetPanelModel("B"));
+    limit = 0;
+    EXPECT_FALSE(CHmiAuth::getSingleton()->getModelDataLimit("FontFileMaxSize", limit, ""));
+    EXPECT_EQ(limit, 0);  // no limit: the output stays as preset
+    ASSERT_TRUE(velmora::SetPanelModel("C"));
+    EXPECT_FALSE(CHmiAuth::getSingleton()->getModelDataLimit("FontFileMaxSize", limit, ""));
+    EXPECT_FALSE(velmora::SetPanelModel("Z"));
+
+    // The shipped data file knows the demo's panel model.
+    velmora::SetModelDataFile(TAMSEL_SOURCE_DIR "/host/velmora/data/models.ini");
+    ASSERT_TRUE(velmora::SetPanelModel("TP-0435"));
+    EXPECT_TRUE(CHmiAuth::getSingleton()->getModelDataLimit("FontFileMaxSize", limit, ""));
+    EXPECT_EQ(limit, 10 * 1024 * 1024);
+}
+
+TEST(HostUtilities, RectsStayOnScreenAndDebugOutputGoes) {
+    velmora::SetScreenSize(800, 600);
+    RECT r = GetBestRect(POINT{700, 550}, 200, 100);
+    EXPECT_EQ(r.left, 600);
+    EXPECT_EQ(r.top, 500);
+    EXPECT_EQ(r.right - r.left, 200);
+    r = GetBestRect(POINT{-50, 10}, 1000, 100);
+    EXPECT_EQ(r.left, 0);
+    EXPECT_EQ(r.right, 1000);
+    velmora::SetScreenSize(1920, 1080);
+
+    testsupport::TempDir dir;
+    std::filesystem::create_directories(dir / "Debug" / "fonts");
+    testsupport::WriteText(dir / "Debug" / "fonts" / "a.qpf2", "x");
+    testsupport::WriteText(dir / "Font.hft", "keep");
+    EXPECT_TRUE(DelDebugDir(dir.wpath().c_str()));
+    EXPECT_FALSE(std::filesystem::exists(dir / "Debug"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "Font.hft"));
+    EXPECT_FALSE(DelDebugDir(u""));
+
+    EXPECT_EQ(Unicode_ConvertTo_Utf8(U("宋体")), "宋体");
+    OpenHmiChmHelp(1, 4121);
+    EXPECT_EQ(velmora::LastHelpTopic(), std::make_pair(1, 4121));
+}
+
+TEST(Stanchion, ProjectDirAndAppObjects) {
+    CRootMgr::getSingleton()->setProjectDir(u"/tmp/proj\\");
+    EXPECT_EQ(CRootMgr::getSingleton()->getProjectDir(), u"/tmp/proj");
+    CHmiSet set{1, 800, 480, 16};
+    stanchion::SetAppObject(u"HmiSet", &set);
+    EXPECT_EQ(static_cast<CHmiSet*>(stanchion::GetAppObject(u"HmiSet"))->nScreenHeight, 480);
+    stanchion::SetAppObject(u"HmiSet", nullptr);
+    EXPECT_EQ(stanchion::GetAppObject(u"HmiSet"), nullptr);
+    CRootMgr::getSingleton()->setProjectDir(u"");
+}

@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "mfc/afxstr.h"
+#include "win/wstr.h"
+
+using testsupport::N;
+using testsupport::U;
+
+TEST(Format16, ConversionsWidthsAndPrecisions) {
+    EXPECT_EQ(Format16(u"%d|%5d|%-5d|%05d|%+d", 42, 42, 42, 42, 42), u"42|   42|42   |00042|+42");
+    EXPECT_EQ(Format16(u"%ld %ld", static_cast<LONG>(-7), static_cast<LONG>(2147483647)), u"-7 2147483647");
+    EXPECT_EQ(Format16(u"%lld", static_cast<long long>(1) << 40), u"1099511627776");
+    EXPECT_EQ(Format16(u"%u %x %X %o", 4294967295u, 255, 255, 8), u"4294967295 ff FF 10");
+    EXPECT_EQ(Format16(u"%.2lf|%.2lfMB|%8.3f|%.0f", 3.14159, 10.005, 2.5, 2.5), u"3.14|10.01MB|   2.500|2");
+    EXPECT_EQ(Format16(u"%.2lfMB", 0.0), u"0.00MB");
+    EXPECT_EQ(Format16(u"[%s][%6s][%-6s][%.2s]", u"ab", u"ab", u"ab", u"abc"), u"[ab][    ab][ab    ][ab]");
+    EXPECT_EQ(Format16(u"%c%c%3c", u'A', static_cast<WCHAR>(0x5B8B), u'z'), U("A宋  z"));
+    EXPECT_EQ(Format16(u"%S", "UTF-8 \xE5\xAE\x8B"), U("UTF-8 宋"));
+    EXPECT_EQ(Format16(u"100%% %*d|%-*d|", 4, 7, 3, 1), u"100%    7|1  |");
+    EXPECT_EQ(Format16(u"%s", static_cast<const WCHAR*>(nullptr)), u"(null)");
+    EXPECT_EQ(Format16(u"%hd", 70000), u"4464");  // h truncates to 16 bits
+    EXPECT_EQ(Format16(u"trailing %"), u"trailing %");
+}
+
+TEST(Format16, FormsUsedForNamesAndCss) {
+    EXPECT_EQ(Format16(u"%s_(%d)", U("宋体").c_str(), 3), U("宋体_(3)"));
+    EXPECT_EQ(Format16(u"%s_%d", u"Arial", 16), u"Arial_16");
+    EXPECT_EQ(Format16(u"%s\\%s", u"C:\\proj", u"Font.hft"), u"C:\\proj\\Font.hft");
+    CString s;
+    s.Format(u"Font%d", 12);
+    s.AppendFormat(u"/%s", u"x");
+    EXPECT_EQ(s, u"Font12/x");
+}
+
+TEST(FixedNames, CutTo31UnitsAndZeroFilled) {
+    WCHAR field[32];
+    for (auto& c : field) c = 0x7777;
+    const std::u16string longName = Format16(u"%s_(%d)", u"A very long face name for testing", 12345);
+    ASSERT_GT(longName.size(), 31u);
+    CopyFixedName(field, longName.c_str(), 32);
+    EXPECT_EQ(std::u16string(field), longName.substr(0, 31));
+    EXPECT_EQ(field[31], 0);
+
+    CopyFixedName(field, u"Arial", 32);
+    EXPECT_EQ(std::u16string(field), u"Arial");
+    for (int i = 5; i < 32; ++i) EXPECT_EQ(field[i], 0) << "unit " << i;
+
+    WCHAR small[4] = {1, 1, 1, 1};
+    lstrcpynW(small, u"abcdef", 4);
+    EXPECT_EQ(std::u16string(small), u"abc");
+    lstrcpynW(small, nullptr, 4);
+    EXPECT_EQ(small[0], 0);
+}
+
+TEST(CStringOps, SlicingSearchingTrimming) {
+    CString s(u"  Hello World  ");
+    s.Trim();
+    EXPECT_EQ(s, u"Hello World");
+    EXPECT_EQ(s.Left(5), u"Hello");
+    EXPECT_EQ(s.Left(-1), u"");
+    EXPECT_EQ(s.Right(5), u"World");
+    EXPECT_EQ(s.Right(99), s);
+    EXPECT_EQ(s.Mid(6), u"World");
+    EXPECT_EQ(s.Mid(6, 2), u"Wo");
+    EXPECT_EQ(s.Mid(99), u"");
+    EXPECT_EQ(s.Find(u'o'), 4);
+    EXPECT_EQ(s.Find(u'o', 5), 7);
+    EXPECT_EQ(s.Find(u"World"), 6);
+    EXPECT_EQ(s.Find(u"x"), -1);
+    EXPECT_EQ(s.ReverseFind(u'o'), 7);
+    EXPECT_EQ(s.CompareNoCase(u"hello world"), 0);
+    EXPECT_NE(s.Compare(u"hello world"), 0);
+    CString r(u"a_b_c");
+    EXPECT_EQ(r.Replace(u"_", u"--"), 2);
+    EXPECT_EQ(r, u"a--b--c");
+    CString blank(U("\u3000 \t"));
+    EXPECT_TRUE(blank.Trim().IsEmpty());
+    CString cyr(U("ПРИВЕТ Äb"));
+    EXPECT_EQ(cyr.MakeLower(), U("привет äb"));
+}
+
+TEST(CStringOps, BufferAccess) {
+    CString s;
+    WCHAR* buf = s.GetBuffer(10);
+    buf[0] = u'a';
+    buf[1] = u'b';
+    buf[2] = 0;
+    s.ReleaseBuffer();
+    EXPECT_EQ(s.GetLength(), 2);
+    EXPECT_EQ(s, u"ab");
+}
+
+TEST(Utf, RoundTripsAndRepairsBadInput) {
+    const std::u16string text = U("A宋体😀");
+    EXPECT_EQ(text.size(), 5u);  // the emoji is a surrogate pair
+    EXPECT_EQ(Utf8ToUtf16(Utf16ToUtf8(text)), text);
+    EXPECT_EQ(Utf8ToUtf16("a\xFF" "b"), u"a\uFFFDb");
+    EXPECT_EQ(Utf8ToUtf16("\xE5\xAE"), u"\uFFFD\uFFFD");  // truncated sequence
+    EXPECT_EQ(Utf16ToUtf8(std::u16string(1, 0xD800)), "\xEF\xBF\xBD");
+}
+
+TEST(ScanDecimal, BehavesLikePercentD) {
+    int v = 99;
+    EXPECT_EQ(ScanDecimal(u"  -12x", &v), 5u);
+    EXPECT_EQ(v, -12);
+    v = 99;
+    EXPECT_EQ(ScanDecimal(u"abc", &v), 0u);
+    EXPECT_EQ(v, 99);  // untouched on no match
+    EXPECT_EQ(ScanDecimal(u"+", &v), 0u);
+    EXPECT_EQ(ScanDecimal(u"99999999999", &v), 11u);  // wraps, defined
+}

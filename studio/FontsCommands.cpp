@@ -5,6 +5,8 @@
 
 #include "Studio.h"
 #include "Tamsel.h"
+#include "win/files.h"
+#include "win/wstr.h"
 
 namespace studio {
 
@@ -18,6 +20,13 @@ std::string FieldText(const WCHAR* field) {
     return Narrow(CString(field, static_cast<int>(std::find(field, field + 32, u'\0') - field)));
 }
 
+// Pads to a column width in terminal cells; CJK characters take two.
+std::string Pad(const std::string& utf8, size_t width) {
+    size_t cells = 0;
+    for (char16_t c : Utf8ToUtf16(utf8)) cells += (c >= 0x1100 && (c <= 0x115F || (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF00 && c <= 0xFF60))) ? 2 : 1;
+    return cells >= width ? utf8 + " " : utf8 + std::string(width - cells, ' ');
+}
+
 // Loads Font.hft into the table, warning about records the file lacks.
 void LoadTable(std::ostream& err) {
     const CString path = FontTablePath();
@@ -25,7 +34,7 @@ void LoadTable(std::ostream& err) {
     Font_DenitLib();
     if (!file.opened) return;
     if (!file.complete)
-        err << "warning: " << Narrow(path) << " declares " << file.declared << " record(s); "
+        err << "warning: " << NativePath(path) << " declares " << file.declared << " record(s); "
             << file.records.size() << " whole record(s) were read\n";
     for (const tagHMIFONT& rec : file.records) {
         g_FontList.AddTail(new tagHMIFONT(rec));
@@ -37,19 +46,19 @@ int List(std::ostream& out) {
     const CString path = FontTablePath();
     const HftFileContents probe = ReadFontTableFile(path);
     if (!probe.opened) {
-        out << "no font table (" << Narrow(path) << " not found)\n";
+        out << "no font table (" << NativePath(path) << " not found)\n";
         return kOk;
     }
     LoadTable(std::cerr);
-    out << g_FontList.GetCount() << " font(s) in " << Narrow(path) << "\n";
+    out << g_FontList.GetCount() << " font(s) in " << NativePath(path) << "\n";
     out << std::left << std::setw(6) << "id" << std::setw(24) << "name" << std::setw(24) << "face"
         << std::setw(7) << "height" << std::setw(7) << "weight" << std::setw(7) << "italic"
         << "charset\n";
     POSITION pos = g_FontList.GetHeadPosition();
     while (pos) {
         const tagHMIFONT* rec = g_FontList.GetNext(pos);
-        out << std::left << std::setw(6) << rec->nID << std::setw(24) << FieldText(rec->szName)
-            << std::setw(24) << FieldText(rec->lf.lfFaceName) << std::setw(7) << rec->lf.lfHeight
+        out << std::left << std::setw(6) << rec->nID << Pad(FieldText(rec->szName), 24)
+            << Pad(FieldText(rec->lf.lfFaceName), 24) << std::setw(7) << rec->lf.lfHeight
             << std::setw(7) << rec->lf.lfWeight << std::setw(7) << int{rec->lf.lfItalic}
             << int{rec->lf.lfCharSet} << "\n";
     }
@@ -62,8 +71,8 @@ int Save(std::ostream& out) {
     const INT_PTR count = g_FontList.GetCount();
     const int ok = Font_SaveLib();
     Font_DenitLib();
-    if (!ok) throw StudioError{"could not write " + Narrow(FontTablePath())};
-    out << "saved " << count << " font(s) to " << Narrow(FontTablePath()) << "\n";
+    if (!ok) throw StudioError{"could not write " + NativePath(FontTablePath())};
+    out << "saved " << count << " font(s) to " << NativePath(FontTablePath()) << "\n";
     return kOk;
 }
 

@@ -1,0 +1,37 @@
+#!/bin/sh
+# Drives tamsel-studio as a user would: help, errors and the font table round trip.
+# usage: cli_test.sh STUDIO SOURCE_DIR
+set -u
+studio=$1
+src=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail=0
+check() {  # check DESCRIPTION EXPECTED_STATUS PATTERN -- command...
+    desc=$1 want=$2 pattern=$3
+    shift 4
+    out=$("$@" 2>&1)
+    got=$?
+    if [ "$got" -ne "$want" ]; then
+        echo "FAIL: $desc: exit $got, expected $want"; echo "$out"; fail=1
+    elif ! printf '%s' "$out" | grep -q -- "$pattern"; then
+        echo "FAIL: $desc: output lacks '$pattern'"; echo "$out"; fail=1
+    else
+        echo "ok: $desc"
+    fi
+}
+check "help lists the commands" 0 "fonts list PROJECT" -- "$studio" --help
+check "no command is a usage error" 2 "usage:" -- "$studio"
+check "unknown command" 2 "unknown command 'frobnicate'" -- "$studio" frobnicate
+check "unknown option" 2 "unknown option '--nope'" -- "$studio" --nope fonts list "$work"
+check "missing project directory" 1 "does not exist" -- "$studio" fonts list "$work/none"
+check "project without a table" 0 "no font table" -- "$studio" fonts list "$work"
+cp -r "$src/examples/demo" "$work/demo"
+check "demo table lists its fonts" 0 "9 font(s)" -- "$studio" fonts list "$work/demo"
+check "Chinese names survive" 0 "标题" -- "$studio" fonts list "$work/demo"
+check "save rewrites the table" 0 "saved 9 font(s)" -- "$studio" fonts save "$work/demo"
+if ! cmp -s "$src/examples/demo/Font.hft" "$work/demo/Font.hft"; then echo "FAIL: saved table differs"; fail=1; fi
+head -c 300 "$src/examples/demo/Font.hft" > "$work/demo/Font.hft"
+check "a truncated table warns and keeps whole records" 0 "1 whole record" -- "$studio" fonts list "$work/demo"
+check "the truncated table lists one font" 0 "1 font(s)" -- "$studio" fonts list "$work/demo"
+exit $fail

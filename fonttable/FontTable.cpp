@@ -147,3 +147,17 @@ int CreateHmiFont(CFont& font, _HMIFONT* desc) {
 
 void SetLastSelFont(int nID) { g_nLastSelFont = nID; }
 int GetLastSelFont() { return g_nLastSelFont; }
+
+void SyncFontMetrics(LOGFONTW& lf) {
+    HFONT font = CreateFontIndirectW(&lf);
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(font));
+    TEXTMETRICW tm;
+    std::memset(&tm, 0, sizeof tm);
+    GetTextMetricsW(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    DeleteObject(reinterpret_cast<HGDIOBJ>(font));
+    lf.lfWeight = tm.tmWeight;
+    lf.lfItalic = tm.tmItalic;
+}

@@ -84,6 +84,28 @@ TAMSEL_API void Font_GetStringFromFont(const tagMULTIFONT& mf, CString& out);
 TAMSEL_API int Font_GetSpecFont(const tagMULTIFONT& mf, int nLang);
 TAMSEL_API int Font_SetSpecFont(tagMULTIFONT& mf, unsigned short nID, int nLang);
 
+// ---- Default faces ----
+extern TAMSEL_API int g_bUseDefaultFont;
+extern TAMSEL_API CString g_strDefaultFont[kMultiFontSlots];
+TAMSEL_API int LoadDefaultFont();
+TAMSEL_API CString GetDefaultFont(int nLang);
+TAMSEL_API int IsUseDefaultFont();
+// "宋体" when installed, else "SimSun" when installed, else "Arial".
+TAMSEL_API CString SimSunChoice();
+
+// ---- Creating, changing and deleting fonts ----
+TAMSEL_API int AddFontFromParam(const LOGFONTW& lf, const CString& name);
+TAMSEL_API int NewFontByInfo(const WCHAR* face, int size, const WCHAR* style, int* pId);
+TAMSEL_API int DelHmiFont(int nID);
+TAMSEL_API void DelUnUseFont();
+TAMSEL_API int Font_GetLogFont(int nID, LOGFONTW* out, int useDefault, int nLang);
+TAMSEL_API int Font_SetLogFont(int nID, const LOGFONTW* lf);
+
+// ---- Generation session ----
+TAMSEL_API int Font_BeginGenerate();
+TAMSEL_API int Font_AddString(int nID, const WCHAR* text);
+TAMSEL_API int Font_FreeMemory();
+
 // ---- Exported data classes (kept for the studio's use) ----
 struct _TYPENODE;
 

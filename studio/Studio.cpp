@@ -4,6 +4,7 @@
 
 #include "Stanchion.h"
 #include "Velmora.h"
+#include "win/profile.h"
 #include "win/wstr.h"
 
 namespace studio {
@@ -16,7 +17,9 @@ Options ParseOptions(const std::vector<std::string>& args) {
             if (i + 1 >= args.size()) throw StudioError{std::string("option ") + name + " needs a value", kUsage};
             return args[++i];
         };
-        if (a == "--ui-lang") {
+        if (a == "--profile") {
+            opt.profile = value("--profile");
+        } else if (a == "--ui-lang") {
             opt.uiLanguage = value("--ui-lang");
         } else if (a == "--languages") {
             const std::string v = value("--languages");
@@ -44,6 +47,24 @@ void OpenProjectDir(const std::string& dir) {
     if (!std::filesystem::is_directory(dir, ec))
         throw StudioError{"project directory '" + dir + "' does not exist or is not a directory"};
     CRootMgr::getSingleton()->setProjectDir(CString(Utf8ToUtf16(std::filesystem::absolute(dir).string())));
+}
+
+void LoadProfile(const Options& opt) {
+    std::string dir = opt.profile;
+    if (dir.empty()) {
+        // The default profile lives beside the build's binaries and is made
+        // once from the fonts Debian's font packages installed.
+        std::error_code ec;
+        const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+        dir = (exe.parent_path().parent_path() / "default-profile").string();
+        if (!std::filesystem::is_directory(std::filesystem::path(dir) / "Fonts", ec) &&
+            winprofile::CreateFromInstalledFonts(dir, {"/usr/share/fonts", "/usr/local/share/fonts"}) < 0)
+            throw StudioError{"cannot create the default machine profile in " + dir};
+    }
+    std::string error;
+    if (!winprofile::Load(dir, &error)) throw StudioError{error};
+    const auto& s = winprofile::GetSettings();
+    velmora::SetScreenSize(s.screenWidth, s.screenHeight);
 }
 
 std::string Narrow(const CString& s) { return Utf16ToUtf8(s.str()); }

@@ -15,6 +15,7 @@ enum ExitCode { kOk = 0, kFailure = 1, kUsage = 2 };
 struct Options {
     std::string uiLanguage = "en_US";  // --ui-lang
     int languages = 2;                 // --languages
+    std::string profile;               // --profile: machine profile directory
     std::vector<std::string> positional;
 };
 
@@ -31,7 +32,13 @@ void OpenProjectDir(const std::string& dir);
 std::string Narrow(const CString& s);
 std::string Narrow(const char16_t* s);
 
+// Loads the machine profile named by --profile, or the default profile made
+// from this machine's installed fonts.
+void LoadProfile(const Options& opt);
+
 int RunFonts(const Options& opt, std::ostream& out);
 extern const char* kFontsUsage;
+int RunFaces(const Options& opt, std::ostream& out);
+extern const char* kFacesUsage;
 
 }  // namespace studio

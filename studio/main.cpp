@@ -10,8 +10,10 @@ namespace {
 void PrintUsage(std::ostream& os) {
     os << "usage: tamsel-studio [options] COMMAND ...\n\n"
           "commands:\n"
-       << studio::kFontsUsage
+       << studio::kFontsUsage << studio::kFacesUsage
        << "\noptions:\n"
+          "  --profile DIR      machine profile (Fonts/, registry.reg, profile.ini); default:\n"
+          "                     one made from this machine's installed fonts\n"
           "  --ui-lang NAME     user-interface language file (en_US, zh_CN); default en_US\n"
           "  --languages N      number of project languages, 1 to 8; default 2\n"
           "  --help             show this help\n";
@@ -33,6 +35,7 @@ int main(int argc, char** argv) {
         }
         const std::string& cmd = opt.positional[0];
         if (cmd == "fonts") return studio::RunFonts(opt, std::cout);
+        if (cmd == "faces") return studio::RunFaces(opt, std::cout);
         std::cerr << "tamsel-studio: unknown command '" << cmd << "'\n";
         PrintUsage(std::cerr);
         return studio::kUsage;

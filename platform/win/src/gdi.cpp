@@ -1,17 +1,245 @@
+// GDI font objects, device contexts, realisation and family enumeration over
+// the faces of the profile's fonts folder.
 #include "win/gdi.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <map>
 #include <unordered_set>
 
+#include "win/profile.h"
+#include "win/wstr.h"
+
 namespace {
+
 struct GdiFont {
     LOGFONTW lf;
+    bool stock = false;
+};
+
+struct GdiDc {
+    HGDIOBJ font;
 };
 
 std::unordered_set<const void*>& LiveFonts() {
     static std::unordered_set<const void*> live;
     return live;
 }
+
+std::unordered_set<const void*>& LiveDcs() {
+    static std::unordered_set<const void*> live;
+    return live;
+}
+
+GdiFont* MakeStock(const char16_t* face, LONG height, LONG weight) {
+    auto* f = new GdiFont;
+    std::memset(&f->lf, 0, sizeof f->lf);
+    f->lf.lfHeight = height;
+    f->lf.lfWeight = weight;
+    f->lf.lfCharSet = DEFAULT_CHARSET;
+    CopyFixedName(f->lf.lfFaceName, face, LF_FACESIZE);
+    f->stock = true;
+    LiveFonts().insert(f);
+    return f;
+}
+
+GdiFont* SystemFont() {
+    static GdiFont* f = MakeStock(u"System", 16, FW_BOLD);
+    return f;
+}
+
+GdiFont* GuiFont() {
+    static GdiFont* f = MakeStock(u"MS Shell Dlg", -11, FW_NORMAL);
+    return f;
+}
+
+const GdiFont* AsFont(HGDIOBJ obj) {
+    return obj && LiveFonts().count(obj) ? reinterpret_cast<const GdiFont*>(obj) : nullptr;
+}
+
+std::u16string FaceField(const WCHAR* field) {
+    return std::u16string(field, std::find(field, field + LF_FACESIZE, u'\0'));
+}
+
+bool SupportsCharset(const fontdb::Face& f, BYTE cs) {
+    if (cs == DEFAULT_CHARSET) return true;
+    for (BYTE c : fontdb::CharSets(f))
+        if (c == cs) return true;
+    return false;
+}
+
+// Names GDI falls back to when the requested face is not installed.
+const fontdb::Face* FallbackFace(const std::vector<fontdb::Face>& faces, BYTE charset, bool raster) {
+    const bool chinese = winprofile::GetSettings().langId == 0x0804;
+    for (const char16_t* name : {chinese ? u"SimSun" : u"Arial", u"Arial", u"DejaVu Sans"})
+        for (const auto& f : faces)
+            if (f.raster == raster && fontdb::MatchesName(f, name) && SupportsCharset(f, charset)) return &f;
+    for (const auto& f : faces)
+        if (!f.raster && SupportsCharset(f, charset)) return &f;
+    for (const auto& f : faces)
+        if (!f.raster) return &f;
+    return faces.empty() ? nullptr : &faces.front();
+}
+
+struct Realized {
+    const fontdb::Face* face = nullptr;
+    bool simBold = false;
+    bool simItalic = false;
+    int emPx = 0;
+    int heightPx = 0;
+    double scale = 1.0;  // pixels per font unit
+};
+
+bool WantsBold(const LOGFONTW& lf) { return lf.lfWeight > 550; }
+
+Realized Realize(const LOGFONTW& lf) {
+    Realized r;
+    const auto& faces = fontdb::Faces();
+    if (faces.empty()) return r;
+    const std::u16string name = FaceField(lf.lfFaceName);
+    const bool wantBold = WantsBold(lf), wantItalic = lf.lfItalic != 0;
+    const int wantWeight = lf.lfWeight ? lf.lfWeight : FW_NORMAL;
+    const fontdb::Face* best = nullptr;
+    long bestScore = 0;
+    for (const auto& f : faces) {
+        if (name.empty() || !fontdb::MatchesName(f, name)) continue;
+        long score = ((f.italic != wantItalic) + (f.bold != wantBold)) * 100000L + std::abs(f.weight - wantWeight);
+        if (!SupportsCharset(f, lf.lfCharSet)) score += 10000000L;
+        if (f.raster && lf.lfHeight) score += std::abs(std::abs(static_cast<long>(lf.lfHeight)) - f.unitsPerEm);
+        if (!best || score < bestScore) {
+            best = &f;
+            bestScore = score;
+        }
+    }
+    if (!best) best = FallbackFace(faces, lf.lfCharSet, name == u"System" || name == u"MS Sans Serif");
+    if (!best) return r;
+    r.face = best;
+    r.simBold = wantBold && !best->bold;
+    r.simItalic = wantItalic && !best->italic;
+    const int cell = std::max(1, best->ascender + best->descender);
+    const int dpi = winprofile::GetSettings().dpi;
+    if (best->raster) {
+        r.heightPx = best->ascender + best->descender;
+        r.emPx = best->unitsPerEm;
+        r.scale = 1.0;
+        return r;
+    }
+    // lfHeight > 0 asks for the cell height, < 0 for the em height; 0 takes
+    // GDI's default of a 12-point em.
+    if (lf.lfHeight > 0) {
+        r.scale = static_cast<double>(lf.lfHeight) / cell;
+        r.heightPx = lf.lfHeight;
+        r.emPx = static_cast<int>(std::lround(best->unitsPerEm * r.scale));
+    } else {
+        r.emPx = lf.lfHeight < 0 ? -lf.lfHeight : (12 * dpi + 36) / 72;
+        r.scale = static_cast<double>(r.emPx) / best->unitsPerEm;
+        r.heightPx = static_cast<int>(std::lround(cell * r.scale));
+    }
+    return r;
+}
+
+void FillMetrics(const LOGFONTW& lf, const Realized& r, TEXTMETRICW& tm) {
+    std::memset(&tm, 0, sizeof tm);
+    if (!r.face) return;
+    const fontdb::Face& f = *r.face;
+    tm.tmHeight = r.heightPx;
+    tm.tmAscent = static_cast<LONG>(std::lround(f.ascender * r.scale));
+    if (tm.tmAscent > tm.tmHeight) tm.tmAscent = tm.tmHeight;
+    tm.tmDescent = tm.tmHeight - tm.tmAscent;
+    tm.tmInternalLeading = f.raster ? f.internalLeadingHint : std::max(0, tm.tmHeight - r.emPx);
+    const int avg = f.avgCharWidth ? f.avgCharWidth : f.unitsPerEm / 2;
+    tm.tmAveCharWidth = std::max<LONG>(1, static_cast<LONG>(std::lround(avg * r.scale)));
+    tm.tmMaxCharWidth = std::max<LONG>(tm.tmAveCharWidth, static_cast<LONG>(std::lround(f.maxAdvance * r.scale)));
+    if (r.simBold) {
+        tm.tmAveCharWidth += 1;
+        tm.tmMaxCharWidth += 1;
+    }
+    tm.tmWeight = r.simBold ? FW_BOLD : f.weight;
+    tm.tmItalic = (f.italic || r.simItalic) ? 255 : 0;
+    tm.tmUnderlined = lf.lfUnderline ? 255 : 0;
+    tm.tmStruckOut = lf.lfStrikeOut ? 255 : 0;
+    tm.tmDigitizedAspectX = tm.tmDigitizedAspectY = winprofile::GetSettings().dpi;
+    tm.tmFirstChar = 0x20;
+    tm.tmLastChar = 0xFFFC;
+    tm.tmDefaultChar = 0x1F;
+    tm.tmBreakChar = 0x20;
+    // TMPF_FIXED_PITCH set means variable pitch, as in GDI.
+    tm.tmPitchAndFamily = f.raster ? TMPF_FIXED_PITCH : (TMPF_FIXED_PITCH | TMPF_VECTOR | TMPF_TRUETYPE);
+    BYTE cs = lf.lfCharSet;
+    if (cs == DEFAULT_CHARSET || !SupportsCharset(f, cs)) cs = fontdb::CharSets(f).front();
+    tm.tmCharSet = cs;
+}
+
+const char16_t* ScriptName(BYTE cs) {
+    switch (cs) {
+        case 0: return u"Western";
+        case 238: return u"Central European";
+        case 204: return u"Cyrillic";
+        case 161: return u"Greek";
+        case 162: return u"Turkish";
+        case 177: return u"Hebrew";
+        case 178: return u"Arabic";
+        case 186: return u"Baltic";
+        case 163: return u"Vietnamese";
+        case 222: return u"Thai";
+        case 128: return u"Japanese";
+        case 134: return u"CHINESE_GB2312";
+        case 129: return u"Hangul";
+        case 136: return u"CHINESE_BIG5";
+        case 130: return u"Johab";
+        case 2: return u"Symbol";
+        default: return u"";
+    }
+}
+
+bool IsCjkCharset(BYTE cs) { return cs == 128 || cs == 134 || cs == 129 || cs == 136 || cs == 130; }
+
+// One callback's data, as GDI fills it for a face in one character set.
+void FillEnumData(const fontdb::Face& f, BYTE cs, const std::u16string& reported, ENUMLOGFONTEXW& elf,
+                  NEWTEXTMETRICEXW& ntm) {
+    std::memset(&elf, 0, sizeof elf);
+    std::memset(&ntm, 0, sizeof ntm);
+    LOGFONTW req{};
+    req.lfCharSet = cs;
+    req.lfHeight = f.raster ? f.ascender + f.descender : 0;
+    req.lfWeight = f.weight;
+    req.lfItalic = f.italic;
+    CopyFixedName(req.lfFaceName, f.family.c_str(), LF_FACESIZE);
+    Realized r;
+    r.face = &f;
+    const int cell = std::max(1, f.ascender + f.descender);
+    if (f.raster) {
+        r.heightPx = cell;
+        r.emPx = f.unitsPerEm;
+    } else {
+        r.emPx = (12 * winprofile::GetSettings().dpi + 36) / 72;
+        r.scale = static_cast<double>(r.emPx) / f.unitsPerEm;
+        r.heightPx = static_cast<int>(std::lround(cell * r.scale));
+    }
+    FillMetrics(req, r, ntm.ntmTm);
+    ntm.ntmTm.tmCharSet = cs;
+    ntm.ntmTm.ntmSizeEM = static_cast<UINT>(f.unitsPerEm);
+    ntm.ntmTm.ntmCellHeight = static_cast<UINT>(cell);
+    ntm.ntmTm.ntmAvgWidth = static_cast<UINT>(f.avgCharWidth);
+    ntm.ntmTm.ntmFlags = (f.italic ? 0x1u : 0u) | (f.bold ? 0x20u : 0u) | (!f.italic && !f.bold ? 0x40u : 0u);
+    ntm.ntmFontSig.fsCsb[0] = f.codePageRange1;
+    LOGFONTW& lf = elf.elfLogFont;
+    lf.lfHeight = ntm.ntmTm.tmHeight;
+    lf.lfWidth = ntm.ntmTm.tmAveCharWidth;
+    lf.lfWeight = f.weight;
+    lf.lfItalic = f.italic ? 255 : 0;
+    lf.lfCharSet = cs;
+    lf.lfOutPrecision = f.raster ? 1 : 3;
+    lf.lfClipPrecision = 2;
+    lf.lfQuality = 1;
+    lf.lfPitchAndFamily = f.raster ? 0x22 : 0x22;
+    CopyFixedName(lf.lfFaceName, reported.c_str(), LF_FACESIZE);
+    CopyFixedName(elf.elfFullName, (reported[0] == u'@' ? u"@" + f.fullName : f.fullName).c_str(), 64);
+    CopyFixedName(elf.elfStyle, f.subfamily.c_str(), 32);
+    CopyFixedName(elf.elfScript, ScriptName(cs), 32);
+}
+
 }  // namespace
 
 HFONT CreateFontIndirectW(const LOGFONTW* lf) {
@@ -22,13 +250,18 @@ HFONT CreateFontIndirectW(const LOGFONTW* lf) {
     return reinterpret_cast<HFONT>(f);
 }
 
-bool IsLiveFont(HGDIOBJ obj) { return obj && LiveFonts().count(obj) != 0; }
+bool IsLiveFont(HGDIOBJ obj) { return AsFont(obj) != nullptr; }
 
-int LiveFontCount() { return static_cast<int>(LiveFonts().size()); }
+int LiveFontCount() {
+    int n = 0;
+    for (const void* p : LiveFonts())
+        if (!static_cast<const GdiFont*>(p)->stock) ++n;
+    return n;
+}
 
 int GetObjectW(HGDIOBJ obj, int size, void* out) {
-    if (!IsLiveFont(obj)) return 0;
-    const auto* f = reinterpret_cast<const GdiFont*>(obj);
+    const GdiFont* f = AsFont(obj);
+    if (!f) return 0;
     if (!out) return static_cast<int>(sizeof(LOGFONTW));
     const int n = size < static_cast<int>(sizeof(LOGFONTW)) ? size : static_cast<int>(sizeof(LOGFONTW));
     if (n <= 0) return 0;
@@ -37,8 +270,143 @@ int GetObjectW(HGDIOBJ obj, int size, void* out) {
 }
 
 BOOL DeleteObject(HGDIOBJ obj) {
-    if (!IsLiveFont(obj)) return FALSE;
+    const GdiFont* f = AsFont(obj);
+    if (!f || f->stock) return FALSE;
     LiveFonts().erase(obj);
-    delete reinterpret_cast<GdiFont*>(obj);
+    delete f;
+    return TRUE;
+}
+
+HGDIOBJ GetStockObject(int which) {
+    if (which == SYSTEM_FONT) return reinterpret_cast<HGDIOBJ>(SystemFont());
+    if (which == DEFAULT_GUI_FONT) return reinterpret_cast<HGDIOBJ>(GuiFont());
+    return nullptr;
+}
+
+HDC GetDC(HWND /*wnd*/) {
+    auto* dc = new GdiDc{reinterpret_cast<HGDIOBJ>(SystemFont())};
+    LiveDcs().insert(dc);
+    return reinterpret_cast<HDC>(dc);
+}
+
+int ReleaseDC(HWND /*wnd*/, HDC dc) { return DeleteDC(dc) ? 1 : 0; }
+
+HDC CreateCompatibleDC(HDC /*dc*/) { return GetDC(nullptr); }
+
+BOOL DeleteDC(HDC dc) {
+    if (!dc || !LiveDcs().count(dc)) return FALSE;
+    LiveDcs().erase(dc);
+    delete reinterpret_cast<GdiDc*>(dc);
+    return TRUE;
+}
+
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ obj) {
+    if (!dc || !LiveDcs().count(dc) || !AsFont(obj)) return nullptr;
+    auto* d = reinterpret_cast<GdiDc*>(dc);
+    HGDIOBJ old = d->font;
+    d->font = obj;
+    return old;
+}
+
+int GetDeviceCaps(HDC /*dc*/, int index) {
+    const auto& s = winprofile::GetSettings();
+    switch (index) {
+        case LOGPIXELSX:
+        case LOGPIXELSY: return s.dpi;
+        case HORZRES: return s.screenWidth;
+        case VERTRES: return s.screenHeight;
+        default: return 0;
+    }
+}
+
+BOOL GetTextMetricsW(HDC dc, TEXTMETRICW* tm) {
+    if (!dc || !LiveDcs().count(dc) || !tm) return FALSE;
+    const GdiFont* f = AsFont(reinterpret_cast<GdiDc*>(dc)->font);
+    if (!f) return FALSE;
+    const Realized r = Realize(f->lf);
+    if (!r.face) return FALSE;
+    FillMetrics(f->lf, r, *tm);
+    return TRUE;
+}
+
+int GetTextFaceW(HDC dc, int count, WCHAR* face) {
+    if (!dc || !LiveDcs().count(dc)) return 0;
+    const GdiFont* f = AsFont(reinterpret_cast<GdiDc*>(dc)->font);
+    if (!f) return 0;
+    const Realized r = Realize(f->lf);
+    const std::u16string name = r.face ? fontdb::ReportedFamily(*r.face) : FaceField(f->lf.lfFaceName);
+    if (face && count > 0) lstrcpynW(face, name.c_str(), count);
+    return static_cast<int>(std::min<size_t>(name.size() + 1, count > 0 ? static_cast<size_t>(count) : name.size() + 1));
+}
+
+const fontdb::Face* GetRealizedFace(HFONT font, int* pixelEm, bool* simBold, bool* simItalic) {
+    const GdiFont* f = AsFont(reinterpret_cast<HGDIOBJ>(font));
+    if (!f) return nullptr;
+    const Realized r = Realize(f->lf);
+    if (pixelEm) *pixelEm = r.emPx;
+    if (simBold) *simBold = r.simBold;
+    if (simItalic) *simItalic = r.simItalic;
+    return r.face;
+}
+
+// With an empty face: one callback per family per character set, for the
+// family's most regular face. With a face name: every face of that family,
+// each once per character set. A specific character set reports only the
+// faces supporting it. CJK faces are also reported as vertical "@" faces.
+int EnumFontFamiliesExW(HDC /*dc*/, LOGFONTW* lf, FONTENUMPROCW proc, LPARAM param, DWORD /*flags*/) {
+    if (!lf || !proc) return 0;
+    const auto& faces = fontdb::Faces();
+    std::u16string name = FaceField(lf->lfFaceName);
+    bool vertical = false;
+    if (!name.empty() && name[0] == u'@') {
+        vertical = true;
+        name = name.substr(1);
+    }
+    std::vector<const fontdb::Face*> chosen;
+    if (name.empty()) {
+        std::map<std::u16string, const fontdb::Face*> families;
+        std::vector<std::u16string> order;
+        for (const auto& f : faces) {
+            auto it = families.find(f.family);
+            if (it == families.end()) {
+                families[f.family] = &f;
+                order.push_back(f.family);
+            } else {
+                const auto regularity = [](const fontdb::Face* x) {
+                    return (x->bold ? 2 : 0) + (x->italic ? 1 : 0);
+                };
+                if (regularity(&f) < regularity(it->second)) it->second = &f;
+            }
+        }
+        for (const auto& fam : order) chosen.push_back(families[fam]);
+    } else {
+        for (const auto& f : faces)
+            if (fontdb::MatchesName(f, name)) chosen.push_back(&f);
+    }
+    int result = 1;
+    ENUMLOGFONTEXW elf;
+    NEWTEXTMETRICEXW ntm;
+    for (int pass = 0; pass < 2; ++pass) {
+        // Horizontal faces first, then the vertical ones.
+        if (pass == 0 && vertical) continue;
+        if (pass == 1 && !name.empty() && !vertical) break;
+        for (const fontdb::Face* f : chosen) {
+            for (BYTE cs : fontdb::CharSets(*f)) {
+                if (lf->lfCharSet != DEFAULT_CHARSET && cs != lf->lfCharSet) continue;
+                if (pass == 1 && (f->raster || !IsCjkCharset(cs))) continue;
+                const std::u16string reported = (pass == 1 ? u"@" : u"") + fontdb::ReportedFamily(*f);
+                FillEnumData(*f, cs, reported, elf, ntm);
+                result = proc(reinterpret_cast<const LOGFONTW*>(&elf), reinterpret_cast<const TEXTMETRICW*>(&ntm),
+                              f->raster ? RASTER_FONTTYPE : TRUETYPE_FONTTYPE, param);
+                if (result == 0) return 0;
+            }
+        }
+    }
+    return result;
+}
+
+BOOL SystemParametersInfoW(UINT action, UINT param, void* out, UINT /*winIni*/) {
+    if (action != SPI_GETICONTITLELOGFONT || !out || (param && param < sizeof(LOGFONTW))) return FALSE;
+    std::memcpy(out, &winprofile::GetSettings().iconTitleFont, sizeof(LOGFONTW));
     return TRUE;
 }

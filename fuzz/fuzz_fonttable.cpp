@@ -1,0 +1,27 @@
+// Fuzzes the Font.hft reader and the table operations over what it loads.
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "Tamsel.h"
+#include "win/wstr.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const std::string path = "/tmp/fuzz-fonttable-" + std::to_string(getpid()) + ".hft";
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return 0;
+    std::fwrite(data, 1, size, f);
+    std::fclose(f);
+    const HftFileContents file = ReadFontTableFile(Utf8ToUtf16(path).c_str());
+    if (file.records.size() * sizeof(tagHMIFONT) + 4 > size && !file.records.empty()) __builtin_trap();
+    Font_DenitLib();
+    for (const tagHMIFONT& rec : file.records) g_FontList.AddTail(new tagHMIFONT(rec));
+    CStringArray names, ids;
+    Font_GetFontNames(names, ids);
+    for (const tagHMIFONT& rec : file.records) Font_GetFontName(rec.nID);
+    Font_DenitLib();
+    return 0;
+}

@@ -1,0 +1,62 @@
+#include <algorithm>
+
+#include "Glyphworks.h"
+#include "win/fontdb.h"
+#include "win/registry.h"
+#include "win/wstr.h"
+
+namespace {
+bool EndsWith(const std::u16string& s, const std::u16string& tail) {
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+bool IsOutlineFontFile(std::u16string file) {
+    for (auto& c : file) c = towlower16(c);
+    return EndsWith(file, u".ttf") || EndsWith(file, u".ttc") || EndsWith(file, u".otf") || EndsWith(file, u".otc");
+}
+}  // namespace
+
+int CheckFontSuable(const WCHAR* faceName) {
+    if (!faceName || !*faceName) return 0;
+    const std::u16string name(faceName);
+    for (const fontdb::Face& f : fontdb::Faces())
+        if (!f.raster && f.hasUnicodeCmap && fontdb::MatchesName(f, name)) return 1;
+    return 0;
+}
+
+int getFontFileMapByRegedit(std::map<std::u16string, std::u16string>& map) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", 0, KEY_READ,
+                      &key) != ERROR_SUCCESS)
+        return 0;
+    int added = 0;
+    for (DWORD index = 0;; ++index) {
+        WCHAR name[16384];
+        BYTE data[4096];
+        DWORD nameChars = 16384, dataBytes = sizeof data, type = 0;
+        const LONG rc = RegEnumValueW(key, index, name, &nameChars, nullptr, &type, data, &dataBytes);
+        if (rc == ERROR_NO_MORE_ITEMS) break;
+        if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) continue;
+        std::u16string file(reinterpret_cast<const char16_t*>(data), dataBytes / 2);
+        file = file.substr(0, std::find(file.begin(), file.end(), u'\0') - file.begin());
+        if (!IsOutlineFontFile(file)) continue;
+        const size_t slash = file.find_last_of(u"\\/");
+        if (slash != std::u16string::npos) file = file.substr(slash + 1);
+        std::u16string names(name, nameChars);
+        const size_t tt = names.find(u" (TrueType)");
+        if (tt != std::u16string::npos) names.erase(tt);
+        const size_t ot = names.find(u" (OpenType)");
+        if (ot != std::u16string::npos) names.erase(ot);
+        size_t start = 0;
+        for (;;) {
+            const size_t amp = names.find(u" & ", start);
+            std::u16string one = names.substr(start, amp == std::u16string::npos ? std::u16string::npos : amp - start);
+            if (EndsWith(one, u" Bold")) one.replace(one.size() - 5, 5, u"-Bold");
+            if (!one.empty() && map.emplace(one, file).second) ++added;
+            if (amp == std::u16string::npos) break;
+            start = amp + 3;
+        }
+    }
+    RegCloseKey(key);
+    return added;
+}

@@ -1,0 +1,58 @@
+// The fonts of the machine profile's fonts folder, as GDI knows them:
+// every face of every font file (collection members included), scanned once
+// per profile with FreeType.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "win/windows.h"
+
+namespace fontdb {
+
+struct FaceName {
+    WORD platformId;
+    WORD languageId;
+    std::u16string text;
+};
+
+struct Face {
+    std::string fileName;        // bare file name in the fonts folder
+    std::string path;            // absolute native path
+    int faceIndex = 0;           // member index in a collection, else 0
+    bool raster = false;         // .fon/.fnt bitmap face
+    std::u16string family;       // English (or first) family name
+    std::vector<FaceName> families;   // family names (name id 1) in every language
+    std::u16string fullName;     // English full name (name id 4)
+    std::u16string subfamily;    // English style name
+    int weight = FW_NORMAL;      // OS/2 usWeightClass (raster: from the face)
+    bool italic = false;
+    bool bold = false;           // the face itself is bold (weight >= 600 or style flag)
+    uint32_t codePageRange1 = 0; // OS/2 ulCodePageRange1 (derived from charmap when absent)
+    // Metrics in font units (raster: pixels with unitsPerEm = pixel height).
+    int unitsPerEm = 2048;
+    int ascender = 0;            // OS/2 usWinAscent, else hhea ascender
+    int descender = 0;           // OS/2 usWinDescent, positive
+    int internalLeadingHint = 0;
+    int avgCharWidth = 0;        // OS/2 xAvgCharWidth
+    int maxAdvance = 0;
+    bool hasUnicodeCmap = false;
+};
+
+// Faces of the current profile, in file-name order then face index. Rescans
+// when the profile generation changed.
+const std::vector<Face>& Faces();
+
+// The family name GDI reports for a face under the profile's locale.
+std::u16string ReportedFamily(const Face& face);
+
+// True when `name` (compared case-insensitively on its first 31 units) is any
+// family name of the face in any language, or its full name.
+bool MatchesName(const Face& face, const std::u16string& name);
+
+// GDI character sets a face supports, from its code-page ranges, in the order
+// GDI enumerates them.
+std::vector<BYTE> CharSets(const Face& face);
+
+}  // namespace fontdb

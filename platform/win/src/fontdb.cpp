@@ -1,0 +1,246 @@
+// The profile's fonts folder read once per profile with FreeType: names,
+// style, code pages and the metrics GDI reports. Only tables are read; no
+// glyph is loaded.
+#include "win/fontdb.h"
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_SFNT_NAMES_H
+#include FT_TRUETYPE_IDS_H
+#include FT_TRUETYPE_TABLES_H
+#include FT_WINFONTS_H
+
+#include <algorithm>
+#include <filesystem>
+
+#include "win/nls.h"
+#include "win/profile.h"
+#include "win/wstr.h"
+
+namespace fontdb {
+namespace {
+
+struct Cache {
+    uint64_t generation = ~uint64_t{0};
+    std::vector<Face> faces;
+};
+
+Cache& TheCache() {
+    static Cache cache;
+    return cache;
+}
+
+FT_Library Library() {
+    static FT_Library lib = [] {
+        FT_Library l = nullptr;
+        if (FT_Init_FreeType(&l) != 0) l = nullptr;
+        return l;
+    }();
+    return lib;
+}
+
+std::string LowerExt(const std::filesystem::path& p) {
+    std::string e = p.extension().string();
+    for (char& c : e) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return e;
+}
+
+std::u16string DecodeName(const FT_SfntName& n) {
+    std::u16string s;
+    if (n.platform_id == TT_PLATFORM_MICROSOFT || n.platform_id == TT_PLATFORM_APPLE_UNICODE) {
+        for (FT_UInt i = 0; i + 1 < n.string_len; i += 2)
+            s += static_cast<char16_t>((n.string[i] << 8) | n.string[i + 1]);
+    } else {
+        // Macintosh Roman names: the ASCII range is all that fonts use in practice.
+        for (FT_UInt i = 0; i < n.string_len; ++i) s += static_cast<char16_t>(n.string[i]);
+    }
+    return s;
+}
+
+// Code-page bits for a face without usable OS/2 ranges, from its cmap.
+uint32_t CodePagesFromCmap(FT_Face f) {
+    uint32_t bits = 0;
+    if (FT_Get_Char_Index(f, 'A') && FT_Get_Char_Index(f, 0xE9)) bits |= 1u;        // Latin 1
+    if (FT_Get_Char_Index(f, 0x0416)) bits |= 1u << 2;                             // Cyrillic
+    if (FT_Get_Char_Index(f, 0x03A9)) bits |= 1u << 3;                             // Greek
+    int hanzi = 0;
+    for (FT_ULong c : {0x7684u, 0x4E00u, 0x662Fu, 0x4E0Du, 0x4E86u, 0x4EBAu, 0x4E2Du})
+        if (FT_Get_Char_Index(f, c)) ++hanzi;
+    if (hanzi >= 4) bits |= 1u << 18;  // GB2312
+    if (!bits && FT_Get_Char_Index(f, 'A')) bits |= 1u;
+    return bits;
+}
+
+uint32_t CodePageBitForCharset(int charset) {
+    switch (charset) {
+        case 0: return 1u << 0;
+        case 238: return 1u << 1;
+        case 204: return 1u << 2;
+        case 161: return 1u << 3;
+        case 162: return 1u << 4;
+        case 177: return 1u << 5;
+        case 178: return 1u << 6;
+        case 186: return 1u << 7;
+        case 163: return 1u << 8;
+        case 222: return 1u << 16;
+        case 128: return 1u << 17;
+        case 134: return 1u << 18;
+        case 129: return 1u << 19;
+        case 136: return 1u << 20;
+        case 130: return 1u << 21;
+        case 2: return 1u << 31;
+        default: return 1u;
+    }
+}
+
+void ReadSfnt(FT_Face f, Face& out) {
+    const FT_UInt count = FT_Get_Sfnt_Name_Count(f);
+    std::u16string englishFamily, firstFamily, englishFull, englishStyle, typoFamily;
+    for (FT_UInt i = 0; i < count; ++i) {
+        FT_SfntName n;
+        if (FT_Get_Sfnt_Name(f, i, &n) != 0) continue;
+        if (n.name_id != 1 && n.name_id != 2 && n.name_id != 4 && n.name_id != 16) continue;
+        const std::u16string text = DecodeName(n);
+        if (text.empty()) continue;
+        const bool english = (n.platform_id == TT_PLATFORM_MICROSOFT && n.language_id == 0x0409) ||
+                             (n.platform_id == TT_PLATFORM_MACINTOSH && n.language_id == 0);
+        if (n.name_id == 16) continue;  // GDI knows faces by their name-id-1 family only
+        if (n.name_id == 1) {
+            out.families.push_back({static_cast<WORD>(n.platform_id), static_cast<WORD>(n.language_id), text});
+            if (n.name_id == 1) {
+                if (firstFamily.empty()) firstFamily = text;
+                if (english && (englishFamily.empty() || n.platform_id == TT_PLATFORM_MICROSOFT)) englishFamily = text;
+            }
+        } else if (n.name_id == 4 && english && (englishFull.empty() || n.platform_id == TT_PLATFORM_MICROSOFT)) {
+            englishFull = text;
+        } else if (n.name_id == 2 && english && (englishStyle.empty() || n.platform_id == TT_PLATFORM_MICROSOFT)) {
+            englishStyle = text;
+        }
+    }
+    out.family = !englishFamily.empty() ? englishFamily : !firstFamily.empty() ? firstFamily
+                                                                             : Utf8ToUtf16(f->family_name ? f->family_name : "");
+    out.fullName = englishFull.empty() ? out.family : englishFull;
+    out.subfamily = englishStyle.empty() ? Utf8ToUtf16(f->style_name ? f->style_name : "Regular") : englishStyle;
+    out.unitsPerEm = f->units_per_EM ? f->units_per_EM : 2048;
+    out.ascender = f->ascender;
+    out.descender = -f->descender;
+    out.maxAdvance = f->max_advance_width;
+    out.italic = (f->style_flags & FT_STYLE_FLAG_ITALIC) != 0;
+    out.weight = (f->style_flags & FT_STYLE_FLAG_BOLD) ? FW_BOLD : FW_NORMAL;
+    if (const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(f, FT_SFNT_OS2));
+        os2 && os2->version != 0xFFFF) {
+        if (os2->usWeightClass) out.weight = os2->usWeightClass;
+        out.codePageRange1 = os2->version >= 1 ? static_cast<uint32_t>(os2->ulCodePageRange1) : 0;
+        out.avgCharWidth = os2->xAvgCharWidth;
+        out.italic = out.italic || (os2->fsSelection & 1);
+        if (os2->usWinAscent || os2->usWinDescent) {
+            out.ascender = os2->usWinAscent;
+            out.descender = os2->usWinDescent;
+        }
+    }
+    if (!out.codePageRange1) out.codePageRange1 = CodePagesFromCmap(f);
+    out.bold = out.weight >= 600;
+    for (int i = 0; i < f->num_charmaps; ++i)
+        if (f->charmaps[i]->encoding == FT_ENCODING_UNICODE) out.hasUnicodeCmap = true;
+}
+
+bool ReadRaster(FT_Face f, Face& out) {
+    FT_WinFNT_HeaderRec h;
+    if (FT_Get_WinFNT_Header(f, &h) != 0) return false;
+    out.raster = true;
+    out.family = Utf8ToUtf16(f->family_name ? f->family_name : "");
+    out.families.push_back({1, 0, out.family});
+    out.fullName = out.family;
+    out.subfamily = Utf8ToUtf16(f->style_name ? f->style_name : "Regular");
+    out.weight = h.weight ? h.weight : FW_NORMAL;
+    out.bold = out.weight >= 600;
+    out.italic = h.italic != 0;
+    out.codePageRange1 = CodePageBitForCharset(h.charset);
+    out.unitsPerEm = h.pixel_height;
+    out.ascender = h.ascent;
+    out.descender = h.pixel_height - h.ascent;
+    out.internalLeadingHint = h.internal_leading;
+    out.avgCharWidth = h.avg_width;
+    out.maxAdvance = h.max_width;
+    return true;
+}
+
+void ScanFile(const std::filesystem::path& path, std::vector<Face>& faces) {
+    FT_Library lib = Library();
+    if (!lib) return;
+    FT_Long count = 1;
+    for (FT_Long index = 0; index < count; ++index) {
+        FT_Face f = nullptr;
+        if (FT_New_Face(lib, path.c_str(), index, &f) != 0) return;
+        if (index == 0) count = std::min<FT_Long>(f->num_faces, 256);
+        Face face;
+        face.fileName = path.filename().string();
+        std::error_code ec;
+        face.path = std::filesystem::absolute(path, ec).string();
+        face.faceIndex = static_cast<int>(index);
+        bool ok = true;
+        if (FT_IS_SFNT(f)) {
+            ReadSfnt(f, face);
+        } else {
+            ok = ReadRaster(f, face);
+        }
+        FT_Done_Face(f);
+        if (ok && !face.family.empty()) faces.push_back(std::move(face));
+    }
+}
+
+}  // namespace
+
+const std::vector<Face>& Faces() {
+    Cache& c = TheCache();
+    if (c.generation == winprofile::Generation()) return c.faces;
+    c.generation = winprofile::Generation();
+    c.faces.clear();
+    const std::string dir = winprofile::FontsDir();
+    if (dir.empty()) return c.faces;
+    std::vector<std::filesystem::path> files;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(dir, ec)) {
+        const std::string ext = LowerExt(e.path());
+        if (ext == ".ttf" || ext == ".ttc" || ext == ".otf" || ext == ".otc" || ext == ".fon" || ext == ".fnt")
+            files.push_back(e.path());
+    }
+    std::sort(files.begin(), files.end(),
+              [](const auto& a, const auto& b) { return a.filename().string() < b.filename().string(); });
+    for (const auto& p : files) ScanFile(p, c.faces);
+    return c.faces;
+}
+
+std::u16string ReportedFamily(const Face& face) {
+    const WORD lang = winprofile::GetSettings().langId;
+    for (const FaceName& n : face.families)
+        if (n.platformId == 3 && n.languageId == lang) return n.text;
+    return face.family;
+}
+
+bool MatchesName(const Face& face, const std::u16string& name) {
+    if (name.empty()) return false;
+    const std::u16string wanted = name.substr(0, 31);
+    auto same = [&](const std::u16string& s) {
+        return wcsicmp16(s.substr(0, 31).c_str(), wanted.c_str()) == 0;
+    };
+    if (same(face.family) || same(face.fullName)) return true;
+    for (const FaceName& n : face.families)
+        if (same(n.text)) return true;
+    return false;
+}
+
+std::vector<BYTE> CharSets(const Face& face) {
+    static const struct {
+        int bit;
+        BYTE charset;
+    } kMap[] = {{0, 0},    {1, 238},  {2, 204},  {3, 161},  {4, 162},  {5, 177},  {6, 178},  {7, 186},
+                {8, 163},  {16, 222}, {17, 128}, {18, 134}, {19, 129}, {20, 136}, {21, 130}, {31, 2}};
+    std::vector<BYTE> out;
+    for (const auto& m : kMap)
+        if (face.codePageRange1 & (1u << m.bit)) out.push_back(m.charset);
+    if (out.empty()) out.push_back(ANSI_CHARSET);
+    return out;
+}
+
+}  // namespace fontdb

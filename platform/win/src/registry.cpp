@@ -1,0 +1,338 @@
+#include "win/registry.h"
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+
+#include "win/fontdb.h"
+#include "win/profile.h"
+#include "win/wstr.h"
+
+namespace {
+
+const char16_t kFontsKey[] = u"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
+
+std::u16string Lower(std::u16string s) {
+    for (auto& c : s) c = towlower16(c);
+    return s;
+}
+
+std::vector<BYTE> StringData(const std::u16string& s) {
+    std::vector<BYTE> d;
+    for (char16_t c : s) {
+        d.push_back(static_cast<BYTE>(c & 0xFF));
+        d.push_back(static_cast<BYTE>(c >> 8));
+    }
+    d.push_back(0);
+    d.push_back(0);
+    return d;
+}
+
+struct RegistryCache {
+    uint64_t generation = ~uint64_t{0};
+    // Lower-cased full key path -> values.
+    std::map<std::u16string, std::vector<winregistry::Value>> keys;
+};
+
+RegistryCache& Cache() {
+    static RegistryCache cache;
+    return cache;
+}
+
+// Windows' installer entries for the faces of the fonts folder.
+std::vector<winregistry::Value> ValuesFromFontsFolder() {
+    std::vector<winregistry::Value> values;
+    std::map<std::string, std::vector<const fontdb::Face*>> byFile;
+    std::vector<std::string> order;
+    for (const fontdb::Face& f : fontdb::Faces()) {
+        if (!byFile.count(f.fileName)) order.push_back(f.fileName);
+        byFile[f.fileName].push_back(&f);
+    }
+    for (const std::string& file : order) {
+        const auto& faces = byFile[file];
+        std::u16string name;
+        if (faces.front()->raster) {
+            name = faces.front()->family;
+        } else {
+            for (size_t i = 0; i < faces.size(); ++i) {
+                if (i) name += u" & ";
+                name += faces[i]->fullName.empty() ? faces[i]->family : faces[i]->fullName;
+            }
+            name += u" (TrueType)";
+        }
+        values.push_back({name, REG_SZ, StringData(Utf8ToUtf16(file))});
+    }
+    return values;
+}
+
+void Refresh() {
+    RegistryCache& c = Cache();
+    if (c.generation == winprofile::Generation()) return;
+    c.generation = winprofile::Generation();
+    c.keys.clear();
+    if (!winprofile::IsLoaded()) return;
+    const std::filesystem::path reg = std::filesystem::path(winprofile::Dir()) / "registry.reg";
+    std::ifstream f(reg, std::ios::binary);
+    if (f) {
+        std::stringstream ss;
+        ss << f.rdbuf();
+        std::vector<std::pair<std::u16string, std::vector<winregistry::Value>>> keys;
+        // A damaged registry file reads as an empty registry, as a broken hive would.
+        if (winregistry::ParseRegFile(ss.str(), keys, nullptr))
+            for (auto& kv : keys) {
+                auto& dst = c.keys[Lower(kv.first)];
+                for (auto& v : kv.second) dst.push_back(std::move(v));
+            }
+    } else {
+        c.keys[Lower(kFontsKey)] = ValuesFromFontsFolder();
+    }
+}
+
+struct OpenKey {
+    std::u16string path;  // lower-cased
+};
+
+std::u16string RootName(HKEY root) {
+    if (root == HKEY_LOCAL_MACHINE) return u"HKEY_LOCAL_MACHINE";
+    if (root == HKEY_CURRENT_USER) return u"HKEY_CURRENT_USER";
+    if (root == HKEY_CLASSES_ROOT) return u"HKEY_CLASSES_ROOT";
+    return {};
+}
+
+const std::vector<winregistry::Value>* ValuesOf(HKEY key) {
+    auto* k = reinterpret_cast<OpenKey*>(key);
+    if (!k) return nullptr;
+    auto it = Cache().keys.find(k->path);
+    return it == Cache().keys.end() ? nullptr : &it->second;
+}
+
+// --- .reg text ---
+
+std::u16string DecodeRegText(const std::string& text) {
+    if (text.size() >= 2 && static_cast<unsigned char>(text[0]) == 0xFF && static_cast<unsigned char>(text[1]) == 0xFE) {
+        std::u16string s;
+        for (size_t i = 2; i + 1 < text.size(); i += 2)
+            s += static_cast<char16_t>(static_cast<unsigned char>(text[i]) | (static_cast<unsigned char>(text[i + 1]) << 8));
+        return s;
+    }
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) return Utf8ToUtf16(text.substr(3));
+    return Utf8ToUtf16(text);
+}
+
+// Reads a quoted string starting at s[i] == '"'; advances i past the quote.
+bool ReadQuoted(const std::u16string& s, size_t& i, std::u16string& out) {
+    if (i >= s.size() || s[i] != u'"') return false;
+    ++i;
+    out.clear();
+    while (i < s.size() && s[i] != u'"') {
+        if (s[i] == u'\\' && i + 1 < s.size()) ++i;
+        out += s[i++];
+    }
+    if (i >= s.size()) return false;
+    ++i;
+    return true;
+}
+
+bool ParseHexBytes(const std::u16string& s, std::vector<BYTE>& out) {
+    out.clear();
+    int nibbles = 0, value = 0;
+    for (char16_t c : s) {
+        int v;
+        if (c >= u'0' && c <= u'9') v = c - u'0';
+        else if (c >= u'a' && c <= u'f') v = c - u'a' + 10;
+        else if (c >= u'A' && c <= u'F') v = c - u'A' + 10;
+        else if (c == u',' || c == u' ' || c == u'\t') {
+            if (nibbles) {
+                out.push_back(static_cast<BYTE>(value));
+                nibbles = value = 0;
+            }
+            continue;
+        } else return false;
+        value = value * 16 + v;
+        if (++nibbles > 2) return false;
+    }
+    if (nibbles) out.push_back(static_cast<BYTE>(value));
+    return true;
+}
+
+}  // namespace
+
+namespace winregistry {
+
+bool ParseRegFile(const std::string& raw, std::vector<std::pair<std::u16string, std::vector<Value>>>& keys,
+                  std::string* error) {
+    const std::u16string text = DecodeRegText(raw);
+    // Join continuation lines (a trailing backslash) first.
+    std::vector<std::u16string> lines;
+    std::u16string cur;
+    size_t lineStart = 0;
+    for (size_t i = 0; i <= text.size(); ++i) {
+        if (i == text.size() || text[i] == u'\n') {
+            std::u16string line = text.substr(lineStart, i - lineStart);
+            lineStart = i + 1;
+            while (!line.empty() && (line.back() == u'\r' || line.back() == u' ' || line.back() == u'\t')) line.pop_back();
+            size_t b = 0;
+            while (b < line.size() && (line[b] == u' ' || line[b] == u'\t')) ++b;
+            line = line.substr(b);
+            // Long hex data continues on the next line after a trailing backslash.
+            if (!line.empty() && line.back() == u'\\') {
+                line.pop_back();
+                cur += line;
+                continue;
+            }
+            cur += line;
+            lines.push_back(cur);
+            cur.clear();
+        }
+    }
+    bool sawHeader = false;
+    int lineNo = 0;
+    auto fail = [&](const std::string& why) {
+        if (error) *error = "line " + std::to_string(lineNo) + ": " + why;
+        return false;
+    };
+    for (const std::u16string& line : lines) {
+        ++lineNo;
+        if (line.empty() || line[0] == u';') continue;
+        if (!sawHeader) {
+            if (line != u"REGEDIT4" && line != u"Windows Registry Editor Version 5.00")
+                return fail("not a registry file");
+            sawHeader = true;
+            continue;
+        }
+        if (line[0] == u'[') {
+            if (line.back() != u']') return fail("unterminated key");
+            keys.push_back({line.substr(1, line.size() - 2), {}});
+            continue;
+        }
+        if (keys.empty()) return fail("value outside a key");
+        Value v;
+        size_t i = 0;
+        if (line[0] == u'@') {
+            i = 1;
+        } else if (!ReadQuoted(line, i, v.name)) {
+            return fail("bad value name");
+        }
+        if (i >= line.size() || line[i] != u'=') return fail("expected '='");
+        ++i;
+        const std::u16string rest = line.substr(i);
+        if (!rest.empty() && rest[0] == u'"') {
+            std::u16string s;
+            size_t j = 0;
+            if (!ReadQuoted(rest, j, s)) return fail("unterminated string");
+            v.type = REG_SZ;
+            v.data = StringData(s);
+        } else if (rest.compare(0, 6, u"dword:") == 0) {
+            std::vector<BYTE> be;
+            if (rest.size() != 14 || !ParseHexBytes(rest.substr(6, 2) + u"," + rest.substr(8, 2) + u"," +
+                                                       rest.substr(10, 2) + u"," + rest.substr(12, 2), be))
+                return fail("bad dword");
+            v.type = REG_DWORD;
+            v.data = {be[3], be[2], be[1], be[0]};
+        } else if (rest.compare(0, 4, u"hex:") == 0 || rest.compare(0, 4, u"hex(") == 0) {
+            size_t colon = rest.find(u':');
+            v.type = REG_BINARY;
+            if (rest[3] == u'(') {
+                int t = 0;
+                const std::u16string num = rest.substr(4, rest.find(u')') - 4);
+                std::string n = Utf16ToUtf8(num);
+                try {
+                    t = std::stoi(n, nullptr, 16);
+                } catch (...) {
+                    return fail("bad hex type");
+                }
+                v.type = static_cast<DWORD>(t);
+            }
+            if (!ParseHexBytes(rest.substr(colon + 1), v.data)) return fail("bad hex data");
+        } else if (rest == u"-") {
+            continue;  // deletion: nothing to add
+        } else {
+            return fail("unsupported value data");
+        }
+        keys.back().second.push_back(std::move(v));
+    }
+    if (!sawHeader) return fail("empty registry file");
+    return true;
+}
+
+std::vector<Value> InstalledFontValues() {
+    Refresh();
+    auto it = Cache().keys.find(Lower(kFontsKey));
+    return it == Cache().keys.end() ? std::vector<Value>{} : it->second;
+}
+
+}  // namespace winregistry
+
+LONG RegOpenKeyExW(HKEY root, const WCHAR* subKey, DWORD /*options*/, DWORD /*access*/, HKEY* result) {
+    if (!result) return ERROR_INVALID_PARAMETER;
+    *result = nullptr;
+    Refresh();
+    std::u16string path = RootName(root);
+    if (path.empty()) {
+        auto* parent = reinterpret_cast<OpenKey*>(root);
+        if (!parent) return ERROR_INVALID_HANDLE;
+        path = parent->path;
+    }
+    if (subKey && *subKey) path += u"\\" + std::u16string(subKey);
+    path = Lower(path);
+    if (!Cache().keys.count(path)) return ERROR_FILE_NOT_FOUND;
+    *result = reinterpret_cast<HKEY>(new OpenKey{path});
+    return ERROR_SUCCESS;
+}
+
+LONG RegEnumValueW(HKEY key, DWORD index, WCHAR* name, DWORD* nameChars, DWORD* /*reserved*/, DWORD* type,
+                   BYTE* data, DWORD* dataBytes) {
+    const auto* values = ValuesOf(key);
+    if (!values) return ERROR_INVALID_HANDLE;
+    if (index >= values->size()) return ERROR_NO_MORE_ITEMS;
+    const winregistry::Value& v = (*values)[index];
+    if (!name || !nameChars) return ERROR_INVALID_PARAMETER;
+    if (v.name.size() + 1 > *nameChars) return ERROR_MORE_DATA;
+    if (data && dataBytes && v.data.size() > *dataBytes) {
+        *dataBytes = static_cast<DWORD>(v.data.size());
+        return ERROR_MORE_DATA;
+    }
+    std::copy(v.name.begin(), v.name.end(), name);
+    name[v.name.size()] = 0;
+    *nameChars = static_cast<DWORD>(v.name.size());
+    if (type) *type = v.type;
+    if (data && dataBytes) std::copy(v.data.begin(), v.data.end(), data);
+    if (dataBytes) *dataBytes = static_cast<DWORD>(v.data.size());
+    return ERROR_SUCCESS;
+}
+
+LONG RegQueryValueExW(HKEY key, const WCHAR* valueName, DWORD* /*reserved*/, DWORD* type, BYTE* data,
+                      DWORD* dataBytes) {
+    const auto* values = ValuesOf(key);
+    if (!values) return ERROR_INVALID_HANDLE;
+    const std::u16string wanted = Lower(valueName ? valueName : u"");
+    for (const auto& v : *values) {
+        if (Lower(v.name) != wanted) continue;
+        if (type) *type = v.type;
+        if (data && dataBytes && v.data.size() > *dataBytes) {
+            *dataBytes = static_cast<DWORD>(v.data.size());
+            return ERROR_MORE_DATA;
+        }
+        if (data && dataBytes) std::copy(v.data.begin(), v.data.end(), data);
+        if (dataBytes) *dataBytes = static_cast<DWORD>(v.data.size());
+        return ERROR_SUCCESS;
+    }
+    return ERROR_FILE_NOT_FOUND;
+}
+
+LONG RegCloseKey(HKEY key) {
+    auto* k = reinterpret_cast<OpenKey*>(key);
+    if (!k || !RootName(key).empty()) return ERROR_INVALID_HANDLE;
+    delete k;
+    return ERROR_SUCCESS;
+}
+
+BOOL SHGetSpecialFolderPathW(HWND /*owner*/, WCHAR* path, int csidl, BOOL /*create*/) {
+    if (!path || csidl != CSIDL_FONTS || !winprofile::IsLoaded()) return FALSE;
+    const std::u16string dir = Utf8ToUtf16(winprofile::FontsDir());
+    if (dir.size() >= MAX_PATH) return FALSE;
+    lstrcpynW(path, dir.c_str(), MAX_PATH);
+    return TRUE;
+}

@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "FontMap.h"
+#include "Glyphworks.h"
+#include "TestProfile.h"
+
+using testsupport::FontsRegistry;
+using testsupport::TestProfile;
+using testsupport::U;
+
+namespace {
+const char kZh[] = "[Profile]\nLocale=zh-CN\nAnsiCodePage=936\n";
+
+double Mb(const std::filesystem::path& p) { return std::filesystem::file_size(p) / 1048576.0; }
+}  // namespace
+
+TEST(FontMap, RegistryScanKeysFacesAsGdiReportsThem) {
+    TestProfile p({"simsun.ttc", "arial.ttf", "arialbd.ttf", "tahoma.ttf"},
+                  FontsRegistry({{"SimSun & NSimSun (TrueType)", "simsun.ttc"},
+                                 {"Arial (TrueType)", "C:\\Windows\\Fonts\\arial.ttf"},
+                                 {"Arial Bold (TrueType)", "arialbd.ttf"},
+                                 {"Tahoma (TrueType)", "tahoma.Ttf"},  // mixed-case extension: skipped
+                                 {"Nowhere Sans (TrueType)", "nowhere.ttf"}}),
+                  kZh);
+    MakeFontMap();
+    // SimSun is reported under its Chinese name on a Chinese system.
+    ASSERT_TRUE(FontFileMap.count(U("宋体")));
+    EXPECT_EQ(FontFileMap.at(U("宋体")), u"simsun.ttc");
+    EXPECT_EQ(PackNameMap.at(U("宋体")), u"SimSun");
+    // A full path keeps only the file name; the first value of a face wins.
+    EXPECT_EQ(FontFileMap.at(u"Arial"), u"arial.ttf");
+    EXPECT_FALSE(FontFileMap.count(u"Tahoma"));
+    EXPECT_FALSE(FontFileMap.count(u"Nowhere Sans"));
+    EXPECT_FALSE(FontSizeMap.count(u"Nowhere Sans"));
+    // The tool library still lists it; its file cannot be read, so no pack name.
+    EXPECT_EQ(PackNameMap.at(u"Nowhere Sans"), u"");
+    EXPECT_DOUBLE_EQ(FontSizeMap.at(u"Arial"), Mb(p.fonts() / "arial.ttf"));
+    // 宋体 always counts 0 MB, installed or not.
+    EXPECT_EQ(FontSizeMap.at(U("宋体")), 0.0);
+    // The font tool library's pass adds the collection's members under the
+    // names its own registry read gives, and NSimSun's Chinese name.
+    EXPECT_EQ(PackNameMap.at(u"SimSun"), u"SimSun");
+    EXPECT_EQ(PackNameMap.at(u"NSimSun"), u"NSimSun");
+    EXPECT_EQ(PackNameMap.at(U("新宋体")), u"NSimSun");
+    EXPECT_FALSE(FontSizeMap.count(u"NSimSun"));  // only the registry scan sizes faces
+    EXPECT_EQ(FontSizeMap[u"NSimSun"], 0.0);       // indexing adds it at 0 MB
+    EXPECT_TRUE(FontSizeMap.count(u"NSimSun"));
+}
+
+TEST(FontMap, EnglishSystemsReportEnglishNames) {
+    TestProfile p({"simsun.ttc"}, FontsRegistry({{"SimSun & NSimSun (TrueType)", "simsun.ttc"}}));
+    MakeFontMap();
+    EXPECT_EQ(FontFileMap.at(u"SimSun"), u"simsun.ttc");
+    EXPECT_FALSE(FontFileMap.count(U("宋体")));
+    EXPECT_EQ(FontSizeMap.at(U("宋体")), 0.0);
+    EXPECT_GT(FontSizeMap.at(u"SimSun"), 0.0);
+}
+
+TEST(FontMap, BoldKeysAreSearchedWholeButStoredWithoutTheSuffix) {
+    // "SimSun Bold" is no GDI face, so only the tool library's pass sees it:
+    // its key "SimSun-Bold" names no member of the collection, so the face
+    // "SimSun" enters with an empty pack name.
+    TestProfile p({"simsun.ttc", "arialbd.ttf"},
+                  FontsRegistry({{"SimSun Bold (TrueType)", "simsun.ttc"}, {"Arial Bold (TrueType)", "arialbd.ttf"}}));
+    MakeFontMap();
+    ASSERT_TRUE(PackNameMap.count(u"SimSun"));
+    EXPECT_EQ(PackNameMap.at(u"SimSun"), u"");
+    EXPECT_FALSE(PackNameMap.count(u"SimSun-Bold"));
+    // A single-font file gives its own family name.
+    EXPECT_EQ(PackNameMap.at(u"Arial"), u"Arial");
+}
+
+TEST(FontMap, RebuildsFromScratchAndPackNamesIndex) {
+    TestProfile p({"arial.ttf"}, FontsRegistry({{"Arial (TrueType)", "arial.ttf"}}));
+    MakeFontMap();
+    PackNameMap[u"Stale"] = u"x";
+    EXPECT_EQ(Font_GetPackName(u"Arial"), u"Arial");
+    EXPECT_EQ(Font_GetPackName(u"Not Installed"), u"");
+    EXPECT_TRUE(PackNameMap.count(u"Not Installed"));
+    MakeFontMap();
+    EXPECT_FALSE(PackNameMap.count(u"Stale"));
+    EXPECT_FALSE(PackNameMap.count(u"Not Installed"));
+}
+
+TEST(FontMap, RegistryBuiltFromTheFontsFolder) {
+    // Without registry.reg the key holds what the installer would write.
+    TestProfile p({"simsun.ttc", "arial.ttf", "calibri.ttf"});
+    MakeFontMap();
+    EXPECT_EQ(FontFileMap.at(u"SimSun"), u"simsun.ttc");
+    EXPECT_EQ(FontFileMap.at(u"Arial"), u"arial.ttf");
+    EXPECT_EQ(FontFileMap.at(u"Calibri"), u"calibri.ttf");
+    std::map<std::u16string, std::u16string> files;
+    EXPECT_EQ(getFontFileMapByRegedit(files), 4);
+    EXPECT_EQ(files.at(u"NSimSun"), u"simsun.ttc");
+}
+
+TEST(FontChecks, PanelUsableFaces) {
+    TestProfile p(testsupport::AllFixtureFonts(), "", kZh);
+    EXPECT_EQ(CheckFontSuable(U("宋体").c_str()), 1);
+    EXPECT_EQ(CheckFontSuable(u"simsun"), 1);  // names compare without regard to case
+    EXPECT_EQ(CheckFontSuable(u"Arial Black"), 1);
+    EXPECT_EQ(CheckFontSuable(u"MS Sans Serif"), 0);  // raster
+    EXPECT_EQ(CheckFontSuable(u"Nowhere Sans"), 0);
+    EXPECT_EQ(CheckFontSuable(u""), 0);
+    EXPECT_EQ(CheckFontSuable(nullptr), 0);
+}

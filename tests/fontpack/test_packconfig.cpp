@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include "FontMap.h"
+#include "FontTableFixture.h"
+#include "PackConfig.h"
+
+using testsupport::N;
+using testsupport::ReadText;
+using testsupport::U;
+using testsupport::WriteText;
+
+namespace {
+class PackConfigTest : public FontTableTest {
+protected:
+    void SetUp() override {
+        FontTableTest::SetUp();
+        PackFontList.clear();
+        FontFileMap.clear();
+        FontSizeMap.clear();
+        PackNameMap.clear();
+        g_bUseDefaultFont = 0;
+        for (auto& s : g_strDefaultFont) s.Empty();
+    }
+    void TearDown() override {
+        velmora::SetUILanguage("en_US");
+        FontTableTest::TearDown();
+    }
+    void WriteConfig(const std::string& body) { WriteText(m_dir / "fpf.ini", body); }
+    std::vector<std::string> Names() {
+        std::vector<std::string> out;
+        for (const auto& s : PackFontList) out.push_back(N(s));
+        return out;
+    }
+};
+
+const char kWritten[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<project filever=\"1.0\">"
+    "<DefaultFont UseDefaultFont=\"0\" Font0=\"Arial\"/>"
+    "<PackFontInfo><FontInfo FontName=\"A\" FontFile=\"a1.ttf\"/><FontInfo FontName=\"B\" FontFile=\"b.ttf\"/>"
+    "<FontInfo FontName=\"A\" FontFile=\"a2.ttf\"/></PackFontInfo></project>";
+}  // namespace
+
+TEST_F(PackConfigTest, ReadersOfTheWrittenLayout) {
+    WriteConfig(kWritten);
+    PackFontList.push_back(u"stale");
+    LoadPackFontNames(&PackFontList);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"A", "B"}));
+    std::map<std::u16string, std::u16string> files{{u"Kept", u"k.ttf"}};
+    LoadPackFontFiles(&files);
+    EXPECT_EQ(files.at(u"A"), u"a2.ttf");  // the later file of a repeated name
+    EXPECT_EQ(files.at(u"B"), u"b.ttf");
+    EXPECT_EQ(files.at(u"Kept"), u"k.ttf");  // the map is not emptied
+    LoadPackFontNames(nullptr);
+    LoadPackFontFiles(nullptr);
+}
+
+TEST_F(PackConfigTest, OlderSections) {
+    WriteConfig("<project><PackFontInfo><FontInfo FontName=\"P\" FontFile=\"p.ttf\"/></PackFontInfo>"
+                "<HighGradeHMI><FontInfo FontName=\"H\" FontFile=\"h.ttf\"/></HighGradeHMI></project>");
+    std::map<std::u16string, std::u16string> files;
+    LoadPackFontFiles(&files);
+    EXPECT_EQ(files, (std::map<std::u16string, std::u16string>{{u"P", u"p.ttf"}}));
+
+    WriteConfig("<project><LowGradeHMI><FontInfo FontName=\"L\" FontFile=\"l.ttf\"/></LowGradeHMI></project>");
+    files.clear();
+    LoadPackFontFiles(&files);
+    EXPECT_EQ(files, (std::map<std::u16string, std::u16string>{{u"L", u"l.ttf"}}));
+}
+
+TEST_F(PackConfigTest, BadFilesGiveEmptyResults) {
+    std::map<std::u16string, std::u16string> files;
+    for (const char* body : {"not xml", "<other><PackFontInfo><FontInfo FontName=\"X\"/></PackFontInfo></other>", ""}) {
+        WriteConfig(body);
+        PackFontList.push_back(u"x");
+        LoadPackFontNames(&PackFontList);
+        EXPECT_TRUE(PackFontList.empty()) << body;
+        LoadPackFontFiles(&files);
+        EXPECT_TRUE(files.empty()) << body;
+        EXPECT_EQ(LoadDefaultFont(), body[0] == '<' ? 0 : 1) << body;
+    }
+    std::string big = "<project><DefaultFont/><PackFontInfo>";
+    for (int i = 0; i < 10000; ++i) big += "<FontInfo FontName=\"F" + std::to_string(i % 5000) + "\"/>";
+    WriteConfig(big + "</PackFontInfo></project>");
+    LoadPackFontNames(&PackFontList);
+    EXPECT_EQ(PackFontList.size(), 5000u);
+}
+
+TEST_F(PackConfigTest, SaveWritesOneOfEachSectionInPackOrder) {
+    FontFileMap[u"Arial"] = u"arial.ttf";
+    FontSizeMap[u"Arial"] = 0.7731;
+    PackFontList = {u"Tahoma", u"Arial", U("宋体")};
+    const CString faces[8] = {U("宋体"), u"Arial", u"Tahoma", u"", u"", u"", u"", u"Arial"};
+    SavePackConfig(1, faces);  // no file yet: the template
+    EXPECT_EQ(g_bUseDefaultFont, 1);
+    EXPECT_EQ(g_strDefaultFont[2], u"Tahoma");
+    std::string text = ReadText(m_dir / "fpf.ini");
+    EXPECT_LT(text.find("<DefaultFont"), text.find("<PackFontInfo"));
+    EXPECT_NE(text.find("FontName=\"Arial\" FontFile=\"arial.ttf\" FontSize=\"0.77MB\""), std::string::npos) << text;
+    // Faces that are not installed are written empty and enter the tables.
+    EXPECT_NE(text.find("FontName=\"Tahoma\" FontFile=\"\" FontSize=\"0.00MB\""), std::string::npos) << text;
+    EXPECT_TRUE(FontFileMap.count(u"Tahoma"));
+
+    PackFontList = {u"Arial"};
+    SavePackConfig(0, faces);
+    text = ReadText(m_dir / "fpf.ini");
+    auto count = [&](const std::string& what) {
+        size_t n = 0;
+        for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
+        return n;
+    };
+    EXPECT_EQ(count("<DefaultFont"), 1u);
+    EXPECT_EQ(count("<PackFontInfo"), 1u);
+    EXPECT_EQ(count("<FontInfo"), 1u);
+    LoadPackFontNames(&PackFontList);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Arial"}));
+}
+
+TEST_F(PackConfigTest, SaveRemovesOldSectionsFollowingDefaultFont) {
+    WriteConfig("<project><DefaultFont/><HighGradeHMI><FontInfo FontName=\"H\"/></HighGradeHMI>"
+                "<PackFontInfo><FontInfo FontName=\"Old\"/></PackFontInfo></project>");
+    PackFontList = {u"New"};
+    const CString faces[8];
+    SavePackConfig(0, faces);
+    const std::string text = ReadText(m_dir / "fpf.ini");
+    EXPECT_EQ(text.find("HighGradeHMI"), std::string::npos) << text;
+    EXPECT_EQ(text.find("Old"), std::string::npos) << text;
+    LoadPackFontNames(&PackFontList);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"New"}));
+}
+
+TEST_F(PackConfigTest, FirstUseCreatesDefaultsByLanguage) {
+    velmora::SetUILanguage("zh_CN");  // the empty prefix
+    PackNameMap[U("宋体")] = u"SimSun";
+    ASSERT_EQ(LoadDefaultFont(), 1);
+    const std::string text = ReadText(m_dir / "fpf.ini");
+    EXPECT_NE(text.find("UseDefaultFont=\"0\""), std::string::npos) << text;
+    EXPECT_NE(text.find("Font0=\"宋体\" Font1=\"Arial\""), std::string::npos) << text;
+    EXPECT_NE(text.find("Font7=\"Arial\""), std::string::npos);
+    EXPECT_EQ(GetDefaultFont(0), U("宋体"));
+    EXPECT_EQ(GetDefaultFont(3), U("宋体"));  // not in force: the SimSun choice
+
+    velmora::SetUILanguage("en_US");
+    std::filesystem::remove(m_dir / "fpf.ini");
+    ASSERT_EQ(LoadDefaultFont(), 1);
+    EXPECT_NE(ReadText(m_dir / "fpf.ini").find("Font0=\"Arial\""), std::string::npos);
+
+    PackNameMap.clear();
+    EXPECT_EQ(SimSunChoice(), u"Arial");
+    PackNameMap[u"SimSun"] = u"SimSun";
+    EXPECT_EQ(SimSunChoice(), u"SimSun");
+}
+
+TEST_F(PackConfigTest, DefaultFacesInForce) {
+    WriteConfig("<project><DefaultFont UseDefaultFont=\"1\" Font0=\"Arial\" Font2=\"Tahoma\"/></project>");
+    PackFontList = {u"x"};
+    ASSERT_EQ(LoadDefaultFont(), 1);
+    EXPECT_EQ(IsUseDefaultFont(), 1);
+    EXPECT_EQ(GetDefaultFont(2), u"Tahoma");
+    EXPECT_EQ(GetDefaultFont(1), u"");
+    EXPECT_EQ(GetDefaultFont(9), u"");
+    velmora::SetCurrentLanguage(2);
+    EXPECT_EQ(GetDefaultFont(-1), u"Tahoma");
+    // All eight slots join the pack list, empty ones and all.
+    EXPECT_EQ(PackFontList.size(), 9u);
+    WriteConfig("<project><DefaultFont UseDefaultFont=\"yes\"/></project>");
+    LoadDefaultFont();
+    EXPECT_EQ(IsUseDefaultFont(), 0);
+}

@@ -1,0 +1,215 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "TestProfile.h"
+#include "win/gdi.h"
+#include "win/wstr.h"
+
+using testsupport::N;
+using testsupport::TestProfile;
+using testsupport::U;
+
+namespace {
+struct Seen {
+    std::u16string face;
+    BYTE charset;
+    DWORD type;
+    LONG weight;
+    std::u16string style;
+    std::u16string script;
+};
+
+struct Collector {
+    std::vector<Seen> seen;
+    int stopAfter = -1;
+};
+
+int Collect(const LOGFONTW* lf, const TEXTMETRICW* /*tm*/, DWORD type, LPARAM param) {
+    auto* c = reinterpret_cast<Collector*>(param);
+    const auto* elf = reinterpret_cast<const ENUMLOGFONTEXW*>(lf);
+    c->seen.push_back({lf->lfFaceName, lf->lfCharSet, type, lf->lfWeight, elf->elfStyle, elf->elfScript});
+    return static_cast<int>(c->seen.size()) == c->stopAfter ? 0 : 1;
+}
+
+std::vector<Seen> Enumerate(const std::u16string& face, BYTE charset = DEFAULT_CHARSET, int* result = nullptr,
+                            int stopAfter = -1) {
+    LOGFONTW lf{};
+    lf.lfCharSet = charset;
+    CopyFixedName(lf.lfFaceName, face.c_str(), LF_FACESIZE);
+    Collector c;
+    c.stopAfter = stopAfter;
+    HDC dc = GetDC(nullptr);
+    const int r = EnumFontFamiliesExW(dc, &lf, Collect, reinterpret_cast<LPARAM>(&c), 0);
+    ReleaseDC(nullptr, dc);
+    if (result) *result = r;
+    return c.seen;
+}
+
+TEXTMETRICW Metrics(const std::u16string& face, LONG height, LONG weight = FW_NORMAL, BYTE italic = 0,
+                    std::u16string* realized = nullptr) {
+    LOGFONTW lf{};
+    lf.lfHeight = height;
+    lf.lfWeight = weight;
+    lf.lfItalic = italic;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    CopyFixedName(lf.lfFaceName, face.c_str(), LF_FACESIZE);
+    HFONT font = CreateFontIndirectW(&lf);
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(font));
+    TEXTMETRICW tm{};
+    EXPECT_TRUE(GetTextMetricsW(dc, &tm));
+    if (realized) {
+        WCHAR name[LF_FACESIZE];
+        GetTextFaceW(dc, LF_FACESIZE, name);
+        *realized = name;
+    }
+    EXPECT_EQ(SelectObject(dc, old), reinterpret_cast<HGDIOBJ>(font));
+    ReleaseDC(nullptr, dc);
+    DeleteObject(reinterpret_cast<HGDIOBJ>(font));
+    return tm;
+}
+
+const char kZh[] = "[Profile]\nLocale=zh-CN\nAnsiCodePage=936\n";
+}  // namespace
+
+TEST(GdiEnum, OneCallbackPerFamilyAndCharacterSet) {
+    TestProfile p(testsupport::AllFixtureFonts());
+    const auto all = Enumerate(u"");
+    std::multiset<std::string> arial;
+    std::set<std::string> families;
+    for (const auto& s : all) {
+        families.insert(N(s.face));
+        if (s.face == u"Arial") arial.insert(std::to_string(s.charset));
+    }
+    // Three Arial faces, one family: once per character set (Latin 1, Latin 2).
+    EXPECT_EQ(arial, (std::multiset<std::string>{"0", "238"}));
+    EXPECT_TRUE(families.count("Arial Black"));
+    EXPECT_TRUE(families.count("Bahnschrift SemiBold"));
+    EXPECT_TRUE(families.count("@SimSun"));  // vertical CJK faces, as Windows lists them
+    EXPECT_FALSE(families.count("@Arial"));
+    for (const auto& s : all)
+        if (s.face == u"MS Sans Serif") EXPECT_EQ(s.type, static_cast<DWORD>(RASTER_FONTTYPE));
+        else if (s.face == u"Arial") EXPECT_EQ(s.type, static_cast<DWORD>(TRUETYPE_FONTTYPE));
+
+    // A named family gives every style, each once per character set.
+    const auto named = Enumerate(u"arial");
+    EXPECT_EQ(named.size(), 6u);
+    std::set<std::u16string> styles;
+    for (const auto& s : named) styles.insert(s.style);
+    EXPECT_EQ(styles, (std::set<std::u16string>{u"Regular", u"Bold", u"Italic"}));
+
+    // Stopping: the callback's zero ends it and is the result.
+    int result = -1;
+    EXPECT_EQ(Enumerate(u"", DEFAULT_CHARSET, &result, 2).size(), 2u);
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(Enumerate(u"No Such Face", DEFAULT_CHARSET, &result).empty());
+    EXPECT_EQ(result, 1);
+}
+
+TEST(GdiEnum, CharacterSetsAndLocalizedNames) {
+    TestProfile p(testsupport::AllFixtureFonts(), "", kZh);
+    const auto gb = Enumerate(u"", GB2312_CHARSET);
+    std::set<std::u16string> names;
+    for (const auto& s : gb) {
+        names.insert(s.face);
+        EXPECT_EQ(s.charset, GB2312_CHARSET);
+        EXPECT_EQ(s.script, u"CHINESE_GB2312");
+    }
+    EXPECT_TRUE(names.count(U("宋体")));
+    EXPECT_TRUE(names.count(U("新宋体")));
+    EXPECT_FALSE(names.count(u"Latin Only"));
+    EXPECT_FALSE(names.count(u"Arial"));
+    // Either name finds the face; it is reported in the system's language.
+    for (const char* query : {"SimSun", "simsun", "宋体"}) {
+        const auto found = Enumerate(U(query));
+        ASSERT_FALSE(found.empty()) << query;
+        EXPECT_EQ(found.front().face, U("宋体")) << query;
+    }
+}
+
+TEST(GdiEnum, EnglishSystemsReportEnglishNames) {
+    TestProfile p({"simsun.ttc"});
+    const auto found = Enumerate(U("宋体"));
+    ASSERT_FALSE(found.empty());
+    EXPECT_EQ(found.front().face, u"SimSun");
+}
+
+TEST(GdiRealize, NearestFaceAndSimulatedStyles) {
+    TestProfile p(testsupport::AllFixtureFonts());
+    std::u16string face;
+    TEXTMETRICW tm = Metrics(u"Arial", 16, FW_BOLD, 0, &face);
+    EXPECT_EQ(face, u"Arial");
+    EXPECT_EQ(tm.tmWeight, 700);  // the real bold face
+    EXPECT_EQ(tm.tmItalic, 0);
+    int em = 0;
+    bool simBold = true, simItalic = true;
+    LOGFONTW lf{};
+    lf.lfHeight = 16;
+    lf.lfWeight = 700;
+    CopyFixedName(lf.lfFaceName, u"Arial", LF_FACESIZE);
+    HFONT f = CreateFontIndirectW(&lf);
+    const fontdb::Face* real = GetRealizedFace(f, &em, &simBold, &simItalic);
+    ASSERT_NE(real, nullptr);
+    EXPECT_EQ(real->fileName, "arialbd.ttf");
+    EXPECT_FALSE(simBold);
+    DeleteObject(reinterpret_cast<HGDIOBJ>(f));
+
+    tm = Metrics(u"Tahoma", 16, 551);
+    EXPECT_EQ(tm.tmWeight, 700);  // simulated
+    tm = Metrics(u"Tahoma", 16, 550);
+    EXPECT_EQ(tm.tmWeight, 400);
+    tm = Metrics(u"Arial", 16, FW_NORMAL, 1);
+    EXPECT_EQ(tm.tmItalic, 255);  // the real italic face
+    tm = Metrics(u"Tahoma", 16, FW_NORMAL, 1);
+    EXPECT_EQ(tm.tmItalic, 255);  // simulated
+    tm = Metrics(u"Arial Black", 16);
+    EXPECT_EQ(tm.tmWeight, 900);  // the face's own weight class
+    tm = Metrics(u"Bahnschrift", 16, FW_BOLD);
+    EXPECT_EQ(tm.tmWeight, 700);  // SemiBold is another family: bold is simulated
+}
+
+TEST(GdiRealize, HeightsAndFallbacks) {
+    TestProfile p(testsupport::AllFixtureFonts());
+    TEXTMETRICW cell = Metrics(u"Arial", 16);
+    EXPECT_EQ(cell.tmHeight, 16);
+    EXPECT_EQ(cell.tmAscent + cell.tmDescent, 16);
+    TEXTMETRICW em = Metrics(u"Arial", -16);
+    EXPECT_GT(em.tmHeight, 16);  // the em is 16; the cell adds the leading
+    EXPECT_EQ(em.tmInternalLeading, em.tmHeight - 16);
+    EXPECT_GT(Metrics(u"Arial", 0).tmHeight, 0);
+    std::u16string face;
+    Metrics(u"No Such Face", 20, FW_NORMAL, 0, &face);
+    EXPECT_EQ(face, u"Arial");
+    TEXTMETRICW raster = Metrics(u"MS Sans Serif", 13, FW_NORMAL, 0, &face);
+    EXPECT_EQ(face, u"MS Sans Serif");
+    EXPECT_EQ(raster.tmPitchAndFamily & TMPF_TRUETYPE, 0);
+    EXPECT_NE(cell.tmPitchAndFamily & TMPF_TRUETYPE, 0);
+}
+
+TEST(GdiObjects, DcsStockFontsAndIconTitleFont) {
+    TestProfile p({"arial.ttf"}, "", "[Profile]\nDpi=120\nIconTitleFont=Arial,-15,400,0\n");
+    HDC dc = GetDC(nullptr);
+    EXPECT_EQ(GetDeviceCaps(dc, LOGPIXELSY), 120);
+    LOGFONTW lf{};
+    HFONT f = CreateFontIndirectW(&lf);
+    HGDIOBJ stock = SelectObject(dc, reinterpret_cast<HGDIOBJ>(f));
+    EXPECT_TRUE(IsLiveFont(stock));
+    EXPECT_EQ(SelectObject(dc, stock), reinterpret_cast<HGDIOBJ>(f));
+    EXPECT_FALSE(DeleteObject(stock));  // stock objects are never freed
+    EXPECT_TRUE(DeleteObject(reinterpret_cast<HGDIOBJ>(f)));
+    EXPECT_EQ(SelectObject(dc, reinterpret_cast<HGDIOBJ>(f)), nullptr);  // a dead font is refused
+    EXPECT_EQ(ReleaseDC(nullptr, dc), 1);
+    EXPECT_EQ(ReleaseDC(nullptr, dc), 0);
+    TEXTMETRICW tm;
+    EXPECT_FALSE(GetTextMetricsW(dc, &tm));
+
+    LOGFONTW icon{};
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof icon, &icon, 0));
+    EXPECT_EQ(std::u16string(icon.lfFaceName), u"Arial");
+    EXPECT_EQ(icon.lfHeight, -15);
+    EXPECT_FALSE(SystemParametersInfoW(0x0030, sizeof icon, &icon, 0));
+}

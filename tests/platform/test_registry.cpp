@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "TestSupport.h"
+#include "win/profile.h"
+#include "win/registry.h"
+#include "win/wstr.h"
+
+using testsupport::TempDir;
+using testsupport::U;
+
+namespace {
+const WCHAR kFonts[] = u"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
+
+// A profile whose registry comes from a .reg file.
+struct RegProfile {
+    explicit RegProfile(const std::string& reg, const std::string& ini = "") {
+        std::filesystem::create_directories(dir / "Fonts");
+        testsupport::WriteText(dir / "registry.reg", reg);
+        if (!ini.empty()) testsupport::WriteText(dir / "profile.ini", ini);
+        std::string error;
+        loaded = winprofile::Load(dir.path().string(), &error);
+        EXPECT_TRUE(loaded) << error;
+    }
+    TempDir dir;
+    bool loaded = false;
+};
+
+const char kReg[] =
+    "Windows Registry Editor Version 5.00\r\n"
+    "\r\n"
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts]\r\n"
+    "\"Arial (TrueType)\"=\"arial.ttf\"\r\n"
+    "\"SimSun & NSimSun (TrueType)\"=\"C:\\\\Windows\\\\Fonts\\\\simsun.ttc\"\r\n"
+    "\"Quote \\\"Q\\\" (TrueType)\"=\"q.TTF\"\r\n"
+    "\"Flag\"=dword:0000002a\r\n"
+    "\"Blob\"=hex:01,02,\\\r\n"
+    "  03\r\n";
+}  // namespace
+
+TEST(Registry, ReadsValuesInFileOrderFromARegFile) {
+    RegProfile p(kReg);
+    HKEY key = nullptr;
+    // Key paths compare without regard to case, as on Windows.
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kFonts, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    std::vector<std::u16string> names, data;
+    for (DWORD i = 0;; ++i) {
+        WCHAR name[MAX_PATH];
+        BYTE bytes[259];
+        DWORD nameChars = MAX_PATH, dataBytes = sizeof bytes, type = 0;
+        const LONG rc = RegEnumValueW(key, i, name, &nameChars, nullptr, &type, bytes, &dataBytes);
+        if (rc == ERROR_NO_MORE_ITEMS) break;
+        ASSERT_EQ(rc, ERROR_SUCCESS);
+        names.emplace_back(name, nameChars);
+        if (type == REG_SZ) {
+            EXPECT_EQ(dataBytes % 2, 0u);
+            data.emplace_back(reinterpret_cast<const char16_t*>(bytes), dataBytes / 2 - 1);
+        } else if (type == REG_DWORD) {
+            ASSERT_EQ(dataBytes, 4u);
+            EXPECT_EQ(bytes[0], 0x2a);
+        } else {
+            EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
+            EXPECT_EQ(dataBytes, 3u);  // the continued hex line is joined
+        }
+    }
+    EXPECT_EQ(names, (std::vector<std::u16string>{u"Arial (TrueType)", u"SimSun & NSimSun (TrueType)",
+                                                  u"Quote \"Q\" (TrueType)", u"Flag", u"Blob"}));
+    EXPECT_EQ(data, (std::vector<std::u16string>{u"arial.ttf", u"C:\\Windows\\Fonts\\simsun.ttc", u"q.TTF"}));
+    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+
+    HKEY missing = reinterpret_cast<HKEY>(1);
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Nothing", 0, KEY_READ, &missing), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(missing, nullptr);
+}
+
+TEST(Registry, BuffersTooSmallFailTheEnumeration) {
+    RegProfile p(kReg);
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kFonts, 0, KEY_READ, &key), ERROR_SUCCESS);
+    WCHAR name[MAX_PATH];
+    BYTE bytes[259];
+    // "Arial (TrueType)" is 16 units: it needs 17 with the terminator.
+    DWORD nameChars = 16, dataBytes = sizeof bytes;
+    EXPECT_EQ(RegEnumValueW(key, 0, name, &nameChars, nullptr, nullptr, bytes, &dataBytes), ERROR_MORE_DATA);
+    nameChars = 17;
+    EXPECT_EQ(RegEnumValueW(key, 0, name, &nameChars, nullptr, nullptr, bytes, &dataBytes), ERROR_SUCCESS);
+    // "arial.ttf" is 9 units: 20 bytes with the terminator.
+    nameChars = MAX_PATH;
+    dataBytes = 19;
+    EXPECT_EQ(RegEnumValueW(key, 0, name, &nameChars, nullptr, nullptr, bytes, &dataBytes), ERROR_MORE_DATA);
+    EXPECT_EQ(dataBytes, 20u);
+    RegCloseKey(key);
+}
+
+TEST(Registry, DamagedRegFilesReadAsAnEmptyRegistry) {
+    RegProfile p("this is not a registry file\n[x]\n");
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kFonts, 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+
+    std::vector<std::pair<std::u16string, std::vector<winregistry::Value>>> keys;
+    std::string error;
+    EXPECT_FALSE(winregistry::ParseRegFile("REGEDIT4\n\"orphan\"=\"x\"\n", keys, &error));
+    EXPECT_NE(error.find("outside a key"), std::string::npos);
+    EXPECT_FALSE(winregistry::ParseRegFile("REGEDIT4\n[K]\n\"open=\"x\n", keys, &error));
+    keys.clear();
+    // UTF-16LE with a byte-order mark, as regedit writes it.
+    std::string utf16 = "\xFF\xFE";
+    for (char16_t c : U("Windows Registry Editor Version 5.00\r\n[K]\r\n\"宋体 (TrueType)\"=\"simsun.ttc\"\r\n")) {
+        utf16 += static_cast<char>(c & 0xFF);
+        utf16 += static_cast<char>(c >> 8);
+    }
+    ASSERT_TRUE(winregistry::ParseRegFile(utf16, keys, &error)) << error;
+    ASSERT_EQ(keys.size(), 1u);
+    EXPECT_EQ(keys[0].second.at(0).name, U("宋体 (TrueType)"));
+}
+
+TEST(Profile, SettingsAndTheFontsFolder) {
+    RegProfile p("REGEDIT4\n", "[Profile]\nLocale=zh-CN\nAnsiCodePage=936\nDpi=120\nIconTitleFont=Microsoft YaHei,-15,700,1\n");
+    const auto& s = winprofile::GetSettings();
+    EXPECT_EQ(s.langId, 0x0804);
+    EXPECT_EQ(s.ansiCodePage, 936u);
+    EXPECT_EQ(s.dpi, 120);
+    EXPECT_EQ(s.iconTitleFont.lfHeight, -15);
+    EXPECT_EQ(s.iconTitleFont.lfWeight, 700);
+    EXPECT_EQ(s.iconTitleFont.lfItalic, 1);
+    EXPECT_EQ(std::u16string(s.iconTitleFont.lfFaceName), u"Microsoft YaHei");
+
+    WCHAR folder[MAX_PATH];
+    ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, folder, CSIDL_FONTS, FALSE));
+    EXPECT_EQ(std::filesystem::path(Utf16ToUtf8(folder)), p.dir / "Fonts");
+    EXPECT_FALSE(SHGetSpecialFolderPathW(nullptr, folder, 0x0005, FALSE));
+
+    const uint64_t gen = winprofile::Generation();
+    TempDir bad;
+    testsupport::WriteText(bad / "profile.ini", "Dpi=many\n");
+    std::string error;
+    EXPECT_FALSE(winprofile::Load(bad.path().string(), &error));
+    EXPECT_NE(error.find("Dpi"), std::string::npos);
+    EXPECT_EQ(winprofile::Generation(), gen);  // the previous profile stays
+    EXPECT_EQ(winprofile::GetSettings().dpi, 120);
+    EXPECT_FALSE(winprofile::Load((bad / "none").string(), &error));
+}
+
+TEST(Profile, DefaultProfileLinksInstalledFonts) {
+    TempDir src, dst;
+    std::filesystem::create_directories(src / "a" / "b");
+    testsupport::WriteText(src / "a" / "one.ttf", "x");
+    testsupport::WriteText(src / "a" / "b" / "two.TTC", "x");
+    testsupport::WriteText(src / "a" / "b" / "one.ttf", "dup");  // same name: first wins
+    testsupport::WriteText(src / "a" / "readme.txt", "x");
+    EXPECT_EQ(winprofile::CreateFromInstalledFonts(dst.path().string(), {src.path().string()}), 2);
+    EXPECT_TRUE(std::filesystem::is_symlink(dst / "Fonts" / "one.ttf"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dst / "Fonts" / "two.TTC"));
+    EXPECT_FALSE(std::filesystem::exists(dst / "Fonts" / "readme.txt"));
+    EXPECT_EQ(winprofile::CreateFromInstalledFonts(dst.path().string(), {src.path().string()}), 0);
+}

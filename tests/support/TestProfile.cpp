@@ -1,0 +1,57 @@
+#include "TestProfile.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "win/profile.h"
+
+namespace testsupport {
+
+std::filesystem::path FixtureFontsDir() {
+#ifdef TAMSEL_TEST_FONTS
+    return TAMSEL_TEST_FONTS;
+#else
+    return {};
+#endif
+}
+
+std::vector<std::string> AllFixtureFonts() {
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(FixtureFontsDir() / "Fonts", ec))
+        files.push_back(e.path().filename().string());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+TestProfile::TestProfile(const std::vector<std::string>& fontFiles, const std::string& registry,
+                         const std::string& settings) {
+    std::filesystem::create_directories(fonts());
+    for (const std::string& f : fontFiles) {
+        const auto src = FixtureFontsDir() / "Fonts" / f;
+        if (!std::filesystem::exists(src)) ADD_FAILURE() << "fixture font missing: " << src;
+        std::filesystem::create_symlink(src, fonts() / f);
+    }
+    if (!registry.empty()) WriteText(m_dir / "registry.reg", registry);
+    if (!settings.empty()) WriteText(m_dir / "profile.ini", settings);
+    std::string error;
+    if (!winprofile::Load(m_dir.path().string(), &error)) ADD_FAILURE() << error;
+}
+
+std::string FontsRegistry(const std::vector<std::pair<std::string, std::string>>& values) {
+    std::string s = "Windows Registry Editor Version 5.00\r\n\r\n"
+                    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts]\r\n";
+    auto quote = [](const std::string& v) {
+        std::string q;
+        for (char c : v) {
+            if (c == '\\' || c == '"') q += '\\';
+            q += c;
+        }
+        return "\"" + q + "\"";
+    };
+    for (const auto& kv : values) s += quote(kv.first) + "=" + quote(kv.second) + "\r\n";
+    return s;
+}
+
+}  // namespace testsupport

@@ -1,0 +1,37 @@
+// Machine profiles for tests, made from the fixture fonts generated at build
+// time (tests/fixtures/make_test_fonts.py).
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+
+namespace testsupport {
+
+// The folder the fixture fonts were generated into (its Fonts/ subfolder
+// holds the files).
+std::filesystem::path FixtureFontsDir();
+
+// A machine profile in a temporary folder: the named fixture font files
+// linked into Fonts/, an optional registry.reg and profile.ini. Loaded on
+// construction.
+class TestProfile {
+public:
+    TestProfile(const std::vector<std::string>& fontFiles, const std::string& registry = "",
+                const std::string& settings = "");
+    const std::filesystem::path& path() const { return m_dir.path(); }
+    std::filesystem::path fonts() const { return m_dir.path() / "Fonts"; }
+
+private:
+    TempDir m_dir;
+};
+
+// Every font file of the fixture.
+std::vector<std::string> AllFixtureFonts();
+
+// A .reg text holding the installed-fonts key with the given values (name, data).
+std::string FontsRegistry(const std::vector<std::pair<std::string, std::string>>& values);
+
+}  // namespace testsupport

@@ -9,6 +9,8 @@ demo="$root/examples/demo"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp -r "$demo" "$work/demo"
+echo "== faces (the default machine profile, from this machine's fonts)"
+"$studio" faces | head -20
 echo "== fonts list examples/demo"
 "$studio" fonts list "$work/demo"
 echo "== fonts save examples/demo (into a copy)"

@@ -205,8 +205,12 @@ const std::vector<Face>& Faces() {
         if (ext == ".ttf" || ext == ".ttc" || ext == ".otf" || ext == ".otc" || ext == ".fon" || ext == ".fnt")
             files.push_back(e.path());
     }
-    std::sort(files.begin(), files.end(),
-              [](const auto& a, const auto& b) { return a.filename().string() < b.filename().string(); });
+    // By stem first, so "DejaVuSans.ttf" comes before "DejaVuSans-Bold.ttf",
+    // the order in which an installer would add a family's files.
+    std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) {
+        const std::string sa = a.stem().string(), sb = b.stem().string();
+        return sa != sb ? sa < sb : a.filename().string() < b.filename().string();
+    });
     for (const auto& p : files) ScanFile(p, c.faces);
     return c.faces;
 }

@@ -2,6 +2,7 @@
 #include <map>
 
 #include "Velmora.h"
+#include "win/wstr.h"
 
 namespace {
 struct ModelState {
@@ -15,23 +16,16 @@ ModelState& State() {
     return state;
 }
 
-std::string Trim(const std::string& s) {
-    size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\r')) ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r')) --e;
-    return s.substr(b, e - b);
-}
-
 // Reads the limits of one model; false when the model has no section.
 bool ReadModel(const std::string& path, const std::string& model, std::map<std::string, int64_t>& out) {
     std::ifstream f(path);
     std::string line, section;
     bool found = false;
     while (std::getline(f, line)) {
-        line = Trim(line);
+        line = TrimLine(line);
         if (line.empty() || line[0] == ';' || line[0] == '#') continue;
         if (line.front() == '[' && line.back() == ']') {
-            section = Trim(line.substr(1, line.size() - 2));
+            section = TrimLine(line.substr(1, line.size() - 2));
             found = found || section == model;
             continue;
         }
@@ -39,7 +33,7 @@ bool ReadModel(const std::string& path, const std::string& model, std::map<std::
         const size_t eq = line.find('=');
         if (eq == std::string::npos) continue;
         try {
-            out[Trim(line.substr(0, eq))] = std::stoll(Trim(line.substr(eq + 1)));
+            out[TrimLine(line.substr(0, eq))] = std::stoll(TrimLine(line.substr(eq + 1)));
         } catch (...) {
             // A value that is not a number is no limit.
         }

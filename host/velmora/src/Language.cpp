@@ -23,13 +23,6 @@ LanguageState& State() {
     return state;
 }
 
-std::string TrimAscii(const std::string& s) {
-    size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\r')) ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r')) --e;
-    return s.substr(b, e - b);
-}
-
 // Values may carry "\n", "\t" and "\\" so that one line can hold a
 // multi-line message.
 std::string Unescape(const std::string& s) {
@@ -55,16 +48,16 @@ bool ParseLanguageFile(const std::string& path, std::map<std::u16string, Section
     while (std::getline(f, line)) {
         if (first && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
         first = false;
-        line = TrimAscii(line);
+        line = TrimLine(line);
         if (line.empty() || line[0] == ';' || line[0] == '#') continue;
         if (line.front() == '[' && line.back() == ']') {
-            section = Utf8ToUtf16(TrimAscii(line.substr(1, line.size() - 2)));
+            section = Utf8ToUtf16(TrimLine(line.substr(1, line.size() - 2)));
             out[section];
             continue;
         }
         const size_t eq = line.find('=');
         if (eq == std::string::npos) continue;
-        out[section][Utf8ToUtf16(TrimAscii(line.substr(0, eq)))] =
+        out[section][Utf8ToUtf16(TrimLine(line.substr(0, eq)))] =
             Utf8ToUtf16(Unescape(line.substr(eq + 1)));
     }
     return true;

@@ -35,13 +35,6 @@ State& S() {
     return state;
 }
 
-std::string Trim(const std::string& s) {
-    size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\r')) ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r')) --e;
-    return s.substr(b, e - b);
-}
-
 bool ParseInt(const std::string& v, int& out) {
     try {
         size_t used = 0;
@@ -60,7 +53,7 @@ bool ParseLogFont(const std::string& v, LOGFONTW& lf) {
     size_t start = 0;
     for (size_t i = 0; i <= v.size(); ++i)
         if (i == v.size() || v[i] == ',') {
-            parts.push_back(Trim(v.substr(start, i - start)));
+            parts.push_back(TrimLine(v.substr(start, i - start)));
             start = i + 1;
         }
     if (parts.empty() || parts[0].empty()) return false;
@@ -89,7 +82,7 @@ bool ParseSettings(const fs::path& file, Settings& s, std::string* error) {
     while (std::getline(f, line)) {
         ++lineNo;
         if (lineNo == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
-        line = Trim(line);
+        line = TrimLine(line);
         if (line.empty() || line[0] == ';' || line[0] == '#' || line[0] == '[') continue;
         const size_t eq = line.find('=');
         auto bad = [&](const std::string& why) {
@@ -97,7 +90,7 @@ bool ParseSettings(const fs::path& file, Settings& s, std::string* error) {
             return false;
         };
         if (eq == std::string::npos) return bad("expected key=value");
-        const std::string key = Trim(line.substr(0, eq)), value = Trim(line.substr(eq + 1));
+        const std::string key = TrimLine(line.substr(0, eq)), value = TrimLine(line.substr(eq + 1));
         int n = 0;
         if (key == "Locale") {
             s.locale = value;

@@ -171,3 +171,10 @@ size_t ScanDecimal(const WCHAR* s, int* out) {
     *out = static_cast<int>(v);
     return i;
 }
+
+std::string TrimLine(const std::string& s) {
+    size_t b = 0, e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\r')) ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r')) --e;
+    return s.substr(b, e - b);
+}

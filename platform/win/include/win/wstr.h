@@ -26,6 +26,9 @@ std::string Utf16ToUtf8(const WCHAR* s);
 // Invalid UTF-8 bytes become U+FFFD.
 std::u16string Utf8ToUtf16(const std::string& s);
 
+// A line of a settings file without its surrounding blanks, tabs and CR.
+std::string TrimLine(const std::string& s);
+
 // Parses a decimal integer the way swscanf's %d does: skips leading blanks,
 // optional sign, digits. Returns the number of units consumed (0 = no match).
 size_t ScanDecimal(const WCHAR* s, int* out);

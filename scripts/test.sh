@@ -9,3 +9,5 @@ export QT_QPA_PLATFORM=offscreen
 (cd "$root/build" && ctest --output-on-failure -j "$(nproc)")
 "$root/scripts/build.sh" build-asan -DTAMSEL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 (cd "$root/build-asan" && ctest --output-on-failure -j "$(nproc)")
+# A short run of every libFuzzer target (clang); longer runs: scripts/fuzz.sh SECONDS.
+"$root/scripts/fuzz.sh" 0

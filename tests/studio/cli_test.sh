@@ -1,9 +1,10 @@
 #!/bin/sh
 # Drives tamsel-studio as a user would: help, errors and the font table round trip.
-# usage: cli_test.sh STUDIO SOURCE_DIR
+# usage: cli_test.sh STUDIO SOURCE_DIR TEST_FONTS_DIR
 set -u
 studio=$1
 src=$2
+fonts=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail=0
@@ -34,4 +35,16 @@ if ! cmp -s "$src/examples/demo/Font.hft" "$work/demo/Font.hft"; then echo "FAIL
 head -c 300 "$src/examples/demo/Font.hft" > "$work/demo/Font.hft"
 check "a truncated table warns and keeps whole records" 0 "1 whole record" -- "$studio" fonts list "$work/demo"
 check "the truncated table lists one font" 0 "1 font(s)" -- "$studio" fonts list "$work/demo"
+mkdir -p "$work/profile/Fonts"
+cp "$fonts/Fonts/simsun.ttc" "$fonts/Fonts/arial.ttf" "$fonts/Fonts/sserife.fnt" "$work/profile/Fonts/"
+printf '[Profile]\nLocale=zh-CN\nAnsiCodePage=936\n' > "$work/profile/profile.ini"
+check "faces of a Chinese profile" 0 "宋体	SimSun	simsun.ttc" -- "$studio" faces --profile "$work/profile"
+check "Arial is listed with its file" 0 "Arial	Arial	arial.ttf" -- "$studio" faces --profile "$work/profile"
+if "$studio" faces --profile "$work/profile" | grep -q "MS Sans Serif"; then
+    echo "FAIL: a raster face is in the system font map"; fail=1
+else
+    echo "ok: raster faces are not in the system font map"
+fi
+check "a broken profile is reported" 1 "Dpi" -- sh -c "printf 'Dpi=x\n' > '$work/profile/profile.ini' && '$studio' faces --profile '$work/profile'"
+check "a missing profile is reported" 1 "not a directory" -- "$studio" faces --profile "$work/none"
 exit $fail

@@ -81,7 +81,7 @@ std::u16string FormatV16(const WCHAR* fmt, va_list args) {
             out.append(start, p);
             break;
         }
-        char spec[64];
+        char cfmt[64];
         char buf[512];
         switch (conv) {
             case u'%': out += u'%'; break;
@@ -91,7 +91,7 @@ std::u16string FormatV16(const WCHAR* fmt, va_list args) {
             case u'x':
             case u'X':
             case u'o': {
-                std::snprintf(spec, sizeof spec, "%%%s%s%s%s%s%c", flags.c_str(),
+                std::snprintf(cfmt, sizeof cfmt, "%%%s%s%s%s%s%c", flags.c_str(),
                               width >= 0 ? std::to_string(width).c_str() : "", prec >= 0 ? "." : "",
                               prec >= 0 ? std::to_string(prec).c_str() : "", "ll", static_cast<char>(conv));
                 long long v;
@@ -106,7 +106,7 @@ std::u16string FormatV16(const WCHAR* fmt, va_list args) {
                         v = isSigned ? static_cast<long long>(iv)
                                      : static_cast<long long>(static_cast<unsigned int>(iv));
                 }
-                int n = std::snprintf(buf, sizeof buf, spec, v);
+                int n = std::snprintf(buf, sizeof buf, cfmt, v);
                 AppendAscii(out, buf, n < 0 ? 0 : std::min<size_t>(static_cast<size_t>(n), sizeof buf - 1));
                 break;
             }
@@ -119,11 +119,11 @@ std::u16string FormatV16(const WCHAR* fmt, va_list args) {
             case u'a':
             case u'A': {
                 double v = longDouble ? static_cast<double>(va_arg(ap, long double)) : va_arg(ap, double);
-                std::snprintf(spec, sizeof spec, "%%%s%s%s%s%c", flags.c_str(),
+                std::snprintf(cfmt, sizeof cfmt, "%%%s%s%s%s%c", flags.c_str(),
                               width >= 0 ? std::to_string(std::min(width, 400)).c_str() : "",
                               prec >= 0 ? "." : "", prec >= 0 ? std::to_string(std::min(prec, 100)).c_str() : "",
                               static_cast<char>(conv));
-                int n = std::snprintf(buf, sizeof buf, spec, v);
+                int n = std::snprintf(buf, sizeof buf, cfmt, v);
                 AppendAscii(out, buf, n < 0 ? 0 : std::min<size_t>(static_cast<size_t>(n), sizeof buf - 1));
                 break;
             }

@@ -1,0 +1,85 @@
+// Test automation of modal dialogs and message boxes. A test queues scripts;
+// each time a dialog or message box becomes modal the next script runs against
+// it and acts as the user would, through the same handlers as real input. A
+// modal window that a script leaves open is cancelled and reported as an
+// error, so a test never hangs on a dialog.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <QImage>
+
+#include "mfc/afxwin.h"
+
+namespace mfcauto {
+
+class ModalContext {
+public:
+    bool IsMessageBox() const { return m_isMessageBox; }
+    // The dialog (nullptr for a message box).
+    CDialog* Dialog() const { return m_dialog; }
+    UINT TemplateId() const;
+    CString Caption() const;
+
+    // Controls, by dialog control id. Throws std::runtime_error for a missing
+    // control so the script stops and the error is reported.
+    CWnd* Control(int id) const;
+    CString Text(int id) const;
+    bool IsEnabled(int id) const;
+    bool IsVisible(int id) const;
+    int CheckState(int id) const;
+
+    void Click(int id);                        // BN_CLICKED, as a mouse click
+    void SetCheck(int id, bool checked);       // clicks when the state differs
+    void Type(int id, const CString& text);    // edit or combo edit: replaces, key by key
+    void SelectItem(int id, int index);        // list box / combo box row, as a click
+    void SelectItem(int id, const CString& text);
+    void DoubleClickItem(int id, int index);   // list box, combo list or list view row
+    void SelectRows(int id, const std::vector<int>& rows);  // list view
+    void ClickListCheckBox(int id, int row);   // list view check box
+    void ClickColumnHeader(int id, int column);
+    void PressEscape();
+    void PressEnter();
+    QImage Capture() const;
+    bool SavePng(const std::string& path) const;
+
+    // Message boxes.
+    CString MessageText() const { return m_text; }
+    UINT MessageStyle() const { return m_style; }
+    void Answer(int buttonId);
+
+    // Internal: set up by the modal loop.
+    ModalContext(CDialog* dialog) : m_dialog(dialog) {}
+    ModalContext(QWidget* box, const CString& text, const CString& caption, UINT style)
+        : m_isMessageBox(true), m_box(box), m_text(text), m_caption(caption), m_style(style) {}
+
+private:
+    void Pump() const;
+    bool m_isMessageBox = false;
+    CDialog* m_dialog = nullptr;
+    QWidget* m_box = nullptr;
+    CString m_text, m_caption;
+    UINT m_style = 0;
+};
+
+using Script = std::function<void(ModalContext&)>;
+
+void PushScript(Script script);
+void ClearScripts();
+size_t PendingScripts();
+// Errors met while automating (script left a window open, threw, no script).
+const std::vector<std::string>& Errors();
+void ClearErrors();
+// Runs the next script for a window that became modal; false when none is
+// queued. Used by the modal loops.
+bool RunNextScript(ModalContext& ctx);
+void ReportError(const std::string& message);
+// True when no user can answer (offscreen platform) or scripts are in use.
+bool Automated();
+
+}  // namespace mfcauto
+
+// Renders a shown window (a dialog during its modal run) to a PNG file.
+bool RenderToPng(CWnd& wnd, const std::string& path);

@@ -1,0 +1,649 @@
+// The standard controls over Qt widgets. Qt signals from user input are
+// turned into the notifications Windows sends; programmatic changes made
+// through the API run silenced, as Windows does not notify them.
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTreeWidget>
+
+#include "qtimpl.h"
+#include "win/wstr.h"
+
+namespace mfcimpl {
+
+namespace {
+bool StartsWithNoCase(const QString& item, const QString& prefix) {
+    return item.startsWith(prefix, Qt::CaseInsensitive);
+}
+
+void SendDrawItem(QWidget* control, UINT ctlType, QPainter* p, const QStyleOptionViewItem& opt, const QModelIndex& index,
+                  bool comboEdit) {
+    CWnd* wnd = WndFromWidget(control);
+    if (!wnd || !wnd->GetParent()) return;
+    DRAWITEMSTRUCT dis{};
+    dis.CtlType = ctlType;
+    dis.CtlID = static_cast<UINT>(wnd->GetDlgCtrlID());
+    dis.itemID = index.isValid() ? static_cast<UINT>(index.row()) : static_cast<UINT>(-1);
+    dis.itemAction = ODA_DRAWENTIRE;
+    if (opt.state & QStyle::State_Selected) dis.itemState |= ODS_SELECTED;
+    if (opt.state & QStyle::State_HasFocus) dis.itemState |= ODS_FOCUS;
+    if (comboEdit) dis.itemState |= ODS_COMBOBOXEDIT;
+    dis.hwndItem = wnd->GetSafeHwnd();
+    dis.rcItem = ToRect(opt.rect);
+    dis.itemData = index.isValid() ? static_cast<ULONG_PTR>(index.data(kDataRole).toULongLong()) : 0;
+    HDC hdc = CreatePaintDC(p, control->font(), GetSysColor(COLOR_WINDOWTEXT), GetSysColor(COLOR_WINDOW));
+    if (CFont* f = wnd->GetFont()) {
+        if (f->GetSafeHandle()) {
+            ::SelectObject(LookupDC(hdc)->gdi, f->GetSafeHandle());
+            LookupDC(hdc)->font = QFontFromHFont(*f);
+        }
+    }
+    dis.hDC = hdc;
+    wnd->GetParent()->SendMessage(WM_DRAWITEM, dis.CtlID, reinterpret_cast<LPARAM>(&dis));
+    DestroyPaintDC(hdc);
+}
+}  // namespace
+
+void OwnerDrawDelegate::paint(QPainter* p, const QStyleOptionViewItem& opt, const QModelIndex& index) const {
+    p->save();
+    SendDrawItem(m_control, m_type, p, opt, index, false);
+    p->restore();
+}
+
+QSize OwnerDrawDelegate::sizeHint(const QStyleOptionViewItem& opt, const QModelIndex& index) const {
+    const QVariant h = index.data(kHeightRole);
+    const int height = h.isValid() ? h.toInt() : (fixedHeight > 0 ? fixedHeight : QFontMetrics(opt.font).height());
+    return QSize(opt.rect.width() > 0 ? opt.rect.width() : 100, height);
+}
+
+int SortedRow(QListWidget* list, const QString& text) {
+    int row = 0;
+    while (row < list->count() && QString::compare(list->item(row)->text(), text, Qt::CaseInsensitive) <= 0) ++row;
+    return row;
+}
+
+int FindRow(QListWidget* list, int startAfter, const QString& text, bool exact) {
+    const int n = list->count();
+    if (n == 0) return -1;
+    const int start = (startAfter < 0 || startAfter >= n) ? 0 : startAfter + 1;
+    for (int k = 0; k < n; ++k) {
+        const int row = (start + k) % n;
+        const QString item = list->item(row)->text();
+        if (exact ? QString::compare(item, text, Qt::CaseInsensitive) == 0 : StartsWithNoCase(item, text)) return row;
+    }
+    return -1;
+}
+
+ComboWidget::ComboWidget(QWidget* parent, DWORD s) : QWidget(parent), style(s) {
+    edit = new QLineEdit(this);
+    list = new QListWidget(this);
+    list->setUniformItemSizes(false);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    const QFontMetrics fm(parent ? parent->font() : font());
+    itemHeight = fm.height();
+    editHeight = fm.height() + 6;
+    if (Kind() != CBS_SIMPLE) {
+        button = new QToolButton(this);
+        button->setArrowType(Qt::DownArrow);
+        list->setParent(nullptr);
+        list->setWindowFlags(Qt::Popup);
+        QObject::connect(button, &QToolButton::clicked, [this] { ShowPopup(!list->isVisible()); });
+        if (Kind() == CBS_DROPDOWNLIST) edit->setReadOnly(true);
+    }
+    if (OwnerDraw()) {
+        delegate = new OwnerDrawDelegate(this, ODT_COMBOBOX, list);
+        delegate->fixedHeight = itemHeight;
+        list->setItemDelegate(delegate);
+    }
+    QObject::connect(edit, &QLineEdit::textEdited, [this](const QString& text) {
+        if (g_silent) return;
+        // The list follows what is typed: the first item it begins with, or none.
+        {
+            Silence quiet;
+            const int row = text.isEmpty() ? -1 : FindRow(list, -1, text, false);
+            list->setCurrentRow(row);
+            if (row < 0) list->clearSelection();
+        }
+        NotifyCommand(this, CBN_EDITUPDATE);
+        NotifyCommand(this, CBN_EDITCHANGE);
+    });
+    QObject::connect(list, &QListWidget::itemPressed, [this](QListWidgetItem* item) {
+        if (g_silent || !item) return;
+        {
+            Silence quiet;
+            list->setCurrentItem(item);
+            edit->setText(item->text());
+        }
+        NotifyCommand(this, CBN_SELCHANGE);
+        if (Kind() != CBS_SIMPLE) {
+            ShowPopup(false);
+            NotifyCommand(this, CBN_CLOSEUP);
+        }
+    });
+    QObject::connect(list, &QListWidget::itemDoubleClicked, [this](QListWidgetItem*) {
+        if (!g_silent) NotifyCommand(this, CBN_DBLCLK);
+    });
+}
+
+void ComboWidget::Relayout() {
+    const int w = width();
+    if (Kind() == CBS_SIMPLE) {
+        edit->setGeometry(0, 0, w, editHeight);
+        list->setGeometry(0, editHeight, w, std::max(0, height() - editHeight));
+    } else {
+        const int bw = editHeight;
+        edit->setGeometry(0, 0, std::max(0, w - bw), editHeight);
+        button->setGeometry(w - bw, 0, bw, editHeight);
+    }
+}
+
+void ComboWidget::SetEditText(const QString& text) {
+    Silence quiet;
+    edit->setText(text);
+}
+
+void ComboWidget::ShowPopup(bool show) {
+    if (Kind() == CBS_SIMPLE) return;
+    if (show) {
+        const QPoint below = mapToGlobal(QPoint(0, editHeight));
+        list->setGeometry(below.x(), below.y(), width(), std::max(height() - editHeight, 4 * itemHeight));
+        list->show();
+    } else {
+        list->hide();
+    }
+}
+
+QWidget* CreateControlWidget(const DialogControl& c, QWidget* parent, const DialogBaseUnits& units, const QFont& font) {
+    const RECT r = DialogUnitsToPixels(units, c.x, c.y, c.cx, c.cy);
+    QWidget* w = nullptr;
+    const QString text = QStr(c.text.c_str());
+    if (c.className == "BUTTON" || c.className == "BCGGROUP") {
+        const DWORD kind = c.style & BS_TYPEMASK;
+        if (kind == BS_GROUPBOX || c.className == "BCGGROUP") {
+            w = new QGroupBox(text, parent);
+        } else if (kind == BS_CHECKBOX || kind == BS_AUTOCHECKBOX || kind == BS_3STATE || kind == BS_AUTO3STATE) {
+            auto* b = new QCheckBox(text, parent);
+            QObject::connect(b, &QCheckBox::clicked, [b, kind](bool) {
+                // Only the automatic kinds change their own state.
+                if (kind == BS_CHECKBOX || kind == BS_3STATE) {
+                    Silence quiet;
+                    b->setChecked(!b->isChecked());
+                }
+                NotifyCommand(b, BN_CLICKED);
+            });
+            w = b;
+        } else if (kind == BS_RADIOBUTTON || kind == BS_AUTORADIOBUTTON) {
+            auto* b = new QRadioButton(text, parent);
+            b->setAutoExclusive(kind == BS_AUTORADIOBUTTON);
+            QObject::connect(b, &QRadioButton::clicked, [b](bool) { NotifyCommand(b, BN_CLICKED); });
+            w = b;
+        } else {
+            auto* b = new QPushButton(text, parent);
+            b->setAutoDefault(false);
+            b->setDefault(kind == BS_DEFPUSHBUTTON);
+            QObject::connect(b, &QPushButton::clicked, [b](bool) { NotifyCommand(b, BN_CLICKED); });
+            w = b;
+        }
+    } else if (c.className == "STATIC") {
+        auto* l = new QLabel(text, parent);
+        const DWORD kind = c.style & SS_TYPEMASK;
+        Qt::Alignment a = kind == SS_CENTER ? Qt::AlignHCenter : kind == SS_RIGHT ? Qt::AlignRight : Qt::AlignLeft;
+        a |= (c.style & SS_CENTERIMAGE) ? Qt::AlignVCenter : Qt::AlignTop;
+        l->setAlignment(a);
+        l->setWordWrap(kind != SS_LEFTNOWORDWRAP && !(c.style & SS_CENTERIMAGE));
+        if ((c.style & SS_SUNKEN) || (c.exStyle & (WS_EX_STATICEDGE | WS_EX_CLIENTEDGE))) {
+            l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+            l->setAutoFillBackground(false);
+        }
+        w = l;
+    } else if (c.className == "EDIT") {
+        auto* e = new QLineEdit(text, parent);
+        e->setFrame((c.style & WS_BORDER) || (c.exStyle & WS_EX_CLIENTEDGE));
+        e->setReadOnly(c.style & ES_READONLY);
+        QObject::connect(e, &QLineEdit::textChanged, [e](const QString&) {
+            NotifyCommand(e, EN_UPDATE);
+            NotifyCommand(e, EN_CHANGE);
+        });
+        w = e;
+    } else if (c.className == "LISTBOX") {
+        auto* l = new QListWidget(parent);
+        l->setSelectionMode((c.style & (LBS_MULTIPLESEL | LBS_EXTENDEDSEL)) ? QAbstractItemView::ExtendedSelection
+                                                                            : QAbstractItemView::SingleSelection);
+        QObject::connect(l, &QListWidget::itemPressed, [l](QListWidgetItem*) {
+            if (!g_silent) NotifyCommand(l, LBN_SELCHANGE);
+        });
+        QObject::connect(l, &QListWidget::itemDoubleClicked, [l](QListWidgetItem*) {
+            if (!g_silent) NotifyCommand(l, LBN_DBLCLK);
+        });
+        if (c.style & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE)) l->setItemDelegate(new OwnerDrawDelegate(l, ODT_LISTBOX, l));
+        w = l;
+    } else if (c.className == "COMBOBOX") {
+        w = new ComboWidget(parent, c.style);
+    } else if (c.className == "SysListView32") {
+        auto* t = new QTreeWidget(parent);
+        t->setRootIsDecorated(false);
+        t->setItemsExpandable(false);
+        t->setUniformRowHeights(true);
+        t->setSelectionMode((c.style & LVS_SINGLESEL) ? QAbstractItemView::SingleSelection
+                                                      : QAbstractItemView::ExtendedSelection);
+        t->setSelectionBehavior(QAbstractItemView::SelectRows);
+        t->setHeaderHidden(c.style & LVS_NOCOLUMNHEADER);
+        t->header()->setStretchLastSection(false);
+        t->setColumnCount(0);
+        w = t;
+    } else {
+        return nullptr;
+    }
+    w->setFont(font);
+    w->setGeometry(ToQRect(r));
+    w->setEnabled(!(c.style & WS_DISABLED));
+    w->setVisible(c.style & WS_VISIBLE);
+    if (auto* combo = dynamic_cast<ComboWidget*>(w)) combo->Relayout();
+    return w;
+}
+
+}  // namespace mfcimpl
+
+using namespace mfcimpl;
+
+namespace {
+QListWidget* ListOf(QWidget* w) {
+    if (auto* combo = dynamic_cast<ComboWidget*>(w)) return combo->list;
+    return dynamic_cast<QListWidget*>(w);
+}
+
+bool IsSorted(const CWnd* wnd, DWORD style) {
+    if (dynamic_cast<const CComboBox*>(wnd)) return style & CBS_SORT;
+    return style & LBS_SORT;
+}
+
+// Shared list operations of list boxes and combo boxes.
+int ListInsert(CWnd* wnd, QListWidget* list, int index, LPCTSTR text, bool add, DWORD style) {
+    if (!list) return -1;
+    const QString s = QStr(text);
+    int row = index;
+    if (add) row = IsSorted(wnd, style) ? SortedRow(list, s) : list->count();
+    else if (row < 0 || row > list->count()) row = list->count();
+    Silence quiet;
+    auto* item = new QListWidgetItem(s);
+    item->setData(kDataRole, QVariant::fromValue<qulonglong>(0));
+    list->insertItem(row, item);
+    return row;
+}
+
+void MeasureNewItem(CWnd* wnd, QListWidgetItem* item, int row, UINT ctlType) {
+    if (!wnd->GetParent()) return;
+    MEASUREITEMSTRUCT mis{};
+    mis.CtlType = ctlType;
+    mis.CtlID = static_cast<UINT>(wnd->GetDlgCtrlID());
+    mis.itemID = static_cast<UINT>(row);
+    mis.itemHeight = static_cast<UINT>(QFontMetrics(wnd->GetWidget()->font()).height());
+    mis.itemData = static_cast<ULONG_PTR>(item->data(kDataRole).toULongLong());
+    wnd->GetParent()->SendMessage(WM_MEASUREITEM, mis.CtlID, reinterpret_cast<LPARAM>(&mis));
+    item->setData(kHeightRole, static_cast<int>(mis.itemHeight));
+}
+}  // namespace
+
+// ---------------------------------------------------------------- buttons
+
+int CButton::GetCheck() const {
+    if (auto* b = dynamic_cast<QAbstractButton*>(m_pWidget)) return b->isChecked() ? BST_CHECKED : BST_UNCHECKED;
+    if (auto* g = dynamic_cast<QGroupBox*>(m_pWidget)) return g->isCheckable() && g->isChecked() ? BST_CHECKED : BST_UNCHECKED;
+    return BST_UNCHECKED;
+}
+
+void CButton::SetCheck(int check) {
+    Silence quiet;
+    if (auto* b = dynamic_cast<QAbstractButton*>(m_pWidget)) b->setChecked(check == BST_CHECKED);
+    else if (auto* g = dynamic_cast<QGroupBox*>(m_pWidget)) {
+        if (g->isCheckable()) g->setChecked(check == BST_CHECKED);
+    }
+}
+
+// ---------------------------------------------------------------- edits
+
+void CEdit::LimitText(int maxChars) {
+    if (auto* e = dynamic_cast<QLineEdit*>(m_pWidget)) e->setMaxLength(maxChars > 0 ? maxChars : 0x7FFFFFFE);
+}
+
+UINT CEdit::GetLimitText() const {
+    auto* e = dynamic_cast<QLineEdit*>(m_pWidget);
+    return e ? static_cast<UINT>(e->maxLength()) : 0;
+}
+
+void CEdit::SetSel(int start, int end, BOOL) {
+    auto* e = dynamic_cast<QLineEdit*>(m_pWidget);
+    if (!e) return;
+    if (start == 0 && end == -1) e->selectAll();
+    else if (start < 0) e->deselect();
+    else e->setSelection(start, std::max(0, end - start));
+}
+
+void CEdit::SetReadOnly(BOOL readOnly) {
+    if (auto* e = dynamic_cast<QLineEdit*>(m_pWidget)) e->setReadOnly(readOnly);
+}
+
+// ---------------------------------------------------------------- list boxes
+
+int CListBox::AddString(LPCTSTR text) {
+    QListWidget* l = ListOf(m_pWidget);
+    const int row = ListInsert(this, l, -1, text, true, m_dwStyle);
+    if (row >= 0 && (m_dwStyle & LBS_OWNERDRAWVARIABLE)) MeasureNewItem(this, l->item(row), row, ODT_LISTBOX);
+    return row;
+}
+
+int CListBox::InsertString(int index, LPCTSTR text) {
+    QListWidget* l = ListOf(m_pWidget);
+    const int row = ListInsert(this, l, index, text, false, m_dwStyle);
+    if (row >= 0 && (m_dwStyle & LBS_OWNERDRAWVARIABLE)) MeasureNewItem(this, l->item(row), row, ODT_LISTBOX);
+    return row;
+}
+
+int CListBox::DeleteString(UINT index) {
+    QListWidget* l = ListOf(m_pWidget);
+    if (!l || index >= static_cast<UINT>(l->count())) return LB_ERR;
+    Silence quiet;
+    delete l->takeItem(static_cast<int>(index));
+    return l->count();
+}
+
+void CListBox::ResetContent() {
+    if (QListWidget* l = ListOf(m_pWidget)) {
+        Silence quiet;
+        l->clear();
+    }
+}
+
+int CListBox::GetCount() const {
+    QListWidget* l = ListOf(m_pWidget);
+    return l ? l->count() : LB_ERR;
+}
+
+int CListBox::GetCurSel() const {
+    QListWidget* l = ListOf(m_pWidget);
+    if (!l) return LB_ERR;
+    QListWidgetItem* it = l->currentItem();
+    return it && it->isSelected() ? l->row(it) : LB_ERR;
+}
+
+int CListBox::SetCurSel(int index) {
+    QListWidget* l = ListOf(m_pWidget);
+    if (!l) return LB_ERR;
+    Silence quiet;
+    if (index < 0 || index >= l->count()) {
+        l->clearSelection();
+        l->setCurrentRow(-1);
+        return index == -1 ? 0 : LB_ERR;
+    }
+    l->setCurrentRow(index);
+    l->scrollToItem(l->item(index));
+    return index;
+}
+
+int CListBox::GetText(int index, CString& out) const {
+    QListWidget* l = ListOf(m_pWidget);
+    if (!l || index < 0 || index >= l->count()) return LB_ERR;
+    out = CStr(l->item(index)->text());
+    return out.GetLength();
+}
+
+int CListBox::GetTextLen(int index) const {
+    CString s;
+    return GetText(index, s);
+}
+
+int CListBox::SetItemData(int index, DWORD_PTR data) {
+    QListWidget* l = ListOf(m_pWidget);
+    if (!l || index < 0 || index >= l->count()) return LB_ERR;
+    l->item(index)->setData(kDataRole, QVariant::fromValue<qulonglong>(data));
+    return 0;
+}
+
+DWORD_PTR CListBox::GetItemData(int index) const {
+    QListWidget* l = ListOf(m_pWidget);
+    if (!l || index < 0 || index >= l->count()) return static_cast<DWORD_PTR>(LB_ERR);
+    return static_cast<DWORD_PTR>(l->item(index)->data(kDataRole).toULongLong());
+}
+
+int CListBox::FindString(int startAfter, LPCTSTR text) const {
+    QListWidget* l = ListOf(m_pWidget);
+    return l ? FindRow(l, startAfter, QStr(text), false) : LB_ERR;
+}
+
+int CListBox::FindStringExact(int startAfter, LPCTSTR text) const {
+    QListWidget* l = ListOf(m_pWidget);
+    return l ? FindRow(l, startAfter, QStr(text), true) : LB_ERR;
+}
+
+int CListBox::SelectString(int startAfter, LPCTSTR text) {
+    const int row = FindString(startAfter, text);
+    if (row >= 0) SetCurSel(row);
+    return row;
+}
+
+int CListBox::GetTopIndex() const {
+    QListWidget* l = ListOf(m_pWidget);
+    if (!l || l->count() == 0) return 0;
+    QListWidgetItem* it = l->itemAt(2, 2);
+    return it ? l->row(it) : 0;
+}
+
+int CListBox::SetTopIndex(int index) {
+    QListWidget* l = ListOf(m_pWidget);
+    if (!l || index < 0 || index >= l->count()) return LB_ERR;
+    l->scrollToItem(l->item(index), QAbstractItemView::PositionAtTop);
+    return 0;
+}
+
+LRESULT CListBox::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case LB_GETCURSEL: return GetCurSel();
+    case LB_SETCURSEL: return SetCurSel(static_cast<int>(wParam));
+    default: return CWnd::WindowProc(msg, wParam, lParam);
+    }
+}
+
+// ---------------------------------------------------------------- combo boxes
+
+int CComboBox::AddString(LPCTSTR text) {
+    QListWidget* l = ListOf(m_pWidget);
+    const int row = ListInsert(this, l, -1, text, true, m_dwStyle);
+    if (row >= 0 && (m_dwStyle & CBS_OWNERDRAWVARIABLE)) MeasureNewItem(this, l->item(row), row, ODT_COMBOBOX);
+    return row;
+}
+
+int CComboBox::InsertString(int index, LPCTSTR text) {
+    QListWidget* l = ListOf(m_pWidget);
+    const int row = ListInsert(this, l, index, text, false, m_dwStyle);
+    if (row >= 0 && (m_dwStyle & CBS_OWNERDRAWVARIABLE)) MeasureNewItem(this, l->item(row), row, ODT_COMBOBOX);
+    return row;
+}
+
+int CComboBox::DeleteString(UINT index) {
+    QListWidget* l = ListOf(m_pWidget);
+    if (!l || index >= static_cast<UINT>(l->count())) return CB_ERR;
+    Silence quiet;
+    delete l->takeItem(static_cast<int>(index));
+    return l->count();
+}
+
+void CComboBox::ResetContent() {
+    auto* combo = dynamic_cast<ComboWidget*>(m_pWidget);
+    if (!combo) return;
+    Silence quiet;
+    combo->list->clear();
+    combo->edit->clear();
+}
+
+int CComboBox::GetCount() const {
+    QListWidget* l = ListOf(m_pWidget);
+    return l ? l->count() : CB_ERR;
+}
+
+int CComboBox::GetCurSel() const {
+    QListWidget* l = ListOf(m_pWidget);
+    if (!l) return CB_ERR;
+    QListWidgetItem* it = l->currentItem();
+    return it && it->isSelected() ? l->row(it) : CB_ERR;
+}
+
+int CComboBox::SetCurSel(int index) {
+    auto* combo = dynamic_cast<ComboWidget*>(m_pWidget);
+    if (!combo) return CB_ERR;
+    Silence quiet;
+    QListWidget* l = combo->list;
+    if (index < 0 || index >= l->count()) {
+        l->clearSelection();
+        l->setCurrentRow(-1);
+        combo->edit->clear();
+        return CB_ERR;
+    }
+    l->setCurrentRow(index);
+    l->scrollToItem(l->item(index));
+    combo->edit->setText(l->item(index)->text());
+    return index;
+}
+
+int CComboBox::GetLBText(int index, CString& out) const {
+    QListWidget* l = ListOf(m_pWidget);
+    if (!l || index < 0 || index >= l->count()) return CB_ERR;
+    out = CStr(l->item(index)->text());
+    return out.GetLength();
+}
+
+void CComboBox::GetLBText(int index, LPWSTR out) const {
+    CString s;
+    if (out && GetLBText(index, s) >= 0) wcscpy16(out, s.GetString());
+}
+
+int CComboBox::GetLBTextLen(int index) const {
+    CString s;
+    return GetLBText(index, s);
+}
+
+int CComboBox::SetItemData(int index, DWORD_PTR data) {
+    QListWidget* l = ListOf(m_pWidget);
+    if (!l || index < 0 || index >= l->count()) return CB_ERR;
+    l->item(index)->setData(kDataRole, QVariant::fromValue<qulonglong>(data));
+    return 0;
+}
+
+DWORD_PTR CComboBox::GetItemData(int index) const {
+    QListWidget* l = ListOf(m_pWidget);
+    if (!l || index < 0 || index >= l->count()) return static_cast<DWORD_PTR>(CB_ERR);
+    return static_cast<DWORD_PTR>(l->item(index)->data(kDataRole).toULongLong());
+}
+
+int CComboBox::FindString(int startAfter, LPCTSTR text) const {
+    QListWidget* l = ListOf(m_pWidget);
+    return l ? FindRow(l, startAfter, QStr(text), false) : CB_ERR;
+}
+
+int CComboBox::FindStringExact(int startAfter, LPCTSTR text) const {
+    QListWidget* l = ListOf(m_pWidget);
+    return l ? FindRow(l, startAfter, QStr(text), true) : CB_ERR;
+}
+
+int CComboBox::SelectString(int startAfter, LPCTSTR text) {
+    const int row = FindString(startAfter, text);
+    if (row >= 0) SetCurSel(row);
+    return row;
+}
+
+int CComboBox::SetItemHeight(int index, UINT height) {
+    auto* combo = dynamic_cast<ComboWidget*>(m_pWidget);
+    if (!combo) return CB_ERR;
+    if (index < 0) {
+        combo->editHeight = static_cast<int>(height);
+        combo->Relayout();
+        return 0;
+    }
+    if (m_dwStyle & CBS_OWNERDRAWVARIABLE) {
+        if (index >= combo->list->count()) return CB_ERR;
+        combo->list->item(index)->setData(kHeightRole, static_cast<int>(height));
+    } else {
+        combo->itemHeight = static_cast<int>(height);
+        if (combo->delegate) combo->delegate->fixedHeight = combo->itemHeight;
+    }
+    combo->list->doItemsLayout();
+    return 0;
+}
+
+int CComboBox::GetItemHeight(int index) const {
+    auto* combo = dynamic_cast<ComboWidget*>(m_pWidget);
+    if (!combo) return CB_ERR;
+    if (index < 0) return combo->editHeight;
+    if (m_dwStyle & CBS_OWNERDRAWVARIABLE) {
+        if (index >= combo->list->count()) return CB_ERR;
+        return combo->list->item(index)->data(kHeightRole).toInt();
+    }
+    return combo->itemHeight;
+}
+
+BOOL CComboBox::LimitText(int maxChars) {
+    auto* combo = dynamic_cast<ComboWidget*>(m_pWidget);
+    if (!combo) return FALSE;
+    combo->edit->setMaxLength(maxChars > 0 ? maxChars : 0x7FFFFFFE);
+    return TRUE;
+}
+
+void CComboBox::ShowDropDown(BOOL show) {
+    if (auto* combo = dynamic_cast<ComboWidget*>(m_pWidget)) combo->ShowPopup(show);
+}
+
+BOOL CComboBox::GetDroppedState() const {
+    auto* combo = dynamic_cast<ComboWidget*>(m_pWidget);
+    return combo && combo->Kind() != CBS_SIMPLE && combo->list->isVisible();
+}
+
+DWORD CComboBox::GetEditSel() const {
+    auto* combo = dynamic_cast<ComboWidget*>(m_pWidget);
+    if (!combo) return 0;
+    const int start = combo->edit->hasSelectedText() ? combo->edit->selectionStart() : combo->edit->cursorPosition();
+    const int end = start + combo->edit->selectedText().size();
+    return static_cast<DWORD>(MAKELONG(start, end));
+}
+
+BOOL CComboBox::SetEditSel(int start, int end) {
+    auto* combo = dynamic_cast<ComboWidget*>(m_pWidget);
+    if (!combo) return FALSE;
+    if (start < 0) combo->edit->deselect();
+    else combo->edit->setSelection(start, end < 0 ? combo->edit->text().size() - start : end - start);
+    return TRUE;
+}
+
+BOOL CComboBox::OnChildNotify(UINT msg, WPARAM, LPARAM lParam, LRESULT* result) {
+    switch (msg) {
+    case WM_DRAWITEM:
+        DrawItem(reinterpret_cast<LPDRAWITEMSTRUCT>(lParam));
+        return TRUE;
+    case WM_MEASUREITEM:
+        MeasureItem(reinterpret_cast<LPMEASUREITEMSTRUCT>(lParam));
+        return TRUE;
+    case WM_COMPAREITEM:
+        if (result) *result = CompareItem(reinterpret_cast<LPCOMPAREITEMSTRUCT>(lParam));
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+LRESULT CComboBox::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case CB_GETCOUNT: return GetCount();
+    case CB_GETCURSEL: return GetCurSel();
+    case CB_SETCURSEL: return SetCurSel(static_cast<int>(wParam));
+    case CB_SETITEMHEIGHT: return SetItemHeight(static_cast<int>(wParam), static_cast<UINT>(lParam));
+    case CB_GETITEMHEIGHT: return GetItemHeight(static_cast<int>(wParam));
+    default: return CWnd::WindowProc(msg, wParam, lParam);
+    }
+}

@@ -1,0 +1,136 @@
+// Internal glue between the MFC classes and Qt Widgets.
+#pragma once
+
+#include <QDialog>
+#include <QFont>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include "mfc/afxcmn.h"
+#include "mfc/afxres.h"
+#include "mfc/afxwin.h"
+
+namespace mfcimpl {
+
+QString QStr(const WCHAR* s);
+inline QString QStr(const CString& s) { return QStr(s.GetString()); }
+CString CStr(const QString& s);
+inline QColor ToQColor(COLORREF c) { return QColor(GetRValue(c), GetGValue(c), GetBValue(c)); }
+inline QRect ToQRect(const RECT& r) { return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top); }
+inline RECT ToRect(const QRect& r) { return RECT{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()}; }
+
+// Programmatic changes made by the API must not notify, as on Windows; the
+// Qt signal handlers check this.
+extern int g_silent;
+struct Silence {
+    Silence() { ++g_silent; }
+    ~Silence() { --g_silent; }
+};
+
+void MapWidget(QWidget* widget, CWnd* wnd);
+void UnmapWidget(QWidget* widget);
+CWnd* WndFromWidget(const QWidget* widget);
+
+// Sends WM_COMMAND (id, code) from the control that owns `w` to its parent.
+void NotifyCommand(QWidget* w, UINT code);
+// Sends WM_NOTIFY with a filled header; returns the parent's result.
+LRESULT NotifyParent(QWidget* w, NMHDR* hdr, UINT code);
+void PumpPosted();
+
+QFont QFontFromHFont(HFONT font);
+QFont TemplateQFont(const std::u16string& face, int pointSize);
+
+// Device contexts over a painter.
+struct PaintDC {
+    QPainter* painter = nullptr;
+    COLORREF text = 0;
+    COLORREF bk = 0xFFFFFF;
+    int bkMode = OPAQUE;
+    QFont font;
+    CFont* selected = nullptr;
+    CBrush* brush = nullptr;
+    CPen* pen = nullptr;
+    HDC gdi = nullptr;  // the GDI layer's DC, holding the same font for metrics
+    struct Saved {
+        COLORREF text, bk;
+        int bkMode;
+        QFont font;
+        CFont* selected;
+        CBrush* brush;
+        CPen* pen;
+    };
+    std::vector<Saved> saved;
+    std::unique_ptr<QImage> ownImage;      // GetDC without a paint event
+    std::unique_ptr<QPainter> ownPainter;
+};
+HDC CreatePaintDC(QPainter* painter, const QFont& font, COLORREF text, COLORREF bk);
+// A DC of its own on an image the size of `w`, for measuring outside paint events.
+HDC CreateWindowDC(QWidget* w);
+void DestroyPaintDC(HDC hdc);
+PaintDC* LookupDC(HDC hdc);
+
+QImage BitmapToImage(const CBitmap& bmp);
+bool DecodeBmp(const std::vector<BYTE>& file, CBitmap& out);
+
+// Roles of list items.
+constexpr int kDataRole = Qt::UserRole;
+constexpr int kHeightRole = Qt::UserRole + 1;
+constexpr int kStateRole = Qt::UserRole + 2;
+
+// Paints list rows through WM_DRAWITEM / sizes them through WM_MEASUREITEM.
+class OwnerDrawDelegate : public QStyledItemDelegate {
+public:
+    OwnerDrawDelegate(QWidget* control, UINT ctlType, QObject* parent)
+        : QStyledItemDelegate(parent), m_control(control), m_type(ctlType) {}
+    void paint(QPainter* p, const QStyleOptionViewItem& opt, const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& opt, const QModelIndex& index) const override;
+    int fixedHeight = 0;
+
+private:
+    QWidget* m_control;
+    UINT m_type;
+};
+
+// A combo box: an edit (or a read-only selection field) over a list that is
+// always shown (CBS_SIMPLE) or pops up.
+class ComboWidget : public QWidget {
+public:
+    ComboWidget(QWidget* parent, DWORD style);
+    int Kind() const { return static_cast<int>(style & 3); }
+    bool OwnerDraw() const { return (style & (CBS_OWNERDRAWFIXED | CBS_OWNERDRAWVARIABLE)) != 0; }
+    bool Sorted() const { return (style & CBS_SORT) != 0; }
+    void Relayout();
+    void SetEditText(const QString& text);
+    void ShowPopup(bool show);
+    void resizeEvent(QResizeEvent*) override { Relayout(); }
+
+    DWORD style;
+    QLineEdit* edit = nullptr;
+    QListWidget* list = nullptr;
+    QToolButton* button = nullptr;
+    OwnerDrawDelegate* delegate = nullptr;
+    int editHeight = 0;   // the selection field's item height (CB_GETITEMHEIGHT -1)
+    int itemHeight = 0;   // items of a non-variable combo
+};
+
+class DialogWidget : public QDialog {
+public:
+    DialogWidget(QWidget* parent, CDialog* owner) : QDialog(parent), m_owner(owner) {}
+    void keyPressEvent(QKeyEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    void reject() override;
+    CDialog* m_owner;
+};
+
+// Creates the widget of one template control.
+QWidget* CreateControlWidget(const DialogControl& c, QWidget* parent, const DialogBaseUnits& units, const QFont& font);
+
+// Insertion row for a sorted list: after equal strings, comparing without case.
+int SortedRow(QListWidget* list, const QString& text);
+int FindRow(QListWidget* list, int startAfter, const QString& text, bool exact);
+
+}  // namespace mfcimpl

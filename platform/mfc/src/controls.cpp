@@ -238,7 +238,9 @@ QWidget* CreateControlWidget(const DialogControl& c, QWidget* parent, const Dial
         t->setSelectionBehavior(QAbstractItemView::SelectRows);
         t->setHeaderHidden(c.style & LVS_NOCOLUMNHEADER);
         t->header()->setStretchLastSection(false);
+        t->header()->setSectionsClickable(true);
         t->setColumnCount(0);
+        WireListView(t);
         w = t;
     } else {
         return nullptr;
@@ -522,7 +524,7 @@ int CComboBox::GetLBText(int index, CString& out) const {
 
 void CComboBox::GetLBText(int index, LPWSTR out) const {
     CString s;
-    if (out && GetLBText(index, s) >= 0) wcscpy16(out, s.GetString());
+    if (out && GetLBText(index, s) >= 0) std::copy(s.GetString(), s.GetString() + s.GetLength() + 1, out);
 }
 
 int CComboBox::GetLBTextLen(int index) const {

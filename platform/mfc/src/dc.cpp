@@ -40,7 +40,7 @@ QFont QFontFromHFont(HFONT font) {
     AfxEnsureApp();
     QFont q;
     LOGFONTW lf{};
-    if (!font || ::GetObjectW(font, sizeof(lf), &lf) == 0) return q;
+    if (!font || ::GetObjectW(reinterpret_cast<HGDIOBJ>(font), sizeof(lf), &lf) == 0) return q;
     int pixelEm = 0;
     bool simBold = false, simItalic = false;
     const fontdb::Face* face = GetRealizedFace(font, &pixelEm, &simBold, &simItalic);

@@ -133,4 +133,8 @@ QWidget* CreateControlWidget(const DialogControl& c, QWidget* parent, const Dial
 int SortedRow(QListWidget* list, const QString& text);
 int FindRow(QListWidget* list, int startAfter, const QString& text, bool exact);
 
+// Feeds the list view's selection, check and click signals into WM_NOTIFY.
+void WireListView(QTreeWidget* t);
+void SyncListStates(QTreeWidget* t, bool notify);
+
 }  // namespace mfcimpl

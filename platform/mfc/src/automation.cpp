@@ -127,7 +127,11 @@ void ModalContext::Click(int id) {
             Mouse(b, b->rect().center(), false);
         }
     } else if (auto* g = dynamic_cast<QGroupBox*>(w)) {
-        if (g->isEnabled() && g->isCheckable()) g->setChecked(!g->isChecked());
+        // Qt toggles a title check box and then reports the click.
+        if (g->isEnabled() && g->isCheckable()) {
+            g->setChecked(!g->isChecked());
+            emit g->clicked(g->isChecked());
+        }
     } else {
         throw std::runtime_error(Describe(id) + " is not a button");
     }

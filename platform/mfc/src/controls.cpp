@@ -13,6 +13,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTreeWidget>
+#include <QValidator>
 
 #include "qtimpl.h"
 #include "win/wstr.h"
@@ -62,6 +63,32 @@ QSize OwnerDrawDelegate::sizeHint(const QStyleOptionViewItem& opt, const QModelI
     const QVariant h = index.data(kHeightRole);
     const int height = h.isValid() ? h.toInt() : (fixedHeight > 0 ? fixedHeight : QFontMetrics(opt.font).height());
     return QSize(opt.rect.width() > 0 ? opt.rect.width() : 100, height);
+}
+
+namespace {
+// Refuses typed text beyond the limit; text the program sets is not checked,
+// as EM_LIMITTEXT leaves WM_SETTEXT alone.
+class LengthValidator : public QValidator {
+public:
+    LengthValidator(int limit, QObject* parent) : QValidator(parent), m_limit(limit) {}
+    State validate(QString& input, int&) const override { return input.size() > m_limit ? Invalid : Acceptable; }
+    int m_limit;
+};
+}  // namespace
+
+void SetTypingLimit(QLineEdit* e, int maxChars) {
+    // Zero asks for the system maximum.
+    const int limit = maxChars > 0 ? maxChars : 0x7FFFFFFE;
+    if (auto* v = dynamic_cast<const LengthValidator*>(e->validator())) {
+        const_cast<LengthValidator*>(v)->m_limit = limit;
+    } else {
+        e->setValidator(new LengthValidator(limit, e));
+    }
+}
+
+int TypingLimit(const QLineEdit* e) {
+    auto* v = dynamic_cast<const LengthValidator*>(e->validator());
+    return v ? v->m_limit : 30000;
 }
 
 int SortedRow(QListWidget* list, const QString& text) {
@@ -314,12 +341,12 @@ void CButton::SetCheck(int check) {
 // ---------------------------------------------------------------- edits
 
 void CEdit::LimitText(int maxChars) {
-    if (auto* e = dynamic_cast<QLineEdit*>(m_pWidget)) e->setMaxLength(maxChars > 0 ? maxChars : 0x7FFFFFFE);
+    if (auto* e = dynamic_cast<QLineEdit*>(m_pWidget)) SetTypingLimit(e, maxChars);
 }
 
 UINT CEdit::GetLimitText() const {
     auto* e = dynamic_cast<QLineEdit*>(m_pWidget);
-    return e ? static_cast<UINT>(e->maxLength()) : 0;
+    return e ? static_cast<UINT>(TypingLimit(e)) : 0;
 }
 
 void CEdit::SetSel(int start, int end, BOOL) {
@@ -594,7 +621,7 @@ int CComboBox::GetItemHeight(int index) const {
 BOOL CComboBox::LimitText(int maxChars) {
     auto* combo = dynamic_cast<ComboWidget*>(m_pWidget);
     if (!combo) return FALSE;
-    combo->edit->setMaxLength(maxChars > 0 ? maxChars : 0x7FFFFFFE);
+    SetTypingLimit(combo->edit, maxChars);
     return TRUE;
 }
 

@@ -83,11 +83,25 @@ void SyncListStates(QTreeWidget* t, bool notify) {
     }
 }
 
+// One user action moves focus and selection in several steps; the parent
+// hears about each row once, after the action, as Windows reports it.
+void ScheduleSync(QTreeWidget* t) {
+    if (g_silent || t->property("mfc_sync_pending").toBool()) return;
+    t->setProperty("mfc_sync_pending", true);
+    QMetaObject::invokeMethod(
+        t,
+        [t] {
+            t->setProperty("mfc_sync_pending", false);
+            SyncListStates(t, true);
+        },
+        Qt::QueuedConnection);
+}
+
 void WireListView(QTreeWidget* t) {
     QObject::connect(t->selectionModel(), &QItemSelectionModel::selectionChanged, t,
-                     [t](const QItemSelection&, const QItemSelection&) { SyncListStates(t, !g_silent); });
+                     [t](const QItemSelection&, const QItemSelection&) { ScheduleSync(t); });
     QObject::connect(t->selectionModel(), &QItemSelectionModel::currentChanged, t,
-                     [t](const QModelIndex&, const QModelIndex&) { SyncListStates(t, !g_silent); });
+                     [t](const QModelIndex&, const QModelIndex&) { ScheduleSync(t); });
     QObject::connect(t, &QTreeWidget::itemChanged, t, [t](QTreeWidgetItem* item, int column) {
         if (g_silent || column != 0 || !t->property("mfc_checkboxes").toBool()) return;
         const UINT img = item->checkState(0) == Qt::Checked ? 2u : 1u;

@@ -133,6 +133,9 @@ QWidget* CreateControlWidget(const DialogControl& c, QWidget* parent, const Dial
 int SortedRow(QListWidget* list, const QString& text);
 int FindRow(QListWidget* list, int startAfter, const QString& text, bool exact);
 
+void SetTypingLimit(QLineEdit* e, int maxChars);
+int TypingLimit(const QLineEdit* e);
+
 // Feeds the list view's selection, check and click signals into WM_NOTIFY.
 void WireListView(QTreeWidget* t);
 void SyncListStates(QTreeWidget* t, bool notify);

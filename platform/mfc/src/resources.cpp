@@ -3,6 +3,8 @@
 #include <map>
 
 #include "qtimpl.h"
+#include "win/fontdb.h"
+#include "win/gdi.h"
 #include "win/profile.h"
 #include "win/wstr.h"
 
@@ -57,15 +59,35 @@ namespace mfcimpl {
 
 QFont TemplateQFont(const std::u16string& face, int pointSize) {
     AfxEnsureApp();
-    QFont f;
-    if (wcsicmp16(face.c_str(), u"MS Shell Dlg") == 0 || wcsicmp16(face.c_str(), u"MS Shell Dlg 2") == 0) {
-        f.setFamily(QStringLiteral("Sans Serif"));
-        f.setStyleHint(QFont::SansSerif);
-    } else {
-        f.setFamily(QStr(face.c_str()));
+    // "MS Shell Dlg" is the alias Windows resolves to Microsoft Sans Serif, or
+    // Tahoma for the "2" variant; both resolve through the profile's fonts so
+    // that a dialog looks the same on every machine with the same profile.
+    std::vector<std::u16string> faces;
+    if (wcsicmp16(face.c_str(), u"MS Shell Dlg") == 0) faces = {u"Microsoft Sans Serif", u"Tahoma"};
+    else if (wcsicmp16(face.c_str(), u"MS Shell Dlg 2") == 0) faces = {u"Tahoma", u"Microsoft Sans Serif"};
+    faces.push_back(face);
+    const int height = -MulDiv(pointSize, winprofile::GetSettings().dpi, 72);
+    for (size_t i = 0; i < faces.size(); ++i) {
+        LOGFONTW lf{};
+        lf.lfHeight = height;
+        lf.lfWeight = FW_NORMAL;
+        lf.lfCharSet = DEFAULT_CHARSET;
+        lstrcpynW(lf.lfFaceName, faces[i].c_str(), LF_FACESIZE);
+        HFONT h = ::CreateFontIndirectW(&lf);
+        if (!h) continue;
+        const fontdb::Face* real = ::GetRealizedFace(h, nullptr, nullptr, nullptr);
+        const bool exact = real && wcsicmp16(real->family.c_str(), faces[i].c_str()) == 0;
+        QFont q;
+        if (exact || i + 1 == faces.size()) q = QFontFromHFont(h);
+        ::DeleteObject(reinterpret_cast<HGDIOBJ>(h));
+        if (exact || i + 1 == faces.size()) {
+            q.setBold(false);
+            return q;
+        }
     }
-    // Template point sizes are realised in pixels at the screen resolution, as GDI does.
-    f.setPixelSize(std::max(1, MulDiv(pointSize, winprofile::GetSettings().dpi, 72)));
+    QFont f;
+    f.setStyleHint(QFont::SansSerif);
+    f.setPixelSize(std::max(1, -height));
     return f;
 }
 

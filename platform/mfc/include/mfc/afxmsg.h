@@ -549,6 +549,11 @@
 #ifndef LVIF_STATE
 #define LVIF_STATE 0x0008
 #endif
+#ifndef LVIR_BOUNDS
+#define LVIR_BOUNDS 0
+#define LVIR_ICON 1
+#define LVIR_LABEL 2
+#endif
 #ifndef LVNI_ALL
 #define LVNI_ALL 0x0000
 #endif

@@ -1,0 +1,60 @@
+// The vendor control library's dialog and control classes that the module
+// uses. They are the MFC classes with the vendor's additions: visual-manager
+// styling, sortable list headers, check-box group frames, its message box.
+#pragma once
+
+#include "mfc/afxcmn.h"
+#include "mfc/afxwin.h"
+
+class CBCGPDialog : public CDialog {
+public:
+    explicit CBCGPDialog(UINT idTemplate = 0, CWnd* parent = nullptr) : CDialog(idTemplate, parent) {}
+    // Paints the dialog and its controls in the visual manager's colours.
+    void EnableVisualManagerStyle(BOOL enable = TRUE, BOOL nonClientArea = FALSE);
+    BOOL IsVisualManagerStyle() const { return m_bVisualManagerStyle; }
+
+private:
+    BOOL m_bVisualManagerStyle = FALSE;
+};
+
+class CBCGPListCtrl : public CListCtrl {
+public:
+    // With sorting on, a click on a column header sorts the rows by that
+    // column's text; a second click on the same column reverses the order.
+    void EnableSorting(BOOL enable = TRUE) { m_bSortingEnabled = enable; }
+    BOOL IsSortingEnabled() const { return m_bSortingEnabled; }
+    int GetSortColumn() const { return m_nSortColumn; }
+    BOOL IsSortAscending() const { return m_bAscending; }
+    void Sort(int column, BOOL ascending = TRUE);
+
+    BOOL OnChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+
+private:
+    BOOL m_bSortingEnabled = TRUE;
+    int m_nSortColumn = -1;
+    BOOL m_bAscending = TRUE;
+};
+
+class CBCGPListBox : public CListBox {};
+
+class CBCGPComboBox : public CComboBox {};
+
+class CBCGPButton : public CButton {
+public:
+    BOOL m_bTransparent = FALSE;
+};
+
+// A group frame that can carry a check box (or radio button) in its title.
+class CBCGPGroup : public CButton {
+public:
+    // BS_CHECKBOX/BS_AUTOCHECKBOX or BS_RADIOBUTTON/BS_AUTORADIOBUTTON put the
+    // box in the title; clicking it sends BN_CLICKED to the dialog.
+    void SetCheckRadioStyle(UINT style);
+    UINT GetCheckRadioStyle() const { return m_nCheckStyle; }
+
+private:
+    UINT m_nCheckStyle = 0;
+};
+
+int BCGPMessageBox(LPCTSTR text, UINT type = MB_OK);
+int BCGPMessageBox(HWND owner, LPCTSTR text, LPCTSTR caption, UINT type);

@@ -1,0 +1,299 @@
+// The dialog layer driven as a user would drive it: templates, notifications,
+// data exchange, combo and list view behaviour, message boxes.
+#include <gtest/gtest.h>
+
+#include <QWidget>
+#include <string>
+#include <vector>
+
+#include "TestProfile.h"
+#include "mfc/afxcmn.h"
+#include "mfc/afxres.h"
+#include "mfc/afxwin.h"
+#include "mfc/mfcauto.h"
+
+using testsupport::N;
+using testsupport::TestProfile;
+using testsupport::U;
+
+namespace {
+constexpr UINT kTemplate = 9001;
+enum { kEdit = 100, kCombo = 101, kList = 102, kApply = 103, kSorted = 104, kCheck = 105 };
+
+void RegisterTestTemplate() {
+    DialogTemplate t;
+    t.cx = 200;
+    t.cy = 160;
+    t.caption = u"Layer";
+    t.controls = {
+        {kEdit, "EDIT", u"", WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL, 0, 5, 5, 80, 12},
+        {kCombo, "COMBOBOX", u"", WS_VISIBLE | CBS_SIMPLE | CBS_HASSTRINGS, 0, 5, 20, 80, 60},
+        {kSorted, "COMBOBOX", u"", WS_VISIBLE | CBS_SIMPLE | CBS_SORT | CBS_HASSTRINGS, 0, 90, 20, 80, 60},
+        {kList, "SysListView32", u"", WS_VISIBLE | LVS_REPORT | LVS_SHOWSELALWAYS | WS_BORDER, 0, 5, 85, 190, 50},
+        {kCheck, "BUTTON", u"Check", WS_VISIBLE | BS_AUTOCHECKBOX, 0, 90, 5, 50, 10},
+        {kApply, "BUTTON", u"Apply", WS_VISIBLE | BS_PUSHBUTTON, 0, 5, 140, 50, 14},
+        {IDOK, "BUTTON", u"OK", WS_VISIBLE | BS_DEFPUSHBUTTON, 0, 90, 140, 50, 14},
+        {IDCANCEL, "BUTTON", u"Cancel", WS_VISIBLE | BS_PUSHBUTTON, 0, 145, 140, 50, 14},
+    };
+    RegisterDialogTemplate(kTemplate, t);
+}
+
+class LayerDialog : public CDialog {
+public:
+    LayerDialog() : CDialog(kTemplate) {}
+    CString m_name;
+    CComboBox m_combo, m_sorted;
+    CListCtrl m_list;
+    std::vector<std::string> events;
+    std::vector<NMLISTVIEW> changes;
+    std::function<void(LayerDialog&)> init;
+
+protected:
+    void DoDataExchange(CDataExchange* dx) override {
+        DDX_Control(dx, kCombo, m_combo);
+        DDX_Control(dx, kSorted, m_sorted);
+        DDX_Control(dx, kList, m_list);
+        DDX_Text(dx, kEdit, m_name);
+        DDV_MaxChars(dx, m_name, 8);
+    }
+    BOOL OnInitDialog() override {
+        CDialog::OnInitDialog();
+        if (init) init(*this);
+        return TRUE;
+    }
+    void OnApply() { events.push_back("apply"); }
+    void OnEditChange() { events.push_back("edit"); }
+    void OnComboSel() { events.push_back("sel:" + std::to_string(m_combo.GetCurSel())); }
+    void OnComboEdit() { events.push_back("type:" + std::to_string(m_combo.GetCurSel())); }
+    void OnItemChanged(NMHDR* hdr, LRESULT* result) {
+        changes.push_back(*reinterpret_cast<NMLISTVIEW*>(hdr));
+        *result = 0;
+    }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(LayerDialog, CDialog)
+    ON_BN_CLICKED(kApply, &LayerDialog::OnApply)
+    ON_EN_CHANGE(kEdit, &LayerDialog::OnEditChange)
+    ON_CBN_SELCHANGE(kCombo, &LayerDialog::OnComboSel)
+    ON_CBN_EDITCHANGE(kCombo, &LayerDialog::OnComboEdit)
+    ON_NOTIFY(LVN_ITEMCHANGED, kList, &LayerDialog::OnItemChanged)
+END_MESSAGE_MAP()
+
+class DialogLayer : public ::testing::Test {
+protected:
+    DialogLayer() : profile({"tahoma.ttf", "arial.ttf"}) {
+        RegisterTestTemplate();
+        mfcauto::ClearScripts();
+        mfcauto::ClearErrors();
+    }
+    ~DialogLayer() override { EXPECT_TRUE(mfcauto::Errors().empty()) << mfcauto::Errors().front(); }
+    TestProfile profile;
+};
+
+void FillCombo(CComboBox& c, std::initializer_list<const char16_t*> items) {
+    for (const char16_t* s : items) c.AddString(s);
+}
+}  // namespace
+
+TEST_F(DialogLayer, TemplateSizesFollowTheFontsBaseUnits) {
+    const DialogBaseUnits u = GetTemplateBaseUnits(u"MS Shell Dlg", 9);
+    ASSERT_GT(u.cx, 0);
+    LayerDialog dlg;
+    QSize size, apply;
+    mfcauto::PushScript([&](mfcauto::ModalContext& ctx) {
+        size = ctx.Dialog()->GetWidget()->size();
+        apply = ctx.Control(kApply)->GetWidget()->size();
+        EXPECT_EQ(ctx.TemplateId(), kTemplate);
+        EXPECT_EQ(N(ctx.Caption().GetString()), "Layer");
+        ctx.Click(IDCANCEL);
+    });
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    EXPECT_EQ(size, QSize(MulDiv(200, u.cx, 4), MulDiv(160, u.cy, 8)));
+    EXPECT_EQ(apply, QSize(MulDiv(50, u.cx, 4), MulDiv(14, u.cy, 8)));
+}
+
+TEST_F(DialogLayer, ClicksTypingAndKeysReachTheMessageMap) {
+    LayerDialog dlg;
+    dlg.m_name = u"abc";
+    mfcauto::PushScript([&](mfcauto::ModalContext& ctx) {
+        EXPECT_EQ(N(ctx.Text(kEdit).GetString()), "abc");
+        dlg.events.clear();
+        ctx.Click(kApply);
+        ctx.Type(kEdit, u"xy");
+        ctx.PressEnter();  // the default button
+    });
+    EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_EQ(dlg.m_name, CString(u"xy"));
+    ASSERT_GE(dlg.events.size(), 2u);
+    EXPECT_EQ(dlg.events.front(), "apply");
+    EXPECT_EQ(dlg.events.back(), "edit");
+
+    LayerDialog again;
+    mfcauto::PushScript([](mfcauto::ModalContext& ctx) { ctx.PressEscape(); });
+    EXPECT_EQ(again.DoModal(), IDCANCEL);
+}
+
+TEST_F(DialogLayer, MaxCharsRefusesOkWithAMessageAndLimitsTheEdit) {
+    LayerDialog dlg;
+    CString shown;
+    mfcauto::PushScript([&](mfcauto::ModalContext& ctx) {
+        // The edit takes 8 characters; the ninth is refused as typed.
+        ctx.Type(kEdit, u"123456789");
+        EXPECT_EQ(N(ctx.Text(kEdit).GetString()), "12345678");
+        // Text put in by the program is not limited; OK then refuses it.
+        dlg.GetDlgItem(kEdit)->SetWindowText(u"too long a name");
+        mfcauto::PushScript([&](mfcauto::ModalContext& box) {
+            EXPECT_TRUE(box.IsMessageBox());
+            shown = box.MessageText();
+            box.Answer(IDOK);
+        });
+        ctx.Click(IDOK);
+        EXPECT_FALSE(dlg.HasEnded());
+        ctx.Click(IDCANCEL);
+    });
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    EXPECT_NE(N(shown.GetString()).find("8"), std::string::npos);
+}
+
+TEST_F(DialogLayer, ComboSearchesSortingAndSilentApiChanges) {
+    LayerDialog dlg;
+    dlg.init = [](LayerDialog& d) {
+        FillCombo(d.m_combo, {u"Tahoma", u"Arial", u"arial black", u"Times"});
+        FillCombo(d.m_sorted, {u"Tahoma", u"arial black", u"Arial", u"Times"});
+    };
+    mfcauto::PushScript([&](mfcauto::ModalContext& ctx) {
+        CComboBox& c = dlg.m_combo;
+        EXPECT_EQ(c.FindString(-1, u"ARI"), 1);
+        EXPECT_EQ(c.FindString(1, u"ari"), 2);   // starts after the given item
+        EXPECT_EQ(c.FindString(2, u"ari"), 1);   // and wraps around
+        EXPECT_EQ(c.FindString(-1, u"Verdana"), CB_ERR);
+        EXPECT_EQ(c.FindStringExact(-1, u"ARIAL"), 1);
+        EXPECT_EQ(c.FindStringExact(-1, u"Ari"), CB_ERR);
+        CString s;
+        std::vector<std::string> sorted;
+        for (int i = 0; i < dlg.m_sorted.GetCount(); ++i) {
+            dlg.m_sorted.GetLBText(i, s);
+            sorted.push_back(N(s.GetString()));
+        }
+        EXPECT_EQ(sorted, (std::vector<std::string>{"Arial", "arial black", "Tahoma", "Times"}));
+
+        dlg.events.clear();
+        c.SetCurSel(3);  // the program's own change sends nothing
+        EXPECT_TRUE(dlg.events.empty());
+        ctx.SelectItem(kCombo, 0);
+        EXPECT_EQ(dlg.events, (std::vector<std::string>{"sel:0"}));
+        EXPECT_EQ(N(ctx.Text(kCombo).GetString()), "Tahoma");
+        // Typing moves the list to the first item the text begins with, or none.
+        dlg.events.clear();
+        ctx.Type(kCombo, u"ar");
+        EXPECT_EQ(dlg.events.back(), "type:1");
+        ctx.Type(kCombo, u"Verd");
+        EXPECT_EQ(dlg.events.back(), "type:-1");
+        ctx.Click(IDCANCEL);
+    });
+    dlg.DoModal();
+}
+
+TEST_F(DialogLayer, ListViewReportsStateChangesFromUserAndProgram) {
+    LayerDialog dlg;
+    dlg.init = [](LayerDialog& d) {
+        d.m_list.InsertColumn(0, u"Missing", LVCFMT_CENTER, 100);
+        d.m_list.InsertColumn(1, u"Replacement", LVCFMT_CENTER, 100);
+        for (int i = 0; i < 3; ++i) {
+            const std::u16string n = U("Face" + std::to_string(i));
+            d.m_list.InsertItem(i, n.c_str());
+            d.m_list.SetItemText(i, 1, u"Arial");
+        }
+    };
+    mfcauto::PushScript([&](mfcauto::ModalContext& ctx) {
+        CListCtrl& l = dlg.m_list;
+        EXPECT_EQ(l.GetColumnCount(), 2);
+        EXPECT_EQ(N(l.GetItemText(2, 0).GetString()), "Face2");
+        EXPECT_EQ(N(l.GetItemText(2, 1).GetString()), "Arial");
+        EXPECT_TRUE(dlg.changes.empty());  // inserting rows is no state change
+
+        ctx.SelectRows(kList, {1});
+        ASSERT_FALSE(dlg.changes.empty());
+        EXPECT_EQ(dlg.changes.back().iItem, 1);
+        EXPECT_TRUE(dlg.changes.back().uNewState & LVIS_SELECTED);
+        EXPECT_FALSE(dlg.changes.back().uOldState & LVIS_SELECTED);
+
+        dlg.changes.clear();
+        ctx.SelectRows(kList, {2, 0});  // a click on 2, then a control-click on 0
+        EXPECT_EQ(l.GetSelectedCount(), 2u);
+        EXPECT_EQ(l.GetNextItem(-1, LVNI_SELECTED), 0);
+        EXPECT_EQ(l.GetNextItem(0, LVNI_SELECTED), 2);
+        POSITION pos = l.GetFirstSelectedItemPosition();
+        std::vector<int> rows;
+        while (pos) rows.push_back(l.GetNextSelectedItem(pos));
+        EXPECT_EQ(rows, (std::vector<int>{0, 2}));
+        // Row 1 lost its selection before row 2 gained it.
+        ASSERT_GE(dlg.changes.size(), 2u);
+        EXPECT_EQ(dlg.changes[0].iItem, 1);
+        EXPECT_FALSE(dlg.changes[0].uNewState & LVIS_SELECTED);
+
+        // The program's own state change notifies too, as the list view does.
+        dlg.changes.clear();
+        l.SetItemState(-1, 0, LVIS_SELECTED);
+        EXPECT_EQ(l.GetSelectedCount(), 0u);
+        EXPECT_EQ(dlg.changes.size(), 2u);
+        EXPECT_EQ(l.GetFirstSelectedItemPosition(), nullptr);
+
+        LVHITTESTINFO hit{};
+        RECT r{};
+        ASSERT_TRUE(l.GetItemRect(1, &r, LVIR_BOUNDS));
+        hit.pt = POINT{r.left + 120, (r.top + r.bottom) / 2};
+        EXPECT_EQ(l.HitTest(&hit), 1);
+        EXPECT_EQ(hit.iSubItem, 1);
+        ctx.Click(IDCANCEL);
+    });
+    dlg.DoModal();
+}
+
+TEST_F(DialogLayer, ListViewCheckBoxes) {
+    LayerDialog dlg;
+    dlg.init = [](LayerDialog& d) {
+        d.m_list.SetExtendedStyle(LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+        d.m_list.InsertColumn(0, u"Font");
+        d.m_list.InsertItem(0, u"A");
+        d.m_list.InsertItem(1, u"B");
+        d.m_list.SetCheck(1, TRUE);
+    };
+    mfcauto::PushScript([&](mfcauto::ModalContext& ctx) {
+        EXPECT_FALSE(dlg.m_list.GetCheck(0));
+        EXPECT_TRUE(dlg.m_list.GetCheck(1));
+        dlg.changes.clear();
+        ctx.ClickListCheckBox(kList, 0);
+        EXPECT_TRUE(dlg.m_list.GetCheck(0));
+        ASSERT_EQ(dlg.changes.size(), 1u);
+        EXPECT_EQ(dlg.changes[0].uNewState & LVIS_STATEIMAGEMASK, 2u << 12);
+        EXPECT_EQ(dlg.changes[0].uOldState & LVIS_STATEIMAGEMASK, 1u << 12);
+        ctx.Click(IDCANCEL);
+    });
+    dlg.DoModal();
+}
+
+TEST_F(DialogLayer, MessageBoxesAreAnsweredOrReported) {
+    mfcauto::PushScript([](mfcauto::ModalContext& box) {
+        EXPECT_EQ(N(box.MessageText().GetString()), "Save?");
+        EXPECT_EQ(box.MessageStyle() & MB_TYPEMASK, static_cast<UINT>(MB_YESNOCANCEL));
+        box.Answer(IDNO);
+    });
+    EXPECT_EQ(AfxMessageBox(u"Save?", MB_YESNOCANCEL), IDNO);
+
+    // Without a script the box is not left hanging: Cancel, and an error.
+    EXPECT_EQ(AfxMessageBox(u"Unexpected", MB_OKCANCEL), IDCANCEL);
+    ASSERT_EQ(mfcauto::Errors().size(), 1u);
+    EXPECT_NE(mfcauto::Errors()[0].find("Unexpected"), std::string::npos);
+    mfcauto::ClearErrors();
+}
+
+TEST_F(DialogLayer, ADialogLeftOpenByItsScriptIsCancelled) {
+    LayerDialog dlg;
+    mfcauto::PushScript([](mfcauto::ModalContext& ctx) { ctx.Type(kEdit, u"x"); });
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    ASSERT_EQ(mfcauto::Errors().size(), 1u);
+    EXPECT_NE(mfcauto::Errors()[0].find("left open"), std::string::npos);
+    mfcauto::ClearErrors();
+}

@@ -63,6 +63,7 @@ void Key(QWidget* target, int key, const QString& text = QString(), Qt::Keyboard
 void ClickListRow(QListWidget* list, int row, bool twice) {
     if (row < 0 || row >= list->count()) throw std::runtime_error("no list row " + std::to_string(row));
     QListWidgetItem* item = list->item(row);
+    list->setFocus(Qt::MouseFocusReason);
     list->scrollToItem(item);
     const QRect r = list->visualItemRect(item);
     Mouse(list->viewport(), r.center(), twice);
@@ -153,10 +154,13 @@ void ModalContext::Type(int id, const CString& text) {
     Key(edit, Qt::Key_A, QString(), Qt::ControlModifier);
     if (q.isEmpty()) {
         Key(edit, Qt::Key_Delete);
-    } else {
-        for (QChar ch : q) Key(edit, 0, QString(ch));
+        Pump();
     }
-    Pump();
+    // Messages posted while handling one key are delivered before the next key, as in a message queue.
+    for (QChar ch : q) {
+        Key(edit, 0, QString(ch));
+        Pump();
+    }
 }
 
 void ModalContext::SelectItem(int id, int index) {
@@ -208,6 +212,7 @@ void ModalContext::SelectRows(int id, const std::vector<int>& rows) {
     auto* t = dynamic_cast<QTreeWidget*>(Control(id)->GetWidget());
     if (!t) throw std::runtime_error(Describe(id) + " is not a list view");
     Activate(t);
+    t->setFocus(Qt::MouseFocusReason);
     bool first = true;
     for (int row : rows) {
         if (row < 0 || row >= t->topLevelItemCount()) throw std::runtime_error("no list row " + std::to_string(row));

@@ -99,7 +99,8 @@ int SortedRow(QListWidget* list, const QString& text) {
 
 int FindRow(QListWidget* list, int startAfter, const QString& text, bool exact) {
     const int n = list->count();
-    if (n == 0) return -1;
+    // An empty search string matches nothing, as the list box answers LB_ERR for it.
+    if (n == 0 || text.isEmpty()) return -1;
     const int start = (startAfter < 0 || startAfter >= n) ? 0 : startAfter + 1;
     for (int k = 0; k < n; ++k) {
         const int row = (start + k) % n;

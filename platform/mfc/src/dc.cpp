@@ -436,3 +436,36 @@ BOOL CImageList::Draw(CDC* dc, int image, POINT pt, UINT) {
     dc->DrawBitmap(pt.x, pt.y, b, 0, 0, b.Width(), b.Height());
     return TRUE;
 }
+
+CMemoryDC::CMemoryDC(int width, int height) : m_width(std::max(1, width)), m_height(std::max(1, height)) {
+    AfxEnsureApp();
+    auto image = std::make_unique<QImage>(m_width, m_height, QImage::Format_ARGB32);
+    image->fill(Qt::white);
+    auto painter = std::make_unique<QPainter>(image.get());
+    LOGFONTW lf{};
+    HGDIOBJ sys = ::GetStockObject(SYSTEM_FONT);
+    ::GetObjectW(sys, sizeof(lf), &lf);
+    HDC h = CreatePaintDC(painter.get(), QFontFromHFont(reinterpret_cast<HFONT>(sys)), GetSysColor(COLOR_WINDOWTEXT),
+                          GetSysColor(COLOR_WINDOW));
+    PaintDC* dc = LookupDC(h);
+    dc->ownImage = std::move(image);
+    dc->ownPainter = std::move(painter);
+    Attach(h);
+}
+
+CMemoryDC::~CMemoryDC() {
+    DestroyPaintDC(Detach());
+}
+
+COLORREF CMemoryDC::Pixel(int x, int y) const {
+    PaintDC* dc = LookupDC(m_hDC);
+    if (!dc || !dc->ownImage || x < 0 || y < 0 || x >= m_width || y >= m_height) return CLR_INVALID;
+    // The painter must have flushed before the image is read.
+    const QRgb c = dc->ownImage->pixel(x, y);
+    return RGB(qRed(c), qGreen(c), qBlue(c));
+}
+
+bool CMemoryDC::SavePng(const char* path) const {
+    PaintDC* dc = LookupDC(m_hDC);
+    return dc && dc->ownImage && dc->ownImage->save(QString::fromUtf8(path), "PNG");
+}

@@ -206,7 +206,7 @@ INT_PTR CDialog::DoModal() {
     m_bModal = true;
     m_bEnded = false;
     m_nResult = -1;
-    SendMessage(WM_INITDIALOG);
+    const LRESULT focusDefault = SendMessage(WM_INITDIALOG);
     if (!m_bEnded) {
         QWidget* w = m_pWidget;
         QWidget* owner = w->parentWidget();
@@ -215,6 +215,18 @@ INT_PTR CDialog::DoModal() {
                                                                      : QRect(0, 0, 1024, 768));
         w->move(area.center() - QPoint(w->width() / 2, w->height() / 2));
         w->show();
+        // TRUE from OnInitDialog gives the focus to the first tab stop, as the dialog manager does.
+        if (focusDefault) {
+            QApplication::setActiveWindow(w);
+            if (const DialogTemplate* t = FindDialogTemplate(m_nIDTemplate)) {
+                for (const DialogControl& c : t->controls) {
+                    CWnd* ctl = GetDlgItem(c.id);
+                    if (!(c.style & WS_TABSTOP) || !ctl || !ctl->IsWindowVisible() || !ctl->IsWindowEnabled()) continue;
+                    ctl->SetFocus();
+                    break;
+                }
+            }
+        }
         PumpPosted();
         mfcauto::ModalContext ctx(this);
         if (mfcauto::RunNextScript(ctx)) {

@@ -167,3 +167,18 @@ public:
 private:
     HDC m_hOwned = nullptr;
 };
+
+// A memory DC on a white bitmap of its own (CreateCompatibleDC with a
+// selected bitmap), for drawing off screen. Pixel(x, y) reads the result.
+class CMemoryDC : public CDC {
+public:
+    CMemoryDC(int width, int height);
+    ~CMemoryDC() override;
+    COLORREF Pixel(int x, int y) const;
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
+    bool SavePng(const char* path) const;
+
+private:
+    int m_width, m_height;
+};

@@ -1,0 +1,72 @@
+#include "DialogResources.h"
+
+#include <vector>
+
+#include "mfc/afxwin.h"
+
+// The bytes of res/fonttype.bmp, embedded by the build.
+extern const unsigned char kFontTypeBitmap[];
+extern const unsigned int kFontTypeBitmapSize;
+
+namespace {
+constexpr DWORD kVisible = WS_VISIBLE;
+constexpr DWORD kFaceCombo = kVisible | CBS_SIMPLE | CBS_OWNERDRAWVARIABLE | CBS_SORT | CBS_HASSTRINGS | WS_VSCROLL | WS_TABSTOP;
+constexpr DWORD kSimpleCombo = kVisible | CBS_SIMPLE | WS_VSCROLL | WS_TABSTOP;
+
+DialogTemplate FontChangeTemplate() {
+    DialogTemplate t;
+    t.cx = 299;
+    t.cy = 276;
+    t.caption = u"Font Change";
+    t.style = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    t.controls = {
+        {3033, "STATIC", u"The fonts below are not installed.", kVisible | SS_LEFT, 0, 7, 7, 285, 18},
+        {3025, "SysListView32", u"", kVisible | LVS_REPORT | LVS_SHOWSELALWAYS | WS_BORDER | WS_TABSTOP, 0, 7, 28, 285, 118},
+        {3028, "COMBOBOX", u"", kFaceCombo, 0, 7, 152, 140, 96},
+        {3034, "BUTTON", u"Sample", kVisible | BS_GROUPBOX, 0, 153, 149, 139, 99},
+        {3030, "STATIC", u"AaBbYyZz", kVisible | SS_CENTER | SS_CENTERIMAGE | SS_SUNKEN, 0, 160, 161, 125, 80},
+        {IDOK, "BUTTON", u"OK", kVisible | BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 186, 255, 50, 14},
+        {IDCANCEL, "BUTTON", u"Cancel", kVisible | BS_PUSHBUTTON | WS_TABSTOP, 0, 242, 255, 50, 14},
+    };
+    return t;
+}
+
+DialogTemplate FontPropertiesTemplate() {
+    DialogTemplate t;
+    t.cx = 239;
+    t.cy = 237;
+    t.caption = u"Font Properties";
+    // A caption without a system menu: no close box; Escape cancels.
+    t.style = DS_MODALFRAME | WS_POPUP | WS_CAPTION;
+    // The face list comes first in the tab order, so the dialog opens with
+    // the focus there and the name field keeps its automatic name until the
+    // user goes into it.
+    t.controls = {
+        {3010, "STATIC", u"Face:", kVisible | SS_LEFT, 0, 7, 26, 110, 8},
+        {3011, "COMBOBOX", u"", kFaceCombo, 0, 7, 36, 110, 92},
+        {3014, "STATIC", u"Size:", kVisible | SS_LEFT, 0, 122, 26, 40, 8},
+        {3015, "COMBOBOX", u"", kSimpleCombo, 0, 122, 36, 40, 92},
+        {3012, "STATIC", u"Style:", kVisible | SS_LEFT, 0, 167, 26, 65, 8},
+        {3013, "COMBOBOX", u"", kSimpleCombo, 0, 167, 36, 65, 92},
+        {24468, "STATIC", u"Name:", kVisible | SS_RIGHT, 0, 7, 9, 30, 8},
+        {3020, "EDIT", u"", kVisible | WS_BORDER | ES_AUTOHSCROLL | WS_TABSTOP, 0, 40, 7, 192, 12},
+        {3019, "BUTTON", u"Sample", kVisible | BS_GROUPBOX, 0, 7, 132, 225, 74},
+        {3045, "EDIT", u"", kVisible | WS_BORDER | ES_AUTOHSCROLL | WS_TABSTOP, 0, 14, 144, 211, 12},
+        {3021, "STATIC", u"", kVisible | SS_CENTER | SS_CENTERIMAGE | SS_SUNKEN, 0, 14, 160, 211, 40},
+        {3018, "BUTTON", u"Effects", kVisible | BS_GROUPBOX, 0, 7, 208, 100, 24},
+        {3017, "BUTTON", u"Underline", kVisible | BS_AUTOCHECKBOX | WS_TABSTOP, 0, 12, 218, 45, 10},
+        {3016, "BUTTON", u"Strikeout", kVisible | BS_AUTOCHECKBOX | WS_TABSTOP, 0, 58, 218, 45, 10},
+        {IDOK, "BUTTON", u"OK", kVisible | BS_PUSHBUTTON | WS_TABSTOP, 0, 127, 216, 50, 14},
+        {IDCANCEL, "BUTTON", u"Cancel", kVisible | BS_PUSHBUTTON | WS_TABSTOP, 0, 182, 216, 50, 14},
+    };
+    return t;
+}
+
+const bool g_registered = (RegisterFontDialogResources(), true);
+}  // namespace
+
+void RegisterFontDialogResources() {
+    RegisterDialogTemplate(IDD_FONT_CHANGE, FontChangeTemplate());
+    RegisterDialogTemplate(IDD_FONT_PROPERTIES, FontPropertiesTemplate());
+    RegisterBitmapResource(IDB_FONTTYPE, std::vector<BYTE>(kFontTypeBitmap, kFontTypeBitmap + kFontTypeBitmapSize));
+}

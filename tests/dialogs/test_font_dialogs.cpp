@@ -1,0 +1,508 @@
+// The face combo, the font change dialog and the font properties dialog,
+// driven as a user would drive them.
+#include <gtest/gtest.h>
+
+#include <QWidget>
+#include <algorithm>
+#include <filesystem>
+#include <set>
+
+#include "FontTableFixture.h"
+#include "TestProfile.h"
+#include "dialogs/FontChangeDlg.h"
+#include "dialogs/FontPropertiesDialog.h"
+#include "mfc/afxres.h"
+#include "mfc/mfcauto.h"
+#include "win/profile.h"
+
+using mfcauto::ModalContext;
+using testsupport::N;
+using testsupport::TestProfile;
+using testsupport::U;
+
+namespace {
+std::vector<std::string> Items(CComboBox& c) {
+    std::vector<std::string> out;
+    CString s;
+    for (int i = 0; i < c.GetCount(); ++i) {
+        c.GetLBText(i, s);
+        out.push_back(N(s.GetString()));
+    }
+    return out;
+}
+
+CString Selected(CComboBox& c) {
+    CString s;
+    if (c.GetCurSel() != CB_ERR) c.GetLBText(c.GetCurSel(), s);
+    return s;
+}
+
+bool Has(const std::vector<std::string>& v, const std::string& s) {
+    return std::find(v.begin(), v.end(), s) != v.end();
+}
+
+class DialogTest : public FontTableTest {
+protected:
+    void SetUp() override {
+        FontTableTest::SetUp();
+        mfcauto::ClearScripts();
+        mfcauto::ClearErrors();
+    }
+    void TearDown() override {
+        EXPECT_TRUE(mfcauto::Errors().empty()) << mfcauto::Errors().front();
+        mfcauto::ClearErrors();
+        FontTableTest::TearDown();
+    }
+    TestProfile profile{testsupport::AllFixtureFonts()};
+};
+
+// ---------------------------------------------------------------- drawing
+
+struct Drawn {
+    int glyph0 = 0, glyph1 = 0;  // pixels of the two marks' own colours
+    int firstInk = -1;           // leftmost column with anything but white
+    int firstInkAfterGlyph = -1; // the same, right of the glyph area
+};
+
+Drawn Analyse(const CMemoryDC& dc) {
+    Drawn d;
+    for (int x = 0; x < dc.Width(); ++x)
+        for (int y = 0; y < dc.Height(); ++y) {
+            const COLORREF c = dc.Pixel(x, y);
+            if (c == RGB(0, 0, 128) || c == RGB(128, 128, 128)) ++d.glyph0;
+            if (c == RGB(128, 0, 0)) ++d.glyph1;
+            if (c != RGB(255, 255, 255)) {
+                if (d.firstInk < 0) d.firstInk = x;
+                if (x >= 15 && d.firstInkAfterGlyph < 0) d.firstInkAfterGlyph = x;
+            }
+        }
+    return d;
+}
+
+Drawn DrawRow(CFontCombo& combo, int row, DWORD data, UINT state = 0) {
+    if (row >= 0) combo.SetItemData(row, data);
+    CMemoryDC dc(120, 16);
+    DRAWITEMSTRUCT dis{};
+    dis.CtlType = ODT_COMBOBOX;
+    dis.itemID = static_cast<UINT>(row);
+    dis.itemState = state;
+    dis.rcItem = RECT{0, 0, 120, 16};
+    dis.hDC = dc.GetSafeHdc();
+    combo.DrawItem(&dis);
+    return Analyse(dc);
+}
+}  // namespace
+
+TEST_F(DialogTest, ComboDrawsTheGlyphOfItsItemDataAndIndentsTheText) {
+    CFontChangeDlg dlg(nullptr, nullptr);
+    mfcauto::PushScript([&](ModalContext& ctx) {
+        CFontCombo& combo = dlg.m_cbFont;
+        ASSERT_GT(combo.GetCount(), 0);
+        EXPECT_EQ(combo.m_ImageList.GetImageCount(), 2);
+
+        const Drawn trueType = DrawRow(combo, 0, 4);
+        EXPECT_GT(trueType.glyph0, 0);
+        EXPECT_EQ(trueType.glyph1, 0);
+        EXPECT_EQ(trueType.firstInk, 3);  // the mark's left column
+        EXPECT_GE(trueType.firstInkAfterGlyph, 18);
+        EXPECT_LE(trueType.firstInkAfterGlyph, 21);
+
+        const Drawn round = DrawRow(combo, 0, 0x10004);
+        EXPECT_GT(round.glyph1, 0);
+        EXPECT_EQ(round.glyph0, 0);
+
+        // Neither bit: no mark, but the text starts where it would after one.
+        const Drawn none = DrawRow(combo, 0, 0);
+        EXPECT_EQ(none.glyph0 + none.glyph1, 0);
+        EXPECT_GE(none.firstInk, 18);
+        EXPECT_LE(none.firstInk, 21);
+
+        combo.m_dwFlags = 0;
+        const Drawn plain = DrawRow(combo, 0, 4);
+        EXPECT_EQ(plain.glyph0 + plain.glyph1, 0);
+        EXPECT_GE(plain.firstInk, 3);
+        EXPECT_LE(plain.firstInk, 6);
+        combo.m_dwFlags = kFontComboShowGlyph;
+
+        // The empty index draws the focus rectangle only, and nothing without focus.
+        CMemoryDC focus(120, 16);
+        DRAWITEMSTRUCT dis{};
+        dis.itemID = static_cast<UINT>(-1);
+        dis.itemState = ODS_FOCUS;
+        dis.rcItem = RECT{0, 0, 120, 16};
+        dis.hDC = focus.GetSafeHdc();
+        combo.DrawItem(&dis);
+        int border = 0, inside = 0;
+        for (int x = 0; x < 120; ++x)
+            for (int y = 0; y < 16; ++y) {
+                const bool edge = x == 0 || y == 0 || x == 119 || y == 15;
+                if (focus.Pixel(x, y) != RGB(255, 255, 255)) ++(edge ? border : inside);
+            }
+        EXPECT_GT(border, 0);
+        EXPECT_EQ(inside, 0);
+        EXPECT_EQ(DrawRow(combo, -1, 0).firstInk, -1);
+
+        // A selected row is filled with the highlight colour.
+        CMemoryDC sel(120, 16);
+        dis.itemID = 0;
+        dis.itemState = ODS_SELECTED;
+        dis.hDC = sel.GetSafeHdc();
+        combo.DrawItem(&dis);
+        EXPECT_EQ(sel.Pixel(1, 1), GetSysColor(COLOR_HIGHLIGHT));
+
+        MEASUREITEMSTRUCT mis{};
+        mis.itemHeight = 99;
+        combo.MeasureItem(&mis);
+        EXPECT_EQ(mis.itemHeight, 14u);
+        ctx.Click(IDCANCEL);
+    });
+    dlg.DoModal();
+}
+
+// ---------------------------------------------------------------- fill rules
+
+TEST_F(DialogTest, FillRulesOfBothDialogs) {
+    std::vector<std::string> change, props;
+    CString changeSel, propsSel;
+    std::set<DWORD> data;
+    {
+        CFontChangeDlg dlg(nullptr, nullptr);
+        mfcauto::PushScript([&](ModalContext& ctx) {
+            change = Items(dlg.m_cbFont);
+            changeSel = Selected(dlg.m_cbFont);
+            for (int i = 0; i < dlg.m_cbFont.GetCount(); ++i) data.insert(static_cast<DWORD>(dlg.m_cbFont.GetItemData(i)));
+            ctx.Click(IDCANCEL);
+        });
+        dlg.DoModal();
+    }
+    {
+        CFontPropertiesDialog dlg;
+        mfcauto::PushScript([&](ModalContext& ctx) {
+            props = Items(dlg.m_cbFace);
+            propsSel = Selected(dlg.m_cbFace);
+            ctx.Click(IDCANCEL);
+        });
+        dlg.DoModal();
+    }
+    for (const auto* list : {&change, &props}) {
+        EXPECT_TRUE(Has(*list, "Arial"));
+        EXPECT_TRUE(Has(*list, "Bahnschrift"));
+        EXPECT_TRUE(Has(*list, "SimSun"));
+        EXPECT_FALSE(Has(*list, "MS Sans Serif"));  // raster
+        EXPECT_FALSE(Has(*list, "System"));
+        for (const std::string& s : *list) EXPECT_EQ(s.find('@'), std::string::npos) << s;
+        // Sorted by the control, each face once.
+        EXPECT_TRUE(std::is_sorted(list->begin(), list->end(), [](const std::string& a, const std::string& b) {
+            return QString::compare(QString::fromStdString(a), QString::fromStdString(b), Qt::CaseInsensitive) < 0;
+        }));
+        EXPECT_EQ(std::set<std::string>(list->begin(), list->end()).size(), list->size());
+    }
+    EXPECT_TRUE(Has(change, "Bahnschrift SemiBold"));
+    EXPECT_FALSE(Has(props, "Bahnschrift SemiBold"));
+    EXPECT_EQ(data, std::set<DWORD>{TRUETYPE_FONTTYPE});
+    EXPECT_EQ(N(changeSel.GetString()), "Arial");  // STR_40005 of the English language file
+    EXPECT_EQ(N(propsSel.GetString()), "Arial");
+}
+
+TEST_F(DialogTest, AFaceThatPrefixesAListedFaceIsLeftOut) {
+    // Arial Black enumerates first when its file sorts first.
+    TestProfile ordered({"arial.ttf", "tahoma.ttf"});
+    std::filesystem::create_symlink(testsupport::FixtureFontsDir() / "Fonts" / "arialblk.ttf",
+                                    ordered.fonts() / "a0_arialblk.ttf");
+    std::string error;
+    ASSERT_TRUE(winprofile::Load(ordered.path().string(), &error)) << error;
+    std::vector<std::string> change, props;
+    CFontChangeDlg a(nullptr, nullptr);
+    mfcauto::PushScript([&](ModalContext& ctx) {
+        change = Items(a.m_cbFont);
+        // The preferred Arial is not listed; the first face it begins is selected.
+        EXPECT_EQ(N(Selected(a.m_cbFont).GetString()), "Arial Black");
+        ctx.Click(IDCANCEL);
+    });
+    a.DoModal();
+    CFontPropertiesDialog b;
+    mfcauto::PushScript([&](ModalContext& ctx) {
+        props = Items(b.m_cbFace);
+        ctx.Click(IDCANCEL);
+    });
+    b.DoModal();
+    EXPECT_EQ(change, (std::vector<std::string>{"Arial Black", "Tahoma"}));
+    EXPECT_EQ(props, change);
+}
+
+// ---------------------------------------------------------------- font change dialog
+
+TEST_F(DialogTest, FontChangeRowsFacesAndSample) {
+    CMissingFaceMap map{{u"Old Face B", u"宋体"}, {u"Old Face A", u"Tahoma"}, {u"Old Face C", u"Arial"}};
+    CFontChangeDlg dlg(nullptr, &map);
+    mfcauto::PushScript([&](ModalContext& ctx) {
+        CListCtrl& l = dlg.m_ListCtrl;
+        ASSERT_EQ(l.GetItemCount(), 3);
+        EXPECT_EQ(N(l.GetItemText(0, 0).GetString()), "Old Face A");
+        EXPECT_EQ(N(l.GetItemText(1, 0).GetString()), "Old Face B");
+        EXPECT_EQ(N(l.GetItemText(1, 1).GetString()), "宋体");
+        EXPECT_EQ(l.GetExtendedStyle(), 0x2261u);
+        EXPECT_FALSE(dlg.m_ListCtrl.IsSortingEnabled());
+        RECT client{};
+        l.GetClientRect(&client);
+        EXPECT_EQ(l.GetColumnWidth(0), (client.right - client.left) / 2);
+
+        ctx.SelectRows(3025, {0});
+        EXPECT_EQ(N(Selected(dlg.m_cbFont).GetString()), "Tahoma");
+        LOGFONTW lf{};
+        dlg.m_SampleFont.GetLogFont(&lf);
+        EXPECT_EQ(N(lf.lfFaceName), "Tahoma");
+        EXPECT_EQ(lf.lfHeight, 42);
+
+        // A replacement that is not listed clears the combo; the sample still asks for it.
+        ctx.SelectRows(3025, {1});
+        EXPECT_EQ(dlg.m_cbFont.GetCurSel(), CB_ERR);
+        dlg.m_SampleFont.GetLogFont(&lf);
+        EXPECT_EQ(N(lf.lfFaceName), "宋体");
+
+        // With two rows selected only the first one takes the face.
+        ctx.SelectRows(3025, {2, 1});
+        ctx.SelectItem(3028, U("Calibri"));
+        EXPECT_EQ(N(l.GetItemText(1, 1).GetString()), "Calibri");
+        EXPECT_EQ(N(l.GetItemText(2, 1).GetString()), "Arial");
+
+        // No row selected: the sample follows, no row changes.
+        l.SetItemState(-1, 0, LVIS_SELECTED);
+        ctx.SelectItem(3028, U("Bahnschrift"));
+        EXPECT_EQ(N(l.GetItemText(0, 1).GetString()), "Tahoma");
+        dlg.m_SampleFont.GetLogFont(&lf);
+        EXPECT_EQ(N(lf.lfFaceName), "Bahnschrift");
+        ctx.Click(IDOK);
+    });
+    EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_EQ(map[u"Old Face A"], CString(u"Tahoma"));
+    EXPECT_EQ(map[u"Old Face B"], CString(u"Calibri"));
+    EXPECT_EQ(map[u"Old Face C"], CString(u"Arial"));
+    EXPECT_EQ(map.size(), 3u);
+}
+
+TEST_F(DialogTest, FontChangeCancelLeavesTheMap) {
+    const CMissingFaceMap proposed{{u"Gone", u"宋体"}, {u"Lost", u"宋体"}};
+    for (int how = 0; how < 2; ++how) {
+        CMissingFaceMap map = proposed;
+        CFontChangeDlg dlg(nullptr, &map);
+        mfcauto::PushScript([&](ModalContext& ctx) {
+            ctx.SelectRows(3025, {0});
+            ctx.SelectItem(3028, U("Tahoma"));
+            EXPECT_EQ(N(dlg.m_ListCtrl.GetItemText(0, 1).GetString()), "Tahoma");
+            if (how == 0) ctx.Click(IDCANCEL);
+            else ctx.PressEscape();
+        });
+        EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+        EXPECT_EQ(map, proposed);
+    }
+}
+
+// ---------------------------------------------------------------- font properties dialog
+
+namespace {
+// Runs the properties dialog for a new font; `script` acts on it.
+INT_PTR RunNew(CFontPropertiesDialog& dlg, std::function<void(ModalContext&)> script) {
+    dlg.m_strName = u"Font_1";
+    dlg.m_bAutoName = 1;
+    dlg.m_nEditIndex = -1;
+    mfcauto::PushScript(std::move(script));
+    return dlg.DoModal();
+}
+
+// Clicks OK and returns the text of the message shown, or "" when the dialog closed.
+std::string OkMessage(ModalContext& ctx) {
+    std::string shown;
+    mfcauto::PushScript([&](ModalContext& box) {
+        shown = N(box.MessageText().GetString());
+        box.Answer(IDOK);
+    });
+    ctx.Click(IDOK);
+    if (shown.empty()) mfcauto::ClearScripts();
+    return shown;
+}
+
+std::string Msg(const char16_t* key) {
+    return N(LA_GetString(key).GetString());
+}
+}  // namespace
+
+TEST_F(DialogTest, PropertiesAutomaticNameFollowsFaceAndSizeUntilTheNameIsLeft) {
+    CFontPropertiesDialog dlg;
+    RunNew(dlg, [&](ModalContext& ctx) {
+        // The caller's name gives way to the preferred face and the size at once.
+        const std::string opened = N(ctx.Text(3020).GetString());
+        EXPECT_EQ(opened.rfind("Arial_", 0), 0u) << opened;
+        EXPECT_EQ(N(ctx.Text(3021).GetString()), "ABC123");
+        EXPECT_FALSE(ctx.IsVisible(3016));
+        EXPECT_FALSE(ctx.IsEnabled(3017));
+        EXPECT_EQ(dlg.m_cbSize.GetCount(), 23);
+
+        ctx.SelectItem(3011, U("Tahoma"));
+        ctx.SelectItem(3015, U("24"));
+        EXPECT_EQ(N(ctx.Text(3020).GetString()), "Tahoma_24");
+        ctx.SelectItem(3011, U("Calibri"));
+        EXPECT_EQ(N(ctx.Text(3020).GetString()), "Calibri_24");  // the size is kept
+
+        // Once the user has been in the name field, the name stays.
+        ctx.Type(3020, u"Mine");
+        ctx.SelectItem(3011, U("Arial"));
+        ctx.SelectItem(3015, U("36"));
+        EXPECT_EQ(N(ctx.Text(3020).GetString()), "Mine");
+        EXPECT_EQ(dlg.m_bAutoName, 0);
+        ctx.Click(IDOK);
+    });
+    EXPECT_EQ(N(dlg.m_strName.GetString()), "Mine");
+    const LOGFONTW* lf = dlg.GetLogFont();
+    EXPECT_EQ(N(lf->lfFaceName), "Arial");
+    EXPECT_EQ(lf->lfHeight, 36);  // the size number is the height
+    EXPECT_EQ(lf->lfWeight, FW_NORMAL);
+}
+
+TEST_F(DialogTest, PropertiesNameChecks) {
+    Add(14, u"Default Font");
+    Add(16, u"Taken");
+    Add(13, u"{_Font36");
+    CFontPropertiesDialog dlg;
+    RunNew(dlg, [&](ModalContext& ctx) {
+        ctx.Type(3020, u"   ");
+        EXPECT_EQ(OkMessage(ctx), Msg(u"STR_40010"));
+        ctx.Type(3020, u"12345678901234567");
+        EXPECT_EQ(OkMessage(ctx), Msg(u"STR_40011"));
+        ctx.Type(3020, u"Taken");
+        EXPECT_EQ(OkMessage(ctx), Msg(u"STR_40013"));
+        ctx.Type(3020, u"{_Font36");  // built-in names are taken too
+        EXPECT_EQ(OkMessage(ctx), Msg(u"STR_40013"));
+        ctx.Type(3020, u"taken");  // names compare case-sensitively
+        EXPECT_EQ(OkMessage(ctx), "");
+    });
+    EXPECT_EQ(N(dlg.m_strName.GetString()), "taken");
+
+    CFontPropertiesDialog sixteen;
+    RunNew(sixteen, [&](ModalContext& ctx) {
+        ctx.Type(3020, u"  1234567890123456 ");
+        EXPECT_EQ(OkMessage(ctx), "");
+    });
+    EXPECT_EQ(N(sixteen.m_strName.GetString()), "1234567890123456");
+}
+
+TEST_F(DialogTest, PropertiesSizeChecks) {
+    for (const char* bad : {"4", "513", "-5", "1 2", ""}) {
+        CFontPropertiesDialog dlg;
+        RunNew(dlg, [&](ModalContext& ctx) {
+            ctx.Type(3015, U(bad));
+            EXPECT_EQ(OkMessage(ctx), Msg(u"STR_40014")) << bad;
+            ctx.Click(IDCANCEL);
+        });
+    }
+    for (const char* good : {"5", "512", "13"}) {
+        CFontPropertiesDialog dlg;
+        EXPECT_EQ(RunNew(dlg, [&](ModalContext& ctx) {
+                      ctx.Type(3015, U(good));
+                      EXPECT_EQ(OkMessage(ctx), "") << good;
+                  }),
+                  IDOK);
+        EXPECT_EQ(dlg.GetLogFont()->lfHeight, std::stoi(good));
+    }
+}
+
+TEST_F(DialogTest, PropertiesNoFaceSelected) {
+    CFontPropertiesDialog dlg;
+    RunNew(dlg, [&](ModalContext& ctx) {
+        ctx.Type(3011, u"Nonexistent");
+        EXPECT_EQ(dlg.m_cbFace.GetCurSel(), CB_ERR);
+        EXPECT_EQ(OkMessage(ctx), Msg(u"STR_40012"));
+        ctx.Click(IDCANCEL);
+    });
+}
+
+TEST_F(DialogTest, PropertiesEditKeepsItsOwnNameAndRefusesAnothers) {
+    Add(14, u"Default Font");
+    Add(16, u"{_Font12");  // not listed: the listed positions skip it
+    Add(17, u"Body", u"Tahoma", 24, FW_BOLD);
+    Add(18, u"Title", u"Arial", 36);
+    tagHMIFONT* body = findFontInList(17);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        CFontPropertiesDialog dlg;
+        dlg.SetLogFont(&body->lf);
+        dlg.m_strName = u"Body";
+        dlg.m_nEditIndex = 1;  // Default Font is row 0, Body row 1
+        dlg.m_bAutoName = 0;
+        std::string shown = "unset";
+        mfcauto::PushScript([&](ModalContext& ctx) {
+            EXPECT_EQ(N(Selected(dlg.m_cbFace).GetString()), "Tahoma");
+            EXPECT_EQ(N(ctx.Text(3015).GetString()), "24");  // the record's height
+            EXPECT_EQ(N(Selected(dlg.m_cbStyle).GetString()), Msg(u"STR_40007"));
+            EXPECT_EQ(N(ctx.Text(3020).GetString()), "Body");
+            if (attempt == 1) ctx.Type(3020, u"Title");
+            shown = OkMessage(ctx);
+            if (!shown.empty()) ctx.Click(IDCANCEL);
+        });
+        dlg.DoModal();
+        EXPECT_EQ(shown, attempt == 0 ? "" : Msg(u"STR_40013"));
+        if (attempt == 0) {
+            EXPECT_EQ(dlg.GetLogFont()->lfHeight, 24);
+            EXPECT_EQ(dlg.GetLogFont()->lfWeight, FW_BOLD);
+        }
+    }
+}
+
+TEST_F(DialogTest, PropertiesTypedTextAndStyles) {
+    CFontPropertiesDialog dlg;
+    RunNew(dlg, [&](ModalContext& ctx) {
+        // Arial has bold and italic faces, and simulated bold italic.
+        ctx.Type(3011, u"arial");
+        EXPECT_EQ(N(Selected(dlg.m_cbFace).GetString()), "Arial");
+        EXPECT_EQ(Items(dlg.m_cbStyle), (std::vector<std::string>{Msg(u"STR_40006"), Msg(u"STR_40007"),
+                                                                  Msg(u"STR_40008"), Msg(u"STR_40009")}));
+        EXPECT_EQ(dlg.m_cbStyle.GetItemData(3), static_cast<DWORD_PTR>(FW_BOLD | 0x10000000));
+        ctx.SelectItem(3013, 3);
+        ctx.SelectItem(3015, U("48"));
+        EXPECT_EQ(N(ctx.Text(3020).GetString()), "Arial_48");
+        // A partial name runs no face change: the automatic name stays.
+        ctx.Type(3011, u"Taho");
+        EXPECT_EQ(N(ctx.Text(3020).GetString()), "Arial_48");
+        // Typing the whole name refills sizes and styles; size and style carry over.
+        ctx.Type(3011, u"TAHOMA");
+        EXPECT_EQ(N(Selected(dlg.m_cbFace).GetString()), "Tahoma");
+        EXPECT_EQ(N(ctx.Text(3015).GetString()), "48");
+        EXPECT_EQ(N(Selected(dlg.m_cbStyle).GetString()), Msg(u"STR_40009"));
+        EXPECT_EQ(N(ctx.Text(3020).GetString()), "Tahoma_48");
+        // Typing an exact size selects it.
+        ctx.Type(3015, u"72");
+        EXPECT_EQ(N(Selected(dlg.m_cbSize).GetString()), "72");
+        LOGFONTW lf{};
+        dlg.m_Font.GetLogFont(&lf);
+        EXPECT_EQ(lf.lfHeight, 72);
+        EXPECT_EQ(lf.lfWeight, FW_BOLD);
+        EXPECT_EQ(lf.lfItalic, 1);
+        // The sample text follows its edit, falling back to the default.
+        ctx.Type(3045, u"Hello");
+        EXPECT_EQ(N(ctx.Text(3021).GetString()), "Hello");
+        ctx.Type(3045, u"");
+        EXPECT_EQ(N(ctx.Text(3021).GetString()), "ABC123");
+        ctx.PressEscape();
+    });
+}
+
+TEST_F(DialogTest, DialogsRenderWithEnglishCaptions) {
+    CFontPropertiesDialog props;
+    QImage image;
+    CString caption, okText;
+    RunNew(props, [&](ModalContext& ctx) {
+        image = ctx.Capture();
+        caption = ctx.Caption();
+        okText = ctx.Text(IDOK);
+        ctx.Click(IDCANCEL);
+    });
+    EXPECT_EQ(N(caption.GetString()), "Font Properties");
+    EXPECT_EQ(N(okText.GetString()), "OK");
+    const DialogBaseUnits u = GetTemplateBaseUnits(u"MS Shell Dlg", 9);
+    EXPECT_EQ(image.width(), MulDiv(239, u.cx, 4));
+    EXPECT_EQ(image.height(), MulDiv(237, u.cy, 8));
+    // Something beyond the background was painted.
+    std::set<QRgb> colours;
+    for (int y = 0; y < image.height(); y += 3)
+        for (int x = 0; x < image.width(); x += 3) colours.insert(image.pixel(x, y));
+    EXPECT_GT(colours.size(), 5u);
+}

@@ -30,6 +30,12 @@ Options ParseOptions(const std::vector<std::string>& args) {
             }
             if (opt.languages < 1 || opt.languages > kMaxProjectLanguages)
                 throw StudioError{"--languages must be between 1 and 8", kUsage};
+        } else if (a == "--png") {
+            opt.png = value("--png");
+        } else if (a == "--face") {
+            opt.face = value("--face");
+        } else if (a == "--missing") {
+            opt.missing.push_back(value("--missing"));
         } else if (a.size() > 1 && a[0] == '-') {
             throw StudioError{"unknown option '" + a + "'", kUsage};
         } else {

@@ -16,6 +16,9 @@ struct Options {
     std::string uiLanguage = "en_US";  // --ui-lang
     int languages = 2;                 // --languages
     std::string profile;               // --profile: machine profile directory
+    std::string png;                   // --png: render a dialog to this file
+    std::string face;                  // --face: a face name
+    std::vector<std::string> missing;  // --missing: faces for the font change dialog
     std::vector<std::string> positional;
 };
 
@@ -40,5 +43,7 @@ int RunFonts(const Options& opt, std::ostream& out);
 extern const char* kFontsUsage;
 int RunFaces(const Options& opt, std::ostream& out);
 extern const char* kFacesUsage;
+int RunDialog(const Options& opt, std::ostream& out);
+extern const char* kDialogUsage;
 
 }  // namespace studio

@@ -1,5 +1,6 @@
 // tamsel-studio: a command-line host that plays the studio around the font
 // library module.
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -10,7 +11,7 @@ namespace {
 void PrintUsage(std::ostream& os) {
     os << "usage: tamsel-studio [options] COMMAND ...\n\n"
           "commands:\n"
-       << studio::kFontsUsage << studio::kFacesUsage
+       << studio::kFontsUsage << studio::kFacesUsage << studio::kDialogUsage
        << "\noptions:\n"
           "  --profile DIR      machine profile (Fonts/, registry.reg, profile.ini); default:\n"
           "                     one made from this machine's installed fonts\n"
@@ -36,6 +37,11 @@ int main(int argc, char** argv) {
         const std::string& cmd = opt.positional[0];
         if (cmd == "fonts") return studio::RunFonts(opt, std::cout);
         if (cmd == "faces") return studio::RunFaces(opt, std::cout);
+        if (cmd == "dialog") {
+            // A rendering needs no display.
+            if (!opt.png.empty()) setenv("QT_QPA_PLATFORM", "offscreen", 0);
+            return studio::RunDialog(opt, std::cout);
+        }
         std::cerr << "tamsel-studio: unknown command '" << cmd << "'\n";
         PrintUsage(std::cerr);
         return studio::kUsage;

@@ -47,4 +47,11 @@ else
 fi
 check "a broken profile is reported" 1 "Dpi" -- sh -c "printf 'Dpi=x\n' > '$work/profile/profile.ini' && '$studio' faces --profile '$work/profile'"
 check "a missing profile is reported" 1 "not a directory" -- "$studio" faces --profile "$work/none"
+mkdir -p "$work/uiprofile/Fonts"
+cp "$fonts/Fonts/arial.ttf" "$fonts/Fonts/tahoma.ttf" "$work/uiprofile/Fonts/"
+check "a dialog renders to PNG" 0 "wrote $work/props.png" -- env -u DISPLAY -u WAYLAND_DISPLAY "$studio" dialog properties --profile "$work/uiprofile" --png "$work/props.png"
+if [ "$(head -c 4 "$work/props.png" | od -An -c | tr -d ' ')" != "211PNG" ]; then echo "FAIL: the rendering is not a PNG"; fail=1; fi
+check "the change dialog renders with chosen faces" 0 "wrote" -- "$studio" dialog change --profile "$work/uiprofile" --missing Helvetica --face Tahoma --png "$work/change.png"
+check "no display and no PNG" 1 "no display" -- env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen "$studio" dialog change --profile "$work/uiprofile"
+check "unknown dialog" 2 "unknown dialog 'nope'" -- "$studio" dialog nope --png "$work/x.png"
 exit $fail

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <deque>
@@ -67,6 +68,31 @@ void ClickListRow(QListWidget* list, int row, bool twice) {
     list->scrollToItem(item);
     const QRect r = list->visualItemRect(item);
     Mouse(list->viewport(), r.center(), twice);
+}
+
+// The window as it appears on a desktop: the client area under a caption
+// bar with the title and, when the window has a system menu, a close box.
+QImage Framed(QWidget* w) {
+    const QImage client = w->grab().toImage();
+    if (client.isNull()) return client;
+    const int bar = 30;
+    QImage out(client.width() + 2, client.height() + bar + 1, QImage::Format_ARGB32);
+    out.fill(QColor(128, 128, 128));
+    QPainter p(&out);
+    p.fillRect(1, 1, client.width(), bar - 1, Qt::white);
+    p.drawImage(1, bar, client);
+    QFont f = w->font();
+    f.setPixelSize(std::max(12, f.pixelSize() > 0 ? f.pixelSize() : 12));
+    p.setFont(f);
+    p.setPen(Qt::black);
+    p.drawText(QRect(10, 1, client.width() - 60, bar - 1), Qt::AlignVCenter | Qt::AlignLeft, w->windowTitle());
+    if (w->windowFlags() & Qt::WindowCloseButtonHint) {
+        const int cx = client.width() - 22, cy = bar / 2;
+        p.setPen(QPen(Qt::black, 1));
+        p.drawLine(cx - 5, cy - 5, cx + 5, cy + 5);
+        p.drawLine(cx - 5, cy + 5, cx + 5, cy - 5);
+    }
+    return out;
 }
 
 std::string Describe(int id) {
@@ -275,7 +301,8 @@ QImage ModalContext::Capture() const {
 }
 
 bool ModalContext::SavePng(const std::string& path) const {
-    const QImage img = Capture();
+    QWidget* w = m_isMessageBox ? m_box : (m_dialog ? m_dialog->GetWidget() : nullptr);
+    const QImage img = w ? Framed(w) : QImage();
     return !img.isNull() && img.save(QString::fromStdString(path), "PNG");
 }
 
@@ -340,6 +367,6 @@ bool Automated() {
 bool RenderToPng(CWnd& wnd, const std::string& path) {
     QWidget* w = wnd.GetWidget();
     if (!w) return false;
-    const QImage img = w->grab().toImage();
+    const QImage img = w->isWindow() ? mfcauto::Framed(w) : w->grab().toImage();
     return !img.isNull() && img.save(QString::fromStdString(path), "PNG");
 }

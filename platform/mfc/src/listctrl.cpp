@@ -385,9 +385,11 @@ DWORD CListCtrl::SetExtendedStyle(DWORD exStyle) {
     }
     t->setSelectionBehavior((exStyle & LVS_EX_FULLROWSELECT) ? QAbstractItemView::SelectRows
                                                              : QAbstractItemView::SelectItems);
-    t->setStyleSheet((exStyle & LVS_EX_GRIDLINES) ? QStringLiteral("QTreeView::item { border-right: 1px solid #d8d8d8; "
-                                                                   "border-bottom: 1px solid #d8d8d8; }")
-                                                  : QString());
+    // A style sheet on items replaces the native selection painting, so it names that too.
+    t->setStyleSheet((exStyle & LVS_EX_GRIDLINES)
+                         ? QStringLiteral("QTreeView::item { border-right: 1px solid #d8d8d8; border-bottom: 1px solid #d8d8d8; }"
+                                          "QTreeView::item:selected { background: #0078d7; color: white; }")
+                         : QString());
     return old;
 }
 

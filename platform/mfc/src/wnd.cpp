@@ -1,6 +1,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QGroupBox>
+#include <QHeaderView>
+#include <QTreeWidget>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QTimer>
@@ -396,6 +398,7 @@ void CWnd::SetFont(CFont* font, BOOL redraw) {
     if (!m_pWidget || !font || !font->GetSafeHandle()) return;
     const QFont q = QFontFromHFont(*font);
     m_pWidget->setFont(q);
+    if (auto* tree = dynamic_cast<QTreeWidget*>(m_pWidget)) tree->header()->setFont(q);
     if (auto* combo = dynamic_cast<ComboWidget*>(m_pWidget)) combo->Relayout();
     if (redraw) m_pWidget->update();
 }

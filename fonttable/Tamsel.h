@@ -52,6 +52,11 @@ extern TAMSEL_API int g_nMaxFontID;
 extern TAMSEL_API int g_nLastSelFont;
 
 // ---- Project font table ----
+// Opens the project's fonts: loads Font.hft, repairs faces that are not
+// installed (asking through the font change dialog unless bNoDialog), and
+// makes the default font and the built-in fonts 10 to 13. 1 when Font.hft
+// was read.
+TAMSEL_API int Font_InitLib(int* pSkipRepair, bool bNoDialog, void* pReserved);
 TAMSEL_API void Font_DenitLib();
 TAMSEL_API int Font_SaveLib();
 TAMSEL_API int Font_IsValid(int nID);
@@ -94,6 +99,8 @@ TAMSEL_API int IsUseDefaultFont();
 TAMSEL_API CString SimSunChoice();
 
 // ---- Creating, changing and deleting fonts ----
+// Runs the font properties dialog for a new font; 1 and the new id when the user chose OK.
+TAMSEL_API int NewFont(int* pId);
 TAMSEL_API int AddFontFromParam(const LOGFONTW& lf, const CString& name);
 TAMSEL_API int NewFontByInfo(const WCHAR* face, int size, const WCHAR* style, int* pId);
 TAMSEL_API int DelHmiFont(int nID);

@@ -1,0 +1,213 @@
+// Opening a project's fonts, with the font change dialog answered as a user
+// would, and creating a font through the properties dialog.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "FontTableFixture.h"
+#include "TestProfile.h"
+#include "mfc/afxcmn.h"
+#include "mfc/mfcauto.h"
+
+using mfcauto::ModalContext;
+using testsupport::N;
+using testsupport::TestProfile;
+using testsupport::U;
+
+namespace {
+struct Rec {
+    int id;
+    std::u16string name;
+    std::u16string face;
+    LONG height;
+    BYTE charset = DEFAULT_CHARSET;
+};
+
+std::vector<unsigned char> TableBytes(const std::vector<Rec>& recs, uint32_t count) {
+    std::vector<unsigned char> b(4 + recs.size() * sizeof(tagHMIFONT));
+    std::memcpy(b.data(), &count, 4);
+    for (size_t i = 0; i < recs.size(); ++i) {
+        tagHMIFONT r;
+        std::memset(&r, 0, sizeof r);
+        r.nID = recs[i].id;
+        CopyFixedName(r.szName, recs[i].name.c_str(), 32);
+        CopyFixedName(r.lf.lfFaceName, recs[i].face.c_str(), LF_FACESIZE);
+        r.lf.lfHeight = recs[i].height;
+        r.lf.lfWeight = FW_NORMAL;
+        r.lf.lfCharSet = recs[i].charset;
+        std::memcpy(b.data() + 4 + i * sizeof r, &r, sizeof r);
+    }
+    return b;
+}
+
+std::vector<int> Ids() {
+    std::vector<int> ids;
+    POSITION pos = g_FontList.GetHeadPosition();
+    while (pos) ids.push_back(g_FontList.GetNext(pos)->nID);
+    return ids;
+}
+
+class FontInitTest : public FontTableTest {
+protected:
+    void SetUp() override {
+        FontTableTest::SetUp();
+        mfcauto::ClearScripts();
+        mfcauto::ClearErrors();
+        SetScreen(800, 480);
+    }
+    void TearDown() override {
+        EXPECT_TRUE(mfcauto::Errors().empty()) << mfcauto::Errors().front();
+        mfcauto::ClearErrors();
+        stanchion::SetAppObject(u"HmiSet", nullptr);
+        FontTableTest::TearDown();
+    }
+    void SetScreen(int w, int h) {
+        m_panel = CHmiSet{1, w, h, 16};
+        stanchion::SetAppObject(u"HmiSet", &m_panel);
+    }
+    void WriteTable(const std::vector<Rec>& recs) { WriteTable(recs, static_cast<uint32_t>(recs.size())); }
+    void WriteTable(const std::vector<Rec>& recs, uint32_t count) {
+        testsupport::WriteBytes(m_dir / "Font.hft", TableBytes(recs, count));
+    }
+    CHmiSet m_panel{};
+    TestProfile profile{{"simsun.ttc", "arial.ttf", "tahoma.ttf", "calibri.ttf"}};
+};
+}  // namespace
+
+TEST_F(FontInitTest, WithoutATableTheDefaultAndBuiltInFontsAreMade) {
+    int skip = 0;
+    EXPECT_EQ(Font_InitLib(&skip, false, nullptr), 0);
+    EXPECT_EQ(Ids(), (std::vector<int>{14, 13, 12, 11, 10}));
+    EXPECT_EQ(g_nMaxFontID, 15);
+    const tagHMIFONT* def = findFontInList(14);
+    EXPECT_EQ(N(def->szName), N(LA_GetString(u"STR_40015").GetString()));
+    EXPECT_EQ(N(def->lf.lfFaceName), "SimSun");  // as the English system spells it
+    EXPECT_EQ(def->lf.lfHeight, 26);            // an 800 x 480 panel
+    const tagHMIFONT* b13 = findFontInList(13);
+    EXPECT_EQ(N(b13->szName), "{_Font36");
+    EXPECT_EQ(b13->lf.lfHeight, 36);
+    EXPECT_EQ(N(findFontInList(10)->szName), "{_Font12");
+
+    // An empty file is a table of no records: the same fonts, but it was read.
+    WriteTable({});
+    EXPECT_EQ(Font_InitLib(&skip, false, nullptr), 1);
+    EXPECT_EQ(Ids(), (std::vector<int>{14, 13, 12, 11, 10}));
+}
+
+TEST_F(FontInitTest, LoadedRecords) {
+    WriteTable({{30, u"A", u"Arial", 20},
+                {16, u"Body", u"System", 16},
+                {12, u"Old", u"Arial", 99},
+                {40, u"Big", u"Tahoma", 48}});
+    int skip = 0;
+    EXPECT_EQ(Font_InitLib(&skip, false, nullptr), 1);
+    EXPECT_EQ(Ids(), (std::vector<int>{14, 16, 12, 40, 13, 11, 10}));
+    EXPECT_EQ(N(findFontInList(14)->szName), N(LA_GetString(u"STR_40015").GetString()));
+    EXPECT_EQ(N(findFontInList(16)->lf.lfFaceName), "SimSun");
+    const tagHMIFONT* kept = findFontInList(12);
+    EXPECT_EQ(kept->lf.lfHeight, 20);
+    EXPECT_EQ(N(kept->szName), "{_Font20");
+    EXPECT_EQ(g_nMaxFontID, 40);
+    int id = 0;
+    ASSERT_EQ(NewFontByInfo(u"Calibri", 30, u"", &id), 1);
+    EXPECT_EQ(id, 41);
+}
+
+TEST_F(FontInitTest, DefaultSizeByScreen) {
+    for (auto [w, h, want] : std::vector<std::tuple<int, int, LONG>>{
+             {600, 1024, 26}, {1080, 1920, 36}, {2560, 1440, 50}, {3840, 2160, 80}, {272, 480, 12}, {1000, 1000, 0}}) {
+        SetScreen(w, h);
+        Font_InitLib(nullptr, true, nullptr);
+        EXPECT_EQ(findFontInList(14)->lf.lfHeight, want) << w << "x" << h;
+    }
+}
+
+TEST_F(FontInitTest, WithoutPanelSettingsNothingIsAdded) {
+    WriteTable({{14, u"D", u"Arial", 20}});
+    stanchion::SetAppObject(u"HmiSet", nullptr);
+    EXPECT_EQ(Font_InitLib(nullptr, true, nullptr), 0);
+    EXPECT_EQ(Ids(), (std::vector<int>{14}));
+}
+
+TEST_F(FontInitTest, MissingFacesRepairedThroughTheDialog) {
+    WriteTable({{14, u"D", u"Arial", 20},
+                {16, u"A", u"Helvetica", 20},
+                {17, u"B", u"Helvetica", 30},
+                {18, u"C", u"Frutiger", 30},
+                {19, u"Wide", u"Arial", 30, 134}});  // Arial has no GB2312
+    std::vector<std::string> rows;
+    mfcauto::PushScript([&](ModalContext& ctx) {
+        auto* list = static_cast<CListCtrl*>(ctx.Control(3025));
+        for (int i = 0; i < list->GetItemCount(); ++i)
+            rows.push_back(N(list->GetItemText(i, 0).GetString()) + "=" + N(list->GetItemText(i, 1).GetString()));
+        ctx.SelectRows(3025, {2});  // Helvetica
+        ctx.SelectItem(3028, U("Tahoma"));
+        ctx.Click(IDOK);
+    });
+    int skip = 0;
+    EXPECT_EQ(Font_InitLib(&skip, false, nullptr), 1);
+    // Each missing face once, in key order, with SimSun's Chinese name proposed.
+    EXPECT_EQ(rows, (std::vector<std::string>{"Arial=宋体", "Frutiger=宋体", "Helvetica=宋体"}));
+    EXPECT_EQ(N(findFontInList(16)->lf.lfFaceName), "Tahoma");
+    EXPECT_EQ(N(findFontInList(17)->lf.lfFaceName), "Tahoma");
+    EXPECT_EQ(N(findFontInList(18)->lf.lfFaceName), "宋体");
+    EXPECT_EQ(N(findFontInList(19)->lf.lfFaceName), "宋体");
+    EXPECT_EQ(N(findFontInList(14)->lf.lfFaceName), "Arial");  // installed in its charset
+    EXPECT_EQ(skip, 0);
+}
+
+TEST_F(FontInitTest, CancelOrNoRepairKeepsTheFaces) {
+    WriteTable({{14, u"D", u"Arial", 20}, {16, u"A", u"Helvetica", 20}});
+    mfcauto::PushScript([](ModalContext& ctx) { ctx.Click(IDCANCEL); });
+    int skip = 0;
+    Font_InitLib(&skip, false, nullptr);
+    EXPECT_EQ(skip, 1);
+    EXPECT_EQ(N(findFontInList(16)->lf.lfFaceName), "Helvetica");
+
+    // A null pointer suppresses the repair, though the dialog is still shown.
+    mfcauto::PushScript([](ModalContext& ctx) { ctx.Click(IDOK); });
+    Font_InitLib(nullptr, false, nullptr);
+    EXPECT_EQ(N(findFontInList(16)->lf.lfFaceName), "Helvetica");
+    EXPECT_EQ(mfcauto::PendingScripts(), 0u);
+
+    // Without the dialog the proposed SimSun replaces the face.
+    skip = 0;
+    Font_InitLib(&skip, true, nullptr);
+    EXPECT_EQ(N(findFontInList(16)->lf.lfFaceName), "宋体");
+}
+
+TEST_F(FontInitTest, ACountBeyondTheFileLoadsTheWholeRecordsThere) {
+    WriteTable({{14, u"D", u"Arial", 20}, {20, u"X", u"Tahoma", 20}}, 0xFFFFFFFFu);
+    // Cut the second record in half as well.
+    auto bytes = testsupport::ReadBytes(m_dir / "Font.hft");
+    bytes.resize(4 + 160 + 80);
+    testsupport::WriteBytes(m_dir / "Font.hft", bytes);
+    EXPECT_EQ(Font_InitLib(nullptr, true, nullptr), 1);
+    EXPECT_EQ(Ids(), (std::vector<int>{14, 13, 12, 11, 10}));
+    EXPECT_EQ(N(findFontInList(14)->lf.lfFaceName), "Arial");
+}
+
+TEST_F(FontInitTest, NewFontAddsWhatTheDialogGives) {
+    Font_InitLib(nullptr, true, nullptr);
+    g_nMaxFontID = 20;
+    mfcauto::PushScript([](ModalContext& ctx) {
+        ctx.SelectItem(3011, U("Tahoma"));
+        ctx.SelectItem(3015, U("24"));
+        ctx.Click(IDOK);
+    });
+    int id = 0;
+    EXPECT_EQ(NewFont(&id), 1);
+    EXPECT_EQ(id, 21);
+    const tagHMIFONT* rec = findFontInList(21);
+    ASSERT_NE(rec, nullptr);
+    EXPECT_EQ(N(rec->szName), "Tahoma_24");
+    EXPECT_EQ(N(rec->lf.lfFaceName), "Tahoma");
+    EXPECT_EQ(rec->lf.lfHeight, 24);
+
+    const size_t before = Ids().size();
+    id = -7;
+    mfcauto::PushScript([](ModalContext& ctx) { ctx.PressEscape(); });
+    EXPECT_EQ(NewFont(&id), 0);
+    EXPECT_EQ(id, -7);
+    EXPECT_EQ(Ids().size(), before);
+}

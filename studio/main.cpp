@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Studio.h"
+#include "mfc/lsan_suppressions.h"
 
 namespace {
 void PrintUsage(std::ostream& os) {

@@ -506,3 +506,19 @@ TEST_F(DialogTest, DialogsRenderWithEnglishCaptions) {
         for (int x = 0; x < image.width(); x += 3) colours.insert(image.pixel(x, y));
     EXPECT_GT(colours.size(), 5u);
 }
+
+TEST_F(DialogTest, ChineseUserInterfaceSamplesChineseText) {
+    ASSERT_TRUE(velmora::SetUILanguage("zh_CN"));
+    CFontPropertiesDialog dlg;
+    CString sample, caption;
+    RunNew(dlg, [&](ModalContext& ctx) {
+        sample = ctx.Text(3021);
+        caption = ctx.Caption();
+        ctx.Type(3045, u"");
+        EXPECT_EQ(ctx.Text(3021), sample);
+        ctx.Click(IDCANCEL);
+    });
+    velmora::SetUILanguage("en_US");
+    EXPECT_EQ(N(sample.GetString()), "文本ABC123");
+    EXPECT_NE(N(caption.GetString()), "Font Properties");  // the Chinese caption
+}

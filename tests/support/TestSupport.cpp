@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "mfc/lsan_suppressions.h"
+
 #include <fstream>
 #include <random>
 #include <sstream>

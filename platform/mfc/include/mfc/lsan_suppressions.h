@@ -1,0 +1,18 @@
+// Include in exactly one source of each executable that uses the dialog
+// layer. fontconfig, under Qt's font database, keeps its caches for the life
+// of the process; LeakSanitizer is told so instead of failing every run.
+#pragma once
+
+#if defined(__SANITIZE_ADDRESS__)
+#define TAMSEL_LSAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TAMSEL_LSAN 1
+#endif
+#endif
+
+#ifdef TAMSEL_LSAN
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
+#endif

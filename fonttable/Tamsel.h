@@ -2,6 +2,10 @@
 // interface that the studio's editor calls.
 #pragma once
 
+#include <map>
+#include <string>
+#include <vector>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -105,6 +109,15 @@ TAMSEL_API int AddFontFromParam(const LOGFONTW& lf, const CString& name);
 TAMSEL_API int NewFontByInfo(const WCHAR* face, int size, const WCHAR* style, int* pId);
 TAMSEL_API int DelHmiFont(int nID);
 TAMSEL_API void DelUnUseFont();
+// Merges another project's Font.hft into the open table; idMap gets each
+// source id's id here, newIds the ids added. 0 when the file cannot be read.
+TAMSEL_API int Font_Copy(std::u16string path, std::map<int, int>& idMap, std::vector<int>& newIds);
+// Appends the CSS font string of one font ("italic bold 24px Family" and
+// U+0002) to a 1024-unit buffer, never past its end. Always 1.
+TAMSEL_API int Font_GetFontCss(int nID, WCHAR* out, int nLang, int useDefault, int mode);
+// The CSS strings of every project language of a selection, one after another.
+TAMSEL_API void Font_GetFontStyle(tagMULTIFONT mf, WCHAR* out, int useDefault, int mode);
+constexpr int kFontCssBufferUnits = 1024;
 TAMSEL_API int Font_GetLogFont(int nID, LOGFONTW* out, int useDefault, int nLang);
 TAMSEL_API int Font_SetLogFont(int nID, const LOGFONTW* lf);
 

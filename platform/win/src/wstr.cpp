@@ -67,6 +67,25 @@ int wcsnicmp16(const WCHAR* a, const WCHAR* b, size_t n) {
 
 int wcsicmp16(const WCHAR* a, const WCHAR* b) { return wcsnicmp16(a, b, SIZE_MAX); }
 
+int wcsncmp16(const WCHAR* a, const WCHAR* b, size_t n) {
+    if (!a) a = u"";
+    if (!b) b = u"";
+    for (size_t i = 0; i < n; ++i) {
+        if (a[i] != b[i]) return static_cast<int>(a[i]) - static_cast<int>(b[i]);
+        if (!a[i]) return 0;
+    }
+    return 0;
+}
+
+WCHAR* lstrcatnW(WCHAR* dst, const WCHAR* src, int n) {
+    if (!dst || n <= 0) return dst;
+    size_t used = 0;
+    while (used < static_cast<size_t>(n) && dst[used]) ++used;
+    if (used >= static_cast<size_t>(n)) return dst;  // no terminator within the buffer: leave it alone
+    lstrcpynW(dst + used, src ? src : u"", n - static_cast<int>(used));
+    return dst;
+}
+
 WCHAR* lstrcpynW(WCHAR* dst, const WCHAR* src, int n) {
     if (!dst || n <= 0) return dst;
     int i = 0;

@@ -11,12 +11,15 @@ int wcscmp16(const WCHAR* a, const WCHAR* b);
 // module meets (ASCII, Latin-1, Latin Extended-A, Greek, Cyrillic).
 int wcsicmp16(const WCHAR* a, const WCHAR* b);
 int wcsnicmp16(const WCHAR* a, const WCHAR* b, size_t n);
+int wcsncmp16(const WCHAR* a, const WCHAR* b, size_t n);
 WCHAR towupper16(WCHAR c);
 WCHAR towlower16(WCHAR c);
 bool iswspace16(WCHAR c);
 
 // Copies at most n-1 units and always terminates (lstrcpynW). n == 0 writes nothing.
 WCHAR* lstrcpynW(WCHAR* dst, const WCHAR* src, int n);
+// Appends as much of src as fits a buffer of n units, always terminated (StringCchCat, truncating).
+WCHAR* lstrcatnW(WCHAR* dst, const WCHAR* src, int n);
 // Copies at most n-1 units, terminates, and zero-fills the rest of the n-unit
 // field, so that fixed-size name fields compare as whole byte blocks.
 void CopyFixedName(WCHAR* field, const WCHAR* src, size_t n);

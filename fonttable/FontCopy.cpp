@@ -1,0 +1,87 @@
+// Merging another project's font table into the open one.
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <set>
+#include <vector>
+
+#include "Tamsel.h"
+#include "Velmora.h"
+#include "win/files.h"
+#include "win/wstr.h"
+
+namespace {
+std::u16string NameOf(const tagHMIFONT& rec) {
+    return std::u16string(rec.szName, std::find(rec.szName, rec.szName + 32, u'\0'));
+}
+
+bool SameLogFont(const LOGFONTW& a, const LOGFONTW& b) {
+    if (std::memcmp(&a, &b, offsetof(LOGFONTW, lfFaceName)) != 0) return false;
+    return wcsncmp16(a.lfFaceName, b.lfFaceName, LF_FACESIZE) == 0;
+}
+}  // namespace
+
+int Font_Copy(std::u16string path, std::map<int, int>& idMap, std::vector<int>& newIds) {
+    Font_SaveLib();
+    std::map<std::u16string, int> nameToId;
+    std::vector<const tagHMIFONT*> existing;
+    std::set<std::u16string> names;
+    int highest = 0;
+    POSITION pos = g_FontList.GetHeadPosition();
+    while (pos) {
+        const tagHMIFONT* rec = g_FontList.GetNext(pos);
+        nameToId[NameOf(*rec)] = rec->nID;  // a later font of the same name wins
+        names.insert(NameOf(*rec));
+        existing.push_back(rec);
+        if (rec->nID > highest) highest = rec->nID;
+    }
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    uint32_t count = 0;
+    DWORD read = 0;
+    if (!ReadFile(h, &count, 4, &read, nullptr) || read != 4) {
+        CloseHandle(h);
+        return 0;
+    }
+    for (uint32_t k = 0; k < count; ++k) {
+        auto* rec = new tagHMIFONT;
+        if (!ReadFile(h, rec, sizeof *rec, &read, nullptr) || read != sizeof *rec) {
+            delete rec;
+            CloseHandle(h);
+            return 0;
+        }
+        const tagHMIFONT* same = nullptr;
+        for (const tagHMIFONT* e : existing)
+            if (SameLogFont(e->lf, rec->lf)) {
+                same = e;
+                break;
+            }
+        if (same) {
+            idMap[rec->nID] = nameToId[NameOf(*same)];
+            delete rec;
+            continue;
+        }
+        const std::u16string name = NameOf(*rec);
+        if (names.count(name)) {
+            for (int n = 1;; ++n) {
+                const CString candidate =
+                    name.size() <= 14 ? Format(u"%s_%d", name.c_str(), n)
+                                      : Format(u"%s_%ld_%d", std::u16string(rec->lf.lfFaceName, std::find(rec->lf.lfFaceName, rec->lf.lfFaceName + LF_FACESIZE, u'\0')).c_str(),
+                                               rec->lf.lfHeight, n);
+                if (!names.count(candidate.str())) {
+                    CopyFixedName(rec->szName, candidate, 32);
+                    break;
+                }
+            }
+        }
+        ++highest;
+        idMap[rec->nID] = highest;
+        rec->nID = highest;
+        newIds.push_back(highest);
+        g_FontList.AddTail(rec);
+        if (g_nMaxFontID < highest) g_nMaxFontID = highest;
+    }
+    CloseHandle(h);
+    Font_SaveLib();
+    return 1;
+}

@@ -16,3 +16,18 @@ echo "== fonts list examples/demo"
 echo "== fonts save examples/demo (into a copy)"
 "$studio" fonts save "$work/demo"
 cmp "$demo/Font.hft" "$work/demo/Font.hft" && echo "saved table is byte-identical to the original"
+echo "== open examples/demo (Font_InitLib; missing faces replaced without the dialog)"
+"$studio" open "$work/demo" --no-dialog
+echo "== fonts css: the Chinese title font in language 1"
+"$studio" fonts css "$work/demo" 18 --lang 1
+echo "== fonts add / import (into the copy)"
+"$studio" fonts add "$work/demo" --face "DejaVu Sans" --size 30 --style Bold
+"$studio" fonts import "$work/demo" "$demo/Font.hft"
+echo "== fonts prune: drop the fonts no text of texts.txt uses"
+"$studio" fonts prune "$work/demo" --texts "$demo/texts.txt"
+echo "== dialogs rendered offscreen"
+"$studio" dialog properties --face "DejaVu Sans" --png "$work/font-properties.png"
+"$studio" dialog change --face "DejaVu Sans" --png "$work/font-change.png"
+mkdir -p "$root/build/demo-output"
+cp "$work"/*.png "$root/build/demo-output/"
+echo "PNG renderings kept in build/demo-output/"

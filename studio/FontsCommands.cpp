@@ -12,7 +12,15 @@ namespace studio {
 
 const char* kFontsUsage =
     "  fonts list PROJECT     print the project's font table (Font.hft)\n"
-    "  fonts save PROJECT     read Font.hft into the module and write it back\n";
+    "  fonts save PROJECT     read Font.hft into the module and write it back\n"
+    "  fonts add PROJECT --face F --size N [--style S]\n"
+    "                         find or create the font (style: the language file's style names)\n"
+    "  fonts import PROJECT OTHER/Font.hft\n"
+    "                         merge another project's fonts, printing the id translation\n"
+    "  fonts css PROJECT ID [--lang N]\n"
+    "                         the CSS font string of a font in language N (default 0)\n"
+    "  fonts prune PROJECT --texts FILE\n"
+    "                         remove the fonts no text of FILE uses (see docs/texts-format.md)\n";
 
 namespace {
 
@@ -51,17 +59,7 @@ int List(std::ostream& out) {
     }
     LoadTable(std::cerr);
     out << g_FontList.GetCount() << " font(s) in " << NativePath(path) << "\n";
-    out << std::left << std::setw(6) << "id" << std::setw(24) << "name" << std::setw(24) << "face"
-        << std::setw(7) << "height" << std::setw(7) << "weight" << std::setw(7) << "italic"
-        << "charset\n";
-    POSITION pos = g_FontList.GetHeadPosition();
-    while (pos) {
-        const tagHMIFONT* rec = g_FontList.GetNext(pos);
-        out << std::left << std::setw(6) << rec->nID << Pad(FieldText(rec->szName), 24)
-            << Pad(FieldText(rec->lf.lfFaceName), 24) << std::setw(7) << rec->lf.lfHeight
-            << std::setw(7) << rec->lf.lfWeight << std::setw(7) << int{rec->lf.lfItalic}
-            << int{rec->lf.lfCharSet} << "\n";
-    }
+    PrintTable(out);
     Font_DenitLib();
     return kOk;
 }
@@ -78,10 +76,25 @@ int Save(std::ostream& out) {
 
 }  // namespace
 
+void PrintTable(std::ostream& out) {
+    out << std::left << std::setw(6) << "id" << std::setw(24) << "name" << std::setw(24) << "face"
+        << std::setw(7) << "height" << std::setw(7) << "weight" << std::setw(7) << "italic"
+        << "charset\n";
+    POSITION pos = g_FontList.GetHeadPosition();
+    while (pos) {
+        const tagHMIFONT* rec = g_FontList.GetNext(pos);
+        out << std::left << std::setw(6) << rec->nID << Pad(FieldText(rec->szName), 24)
+            << Pad(FieldText(rec->lf.lfFaceName), 24) << std::setw(7) << rec->lf.lfHeight
+            << std::setw(7) << rec->lf.lfWeight << std::setw(7) << int{rec->lf.lfItalic}
+            << int{rec->lf.lfCharSet} << "\n";
+    }
+}
+
 int RunFonts(const Options& opt, std::ostream& out) {
     const auto& p = opt.positional;
     if (p.size() < 2) throw StudioError{"fonts: missing subcommand\n" + std::string(kFontsUsage), kUsage};
     const std::string& sub = p[1];
+    if (sub == "add" || sub == "import" || sub == "css" || sub == "prune") return RunProjectFonts(opt, out);
     if (sub != "list" && sub != "save")
         throw StudioError{"fonts: unknown subcommand '" + sub + "'\n" + kFontsUsage, kUsage};
     if (p.size() != 3) throw StudioError{"fonts " + sub + ": expected one PROJECT directory", kUsage};

@@ -1,6 +1,7 @@
 #include "Studio.h"
 
 #include <filesystem>
+#include <stdexcept>
 
 #include "Stanchion.h"
 #include "Velmora.h"
@@ -32,6 +33,23 @@ Options ParseOptions(const std::vector<std::string>& args) {
                 throw StudioError{"--languages must be between 1 and 8", kUsage};
         } else if (a == "--png") {
             opt.png = value("--png");
+        } else if (a == "--size" || a == "--lang") {
+            const std::string v = value(a.c_str());
+            int n = 0;
+            try {
+                size_t used = 0;
+                n = std::stoi(v, &used);
+                if (used != v.size()) throw std::invalid_argument(v);
+            } catch (...) {
+                throw StudioError{a + " needs a number, not '" + v + "'", kUsage};
+            }
+            (a == "--size" ? opt.size : opt.lang) = n;
+        } else if (a == "--style") {
+            opt.style = value("--style");
+        } else if (a == "--texts") {
+            opt.texts = value("--texts");
+        } else if (a == "--no-dialog") {
+            opt.noDialog = true;
         } else if (a == "--face") {
             opt.face = value("--face");
         } else if (a == "--missing") {

@@ -18,6 +18,11 @@ struct Options {
     std::string profile;               // --profile: machine profile directory
     std::string png;                   // --png: render a dialog to this file
     std::string face;                  // --face: a face name
+    int size = 0;                      // --size
+    std::string style;                 // --style
+    std::string texts;                 // --texts: a texts file
+    int lang = 0;                      // --lang: a language index
+    bool noDialog = false;             // --no-dialog
     std::vector<std::string> missing;  // --missing: faces for the font change dialog
     std::vector<std::string> positional;
 };
@@ -44,6 +49,16 @@ extern const char* kFontsUsage;
 int RunFaces(const Options& opt, std::ostream& out);
 extern const char* kFacesUsage;
 int RunDialog(const Options& opt, std::ostream& out);
+int RunOpen(const Options& opt, std::ostream& out);
+extern const char* kOpenUsage;
+// fonts add|import|css|prune: on the project opened as the studio opens it.
+int RunProjectFonts(const Options& opt, std::ostream& out);
+// The module's font table, one font per line.
+void PrintTable(std::ostream& out);
+// Opens the project as the studio does (Font_InitLib). With `repair`, missing
+// faces are replaced: through the font change dialog, or with --no-dialog by
+// SimSun; without it they are kept as stored.
+void OpenProjectFonts(const Options& opt, bool repair, std::ostream& out);
 extern const char* kDialogUsage;
 
 }  // namespace studio

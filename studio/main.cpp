@@ -12,7 +12,7 @@ namespace {
 void PrintUsage(std::ostream& os) {
     os << "usage: tamsel-studio [options] COMMAND ...\n\n"
           "commands:\n"
-       << studio::kFontsUsage << studio::kFacesUsage << studio::kDialogUsage
+       << studio::kOpenUsage << studio::kFontsUsage << studio::kFacesUsage << studio::kDialogUsage
        << "\noptions:\n"
           "  --profile DIR      machine profile (Fonts/, registry.reg, profile.ini); default:\n"
           "                     one made from this machine's installed fonts\n"
@@ -37,6 +37,7 @@ int main(int argc, char** argv) {
         }
         const std::string& cmd = opt.positional[0];
         if (cmd == "fonts") return studio::RunFonts(opt, std::cout);
+        if (cmd == "open") return studio::RunOpen(opt, std::cout);
         if (cmd == "faces") return studio::RunFaces(opt, std::cout);
         if (cmd == "dialog") {
             // A rendering needs no display.

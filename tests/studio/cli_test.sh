@@ -54,4 +54,18 @@ if [ "$(head -c 4 "$work/props.png" | od -An -c | tr -d ' ')" != "211PNG" ]; the
 check "the change dialog renders with chosen faces" 0 "wrote" -- "$studio" dialog change --profile "$work/uiprofile" --missing Helvetica --face Tahoma --png "$work/change.png"
 check "no display and no PNG" 1 "no display" -- env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen "$studio" dialog change --profile "$work/uiprofile"
 check "unknown dialog" 2 "unknown dialog 'nope'" -- "$studio" dialog nope --png "$work/x.png"
+cp -r "$src/examples/demo" "$work/p"
+check "open repairs missing faces without the dialog" 0 "宋体" -- "$studio" open "$work/p" --no-dialog --profile "$work/uiprofile"
+check "open without a display keeps the faces" 0 "Tahoma" -- env -u DISPLAY -u WAYLAND_DISPLAY "$studio" open "$work/p" --profile "$work/uiprofile"
+check "fonts add creates a hidden font" 0 "font 20" -- "$studio" fonts add "$work/p" --face Tahoma --size 30 --profile "$work/uiprofile"
+check "fonts add finds it again" 0 "font 20" -- "$studio" fonts add "$work/p" --face Tahoma --size 30 --profile "$work/uiprofile"
+check "fonts add needs a size" 2 "positive --size" -- "$studio" fonts add "$work/p" --face Tahoma
+check "fonts css" 0 "italic bold 18px Tahoma|" -- "$studio" fonts css "$work/p" 19 --profile "$work/uiprofile"
+check "fonts css of a bad language" 2 "--lang must be below" -- "$studio" fonts css "$work/p" 19 --lang 5
+check "fonts import into itself maps every id to itself" 0 "0 font(s) added" -- "$studio" fonts import "$work/p" "$work/p/Font.hft" --profile "$work/uiprofile"
+check "fonts import of a missing table" 1 "cannot read" -- "$studio" fonts import "$work/p" "$work/none/Font.hft" --profile "$work/uiprofile"
+printf 'screen S\nx\tText\n' > "$work/bad.txt"
+check "a bad texts file names the line" 1 "bad.txt:2: bad font id 'x'" -- "$studio" fonts prune "$work/p" --texts "$work/bad.txt"
+check "fonts prune removes unused fonts" 0 "removed 20" -- "$studio" fonts prune "$work/p" --texts "$work/p/texts.txt" --profile "$work/uiprofile"
+check "pruned table keeps the used fonts" 0 "Alarm" -- "$studio" fonts list "$work/p"
 exit $fail

@@ -100,19 +100,30 @@ Realized Realize(const LOGFONTW& lf) {
     const std::u16string name = FaceField(lf.lfFaceName);
     const bool wantBold = WantsBold(lf), wantItalic = lf.lfItalic != 0;
     const int wantWeight = lf.lfWeight ? lf.lfWeight : FW_NORMAL;
-    const fontdb::Face* best = nullptr;
-    long bestScore = 0;
-    for (const auto& f : faces) {
-        if (name.empty() || !fontdb::MatchesName(f, name)) continue;
-        long score = ((f.italic != wantItalic) + (f.bold != wantBold)) * 100000L + std::abs(f.weight - wantWeight);
-        if (!SupportsCharset(f, lf.lfCharSet)) score += 10000000L;
-        if (f.raster && lf.lfHeight) score += std::abs(std::abs(static_cast<long>(lf.lfHeight)) - f.unitsPerEm);
-        if (!best || score < bestScore) {
-            best = &f;
-            bestScore = score;
+    // The nearest face of a family to the requested style, charset and size.
+    auto nearest = [&](const std::u16string& family) {
+        const fontdb::Face* best = nullptr;
+        long bestScore = 0;
+        for (const auto& f : faces) {
+            if (family.empty() || !fontdb::MatchesName(f, family)) continue;
+            long score = ((f.italic != wantItalic) + (f.bold != wantBold)) * 100000L + std::abs(f.weight - wantWeight);
+            if (!SupportsCharset(f, lf.lfCharSet)) score += 10000000L;
+            if (f.raster && lf.lfHeight) score += std::abs(std::abs(static_cast<long>(lf.lfHeight)) - f.unitsPerEm);
+            if (!best || score < bestScore) {
+                best = &f;
+                bestScore = score;
+            }
+        }
+        return best;
+    };
+    const fontdb::Face* best = nearest(name);
+    if (!best) {
+        // A substitute family, then its member nearest to the request (not simply its first file).
+        best = FallbackFace(faces, lf.lfCharSet, name == u"System" || name == u"MS Sans Serif");
+        if (best && !best->raster) {
+            if (const fontdb::Face* styled = nearest(best->family)) best = styled;
         }
     }
-    if (!best) best = FallbackFace(faces, lf.lfCharSet, name == u"System" || name == u"MS Sans Serif");
     if (!best) return r;
     r.face = best;
     r.simBold = wantBold && !best->bold;

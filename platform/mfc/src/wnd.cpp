@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QTimer>
+#include <cstdio>
 #include <deque>
 #include <unordered_map>
 
@@ -123,7 +124,24 @@ void PumpPosted() {
 
 using namespace mfcimpl;
 
+namespace {
+// Qt's notes about the offscreen platform and a missing runtime directory
+// say nothing to a studio user; everything else goes through.
+void FilterQtMessages(QtMsgType type, const QMessageLogContext& ctx, const QString& msg) {
+    if (type == QtWarningMsg || type == QtInfoMsg || type == QtDebugMsg) {
+        if (msg.contains(QLatin1String("propagateSizeHints")) || msg.startsWith(QLatin1String("QStandardPaths:")))
+            return;
+    }
+    fprintf(stderr, "%s\n", qUtf8Printable(qFormatLogMessage(type, ctx, msg)));
+}
+}  // namespace
+
 void AfxEnsureApp() {
+    static bool filtered = false;
+    if (!filtered) {
+        filtered = true;
+        qInstallMessageHandler(FilterQtMessages);
+    }
     static int argc = 1;
     static char arg0[] = "tamsel";
     static char* argv[] = {arg0, nullptr};

@@ -50,6 +50,7 @@ int Font_Copy(std::u16string path, std::map<int, int>& idMap, std::vector<int>& 
             CloseHandle(h);
             return 0;
         }
+        TerminateNames(*rec);
         const tagHMIFONT* same = nullptr;
         for (const tagHMIFONT* e : existing)
             if (SameLogFont(e->lf, rec->lf)) {

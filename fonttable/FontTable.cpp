@@ -54,6 +54,12 @@ int Font_SaveLib() {
     return ReplaceFileContents(path, bytes.data(), bytes.size(), &writeFailed) ? 1 : 0;
 }
 
+void TerminateNames(tagHMIFONT& rec) {
+    // Names from a file may fill their fields; everything reads them up to a terminator.
+    rec.szName[31] = 0;
+    rec.lf.lfFaceName[LF_FACESIZE - 1] = 0;
+}
+
 HftFileContents ReadFontTableFile(const WCHAR* path) {
     HftFileContents out;
     HANDLE h = CreateFileW(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -77,6 +83,7 @@ HftFileContents ReadFontTableFile(const WCHAR* path) {
     for (uint64_t k = 0; k < want; ++k) {
         tagHMIFONT rec;
         if (!ReadFile(h, &rec, kRecordSize, &read, nullptr) || read != kRecordSize) break;
+        TerminateNames(rec);
         out.records.push_back(rec);
     }
     out.complete = out.records.size() == out.declared && size == 4 + kRecordSize * uint64_t{out.declared};

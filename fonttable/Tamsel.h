@@ -84,6 +84,8 @@ struct HftFileContents {
     std::vector<tagHMIFONT> records;
 };
 TAMSEL_API HftFileContents ReadFontTableFile(const WCHAR* path);
+// Cuts a record's name and face to 31 units so that a full field is still a terminated string.
+TAMSEL_API void TerminateNames(tagHMIFONT& rec);
 // The project's Font.hft path ("<project>\Font.hft"); empty without a project.
 TAMSEL_API CString FontTablePath();
 

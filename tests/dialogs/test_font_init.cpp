@@ -2,6 +2,7 @@
 // would, and creating a font through the properties dialog.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "FontTableFixture.h"
@@ -30,8 +31,9 @@ std::vector<unsigned char> TableBytes(const std::vector<Rec>& recs, uint32_t cou
         tagHMIFONT r;
         std::memset(&r, 0, sizeof r);
         r.nID = recs[i].id;
-        CopyFixedName(r.szName, recs[i].name.c_str(), 32);
-        CopyFixedName(r.lf.lfFaceName, recs[i].face.c_str(), LF_FACESIZE);
+        // Raw copies: a 32-unit name fills its field with no terminator, as a damaged file may.
+        std::memcpy(r.szName, recs[i].name.data(), std::min<size_t>(recs[i].name.size(), 32) * 2);
+        std::memcpy(r.lf.lfFaceName, recs[i].face.data(), std::min<size_t>(recs[i].face.size(), LF_FACESIZE) * 2);
         r.lf.lfHeight = recs[i].height;
         r.lf.lfWeight = FW_NORMAL;
         r.lf.lfCharSet = recs[i].charset;
@@ -210,4 +212,16 @@ TEST_F(FontInitTest, NewFontAddsWhatTheDialogGives) {
     EXPECT_EQ(NewFont(&id), 0);
     EXPECT_EQ(id, -7);
     EXPECT_EQ(Ids().size(), before);
+}
+
+TEST_F(FontInitTest, NamesThatFillTheirFieldsAreCut) {
+    WriteTable({{14, u"D", u"Arial", 20}, {20, std::u16string(32, u'N'), std::u16string(32, u'F'), 20}});
+    EXPECT_EQ(Font_InitLib(nullptr, true, nullptr), 1);
+    EXPECT_EQ(N(Font_GetFontName(20)), std::string(31, 'N'));
+    EXPECT_EQ(N(findFontInList(20)->lf.lfFaceName), std::string(31, 'F'));
+    CStringArray names, ids;
+    Font_GetFontNames(names, ids);
+    bool listed = false;
+    for (INT_PTR i = 0; i < names.GetSize(); ++i) listed |= N(names[i].GetString()) == std::string(31, 'N');
+    EXPECT_TRUE(listed);
 }

@@ -31,6 +31,30 @@ DialogTemplate FontChangeTemplate() {
     return t;
 }
 
+DialogTemplate FontLibraryTemplate() {
+    DialogTemplate t;
+    t.cx = 232;
+    t.cy = 230;
+    t.caption = u"Font Library";
+    t.style = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    t.controls = {
+        {3002, "LISTBOX", u"", kVisible | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_BORDER | WS_VSCROLL | WS_TABSTOP, 0,
+         7, 7, 110, 216},
+        {24466, "STATIC", u"Face:", kVisible | SS_LEFT, 0, 124, 9, 30, 8},
+        {3006, "STATIC", u"", kVisible | SS_LEFT, 0, 156, 9, 70, 8},
+        {24465, "STATIC", u"Size:", kVisible | SS_LEFT, 0, 124, 21, 30, 8},
+        {3007, "STATIC", u"", kVisible | SS_LEFT, 0, 156, 21, 70, 8},
+        {24467, "BUTTON", u"Sample", kVisible | BS_GROUPBOX, 0, 124, 34, 101, 80},
+        {3008, "STATIC", u"AaBbYyZz", kVisible | SS_CENTER | SS_CENTERIMAGE | SS_SUNKEN, 0, 130, 46, 89, 62},
+        {3003, "BUTTON", u"Add...", kVisible | BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 124, 124, 101, 14},
+        {3004, "BUTTON", u"Delete", kVisible | BS_PUSHBUTTON | WS_TABSTOP, 0, 124, 142, 101, 14},
+        {3005, "BUTTON", u"Properties...", kVisible | BS_PUSHBUTTON | WS_TABSTOP, 0, 124, 160, 101, 14},
+        {3009, "BUTTON", u"Help", kVisible | BS_PUSHBUTTON | WS_TABSTOP, 0, 124, 191, 101, 14},
+        {IDCANCEL, "BUTTON", u"Close", kVisible | BS_PUSHBUTTON | WS_TABSTOP, 0, 124, 209, 101, 14},
+    };
+    return t;
+}
+
 DialogTemplate FontPropertiesTemplate() {
     DialogTemplate t;
     t.cx = 239;
@@ -66,6 +90,7 @@ const bool g_registered = (RegisterFontDialogResources(), true);
 }  // namespace
 
 void RegisterFontDialogResources() {
+    RegisterDialogTemplate(IDD_FONT_LIBRARY, FontLibraryTemplate());
     RegisterDialogTemplate(IDD_FONT_CHANGE, FontChangeTemplate());
     RegisterDialogTemplate(IDD_FONT_PROPERTIES, FontPropertiesTemplate());
     RegisterBitmapResource(IDB_FONTTYPE, std::vector<BYTE>(kFontTypeBitmap, kFontTypeBitmap + kFontTypeBitmapSize));

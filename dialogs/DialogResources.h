@@ -4,6 +4,7 @@
 #include "mfc/afxres.h"
 
 constexpr UINT IDB_FONTTYPE = 3000;
+constexpr UINT IDD_FONT_LIBRARY = 3001;
 constexpr UINT IDD_FONT_CHANGE = 3002;
 constexpr UINT IDD_FONT_PROPERTIES = 3065;
 

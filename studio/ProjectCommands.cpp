@@ -7,6 +7,7 @@
 #include "Studio.h"
 #include "Tamsel.h"
 #include "TextsFile.h"
+#include "dialogs/TamselDialog.h"
 #include "Velmora.h"
 #include "mfc/mfcauto.h"
 #include "win/files.h"
@@ -14,6 +15,11 @@
 #include "win/wstr.h"
 
 namespace studio {
+
+const char* kEditUsage =
+    "  edit PROJECT [--png FILE]\n"
+    "                         the font library dialog on the project's table, saved when closed;\n"
+    "                         with --png, rendered to FILE instead (nothing is saved)\n";
 
 const char* kOpenUsage =
     "  open PROJECT [--no-dialog]\n"
@@ -40,7 +46,7 @@ std::string Piece(const WCHAR* css) {
 
 void OpenProjectFonts(const Options& opt, bool repair, std::ostream& out) {
     const bool ask = repair && !opt.noDialog;
-    OpenProjectDir(opt.positional.at(opt.positional[0] == "open" ? 1 : 2));
+    OpenProjectDir(opt.positional.at(opt.positional[0] == "fonts" ? 2 : 1));
     LoadProfile(opt);
     const auto& s = winprofile::GetSettings();
     g_panel = CHmiSet{0, s.screenWidth, s.screenHeight, 16};
@@ -64,6 +70,53 @@ int RunOpen(const Options& opt, std::ostream& out) {
     PrintTable(out);
     Font_DenitLib();
     return kOk;
+}
+
+namespace {
+// The studio's main window as the module sees it: it hears that fonts changed.
+class StudioMainWindow : public CWnd {
+public:
+    explicit StudioMainWindow(std::ostream& out) : m_out(out) {}
+    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override {
+        if (msg == 0x1600) m_out << "the studio was told that fonts changed (0x1600, " << wp << ", " << lp << ")\n";
+        return 0;
+    }
+
+private:
+    std::ostream& m_out;
+};
+}  // namespace
+
+int RunEdit(const Options& opt, std::ostream& out) {
+    if (opt.positional.size() != 2) throw StudioError{"edit: expected one PROJECT directory", kUsage};
+    if (opt.png.empty() && !HaveDisplay())
+        throw StudioError{"no display to show the dialog on; use --png FILE to render it", kFailure};
+    // Faces stay as stored: the table is edited, not repaired.
+    OpenProjectFonts(opt, false, out);
+    StudioMainWindow main(out);
+    AfxSetMainWnd(&main);
+    velmora::SetFastCompile(true);
+    bool saved = false;
+    if (!opt.png.empty()) {
+        const std::string png = opt.png;
+        mfcauto::PushScript([png, &saved](mfcauto::ModalContext& ctx) {
+            saved = ctx.SavePng(png);
+            ctx.Click(IDCANCEL);
+        });
+    }
+    Font_EditLib(nullptr);
+    AfxSetMainWnd(nullptr);
+    int rc = kOk;
+    if (!opt.png.empty()) {
+        if (!saved) rc = kFailure;
+        else out << "wrote " << opt.png << "\n";
+    } else if (Font_SaveLib()) {
+        out << "saved " << g_FontList.GetCount() << " font(s)\n";
+    } else {
+        rc = kFailure;
+    }
+    Font_DenitLib();
+    return rc;
 }
 
 int RunProjectFonts(const Options& opt, std::ostream& out) {

@@ -50,6 +50,8 @@ int RunFaces(const Options& opt, std::ostream& out);
 extern const char* kFacesUsage;
 int RunDialog(const Options& opt, std::ostream& out);
 int RunOpen(const Options& opt, std::ostream& out);
+int RunEdit(const Options& opt, std::ostream& out);
+extern const char* kEditUsage;
 extern const char* kOpenUsage;
 // fonts add|import|css|prune: on the project opened as the studio opens it.
 int RunProjectFonts(const Options& opt, std::ostream& out);

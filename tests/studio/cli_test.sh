@@ -68,4 +68,6 @@ printf 'screen S\nx\tText\n' > "$work/bad.txt"
 check "a bad texts file names the line" 1 "bad.txt:2: bad font id 'x'" -- "$studio" fonts prune "$work/p" --texts "$work/bad.txt"
 check "fonts prune removes unused fonts" 0 "removed 20" -- "$studio" fonts prune "$work/p" --texts "$work/p/texts.txt" --profile "$work/uiprofile"
 check "pruned table keeps the used fonts" 0 "Alarm" -- "$studio" fonts list "$work/p"
+check "edit renders the library dialog" 0 "wrote $work/lib.png" -- "$studio" edit "$work/p" --profile "$work/uiprofile" --png "$work/lib.png"
+check "edit needs a display without --png" 1 "no display" -- env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen "$studio" edit "$work/p"
 exit $fail

@@ -310,6 +310,23 @@ int ListInsert(CWnd* wnd, QListWidget* list, int index, LPCTSTR text, bool add, 
     return row;
 }
 
+// Deleting the selected row leaves no selection; rows below it move up with theirs.
+int RemoveRow(QListWidget* l, UINT index) {
+    if (!l || index >= static_cast<UINT>(l->count())) return -1;
+    Silence quiet;
+    QListWidgetItem* current = l->currentItem();
+    const int sel = current && current->isSelected() ? l->row(current) : -1;
+    delete l->takeItem(static_cast<int>(index));
+    const int row = static_cast<int>(index);
+    if (sel == row || sel < 0) {
+        l->clearSelection();
+        l->setCurrentRow(-1);
+    } else {
+        l->setCurrentRow(sel > row ? sel - 1 : sel);
+    }
+    return l->count();
+}
+
 void MeasureNewItem(CWnd* wnd, QListWidgetItem* item, int row, UINT ctlType) {
     if (!wnd->GetParent()) return;
     MEASUREITEMSTRUCT mis{};
@@ -379,11 +396,7 @@ int CListBox::InsertString(int index, LPCTSTR text) {
 }
 
 int CListBox::DeleteString(UINT index) {
-    QListWidget* l = ListOf(m_pWidget);
-    if (!l || index >= static_cast<UINT>(l->count())) return LB_ERR;
-    Silence quiet;
-    delete l->takeItem(static_cast<int>(index));
-    return l->count();
+    return RemoveRow(ListOf(m_pWidget), index);
 }
 
 void CListBox::ResetContent() {
@@ -499,11 +512,7 @@ int CComboBox::InsertString(int index, LPCTSTR text) {
 }
 
 int CComboBox::DeleteString(UINT index) {
-    QListWidget* l = ListOf(m_pWidget);
-    if (!l || index >= static_cast<UINT>(l->count())) return CB_ERR;
-    Silence quiet;
-    delete l->takeItem(static_cast<int>(index));
-    return l->count();
+    return RemoveRow(ListOf(m_pWidget), index);
 }
 
 void CComboBox::ResetContent() {

@@ -153,6 +153,18 @@ void AfxEnsureApp() {
     }
 }
 
+namespace {
+CWnd* g_mainWnd = nullptr;
+}
+
+CWnd* AfxGetMainWnd() {
+    return g_mainWnd;
+}
+
+void AfxSetMainWnd(CWnd* wnd) {
+    g_mainWnd = wnd;
+}
+
 DWORD GetMessagePos() {
     return static_cast<DWORD>(MAKELONG(g_msgX, g_msgY));
 }

@@ -274,5 +274,9 @@ void AfxSetAppName(LPCTSTR name);
 // The modal message box behind AfxMessageBox, CWnd::MessageBox and the
 // vendor's BCGPMessageBox.
 int AfxRunMessageBox(CWnd* parent, LPCTSTR text, LPCTSTR caption, UINT type);
+// The application's main window: the host sets it, and messages the module
+// sends to it reach the host's CWnd::WindowProc.
+CWnd* AfxGetMainWnd();
+void AfxSetMainWnd(CWnd* wnd);
 // Creates the QApplication when the host has none.
 void AfxEnsureApp();

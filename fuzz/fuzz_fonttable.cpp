@@ -1,4 +1,5 @@
-// Fuzzes the Font.hft reader and the table operations over what it loads.
+// Fuzzes the Font.hft readers (the table loader and the merge of another
+// project's table) and the table operations over what they load.
 #include <unistd.h>
 
 #include <cstddef>
@@ -22,6 +23,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CStringArray names, ids;
     Font_GetFontNames(names, ids);
     for (const tagHMIFONT& rec : file.records) Font_GetFontName(rec.nID);
+    // The other loader: merging the file into the table just built.
+    std::map<int, int> idMap;
+    std::vector<int> added;
+    Font_Copy(Utf8ToUtf16(path), idMap, added);
+    Font_GetFontNames(names, ids);
     Font_DenitLib();
     return 0;
 }

@@ -8,7 +8,7 @@ secs=${1:-30}
 command -v clang++ >/dev/null || { echo "clang++ not installed: skipping the fuzz targets"; exit 0; }
 cmake -S "$root" -B "$root/build-fuzz" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_BUILD_TYPE=Debug -DTAMSEL_FUZZ=ON -DTAMSEL_BUILD_TESTS=OFF >/dev/null
-targets="fuzz_multilang fuzz_fonttable fuzz_truetype_names"
+targets="fuzz_multilang fuzz_fonttable fuzz_truetype_names fuzz_packconfig"
 cmake --build "$root/build-fuzz" -j "$(nproc)" --target $targets
 corpus=$(mktemp -d)
 trap 'rm -rf "$corpus"' EXIT
@@ -16,6 +16,7 @@ for t in $targets; do
     mkdir -p "$corpus/$t"
     case $t in
         fuzz_fonttable) cp "$root/examples/demo/Font.hft" "$corpus/$t/" ;;
+        fuzz_packconfig) cp "$root/examples/demo/fpf.ini" "$corpus/$t/" ;;
         fuzz_truetype_names) find /usr/share/fonts -name '*.ttf' | head -5 | xargs -r -I{} cp {} "$corpus/$t/" ;;
     esac
     if [ "$secs" -eq 0 ]; then

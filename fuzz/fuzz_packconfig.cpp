@@ -1,0 +1,38 @@
+// Fuzzes the readers of a project's "\fpf.ini": the font pack names and
+// files and the default-font settings.
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "PackConfig.h"
+#include "Stanchion.h"
+#include "Tamsel.h"
+#include "win/wstr.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const std::string dir = [] {
+        const std::string d = "/tmp/fuzz-packconfig-" + std::to_string(getpid());
+        std::filesystem::create_directories(d);
+        CRootMgr::getSingleton()->setProjectDir(CString(Utf8ToUtf16(d)));
+        return d;
+    }();
+    // LoadDefaultFont writes the file back when it lacks the section; start
+    // every run from the input.
+    FILE* f = std::fopen((dir + "/fpf.ini").c_str(), "wb");
+    if (!f) return 0;
+    std::fwrite(data, 1, size, f);
+    std::fclose(f);
+    CPackFontList names;
+    LoadPackFontNames(&names);
+    std::map<std::u16string, std::u16string> files;
+    LoadPackFontFiles(&files);
+    PackFontList.clear();
+    LoadDefaultFont();
+    for (int i = 0; i < 8; ++i) (void)GetDefaultFont(i);
+    PackFontList.clear();
+    return 0;
+}

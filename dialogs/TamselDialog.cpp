@@ -1,31 +1,13 @@
 #include "TamselDialog.h"
 
-#include <cstring>
-
 #include "DialogResources.h"
-#include "FontPropertiesDialog.h"
-#include "Stanchion.h"
+#include "FontListActions.h"
 #include "Velmora.h"
-#include "win/wstr.h"
 
 namespace {
-enum : int { kList = 3002, kAdd = 3003, kDelete = 3004, kEdit = 3005, kFace = 3006, kSize = 3007, kSample = 3008, kHelp = 3009 };
+enum : int { kList = 3002, kAdd = 3003, kDelete = 3004, kEdit = 3005, kSample = 3008, kHelp = 3009 };
 // Tells the studio's main window that the project's fonts changed.
 constexpr UINT kFontsChangedMessage = 0x1600;
-
-tagHMIFONT* FindByName(const CString& name) {
-    POSITION pos = g_FontList.GetHeadPosition();
-    while (pos) {
-        tagHMIFONT* rec = g_FontList.GetNext(pos);
-        if (name == CString(rec->szName)) return rec;
-    }
-    return nullptr;
-}
-
-void StoreName(tagHMIFONT& rec, const CString& name) {
-    std::memset(rec.szName, 0, sizeof rec.szName);
-    lstrcpynW(rec.szName, name.GetString(), 32);
-}
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CTamselDialog, CBCGPDialog)
@@ -50,32 +32,11 @@ BOOL CTamselDialog::OnInitDialog() {
     CBCGPDialog::OnInitDialog();
     EnableVisualManagerStyle();
     LA_SetDlgStrings(this, IDD_FONT_LIBRARY, u"Tamsel");
-    POSITION pos = g_FontList.GetHeadPosition();
-    while (pos) {
-        const tagHMIFONT* rec = g_FontList.GetNext(pos);
-        if (rec->szName[0] == u'{') continue;  // the built-in fonts
-        const int row = m_FontList.AddString(rec->szName);
-        m_FontList.SetItemData(row, static_cast<DWORD_PTR>(rec->nID));
-    }
+    fontlist::Fill(m_FontList, -1);
     m_FontList.SetCurSel(0);
     UpdateData(FALSE);
     Refresh();
     return TRUE;
-}
-
-void CTamselDialog::SetSample(const tagHMIFONT& rec) {
-    m_SampleFont.DeleteObject();
-    m_SampleFont.CreateFontIndirect(&rec.lf);
-    if (CWnd* sample = GetDlgItem(kSample)) {
-        sample->SetFont(&m_SampleFont);
-        sample->Invalidate(TRUE);
-        sample->UpdateWindow();
-    }
-}
-
-void CTamselDialog::ShowRecord(const tagHMIFONT& rec) {
-    SetDlgItemText(kFace, rec.lf.lfFaceName);
-    SetDlgItemText(kSize, Format(u"%d", rec.lf.lfHeight));
 }
 
 void CTamselDialog::Refresh() {
@@ -89,10 +50,10 @@ void CTamselDialog::Refresh() {
     }
     CString name;
     m_FontList.GetText(row, name);
-    const tagHMIFONT* rec = FindByName(name);
+    const tagHMIFONT* rec = fontlist::FindByName(name);
     if (!rec) return;
-    SetSample(*rec);
-    ShowRecord(*rec);
+    fontlist::SetSample(*this, kSample, m_SampleFont, rec->lf);
+    fontlist::ShowLabels(*this, *rec);
     // The project's default font is shown but never changed here.
     const BOOL changeable = rec->nID != kDefaultFontID;
     del->EnableWindow(changeable);
@@ -104,71 +65,36 @@ void CTamselDialog::OnSelChange() {
 }
 
 void CTamselDialog::OnAdd() {
-    CFontPropertiesDialog dlg(this);
-    CString name;
-    for (int i = 0;; ++i) {
-        name = Format(LA_GetString(u"STR_40001").GetString(), i);
-        if (!FindByName(name)) break;
-    }
-    dlg.m_strName = name;
-    dlg.m_bAutoName = 1;
-    if (dlg.DoModal() != IDOK) return;
-    auto* rec = new tagHMIFONT;
-    std::memset(rec, 0, sizeof *rec);
-    rec->lf = *dlg.GetLogFont();
-    StoreName(*rec, dlg.m_strName);
-    rec->nID = ++g_nMaxFontID;
-    g_FontList.AddTail(rec);
+    const tagHMIFONT* rec = fontlist::AddThroughProperties(this);
+    if (!rec) return;
     const int row = m_FontList.AddString(rec->szName);
     m_FontList.SetItemData(row, static_cast<DWORD_PTR>(rec->nID));
     m_FontList.SetCurSel(row);
-    ShowRecord(*rec);
+    fontlist::ShowLabels(*this, *rec);
     Refresh();
     m_bModified = 1;
 }
 
 void CTamselDialog::OnDelete() {
-    if (BCGPMessageBox(GetSafeHwnd(), LA_GetString(u"STR_40002"), LA_GetString(u"STR_40003"), MB_YESNO | MB_ICONQUESTION) !=
-        IDYES)
-        return;
-    const int row = m_FontList.GetCurSel();
-    if (row != LB_ERR) {
-        const int id = static_cast<int>(m_FontList.GetItemData(row));
-        if (id != 0 && DelHmiFont(id)) {
-            m_FontList.DeleteString(static_cast<UINT>(row));
-            m_bModified = 1;
-        } else {
-            BCGPMessageBox(GetSafeHwnd(), LA_GetString(u"STR_40004"), nullptr, MB_OK);
-        }
-        Refresh();
-    }
-    DiscardDebugOutput();
+    const fontlist::DeleteResult r = fontlist::ConfirmAndDelete(*this, m_FontList);
+    if (r == fontlist::DeleteResult::Declined) return;
+    if (r == fontlist::DeleteResult::Deleted) m_bModified = 1;
+    Refresh();
+    fontlist::DiscardDebugOutput();
 }
 
 void CTamselDialog::OnEdit() {
     const int row = m_FontList.GetCurSel();
     if (row == LB_ERR) return;
-    const int id = static_cast<int>(m_FontList.GetItemData(row));
-    tagHMIFONT* rec = findFontInList(id);
-    if (rec) {
-        CFontPropertiesDialog dlg(this);
-        dlg.SetLogFont(&rec->lf);
-        dlg.m_strName = rec->szName;
-        dlg.m_nEditIndex = row;
-        dlg.m_bAutoName = 0;
-        if (dlg.DoModal() == IDOK) {
-            rec->lf = *dlg.GetLogFont();
-            StoreName(*rec, dlg.m_strName);
-            ShowRecord(*rec);
-            m_FontList.DeleteString(static_cast<UINT>(row));
-            const int at = m_FontList.InsertString(row, rec->szName);
-            m_FontList.SetItemData(at, static_cast<DWORD_PTR>(id));
+    if (tagHMIFONT* rec = findFontInList(static_cast<int>(m_FontList.GetItemData(row)))) {
+        if (fontlist::EditThroughProperties(this, m_FontList, row, *rec)) {
+            fontlist::ShowLabels(*this, *rec);
             m_bModified = 1;
         }
-        SetSample(*rec);
+        fontlist::SetSample(*this, kSample, m_SampleFont, rec->lf);
         Refresh();
     }
-    DiscardDebugOutput();
+    fontlist::DiscardDebugOutput();
 }
 
 void CTamselDialog::OnDblClk() {
@@ -190,10 +116,6 @@ void CTamselDialog::OnCancel() {
         }
     }
     EndDialog(IDCANCEL);
-}
-
-void CTamselDialog::DiscardDebugOutput() {
-    DelDebugDir(CRootMgr::getSingleton()->getProjectDir());
 }
 
 int Font_EditLib(CWnd* pParent) {

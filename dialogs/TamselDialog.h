@@ -29,9 +29,6 @@ protected:
 
 private:
     void Refresh();
-    void ShowRecord(const tagHMIFONT& rec);
-    void SetSample(const tagHMIFONT& rec);
-    void DiscardDebugOutput();
 };
 
 // Runs the font library dialog over the open project's table; always 1.

@@ -1,0 +1,115 @@
+#include "FontListActions.h"
+
+#include <cstring>
+
+#include "FontPropertiesDialog.h"
+#include "Stanchion.h"
+#include "Velmora.h"
+#include "win/wstr.h"
+
+namespace fontlist {
+
+tagHMIFONT* FindByName(const CString& name) {
+    POSITION pos = g_FontList.GetHeadPosition();
+    while (pos) {
+        tagHMIFONT* rec = g_FontList.GetNext(pos);
+        if (name == CString(rec->szName)) return rec;
+    }
+    return nullptr;
+}
+
+void StoreName(tagHMIFONT& rec, const CString& name) {
+    std::memset(rec.szName, 0, sizeof rec.szName);
+    lstrcpynW(rec.szName, name.GetString(), 32);
+}
+
+CString ProposeName() {
+    const CString pattern = LA_GetString(u"STR_40001");
+    for (int i = 0;; ++i) {
+        const CString name = Format(pattern.GetString(), i);
+        if (!FindByName(name)) return name;
+    }
+}
+
+tagHMIFONT* Append(const LOGFONTW& lf, const CString& name) {
+    auto* rec = new tagHMIFONT;
+    std::memset(rec, 0, sizeof *rec);
+    rec->lf = lf;
+    StoreName(*rec, name);
+    rec->nID = ++g_nMaxFontID;
+    g_FontList.AddTail(rec);
+    return rec;
+}
+
+int Fill(CListBox& list, int selectId) {
+    int selected = -1;
+    POSITION pos = g_FontList.GetHeadPosition();
+    while (pos) {
+        const tagHMIFONT* rec = g_FontList.GetNext(pos);
+        if (rec->szName[0] == u'{') continue;  // the built-in fonts
+        const int row = list.AddString(rec->szName);
+        list.SetItemData(row, static_cast<DWORD_PTR>(rec->nID));
+        if (rec->nID == selectId) selected = row;
+    }
+    return selected;
+}
+
+void ShowLabels(CWnd& dlg, const tagHMIFONT& rec) {
+    dlg.SetDlgItemText(kFaceLabel, rec.lf.lfFaceName);
+    dlg.SetDlgItemText(kSizeLabel, Format(u"%d", rec.lf.lfHeight));
+}
+
+void SetSample(CWnd& dlg, int sampleId, CFont& font, const LOGFONTW& lf) {
+    font.DeleteObject();
+    font.CreateFontIndirect(&lf);
+    if (CWnd* sample = dlg.GetDlgItem(sampleId)) {
+        sample->SetFont(&font);
+        sample->Invalidate(TRUE);
+        sample->UpdateWindow();
+    }
+}
+
+tagHMIFONT* AddThroughProperties(CWnd* parent) {
+    CFontPropertiesDialog dlg(parent);
+    dlg.m_strName = ProposeName();
+    dlg.m_bAutoName = 1;
+    if (dlg.DoModal() != IDOK) return nullptr;
+    return Append(*dlg.GetLogFont(), dlg.m_strName);
+}
+
+bool EditThroughProperties(CWnd* parent, CListBox& list, int row, tagHMIFONT& rec) {
+    CFontPropertiesDialog dlg(parent);
+    dlg.SetLogFont(&rec.lf);
+    dlg.m_strName = rec.szName;
+    dlg.m_nEditIndex = row;
+    dlg.m_bAutoName = 0;
+    if (dlg.DoModal() != IDOK) return false;
+    rec.lf = *dlg.GetLogFont();
+    StoreName(rec, dlg.m_strName);
+    const DWORD_PTR id = list.GetItemData(row);
+    list.DeleteString(static_cast<UINT>(row));
+    const int at = list.InsertString(row, rec.szName);
+    list.SetItemData(at, id);
+    return true;
+}
+
+DeleteResult ConfirmAndDelete(CWnd& dlg, CListBox& list) {
+    if (BCGPMessageBox(dlg.GetSafeHwnd(), LA_GetString(u"STR_40002"), LA_GetString(u"STR_40003"),
+                       MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return DeleteResult::Declined;
+    const int row = list.GetCurSel();
+    if (row == LB_ERR) return DeleteResult::Kept;
+    const int id = static_cast<int>(list.GetItemData(row));
+    if (id != 0 && DelHmiFont(id)) {
+        list.DeleteString(static_cast<UINT>(row));
+        return DeleteResult::Deleted;
+    }
+    BCGPMessageBox(dlg.GetSafeHwnd(), LA_GetString(u"STR_40004"), nullptr, MB_OK);
+    return DeleteResult::Kept;
+}
+
+void DiscardDebugOutput() {
+    DelDebugDir(CRootMgr::getSingleton()->getProjectDir());
+}
+
+}  // namespace fontlist

@@ -55,6 +55,45 @@ DialogTemplate FontLibraryTemplate() {
     return t;
 }
 
+DialogTemplate FontSelectTemplate() {
+    DialogTemplate t;
+    t.cx = 247;
+    t.cy = 214;
+    t.caption = u"Select Font";
+    t.style = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    t.controls = {
+        {24472, "STATIC", u"Double-click a font to use it.", kVisible | SS_LEFT, 0, 7, 7, 120, 8},
+        {3023, "LISTBOX", u"", kVisible | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_BORDER | WS_VSCROLL | WS_TABSTOP, 0,
+         7, 18, 120, 189},
+        {24470, "STATIC", u"Face:", kVisible | SS_LEFT, 0, 134, 9, 30, 8},
+        {3006, "STATIC", u"", kVisible | SS_LEFT, WS_EX_CLIENTEDGE, 166, 7, 74, 12},
+        {24469, "STATIC", u"Size:", kVisible | SS_LEFT, 0, 134, 24, 30, 8},
+        {3007, "STATIC", u"", kVisible | SS_LEFT, WS_EX_CLIENTEDGE, 166, 22, 74, 12},
+        {24471, "BUTTON", u"Sample", kVisible | BS_GROUPBOX, 0, 134, 38, 106, 66},
+        {3021, "STATIC", u"AaBbYyZz", kVisible | SS_CENTER | SS_CENTERIMAGE | SS_SUNKEN, 0, 140, 50, 94, 48},
+        {3003, "BUTTON", u"New...", kVisible | BS_PUSHBUTTON | WS_TABSTOP, 0, 134, 110, 106, 14},
+        {3004, "BUTTON", u"Delete", kVisible | BS_PUSHBUTTON | WS_TABSTOP, 0, 134, 127, 106, 14},
+        {3005, "BUTTON", u"Properties...", kVisible | BS_PUSHBUTTON | WS_TABSTOP, 0, 134, 144, 106, 14},
+        {IDOK, "BUTTON", u"Use Font", kVisible | BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 134, 161, 106, 14},
+        {IDCANCEL, "BUTTON", u"Close", kVisible | BS_PUSHBUTTON | WS_TABSTOP, 0, 134, 177, 106, 14},
+        {3002, "BUTTON", u"Help", kVisible | BS_PUSHBUTTON | WS_TABSTOP, 0, 134, 193, 106, 14},
+    };
+    return t;
+}
+
+DialogTemplate SelectFaceTemplate() {
+    DialogTemplate t;
+    t.cx = 231;
+    t.cy = 231;
+    t.caption = u"Select Face";
+    t.style = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    t.exStyle = WS_EX_CLIENTEDGE;
+    t.controls = {
+        {3056, "SysListView32", u"", kVisible | LVS_REPORT | WS_BORDER | WS_TABSTOP, 0, 0, 0, 231, 231},
+    };
+    return t;
+}
+
 DialogTemplate FontPropertiesTemplate() {
     DialogTemplate t;
     t.cx = 239;
@@ -92,6 +131,8 @@ const bool g_registered = (RegisterFontDialogResources(), true);
 void RegisterFontDialogResources() {
     RegisterDialogTemplate(IDD_FONT_LIBRARY, FontLibraryTemplate());
     RegisterDialogTemplate(IDD_FONT_CHANGE, FontChangeTemplate());
+    RegisterDialogTemplate(IDD_FONT_SELECT, FontSelectTemplate());
+    RegisterDialogTemplate(IDD_SELECT_FACE, SelectFaceTemplate());
     RegisterDialogTemplate(IDD_FONT_PROPERTIES, FontPropertiesTemplate());
     RegisterBitmapResource(IDB_FONTTYPE, std::vector<BYTE>(kFontTypeBitmap, kFontTypeBitmap + kFontTypeBitmapSize));
 }

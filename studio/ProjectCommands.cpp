@@ -7,6 +7,7 @@
 #include "Studio.h"
 #include "Tamsel.h"
 #include "TextsFile.h"
+#include "dialogs/FontSelectDialog.h"
 #include "dialogs/TamselDialog.h"
 #include "Velmora.h"
 #include "mfc/mfcauto.h"
@@ -20,6 +21,10 @@ const char* kEditUsage =
     "  edit PROJECT [--png FILE]\n"
     "                         the font library dialog on the project's table, saved when closed;\n"
     "                         with --png, rendered to FILE instead (nothing is saved)\n";
+
+const char* kSelectUsage =
+    "  select PROJECT [--current ID] [--png FILE]\n"
+    "                         the font selection dialog; prints the chosen font id\n";
 
 const char* kOpenUsage =
     "  open PROJECT [--no-dialog]\n"
@@ -87,6 +92,34 @@ private:
 };
 }  // namespace
 
+// Queues the capture of the next modal dialog to `png` (then closes it).
+void QueuePng(const std::string& png, bool* saved) {
+    mfcauto::PushScript([png, saved](mfcauto::ModalContext& ctx) {
+        *saved = ctx.SavePng(png);
+        ctx.Click(IDCANCEL);
+    });
+}
+
+int RunSelect(const Options& opt, std::ostream& out) {
+    if (opt.positional.size() != 2) throw StudioError{"select: expected one PROJECT directory", kUsage};
+    if (opt.png.empty() && !HaveDisplay())
+        throw StudioError{"no display to show the dialog on; use --png FILE to render it", kFailure};
+    OpenProjectFonts(opt, false, out);
+    bool saved = false;
+    if (!opt.png.empty()) QueuePng(opt.png, &saved);
+    const int chosen = Font_Select(nullptr, opt.current);
+    int rc = kOk;
+    if (!opt.png.empty()) {
+        if (saved) out << "wrote " << opt.png << "\n";
+        else rc = kFailure;
+    } else {
+        out << "font " << chosen << "\n";
+        if (!Font_SaveLib()) rc = kFailure;  // new or edited fonts of the dialog
+    }
+    Font_DenitLib();
+    return rc;
+}
+
 int RunEdit(const Options& opt, std::ostream& out) {
     if (opt.positional.size() != 2) throw StudioError{"edit: expected one PROJECT directory", kUsage};
     if (opt.png.empty() && !HaveDisplay())
@@ -97,13 +130,7 @@ int RunEdit(const Options& opt, std::ostream& out) {
     AfxSetMainWnd(&main);
     velmora::SetFastCompile(true);
     bool saved = false;
-    if (!opt.png.empty()) {
-        const std::string png = opt.png;
-        mfcauto::PushScript([png, &saved](mfcauto::ModalContext& ctx) {
-            saved = ctx.SavePng(png);
-            ctx.Click(IDCANCEL);
-        });
-    }
+    if (!opt.png.empty()) QueuePng(opt.png, &saved);
     Font_EditLib(nullptr);
     AfxSetMainWnd(nullptr);
     int rc = kOk;

@@ -33,7 +33,7 @@ Options ParseOptions(const std::vector<std::string>& args) {
                 throw StudioError{"--languages must be between 1 and 8", kUsage};
         } else if (a == "--png") {
             opt.png = value("--png");
-        } else if (a == "--size" || a == "--lang") {
+        } else if (a == "--size" || a == "--lang" || a == "--current") {
             const std::string v = value(a.c_str());
             int n = 0;
             try {
@@ -43,7 +43,7 @@ Options ParseOptions(const std::vector<std::string>& args) {
             } catch (...) {
                 throw StudioError{a + " needs a number, not '" + v + "'", kUsage};
             }
-            (a == "--size" ? opt.size : opt.lang) = n;
+            (a == "--size" ? opt.size : a == "--lang" ? opt.lang : opt.current) = n;
         } else if (a == "--style") {
             opt.style = value("--style");
         } else if (a == "--texts") {

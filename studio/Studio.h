@@ -22,6 +22,7 @@ struct Options {
     std::string style;                 // --style
     std::string texts;                 // --texts: a texts file
     int lang = 0;                      // --lang: a language index
+    int current = 0;                   // --current: a font id
     bool noDialog = false;             // --no-dialog
     std::vector<std::string> missing;  // --missing: faces for the font change dialog
     std::vector<std::string> positional;
@@ -51,6 +52,8 @@ extern const char* kFacesUsage;
 int RunDialog(const Options& opt, std::ostream& out);
 int RunOpen(const Options& opt, std::ostream& out);
 int RunEdit(const Options& opt, std::ostream& out);
+int RunSelect(const Options& opt, std::ostream& out);
+extern const char* kSelectUsage;
 extern const char* kEditUsage;
 extern const char* kOpenUsage;
 // fonts add|import|css|prune: on the project opened as the studio opens it.

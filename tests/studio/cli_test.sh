@@ -70,4 +70,6 @@ check "fonts prune removes unused fonts" 0 "removed 20" -- "$studio" fonts prune
 check "pruned table keeps the used fonts" 0 "Alarm" -- "$studio" fonts list "$work/p"
 check "edit renders the library dialog" 0 "wrote $work/lib.png" -- "$studio" edit "$work/p" --profile "$work/uiprofile" --png "$work/lib.png"
 check "edit needs a display without --png" 1 "no display" -- env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen "$studio" edit "$work/p"
+check "select renders the selection dialog" 0 "wrote $work/sel.png" -- "$studio" select "$work/p" --current 17 --profile "$work/uiprofile" --png "$work/sel.png"
+check "--current needs a number" 2 "needs a number" -- "$studio" select "$work/p" --current x --png "$work/sel.png"
 exit $fail

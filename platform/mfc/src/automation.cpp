@@ -224,6 +224,12 @@ void ModalContext::DoubleClickItem(int id, int index) {
     } else if (auto* list = dynamic_cast<QListWidget*>(w)) {
         ClickListRow(list, index, true);
     } else if (auto* t = dynamic_cast<QTreeWidget*>(w)) {
+        if (index == -1) {
+            // Below the last row: empty space.
+            Mouse(t->viewport(), QPoint(t->viewport()->width() / 2, t->viewport()->height() - 2), true);
+            Pump();
+            return;
+        }
         if (index < 0 || index >= t->topLevelItemCount()) throw std::runtime_error("no list row " + std::to_string(index));
         QTreeWidgetItem* item = t->topLevelItem(index);
         t->scrollToItem(item);

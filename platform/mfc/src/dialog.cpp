@@ -206,14 +206,18 @@ INT_PTR CDialog::DoModal() {
     m_bModal = true;
     m_bEnded = false;
     m_nResult = -1;
-    const LRESULT focusDefault = SendMessage(WM_INITDIALOG);
-    if (!m_bEnded) {
+    {
+        // Centred before initialisation, so a dialog that places itself there keeps its place.
         QWidget* w = m_pWidget;
         QWidget* owner = w->parentWidget();
         const QRect area = owner ? owner->geometry()
                                  : (QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry()
                                                                      : QRect(0, 0, 1024, 768));
         w->move(area.center() - QPoint(w->width() / 2, w->height() / 2));
+    }
+    const LRESULT focusDefault = SendMessage(WM_INITDIALOG);
+    if (!m_bEnded) {
+        QWidget* w = m_pWidget;
         w->show();
         // TRUE from OnInitDialog gives the focus to the first tab stop, as the dialog manager does.
         if (focusDefault) {

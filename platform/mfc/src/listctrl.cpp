@@ -3,6 +3,8 @@
 // about, so user input and API calls send LVN_ITEMCHANGED alike, as the
 // Windows list view does for both.
 #include <QHeaderView>
+#include <QMouseEvent>
+#include <functional>
 #include <QScrollBar>
 #include <QTreeWidget>
 #include <algorithm>
@@ -97,6 +99,23 @@ void ScheduleSync(QTreeWidget* t) {
         Qt::QueuedConnection);
 }
 
+namespace {
+// Double-clicks anywhere in the rows' area, on a row or not, as the list view reports them.
+class DoubleClickFilter : public QObject {
+public:
+    DoubleClickFilter(QTreeWidget* t, std::function<void(const QModelIndex&)> fn) : QObject(t), m_tree(t), m_fn(std::move(fn)) {}
+    bool eventFilter(QObject*, QEvent* ev) override {
+        if (ev->type() == QEvent::MouseButtonDblClick)
+            m_fn(m_tree->indexAt(static_cast<QMouseEvent*>(ev)->pos()));
+        return false;
+    }
+
+private:
+    QTreeWidget* m_tree;
+    std::function<void(const QModelIndex&)> m_fn;
+};
+}  // namespace
+
 void WireListView(QTreeWidget* t) {
     QObject::connect(t->selectionModel(), &QItemSelectionModel::selectionChanged, t,
                      [t](const QItemSelection&, const QItemSelection&) { ScheduleSync(t); });
@@ -123,7 +142,7 @@ void WireListView(QTreeWidget* t) {
         NotifyParent(t, &nm.hdr, code);
     };
     QObject::connect(t, &QTreeWidget::clicked, t, [activate](const QModelIndex& i) { activate(i, NM_CLICK); });
-    QObject::connect(t, &QTreeWidget::doubleClicked, t, [activate](const QModelIndex& i) { activate(i, NM_DBLCLK); });
+    t->viewport()->installEventFilter(new DoubleClickFilter(t, [activate](const QModelIndex& i) { activate(i, NM_DBLCLK); }));
     QObject::connect(t->header(), &QHeaderView::sectionClicked, t, [t](int section) {
         if (g_silent) return;
         NMLISTVIEW nm{};

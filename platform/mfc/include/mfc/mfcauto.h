@@ -36,7 +36,7 @@ public:
     void Type(int id, const CString& text);    // edit or combo edit: replaces, key by key
     void SelectItem(int id, int index);        // list box / combo box row, as a click
     void SelectItem(int id, const CString& text);
-    void DoubleClickItem(int id, int index);   // list box, combo list or list view row
+    void DoubleClickItem(int id, int index);   // list box, combo list or list view row; -1: a list view's empty space
     void SelectRows(int id, const std::vector<int>& rows);  // list view
     void ClickListCheckBox(int id, int row);   // list view check box
     void ClickColumnHeader(int id, int column);

@@ -55,6 +55,34 @@ DialogTemplate FontLibraryTemplate() {
     return t;
 }
 
+DialogTemplate FontPackTemplate() {
+    DialogTemplate t;
+    t.cx = 382;
+    t.cy = 274;
+    t.caption = u"Font Pack";
+    t.style = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    t.controls = {
+        {3023, "SysListView32", u"", kVisible | LVS_REPORT | LVS_SHOWSELALWAYS | WS_BORDER | WS_TABSTOP, 0, 7, 7, 180, 240},
+        {3043, "STATIC", u"Total size:", kVisible | SS_LEFT, 0, 7, 255, 45, 8},
+        {3040, "STATIC", u"", kVisible | SS_LEFT, 0, 54, 255, 60, 8},
+        {3035, "BUTTON", u"Sample", kVisible | BS_GROUPBOX, 0, 194, 4, 181, 66},
+        {3045, "EDIT", u"", kVisible | WS_BORDER | ES_AUTOHSCROLL | WS_TABSTOP, 0, 200, 16, 169, 12},
+        {3038, "STATIC", u"", kVisible | SS_CENTER | SS_CENTERIMAGE, 0, 200, 31, 169, 34},
+        {3046, "BCGGROUP", u"Use default fonts", kVisible, 0, 194, 74, 181, 172},
+        {3076, "BUTTON", u"Same font for all languages...", kVisible | BS_PUSHBUTTON | WS_TABSTOP, 0, 200, 87, 169, 14},
+    };
+    for (int n = 0; n < 8; ++n) {
+        const int y = 106 + n * 17;
+        t.controls.push_back({3048 + n, "STATIC", u"Language:", kVisible | SS_LEFTNOWORDWRAP, 0, 200, y + 3, 44, 8});
+        t.controls.push_back({3057 + n, "STATIC", u"", kVisible | SS_LEFT | SS_CENTERIMAGE | SS_SUNKEN, 0, 246, y, 101, 14});
+        t.controls.push_back({3068 + n, "BUTTON", u"...", kVisible | BS_PUSHBUTTON | WS_TABSTOP, 0, 350, y, 19, 14});
+    }
+    t.controls.push_back({IDOK, "BUTTON", u"OK", kVisible | BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 214, 253, 50, 14});
+    t.controls.push_back({IDCANCEL, "BUTTON", u"Cancel", kVisible | BS_PUSHBUTTON | WS_TABSTOP, 0, 268, 253, 50, 14});
+    t.controls.push_back({3009, "BUTTON", u"Help", kVisible | BS_PUSHBUTTON | WS_TABSTOP, 0, 322, 253, 53, 14});
+    return t;
+}
+
 DialogTemplate FontSelectTemplate() {
     DialogTemplate t;
     t.cx = 247;
@@ -132,6 +160,7 @@ void RegisterFontDialogResources() {
     RegisterDialogTemplate(IDD_FONT_LIBRARY, FontLibraryTemplate());
     RegisterDialogTemplate(IDD_FONT_CHANGE, FontChangeTemplate());
     RegisterDialogTemplate(IDD_FONT_SELECT, FontSelectTemplate());
+    RegisterDialogTemplate(IDD_FONT_PACK, FontPackTemplate());
     RegisterDialogTemplate(IDD_SELECT_FACE, SelectFaceTemplate());
     RegisterDialogTemplate(IDD_FONT_PROPERTIES, FontPropertiesTemplate());
     RegisterBitmapResource(IDB_FONTTYPE, std::vector<BYTE>(kFontTypeBitmap, kFontTypeBitmap + kFontTypeBitmapSize));

@@ -7,6 +7,7 @@
 #include "Studio.h"
 #include "Tamsel.h"
 #include "TextsFile.h"
+#include "dialogs/FontPackDlg.h"
 #include "dialogs/FontSelectDialog.h"
 #include "dialogs/TamselDialog.h"
 #include "Velmora.h"
@@ -25,6 +26,10 @@ const char* kEditUsage =
 const char* kSelectUsage =
     "  select PROJECT [--current ID] [--png FILE]\n"
     "                         the font selection dialog; prints the chosen font id\n";
+
+const char* kPackUsage =
+    "  pack PROJECT [--png FILE]\n"
+    "                         the font pack dialog; OK saves fpf.ini\n";
 
 const char* kOpenUsage =
     "  open PROJECT [--no-dialog]\n"
@@ -118,6 +123,26 @@ int RunSelect(const Options& opt, std::ostream& out) {
     }
     Font_DenitLib();
     return rc;
+}
+
+int RunPack(const Options& opt, std::ostream& out) {
+    if (opt.positional.size() != 2) throw StudioError{"pack: expected one PROJECT directory", kUsage};
+    if (opt.png.empty() && !HaveDisplay())
+        throw StudioError{"no display to show the dialog on; use --png FILE to render it", kFailure};
+    OpenProjectFonts(opt, false, out);
+    StudioMainWindow main(out);
+    AfxSetMainWnd(&main);
+    velmora::SetFastCompile(true);
+    bool saved = false;
+    if (!opt.png.empty()) QueuePng(opt.png, &saved);
+    OpenFontPackDlg();
+    AfxSetMainWnd(nullptr);
+    Font_DenitLib();
+    if (!opt.png.empty()) {
+        if (!saved) return kFailure;
+        out << "wrote " << opt.png << "\n";
+    }
+    return kOk;
 }
 
 int RunEdit(const Options& opt, std::ostream& out) {

@@ -53,6 +53,8 @@ int RunDialog(const Options& opt, std::ostream& out);
 int RunOpen(const Options& opt, std::ostream& out);
 int RunEdit(const Options& opt, std::ostream& out);
 int RunSelect(const Options& opt, std::ostream& out);
+int RunPack(const Options& opt, std::ostream& out);
+extern const char* kPackUsage;
 extern const char* kSelectUsage;
 extern const char* kEditUsage;
 extern const char* kOpenUsage;

@@ -12,7 +12,7 @@ namespace {
 void PrintUsage(std::ostream& os) {
     os << "usage: tamsel-studio [options] COMMAND ...\n\n"
           "commands:\n"
-       << studio::kOpenUsage << studio::kEditUsage << studio::kSelectUsage << studio::kFontsUsage << studio::kFacesUsage << studio::kDialogUsage
+       << studio::kOpenUsage << studio::kEditUsage << studio::kSelectUsage << studio::kPackUsage << studio::kFontsUsage << studio::kFacesUsage << studio::kDialogUsage
        << "\noptions:\n"
           "  --profile DIR      machine profile (Fonts/, registry.reg, profile.ini); default:\n"
           "                     one made from this machine's installed fonts\n"
@@ -39,9 +39,10 @@ int main(int argc, char** argv) {
         if (cmd == "fonts") return studio::RunFonts(opt, std::cout);
         if (cmd == "open") return studio::RunOpen(opt, std::cout);
         if (cmd == "faces") return studio::RunFaces(opt, std::cout);
-        if (cmd == "edit" || cmd == "select") {
+        if (cmd == "edit" || cmd == "select" || cmd == "pack") {
             if (!opt.png.empty()) setenv("QT_QPA_PLATFORM", "offscreen", 0);
-            return cmd == "edit" ? studio::RunEdit(opt, std::cout) : studio::RunSelect(opt, std::cout);
+            if (cmd == "edit") return studio::RunEdit(opt, std::cout);
+            return cmd == "select" ? studio::RunSelect(opt, std::cout) : studio::RunPack(opt, std::cout);
         }
         if (cmd == "dialog") {
             // A rendering needs no display.

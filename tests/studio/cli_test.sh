@@ -72,4 +72,5 @@ check "edit renders the library dialog" 0 "wrote $work/lib.png" -- "$studio" edi
 check "edit needs a display without --png" 1 "no display" -- env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen "$studio" edit "$work/p"
 check "select renders the selection dialog" 0 "wrote $work/sel.png" -- "$studio" select "$work/p" --current 17 --profile "$work/uiprofile" --png "$work/sel.png"
 check "--current needs a number" 2 "needs a number" -- "$studio" select "$work/p" --current x --png "$work/sel.png"
+check "pack renders the font pack dialog" 0 "wrote $work/pack.png" -- "$studio" pack "$work/p" --profile "$work/uiprofile" --png "$work/pack.png"
 exit $fail

@@ -65,12 +65,17 @@ BOOL CBCGPListCtrl::OnChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
     return CListCtrl::OnChildNotify(msg, wParam, lParam, result);
 }
 
-void CBCGPGroup::SetCheckRadioStyle(UINT style) {
+void CBCGPGroup::SetCheck(int check, BOOL) {
+    CButton::SetCheck(check);
+}
+
+void CBCGPGroup::SetCheckRadioStyle(UINT style, int check, BOOL, BOOL, BOOL) {
     m_nCheckStyle = style;
     auto* g = dynamic_cast<QGroupBox*>(GetWidget());
     if (!g) return;
     Silence quiet;
     g->setCheckable(style != 0);
+    g->setChecked(check != 0);
     if (style == 0 || g->property("mfc_wired").toBool()) return;
     g->setProperty("mfc_wired", true);
     QObject::connect(g, &QGroupBox::clicked, g, [g, this](bool) {

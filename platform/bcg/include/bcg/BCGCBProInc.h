@@ -47,10 +47,13 @@ public:
 // A group frame that can carry a check box (or radio button) in its title.
 class CBCGPGroup : public CButton {
 public:
-    // BS_CHECKBOX/BS_AUTOCHECKBOX or BS_RADIOBUTTON/BS_AUTORADIOBUTTON put the
-    // box in the title; clicking it sends BN_CLICKED to the dialog.
-    void SetCheckRadioStyle(UINT style);
+    // A non-zero style puts a box in the title (BS_CHECKBOX and BS_RADIOBUTTON
+    // keep their state until the program sets it; any other value toggles on
+    // a click); clicking it sends BN_CLICKED to the dialog. The box starts
+    // with `check`.
+    void SetCheckRadioStyle(UINT style, int check = 0, BOOL notify = TRUE, BOOL radio = FALSE, BOOL redraw = TRUE);
     UINT GetCheckRadioStyle() const { return m_nCheckStyle; }
+    void SetCheck(int check, BOOL redraw = TRUE);
 
 private:
     UINT m_nCheckStyle = 0;

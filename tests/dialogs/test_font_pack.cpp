@@ -1,0 +1,186 @@
+// The font pack dialog: checked faces, language slots, warnings and saving.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "FontMap.h"
+#include "FontTableFixture.h"
+#include "PackConfig.h"
+#include "TestProfile.h"
+#include "dialogs/FontPackDlg.h"
+#include "mfc/afxcmn.h"
+#include "mfc/mfcauto.h"
+
+using mfcauto::ModalContext;
+using testsupport::N;
+using testsupport::TestProfile;
+using testsupport::U;
+
+namespace {
+class MainWindow : public CWnd {
+public:
+    std::vector<std::pair<WPARAM, LPARAM>> notices;
+    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override {
+        if (msg == 0x1600) notices.emplace_back(wp, lp);
+        return 0;
+    }
+};
+
+class PackDialogTest : public FontTableTest {
+protected:
+    void SetUp() override {
+        FontTableTest::SetUp();
+        mfcauto::ClearScripts();
+        mfcauto::ClearErrors();
+        MakeFontMap();
+        FontSizeMap[u"Arial"] = 6.0;
+        FontSizeMap[u"Tahoma"] = 4.0;
+        FontSizeMap.erase(u"Calibri");  // a face without a recorded size
+        PackFontList.clear();
+        g_bUseDefaultFont = 1;
+        for (auto& f : g_strDefaultFont) f = u"Arial";
+        g_strDefaultFont[1] = u"Gone";
+        g_strDefaultFont[2] = u"Gone";
+        ASSERT_TRUE(velmora::SetPanelModel("TP-0435"));  // 10 MB of font data
+        velmora::SetFastCompile(true);
+        AfxSetMainWnd(&main);
+    }
+    void TearDown() override {
+        EXPECT_TRUE(mfcauto::Errors().empty()) << mfcauto::Errors().front();
+        mfcauto::ClearErrors();
+        AfxSetMainWnd(nullptr);
+        velmora::SetFastCompile(false);
+        PackFontList.clear();
+        g_bUseDefaultFont = 0;
+        FontTableTest::TearDown();
+    }
+    static CListCtrl& List(ModalContext& ctx) { return *dynamic_cast<CListCtrl*>(ctx.Control(3023)); }
+    static int Row(CListCtrl& l, const std::string& face) {
+        for (int i = 0; i < l.GetItemCount(); ++i)
+            if (N(l.GetItemText(i, 0).GetString()) == face) return i;
+        return -1;
+    }
+    static bool Packed(const std::u16string& face) {
+        return std::find(PackFontList.begin(), PackFontList.end(), face) != PackFontList.end();
+    }
+    TestProfile profile{{"arial.ttf", "tahoma.ttf", "calibri.ttf"}};
+    MainWindow main;
+};
+}  // namespace
+
+TEST_F(PackDialogTest, OpeningWithDefaultFacesInForcePacksThem) {
+    mfcauto::PushScript([&](ModalContext& ctx) {
+        CListCtrl& l = List(ctx);
+        EXPECT_EQ(ctx.CheckState(3046), BST_CHECKED);
+        EXPECT_EQ(N(l.GetItemText(0, 0).GetString()), "Arial");  // checked rows first
+        EXPECT_TRUE(l.GetCheck(0));
+        EXPECT_FALSE(l.GetCheck(Row(l, "Tahoma")));
+        EXPECT_TRUE(Packed(u"Arial"));
+        EXPECT_TRUE(Packed(u"Gone"));  // slot faces join the pack, installed or not
+        EXPECT_EQ(N(ctx.Text(3058).GetString()), "Gone");
+        EXPECT_EQ(N(ctx.Text(3040).GetString()), "6.00MB");
+        // A face without a size counts 0 and gains a 0 entry.
+        EXPECT_EQ(N(l.GetItemText(Row(l, "Calibri"), 1).GetString()), "0.00");
+        EXPECT_EQ(FontSizeMap.count(u"Calibri"), 1u);
+        ctx.Click(IDCANCEL);
+    });
+    OpenFontPackDlg();
+    EXPECT_TRUE(main.notices.empty());
+}
+
+TEST_F(PackDialogTest, SlotFacesStayCheckedWhileTheGroupIsChecked) {
+    mfcauto::PushScript([&](ModalContext& ctx) {
+        CListCtrl& l = List(ctx);
+        ctx.ClickListCheckBox(3023, Row(l, "Arial"));
+        EXPECT_TRUE(l.GetCheck(Row(l, "Arial")));  // re-checked at once
+        ctx.ClickListCheckBox(3023, Row(l, "Tahoma"));
+        EXPECT_TRUE(Packed(u"Tahoma"));
+        EXPECT_EQ(N(ctx.Text(3040).GetString()), "10.00MB");
+        ctx.Click(3046);  // the default faces are no longer in force
+        EXPECT_EQ(ctx.CheckState(3046), BST_UNCHECKED);
+        ctx.ClickListCheckBox(3023, Row(l, "Arial"));
+        EXPECT_FALSE(l.GetCheck(Row(l, "Arial")));
+        EXPECT_FALSE(Packed(u"Arial"));
+        EXPECT_EQ(N(ctx.Text(3040).GetString()), "4.00MB");
+        // A header click only refills: checked rows first again.
+        ctx.ClickColumnHeader(3023, 0);
+        EXPECT_EQ(N(l.GetItemText(0, 0).GetString()), "Tahoma");
+        EXPECT_TRUE(l.GetCheck(0));
+        ctx.Click(IDCANCEL);
+    });
+    OpenFontPackDlg();
+}
+
+TEST_F(PackDialogTest, MissingDefaultFacesAreNamedOnceAndCancelKeepsTheDialog) {
+    std::string warning;
+    mfcauto::PushScript([&](ModalContext& ctx) {
+        mfcauto::PushScript([&](ModalContext& box) {
+            warning = N(box.MessageText().GetString());
+            EXPECT_EQ(N(box.Caption().GetString()), "Warning");
+            box.Answer(IDCANCEL);
+        });
+        ctx.Click(IDOK);
+        EXPECT_FALSE(ctx.Dialog()->HasEnded());
+        ctx.Click(IDCANCEL);
+    });
+    OpenFontPackDlg();
+    EXPECT_EQ(warning, N(LA_GetString(u"STR_40028").GetString()) + "\nGone");
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "fpf.ini"));
+    EXPECT_TRUE(main.notices.empty());
+}
+
+TEST_F(PackDialogTest, TheSizeLimitOfThePanelModel) {
+    for (double tahoma : {4.0, 4.01}) {
+        FontSizeMap[u"Tahoma"] = tahoma;
+        g_strDefaultFont[1] = g_strDefaultFont[2] = u"Arial";
+        std::filesystem::remove(m_dir / "fpf.ini");  // each round starts from no pack
+        PackFontList.clear();
+        std::vector<std::string> boxes;
+        mfcauto::PushScript([&](ModalContext& ctx) {
+            ctx.ClickListCheckBox(3023, Row(List(ctx), "Tahoma"));
+            if (tahoma > 4.0) {
+                mfcauto::PushScript([&](ModalContext& box) {
+                    boxes.push_back(N(box.MessageText().GetString()));
+                    box.Answer(IDOK);
+                });
+            }
+            ctx.Click(IDOK);
+        });
+        main.notices.clear();
+        OpenFontPackDlg();
+        if (tahoma > 4.0) {
+            ASSERT_EQ(boxes.size(), 1u);
+            EXPECT_NE(boxes[0].find("(10 MB)"), std::string::npos) << boxes[0];
+        } else {
+            EXPECT_TRUE(boxes.empty());  // 10.00 MB against 10 MB
+        }
+        // Saved, and the studio told once.
+        EXPECT_EQ(main.notices, (std::vector<std::pair<WPARAM, LPARAM>>{{1, 14}}));
+        CPackFontList saved;
+        LoadPackFontNames(&saved);
+        EXPECT_EQ(saved, (CPackFontList{u"Arial", u"Tahoma"}));
+        EXPECT_EQ(g_bUseDefaultFont, 1);
+    }
+}
+
+TEST_F(PackDialogTest, ChoosingTheFaceOfOneOrAllSlots) {
+    mfcauto::PushScript([&](ModalContext& ctx) {
+        mfcauto::PushScript([](ModalContext& picker) {
+            auto* faces = dynamic_cast<CListCtrl*>(picker.Control(3056));
+            int row = -1;
+            for (int i = 0; i < faces->GetItemCount(); ++i)
+                if (faces->GetItemText(i, 0) == CString(u"Tahoma")) row = i;
+            picker.DoubleClickItem(3056, row);
+        });
+        ctx.Click(3069);  // slot 2
+        EXPECT_EQ(N(ctx.Text(3058).GetString()), "Tahoma");
+        EXPECT_TRUE(List(ctx).GetCheck(Row(List(ctx), "Tahoma")));
+        EXPECT_TRUE(Packed(u"Tahoma"));
+        mfcauto::PushScript([](ModalContext& picker) { picker.PressEscape(); });
+        ctx.Click(3076);  // cancelled: nothing changes
+        EXPECT_EQ(N(ctx.Text(3057).GetString()), "Arial");
+        ctx.Click(IDCANCEL);
+    });
+    OpenFontPackDlg();
+    EXPECT_EQ(N(g_strDefaultFont[1].GetString()), "Gone");  // Cancel saves nothing
+}

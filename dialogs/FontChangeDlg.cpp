@@ -1,5 +1,6 @@
 #include "FontChangeDlg.h"
 
+#include "DialogCommon.h"
 #include "DialogResources.h"
 #include "Glyphworks.h"
 #include "Velmora.h"
@@ -49,10 +50,7 @@ BOOL CFontChangeDlg::OnInitDialog() {
     EnableVisualManagerStyle();
     LA_SetDlgStrings(this, IDD_FONT_CHANGE, u"Tamsel");
 
-    m_ListCtrl.SetExtendedStyle(kListExStyle);
-    m_ListCtrl.EnableSorting(FALSE);
-    m_listFont.CreatePointFont(90, u"Microsoft Sans Serif");
-    m_ListCtrl.SetFont(&m_listFont);
+    dialogcommon::SetUpFaceList(m_ListCtrl, m_listFont, kListExStyle);
 
     CRect client;
     m_ListCtrl.GetClientRect(&client);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "DialogCommon.h"
 #include "DialogResources.h"
 #include "FontMap.h"
 #include "FontSelectDialog.h"
@@ -64,8 +65,7 @@ void CFontPackDlg::DoDataExchange(CDataExchange* dx) {
 }
 
 CString CFontPackDlg::DefaultSample() const {
-    const CString prefix = LA_GetLangPrefix();
-    return prefix.IsEmpty() || prefix == CString(u"TR_") ? CString(u"文本ABC123") : CString(u"ABC123");
+    return dialogcommon::DefaultSampleText();
 }
 
 bool CFontPackDlg::GroupChecked() const {
@@ -79,10 +79,7 @@ BOOL CFontPackDlg::OnInitDialog() {
     SetDlgItemText(kSample, DefaultSample());
     SetDlgItemText(kSampleText, DefaultSample());
 
-    m_list.SetExtendedStyle(kListExStyle);
-    m_list.EnableSorting(FALSE);
-    m_listFont.CreatePointFont(90, u"Microsoft Sans Serif");
-    m_list.SetFont(&m_listFont);
+    dialogcommon::SetUpFaceList(m_list, m_listFont, kListExStyle);
     CRect client;
     m_list.GetClientRect(&client);
     m_list.InsertColumn(0, LA_GetString(u"STR_40021"), LVCFMT_LEFT, 220);

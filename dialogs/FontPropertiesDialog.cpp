@@ -1,5 +1,6 @@
 #include "FontPropertiesDialog.h"
 
+#include "DialogCommon.h"
 #include "DialogResources.h"
 #include "Glyphworks.h"
 #include "Velmora.h"
@@ -87,8 +88,7 @@ void CFontPropertiesDialog::DoDataExchange(CDataExchange* dx) {
 }
 
 CString CFontPropertiesDialog::DefaultSample() const {
-    const CString prefix = LA_GetLangPrefix();
-    return prefix.IsEmpty() || prefix == CString(u"TR_") ? CString(u"文本ABC123") : CString(u"ABC123");
+    return dialogcommon::DefaultSampleText();
 }
 
 BOOL CFontPropertiesDialog::OnInitDialog() {

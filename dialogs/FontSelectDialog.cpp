@@ -1,5 +1,6 @@
 #include "FontSelectDialog.h"
 
+#include "DialogCommon.h"
 #include "DialogResources.h"
 #include "FontListActions.h"
 #include "FontMap.h"
@@ -139,10 +140,7 @@ BOOL CSelectFontDlg::OnInitDialog() {
     CBCGPDialog::OnInitDialog();
     EnableVisualManagerStyle();
     LA_SetDlgStrings(this, IDD_SELECT_FACE, u"Tamsel");
-    m_ListCtrl.SetExtendedStyle(kFaceListExStyle);
-    m_ListCtrl.EnableSorting(FALSE);
-    m_listFont.CreatePointFont(90, u"Microsoft Sans Serif");
-    m_ListCtrl.SetFont(&m_listFont);
+    dialogcommon::SetUpFaceList(m_ListCtrl, m_listFont, kFaceListExStyle);
     CRect client;
     m_ListCtrl.GetClientRect(&client);
     const int w = client.Width();

@@ -1,6 +1,7 @@
 // tamsel-studio open, and the fonts subcommands that work on a project opened
 // as the studio opens one.
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 
 #include "Stanchion.h"
@@ -97,56 +98,12 @@ private:
 };
 }  // namespace
 
-// Queues the capture of the next modal dialog to `png` (then closes it).
-void QueuePng(const std::string& png, bool* saved) {
-    mfcauto::PushScript([png, saved](mfcauto::ModalContext& ctx) {
-        *saved = ctx.SavePng(png);
-        ctx.Click(IDCANCEL);
-    });
-}
-
-int RunSelect(const Options& opt, std::ostream& out) {
-    if (opt.positional.size() != 2) throw StudioError{"select: expected one PROJECT directory", kUsage};
-    if (opt.png.empty() && !HaveDisplay())
-        throw StudioError{"no display to show the dialog on; use --png FILE to render it", kFailure};
-    OpenProjectFonts(opt, false, out);
-    bool saved = false;
-    if (!opt.png.empty()) QueuePng(opt.png, &saved);
-    const int chosen = Font_Select(nullptr, opt.current);
-    int rc = kOk;
-    if (!opt.png.empty()) {
-        if (saved) out << "wrote " << opt.png << "\n";
-        else rc = kFailure;
-    } else {
-        out << "font " << chosen << "\n";
-        if (!Font_SaveLib()) rc = kFailure;  // new or edited fonts of the dialog
-    }
-    Font_DenitLib();
-    return rc;
-}
-
-int RunPack(const Options& opt, std::ostream& out) {
-    if (opt.positional.size() != 2) throw StudioError{"pack: expected one PROJECT directory", kUsage};
-    if (opt.png.empty() && !HaveDisplay())
-        throw StudioError{"no display to show the dialog on; use --png FILE to render it", kFailure};
-    OpenProjectFonts(opt, false, out);
-    StudioMainWindow main(out);
-    AfxSetMainWnd(&main);
-    velmora::SetFastCompile(true);
-    bool saved = false;
-    if (!opt.png.empty()) QueuePng(opt.png, &saved);
-    OpenFontPackDlg();
-    AfxSetMainWnd(nullptr);
-    Font_DenitLib();
-    if (!opt.png.empty()) {
-        if (!saved) return kFailure;
-        out << "wrote " << opt.png << "\n";
-    }
-    return kOk;
-}
-
-int RunEdit(const Options& opt, std::ostream& out) {
-    if (opt.positional.size() != 2) throw StudioError{"edit: expected one PROJECT directory", kUsage};
+namespace {
+// Runs one of the module's dialogs on the project as the studio would: on the
+// display, or captured to --png and cancelled. `run` shows the dialog and,
+// when a user answered it, says whether the table is to be saved.
+int RunProjectDialog(const Options& opt, std::ostream& out, const char* name, const std::function<bool()>& run) {
+    if (opt.positional.size() != 2) throw StudioError{std::string(name) + ": expected one PROJECT directory", kUsage};
     if (opt.png.empty() && !HaveDisplay())
         throw StudioError{"no display to show the dialog on; use --png FILE to render it", kFailure};
     // Faces stay as stored: the table is edited, not repaired.
@@ -155,20 +112,48 @@ int RunEdit(const Options& opt, std::ostream& out) {
     AfxSetMainWnd(&main);
     velmora::SetFastCompile(true);
     bool saved = false;
-    if (!opt.png.empty()) QueuePng(opt.png, &saved);
-    Font_EditLib(nullptr);
+    if (!opt.png.empty()) {
+        const std::string png = opt.png;
+        mfcauto::PushScript([png, &saved](mfcauto::ModalContext& ctx) {
+            saved = ctx.SavePng(png);
+            ctx.Click(IDCANCEL);
+        });
+    }
+    const bool save = run();
     AfxSetMainWnd(nullptr);
     int rc = kOk;
     if (!opt.png.empty()) {
-        if (!saved) rc = kFailure;
-        else out << "wrote " << opt.png << "\n";
-    } else if (Font_SaveLib()) {
-        out << "saved " << g_FontList.GetCount() << " font(s)\n";
-    } else {
-        rc = kFailure;
+        if (saved) out << "wrote " << opt.png << "\n";
+        else rc = kFailure;
+    } else if (save) {
+        if (Font_SaveLib()) out << "saved " << g_FontList.GetCount() << " font(s)\n";
+        else rc = kFailure;
     }
     Font_DenitLib();
     return rc;
+}
+}  // namespace
+
+int RunSelect(const Options& opt, std::ostream& out) {
+    return RunProjectDialog(opt, out, "select", [&] {
+        const int chosen = Font_Select(nullptr, opt.current);
+        if (opt.png.empty()) out << "font " << chosen << "\n";
+        return true;  // new or edited fonts of the dialog
+    });
+}
+
+int RunPack(const Options& opt, std::ostream& out) {
+    return RunProjectDialog(opt, out, "pack", [] {
+        OpenFontPackDlg();  // OK saved fpf.ini itself
+        return false;
+    });
+}
+
+int RunEdit(const Options& opt, std::ostream& out) {
+    return RunProjectDialog(opt, out, "edit", [] {
+        Font_EditLib(nullptr);
+        return true;
+    });
 }
 
 int RunProjectFonts(const Options& opt, std::ostream& out) {

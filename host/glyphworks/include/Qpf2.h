@@ -1,0 +1,70 @@
+// Qt's pre-rendered font format (QPF2): the in-memory font and its file bytes.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#define GLYPHWORKS_QPF2_API __attribute__((visibility("default")))
+
+namespace qpf2 {
+
+// One rendered glyph: an 8-bit alpha map and its placement in pixels.
+struct Glyph {
+    uint8_t width = 0, height = 0, bytesPerLine = 0;
+    int8_t x = 0;        // left bearing
+    int8_t y = 0;        // top of the map above the baseline, negated (Qt's offset)
+    int8_t advance = 0;
+    std::vector<uint8_t> alpha;
+};
+
+// A font ready to write. Glyph ids are the file's own: 1..n in the order the
+// characters were added (0 is never drawn), so the glyph map stays as small
+// as the character set.
+struct Font {
+    std::string fontName, fileName, freeText;
+    uint32_t fileIndex = 0, fontRevision = 0;
+    // Metrics in pixels; written as 26.6 fixed point.
+    double ascent = 0, descent = 0, leading = 0, xHeight = 0, averageCharWidth = 0, maxCharWidth = 0,
+           lineThickness = 1, minLeftBearing = 0, minRightBearing = 0, underlinePosition = 0;
+    uint8_t pixelSize = 0;
+    uint8_t weight = 50;  // Qt's scale: 50 normal, 75 bold
+    uint8_t style = 0;    // 0 normal, 1 italic
+    std::vector<uint8_t> writingSystems;  // bit i = QFontDatabase::WritingSystem i
+    std::map<char32_t, uint32_t> cmap;    // character -> glyph id
+    std::vector<Glyph> glyphs;            // glyph id i + 1 at index i; an empty map for blanks
+    // Glyph ids whose bitmap did not fit the format's byte fields; the
+    // glyph map marks them not rendered.
+    std::vector<uint32_t> unstorable;
+};
+
+// The bytes of a .qpf2 file: header, tags, CMap, GMap and Glyph blocks.
+GLYPHWORKS_QPF2_API std::vector<uint8_t> Serialize(const Font& font);
+// "family_size_weight[_italic].qpf2", family in lower case with blanks as "_".
+GLYPHWORKS_QPF2_API std::string FileNameFor(const std::string& family, int pixelSize, int weight, bool italic);
+
+}  // namespace qpf2
+
+namespace qpf2 {
+
+// What to render: a face file (a collection member by index) at an em size
+// in pixels, with the bold and italic that the face lacks simulated.
+struct RenderRequest {
+    std::string path;
+    int faceIndex = 0;
+    int pixelEm = 0;
+    bool simulateBold = false;
+    bool simulateItalic = false;
+    std::u32string chars;  // duplicates are rendered once
+    std::string fontName;  // the family written into the file
+    int weight = 50;       // Qt's scale
+    bool italic = false;
+};
+
+// Renders the characters the face has with FreeType into `out`. Characters
+// the face lacks are left out. False (with a reason) when the face cannot be
+// opened or sized.
+GLYPHWORKS_QPF2_API bool Render(const RenderRequest& request, Font& out, std::string* error);
+
+}  // namespace qpf2

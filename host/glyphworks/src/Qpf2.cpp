@@ -1,0 +1,174 @@
+#include "Qpf2.h"
+
+#include <cctype>
+#include <cmath>
+
+namespace qpf2 {
+
+namespace {
+enum Tag : uint16_t {
+    kFontName = 0, kFileName = 1, kFileIndex = 2, kFontRevision = 3, kFreeText = 4, kAscent = 5, kDescent = 6,
+    kLeading = 7, kXHeight = 8, kAverageCharWidth = 9, kMaxCharWidth = 10, kLineThickness = 11,
+    kMinLeftBearing = 12, kMinRightBearing = 13, kUnderlinePosition = 14, kGlyphFormat = 15, kPixelSize = 16,
+    kWeight = 17, kStyle = 18, kEndOfHeader = 19, kWritingSystems = 20,
+};
+constexpr uint8_t kAlphamapFormat = 8;
+
+struct Out {
+    std::vector<uint8_t> b;
+    void u8(uint8_t v) { b.push_back(v); }
+    void u16(uint16_t v) { u8(static_cast<uint8_t>(v >> 8)); u8(static_cast<uint8_t>(v)); }
+    void u32(uint32_t v) { u16(static_cast<uint16_t>(v >> 16)); u16(static_cast<uint16_t>(v)); }
+    void bytes(const std::vector<uint8_t>& v) { b.insert(b.end(), v.begin(), v.end()); }
+    void pad4() { while (b.size() % 4) b.push_back(0); }
+    void put32(size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (24 - 8 * i));
+    }
+    void put16(size_t at, uint16_t v) {
+        b[at] = static_cast<uint8_t>(v >> 8);
+        b[at + 1] = static_cast<uint8_t>(v);
+    }
+};
+
+void StringTag(Out& o, uint16_t tag, const std::string& s) {
+    const size_t n = std::min<size_t>(s.size(), 0xFFFF);
+    o.u16(tag);
+    o.u16(static_cast<uint16_t>(n));
+    o.b.insert(o.b.end(), s.begin(), s.begin() + static_cast<long>(n));
+}
+
+void U32Tag(Out& o, uint16_t tag, uint32_t v) {
+    o.u16(tag);
+    o.u16(4);
+    o.u32(v);
+}
+
+void FixedTag(Out& o, uint16_t tag, double px) {
+    U32Tag(o, tag, static_cast<uint32_t>(static_cast<int32_t>(std::lround(px * 64))));
+}
+
+void U8Tag(Out& o, uint16_t tag, uint8_t v) {
+    o.u16(tag);
+    o.u16(1);
+    o.u8(v);
+}
+
+// A cmap table with one Microsoft UCS-4 subtable (format 12) of single-character groups.
+std::vector<uint8_t> CmapTable(const std::map<char32_t, uint32_t>& map) {
+    Out o;
+    o.u16(0);       // version
+    o.u16(1);       // one subtable
+    o.u16(3);       // Microsoft
+    o.u16(10);      // UCS-4
+    o.u32(12);      // its offset
+    // Consecutive characters with consecutive glyph ids share a group.
+    std::vector<std::tuple<uint32_t, uint32_t, uint32_t>> groups;
+    for (const auto& kv : map) {
+        if (!groups.empty()) {
+            auto& g = groups.back();
+            if (std::get<1>(g) + 1 == kv.first && std::get<2>(g) + (std::get<1>(g) - std::get<0>(g)) + 1 == kv.second) {
+                std::get<1>(g) = kv.first;
+                continue;
+            }
+        }
+        groups.emplace_back(kv.first, kv.first, kv.second);
+    }
+    o.u16(12);
+    o.u16(0);
+    o.u32(static_cast<uint32_t>(16 + 12 * groups.size()));
+    o.u32(0);  // language
+    o.u32(static_cast<uint32_t>(groups.size()));
+    for (const auto& g : groups) {
+        o.u32(std::get<0>(g));
+        o.u32(std::get<1>(g));
+        o.u32(std::get<2>(g));
+    }
+    return o.b;
+}
+
+void Block(Out& o, uint16_t tag, const std::vector<uint8_t>& data) {
+    o.u16(tag);
+    o.u16(0);
+    const size_t sizeAt = o.b.size();
+    o.u32(0);
+    const size_t start = o.b.size();
+    o.bytes(data);
+    o.pad4();
+    o.put32(sizeAt, static_cast<uint32_t>(o.b.size() - start));
+}
+}  // namespace
+
+std::vector<uint8_t> Serialize(const Font& f) {
+    Out o;
+    o.b = {'Q', 'P', 'F', '2'};
+    o.u32(0xFFFFFFFFu);  // lock: a pre-rendered font
+    o.u8(2);
+    o.u8(0);
+    const size_t dataSizeAt = o.b.size();
+    o.u16(0);
+    const size_t tagsStart = o.b.size();
+    // The tag order Qt's own writer uses.
+    StringTag(o, kFontName, f.fontName);
+    StringTag(o, kFileName, f.fileName);
+    U32Tag(o, kFileIndex, f.fileIndex);
+    U32Tag(o, kFontRevision, f.fontRevision);
+    if (!f.freeText.empty()) StringTag(o, kFreeText, f.freeText);
+    FixedTag(o, kAscent, f.ascent);
+    FixedTag(o, kDescent, f.descent);
+    FixedTag(o, kLeading, f.leading);
+    FixedTag(o, kXHeight, f.xHeight);
+    FixedTag(o, kAverageCharWidth, f.averageCharWidth);
+    FixedTag(o, kMaxCharWidth, f.maxCharWidth);
+    FixedTag(o, kLineThickness, f.lineThickness);
+    FixedTag(o, kMinLeftBearing, f.minLeftBearing);
+    FixedTag(o, kMinRightBearing, f.minRightBearing);
+    FixedTag(o, kUnderlinePosition, f.underlinePosition);
+    U8Tag(o, kPixelSize, f.pixelSize);
+    U8Tag(o, kWeight, f.weight);
+    U8Tag(o, kStyle, f.style);
+    o.u16(kWritingSystems);
+    o.u16(static_cast<uint16_t>(f.writingSystems.size()));
+    o.bytes(f.writingSystems);
+    U8Tag(o, kGlyphFormat, kAlphamapFormat);
+    o.u16(kEndOfHeader);
+    o.u16(0);
+    o.pad4();
+    o.put16(dataSizeAt, static_cast<uint16_t>(o.b.size() - tagsStart));
+
+    Block(o, 0, CmapTable(f.cmap));
+    // Glyph records and the map of their offsets (glyph 0 included, never drawn).
+    std::vector<uint8_t> records;
+    Out gmap;
+    gmap.u32(0xFFFFFFFFu);
+    std::vector<bool> skip(f.glyphs.size() + 1, false);
+    for (uint32_t id : f.unstorable)
+        if (id < skip.size()) skip[id] = true;
+    for (size_t i = 0; i < f.glyphs.size(); ++i) {
+        const Glyph& g = f.glyphs[i];
+        if (skip[i + 1]) {
+            gmap.u32(0xFFFFFFFFu);
+            continue;
+        }
+        gmap.u32(static_cast<uint32_t>(records.size()));
+        records.push_back(g.width);
+        records.push_back(g.height);
+        records.push_back(g.bytesPerLine);
+        records.push_back(static_cast<uint8_t>(g.x));
+        records.push_back(static_cast<uint8_t>(g.y));
+        records.push_back(static_cast<uint8_t>(g.advance));
+        records.insert(records.end(), g.alpha.begin(), g.alpha.end());
+    }
+    Block(o, 1, gmap.b);
+    Block(o, 2, records);
+    return o.b;
+}
+
+std::string FileNameFor(const std::string& family, int pixelSize, int weight, bool italic) {
+    std::string name;
+    for (char c : family) name += c == ' ' ? '_' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    name += "_" + std::to_string(pixelSize) + "_" + std::to_string(weight);
+    if (italic) name += "_italic";
+    return name + ".qpf2";
+}
+
+}  // namespace qpf2

@@ -1,0 +1,113 @@
+// QPF2 files as Qt's own reader sees them.
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QtGui/private/qfontengine_qpf2_p.h>
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#include "Qpf2.h"
+#include "TestProfile.h"
+
+namespace {
+QGuiApplication& App() {
+    static int argc = 1;
+    static char arg0[] = "test";
+    static char* argv[] = {arg0, nullptr};
+    static QGuiApplication* app = new QGuiApplication(argc, argv);
+    return *app;
+}
+
+std::string Fixture(const std::string& file) {
+    return (testsupport::FixtureFontsDir() / "Fonts" / file).string();
+}
+
+qpf2::Font RenderOrFail(const qpf2::RenderRequest& rq) {
+    qpf2::Font font;
+    std::string error;
+    EXPECT_TRUE(qpf2::Render(rq, font, &error)) << error;
+    return font;
+}
+
+// The same glyph through FreeType directly, to compare against what was stored.
+std::pair<int, int> FreeTypeBitmapSize(const std::string& path, int index, int em, char32_t c) {
+    FT_Library lib;
+    FT_Init_FreeType(&lib);
+    FT_Face face;
+    FT_New_Face(lib, path.c_str(), index, &face);
+    FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(em));
+    FT_Load_Char(face, c, FT_LOAD_RENDER);
+    const std::pair<int, int> size{static_cast<int>(face->glyph->bitmap.width), static_cast<int>(face->glyph->bitmap.rows)};
+    FT_Done_Face(face);
+    FT_Done_FreeType(lib);
+    return size;
+}
+}  // namespace
+
+TEST(Qpf2Reader, QtAcceptsTheFileAndFindsEveryGlyph) {
+    App();
+    qpf2::RenderRequest rq;
+    rq.path = Fixture("arial.ttf");
+    rq.pixelEm = 24;
+    rq.chars = U"Hello, World 0123";
+    rq.fontName = "Arial";
+    const qpf2::Font font = RenderOrFail(rq);
+    const std::vector<uint8_t> bytes = qpf2::Serialize(font);
+    ASSERT_EQ(bytes.size() % 4, 0u);
+    ASSERT_TRUE(QFontEngineQPF2::verifyHeader(bytes.data(), static_cast<int>(bytes.size())));
+    EXPECT_EQ(QFontEngineQPF2::extractHeaderField(bytes.data(), QFontEngineQPF2::Tag_FontName).toString(), "Arial");
+    EXPECT_EQ(QFontEngineQPF2::extractHeaderField(bytes.data(), QFontEngineQPF2::Tag_PixelSize).toInt(), 24);
+    EXPECT_EQ(QFontEngineQPF2::extractHeaderField(bytes.data(), QFontEngineQPF2::Tag_Weight).toInt(), 50);
+
+    QFontDef def;
+    def.pixelSize = 24;
+    // The engine reads the bytes in place: they must outlive it.
+    const QByteArray data(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()));
+    QFontEngineQPF2 engine(def, data);
+    ASSERT_TRUE(engine.isValid());
+    for (char32_t c : std::u32string(U"HeloWrd0123,")) {
+        const glyph_t g = engine.glyphIndex(c);
+        ASSERT_NE(g, 0u) << static_cast<uint32_t>(c);
+        const QFontEngineQPF2::Glyph* glyph = engine.findGlyph(g);
+        ASSERT_NE(glyph, nullptr);
+        const auto size = FreeTypeBitmapSize(rq.path, 0, 24, c);
+        EXPECT_EQ(glyph->width, size.first);
+        EXPECT_EQ(glyph->height, size.second);
+        EXPECT_GT(glyph->advance, 0);
+    }
+    // The blank has no bitmap but its advance; characters not asked for are absent.
+    const QFontEngineQPF2::Glyph* space = engine.findGlyph(engine.glyphIndex(U' '));
+    ASSERT_NE(space, nullptr);
+    EXPECT_EQ(space->width, 0);
+    EXPECT_GT(space->advance, 0);
+    EXPECT_EQ(engine.glyphIndex(U'Q'), 0u);
+    // The glyph map holds one entry per distinct character asked for (and glyph 0).
+    EXPECT_EQ(font.glyphs.size(), 13u);
+}
+
+TEST(Qpf2Reader, GlyphsTooLargeForTheFormatAreLeftOutNotOverflowed) {
+    App();
+    qpf2::RenderRequest rq;
+    rq.path = Fixture("arial.ttf");
+    rq.pixelEm = 400;
+    rq.chars = U"W.";
+    rq.fontName = "Arial";
+    const qpf2::Font font = RenderOrFail(rq);
+    ASSERT_EQ(font.cmap.size(), 2u);
+    EXPECT_FALSE(font.unstorable.empty());
+    const std::vector<uint8_t> bytes = qpf2::Serialize(font);
+    ASSERT_TRUE(QFontEngineQPF2::verifyHeader(bytes.data(), static_cast<int>(bytes.size())));
+    QFontDef def;
+    def.pixelSize = 255;
+    const QByteArray data(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()));
+    QFontEngineQPF2 engine(def, data);
+    ASSERT_TRUE(engine.isValid());
+    // Every stored record is complete; the big ones are marked not rendered.
+    for (uint32_t id : font.unstorable) EXPECT_EQ(engine.findGlyph(id), nullptr);
+}
+
+TEST(Qpf2Reader, FileNamesFollowQtsTool) {
+    EXPECT_EQ(qpf2::FileNameFor("DejaVu Sans", 16, 50, true), "dejavu_sans_16_50_italic.qpf2");
+    EXPECT_EQ(qpf2::FileNameFor("SimSun", 24, 75, false), "simsun_24_75.qpf2");
+}

@@ -7,7 +7,6 @@
 
 #include "Tamsel.h"
 #include "Velmora.h"
-#include "win/files.h"
 #include "win/wstr.h"
 
 namespace {
@@ -35,22 +34,12 @@ int Font_Copy(std::u16string path, std::map<int, int>& idMap, std::vector<int>& 
         existing.push_back(rec);
         if (rec->nID > highest) highest = rec->nID;
     }
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return 0;
-    uint32_t count = 0;
-    DWORD read = 0;
-    if (!ReadFile(h, &count, 4, &read, nullptr) || read != 4) {
-        CloseHandle(h);
-        return 0;
-    }
-    for (uint32_t k = 0; k < count; ++k) {
-        auto* rec = new tagHMIFONT;
-        if (!ReadFile(h, rec, sizeof *rec, &read, nullptr) || read != sizeof *rec) {
-            delete rec;
-            CloseHandle(h);
-            return 0;
-        }
-        TerminateNames(*rec);
+    // Only whole records are read, names cut to their fields; a file that
+    // holds fewer records than it declares merges those and then fails.
+    const HftFileContents file = ReadFontTableFile(path.c_str());
+    if (!file.opened || !file.headerRead) return 0;
+    for (const tagHMIFONT& source : file.records) {
+        auto* rec = new tagHMIFONT(source);
         const tagHMIFONT* same = nullptr;
         for (const tagHMIFONT* e : existing)
             if (SameLogFont(e->lf, rec->lf)) {
@@ -82,7 +71,7 @@ int Font_Copy(std::u16string path, std::map<int, int>& idMap, std::vector<int>& 
         g_FontList.AddTail(rec);
         if (g_nMaxFontID < highest) g_nMaxFontID = highest;
     }
-    CloseHandle(h);
+    if (file.records.size() < file.declared) return 0;
     Font_SaveLib();
     return 1;
 }

@@ -74,6 +74,7 @@ HftFileContents ReadFontTableFile(const WCHAR* path) {
         CloseHandle(h);
         return out;
     }
+    out.headerRead = true;
     out.declared = static_cast<uint32_t>(header[0]) | static_cast<uint32_t>(header[1]) << 8 |
                    static_cast<uint32_t>(header[2]) << 16 | static_cast<uint32_t>(header[3]) << 24;
     // The count comes from the file: trust only what the file can hold.

@@ -79,6 +79,7 @@ TAMSEL_API int GetLastSelFont();
 // holds are returned, whatever count its header claims.
 struct HftFileContents {
     bool opened = false;       // the file could be opened
+    bool headerRead = false;   // its 4-byte record count could be read
     uint32_t declared = 0;     // the record count in the file's header
     bool complete = false;     // the file held every declared record and no more
     std::vector<tagHMIFONT> records;

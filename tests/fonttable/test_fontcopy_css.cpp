@@ -92,6 +92,8 @@ TEST_F(FontCopyTest, EmptyMissingAndDamagedSources) {
     EXPECT_TRUE(ReadFontTableFile(FontTablePath()).opened);  // saved all the same
 
     EXPECT_EQ(Font_Copy(U((other / "none.hft").string()), ids, added), 0);
+    testsupport::WriteBytes(other / "short.hft", {1, 0});  // not even a whole record count
+    EXPECT_EQ(Font_Copy(U((other / "short.hft").string()), ids, added), 0);
 
     // Three declared, one and a half there: the whole one is merged, then 0.
     const std::u16string src = WriteSource(other, {Rec(40, u"One", u"Calibri", 9), Rec(41, u"Two", u"Calibri", 11)}, 3);

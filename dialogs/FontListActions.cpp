@@ -9,15 +9,6 @@
 
 namespace fontlist {
 
-tagHMIFONT* FindByName(const CString& name) {
-    POSITION pos = g_FontList.GetHeadPosition();
-    while (pos) {
-        tagHMIFONT* rec = g_FontList.GetNext(pos);
-        if (name == CString(rec->szName)) return rec;
-    }
-    return nullptr;
-}
-
 void StoreName(tagHMIFONT& rec, const CString& name) {
     std::memset(rec.szName, 0, sizeof rec.szName);
     lstrcpynW(rec.szName, name.GetString(), 32);
@@ -27,18 +18,8 @@ CString ProposeName() {
     const CString pattern = LA_GetString(u"STR_40001");
     for (int i = 0;; ++i) {
         const CString name = Format(pattern.GetString(), i);
-        if (!FindByName(name)) return name;
+        if (!findFontByName(name)) return name;
     }
-}
-
-tagHMIFONT* Append(const LOGFONTW& lf, const CString& name) {
-    auto* rec = new tagHMIFONT;
-    std::memset(rec, 0, sizeof *rec);
-    rec->lf = lf;
-    StoreName(*rec, name);
-    rec->nID = ++g_nMaxFontID;
-    g_FontList.AddTail(rec);
-    return rec;
 }
 
 int Fill(CListBox& list, int selectId) {
@@ -74,7 +55,7 @@ tagHMIFONT* AddThroughProperties(CWnd* parent) {
     dlg.m_strName = ProposeName();
     dlg.m_bAutoName = 1;
     if (dlg.DoModal() != IDOK) return nullptr;
-    return Append(*dlg.GetLogFont(), dlg.m_strName);
+    return AppendNewFont(*dlg.GetLogFont(), dlg.m_strName);
 }
 
 bool EditThroughProperties(CWnd* parent, CListBox& list, int row, tagHMIFONT& rec) {

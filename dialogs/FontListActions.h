@@ -11,13 +11,10 @@ namespace fontlist {
 constexpr int kFaceLabel = 3006;
 constexpr int kSizeLabel = 3007;
 
-tagHMIFONT* FindByName(const CString& name);
 // Copies `name` into the 32-unit name field, zero filled.
 void StoreName(tagHMIFONT& rec, const CString& name);
 // The first "STR_40001" name (formatted with 0, 1, 2, ...) no font has, built-in fonts included.
 CString ProposeName();
-// A new record with the next font id, appended to the table.
-tagHMIFONT* Append(const LOGFONTW& lf, const CString& name);
 // Lists the fonts whose names do not begin with "{", in table order, with
 // their ids as item data; returns the row of `selectId`, or -1.
 int Fill(CListBox& list, int selectId);

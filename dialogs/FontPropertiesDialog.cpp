@@ -121,15 +121,10 @@ BOOL CFontPropertiesDialog::OnInitDialog() {
     SetDlgItemText(kName, m_strName);
 
     if (m_nEditIndex >= 0) {
-        POSITION pos = g_FontList.GetHeadPosition();
-        while (pos) {
-            const tagHMIFONT* rec = g_FontList.GetNext(pos);
-            if (m_strName == CString(rec->szName)) {
-                const CString size = Decimal(rec->lf.lfHeight);
-                m_cbSize.SelectString(-1, size);
-                m_cbSize.SetWindowText(size);
-                break;
-            }
+        if (const tagHMIFONT* rec = findFontByName(m_strName)) {
+            const CString size = Decimal(rec->lf.lfHeight);
+            m_cbSize.SelectString(-1, size);
+            m_cbSize.SetWindowText(size);
         }
         OnEditChangeSize();
     }

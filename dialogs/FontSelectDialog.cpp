@@ -62,7 +62,7 @@ void CFontSelectDialog::Refresh() {
     }
     CString name;
     m_FontList.GetText(row, name);
-    if (const tagHMIFONT* rec = fontlist::FindByName(name)) {
+    if (const tagHMIFONT* rec = findFontByName(name)) {
         fontlist::ShowLabels(*this, *rec);
     } else {
         SetDlgItemText(fontlist::kFaceLabel, LA_GetString(u"STR_40015"));

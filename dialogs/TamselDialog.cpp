@@ -50,7 +50,7 @@ void CTamselDialog::Refresh() {
     }
     CString name;
     m_FontList.GetText(row, name);
-    const tagHMIFONT* rec = fontlist::FindByName(name);
+    const tagHMIFONT* rec = findFontByName(name);
     if (!rec) return;
     fontlist::SetSample(*this, kSample, m_SampleFont, rec->lf);
     fontlist::ShowLabels(*this, *rec);

@@ -7,29 +7,20 @@
 #include "win/gdi.h"
 #include "win/wstr.h"
 
-namespace {
-tagHMIFONT* AppendRecord(const LOGFONTW& lf, const WCHAR* name) {
+tagHMIFONT* AppendNewFont(const LOGFONTW& lf, const WCHAR* name) {
     auto* rec = new tagHMIFONT;
     std::memset(rec, 0, sizeof *rec);
     rec->nID = ++g_nMaxFontID;
-    lstrcpynW(rec->szName, name, 32);
+    lstrcpynW(rec->szName, name ? name : u"", 32);
     rec->lf = lf;
     g_FontList.AddTail(rec);
     return rec;
 }
 
-bool NameTaken(const CString& name) {
-    POSITION pos = g_FontList.GetHeadPosition();
-    while (pos)
-        if (name == g_FontList.GetNext(pos)->szName) return true;
-    return false;
-}
-}  // namespace
-
 int AddFontFromParam(const LOGFONTW& lf, const CString& name) {
     CString candidate = name;
-    for (int k = 1; NameTaken(candidate); ++k) candidate = Format(u"%s_(%d)", name.GetString(), k);
-    return AppendRecord(lf, candidate)->nID;
+    for (int k = 1; findFontByName(candidate); ++k) candidate = Format(u"%s_(%d)", name.GetString(), k);
+    return AppendNewFont(lf, candidate)->nID;
 }
 
 int NewFontByInfo(const WCHAR* face, int size, const WCHAR* style, int* pId) {
@@ -68,7 +59,7 @@ int NewFontByInfo(const WCHAR* face, int size, const WCHAR* style, int* pId) {
     if (!font) return 0;
     DeleteObject(reinterpret_cast<HGDIOBJ>(font));
     const CString name = Format(u"%c_%s%d_%d", u'{', face, size, g_nMaxFontID + 1);
-    tagHMIFONT* rec = AppendRecord(lf, name);
+    tagHMIFONT* rec = AppendNewFont(lf, name);
     if (pId) *pId = rec->nID;
     return 1;
 }

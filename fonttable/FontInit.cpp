@@ -94,8 +94,7 @@ int Font_InitLib(int* pSkipRepair, bool bNoDialog, void* /*pReserved*/) {
     if (file.opened) {
         // Only the whole records the file holds are read.
         for (size_t k = 0; k < file.records.size(); ++k) {
-            tagHMIFONT* rec = NewRecord();
-            *rec = file.records[k];
+            auto* rec = new tagHMIFONT(file.records[k]);
             // The table file always opens with the project default font.
             if (k == 0) {
                 lstrcpynW(rec->szName, LA_GetString(u"STR_40015").GetString(), 32);
@@ -169,11 +168,7 @@ int NewFont(int* pId) {
     CFontPropertiesDialog dlg(nullptr);
     dlg.m_bAutoName = 1;
     if (dlg.DoModal() != IDOK) return 0;
-    tagHMIFONT* rec = NewRecord();
-    rec->lf = *dlg.GetLogFont();
-    lstrcpynW(rec->szName, dlg.m_strName.GetString(), 32);
-    rec->nID = ++g_nMaxFontID;
+    const tagHMIFONT* rec = AppendNewFont(*dlg.GetLogFont(), dlg.m_strName);
     if (pId) *pId = rec->nID;
-    g_FontList.AddTail(rec);
     return 1;
 }

@@ -101,6 +101,16 @@ tagHMIFONT* findFontInList(int nID) {
     return nullptr;
 }
 
+tagHMIFONT* findFontByName(const WCHAR* name) {
+    const CString wanted(name ? name : u"");
+    POSITION pos = g_FontList.GetHeadPosition();
+    while (pos) {
+        tagHMIFONT* rec = g_FontList.GetNext(pos);
+        if (wanted == CString(rec->szName)) return rec;
+    }
+    return nullptr;
+}
+
 int Font_IsValid(int nID) { return findFontInList(nID) ? 1 : 0; }
 
 int Font_IsVFont(int nID) { return Font_IsValid(nID); }

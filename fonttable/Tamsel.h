@@ -66,6 +66,10 @@ TAMSEL_API int Font_SaveLib();
 TAMSEL_API int Font_IsValid(int nID);
 TAMSEL_API int Font_IsVFont(int nID);
 TAMSEL_API tagHMIFONT* findFontInList(int nID);
+// The first record in table order whose name equals `name` exactly; null when none.
+TAMSEL_API tagHMIFONT* findFontByName(const WCHAR* name);
+// Appends a new record: all zero, then `lf`, the name cut to 31 units, and the next font id.
+TAMSEL_API tagHMIFONT* AppendNewFont(const LOGFONTW& lf, const WCHAR* name);
 TAMSEL_API const WCHAR* Font_GetFontName(int nID);
 TAMSEL_API void Font_GetFontNames(CStringArray& names, CStringArray& ids);
 TAMSEL_API int CreateHmiFont(CFont& font, _HMIFONT* desc);

@@ -46,10 +46,11 @@ LOGFONTW IconTitleFont() {
     return lf;
 }
 
-// Face of a font that must be SimSun when it is installed, else the icon-title font.
-void UseSimSunOrIconTitle(LOGFONTW& lf, bool wholeFontOnFallback) {
+// SimSun's face as the system spells it when SimSun is installed (probed in
+// `charset`); otherwise the icon-title font, wholly or only its face.
+void UseSimSunOrIconTitle(LOGFONTW& lf, BYTE charset, bool wholeFontOnFallback) {
     CString face;
-    if (ProbeSimSun(DEFAULT_CHARSET, &face)) {
+    if (ProbeSimSun(charset, &face)) {
         lstrcpynW(lf.lfFaceName, face.GetString(), LF_FACESIZE);
     } else if (wholeFontOnFallback) {
         lf = IconTitleFont();
@@ -101,11 +102,8 @@ int Font_InitLib(int* pSkipRepair, bool bNoDialog, void* /*pReserved*/) {
                 rec->nID = kDefaultFontID;
             }
             const CString face(rec->lf.lfFaceName);
-            if (face == CString(kSimSunChinese) || face == CString(u"Simsun") || face == CString(u"System")) {
-                CString real;
-                if (ProbeSimSun(ANSI_CHARSET, &real)) lstrcpynW(rec->lf.lfFaceName, real.GetString(), LF_FACESIZE);
-                else lstrcpynW(rec->lf.lfFaceName, IconTitleFont().lfFaceName, LF_FACESIZE);
-            }
+            if (face == CString(kSimSunChinese) || face == CString(u"Simsun") || face == CString(u"System"))
+                UseSimSunOrIconTitle(rec->lf, ANSI_CHARSET, false);
             const CString probeFace(rec->lf.lfFaceName);
             if (!IsInstalled(rec->lf, nullptr) && missing.find(probeFace) == missing.end())
                 missing[probeFace] = kSimSunChinese;
@@ -138,7 +136,7 @@ int Font_InitLib(int* pSkipRepair, bool bNoDialog, void* /*pReserved*/) {
         tagHMIFONT* rec = NewRecord();
         rec->nID = kDefaultFontID;
         lstrcpynW(rec->szName, LA_GetString(u"STR_40015").GetString(), 32);
-        UseSimSunOrIconTitle(rec->lf, true);
+        UseSimSunOrIconTitle(rec->lf, DEFAULT_CHARSET, true);
         rec->lf.lfHeight = DefaultHeightForScreen(panel->nScreenWidth, panel->nScreenHeight, rec->lf.lfHeight);
         rec->lf.lfWeight = FW_NORMAL;
         rec->lf.lfCharSet = DEFAULT_CHARSET;
@@ -152,7 +150,7 @@ int Font_InitLib(int* pSkipRepair, bool bNoDialog, void* /*pReserved*/) {
         tagHMIFONT* rec = findFontInList(b.id);
         const bool fresh = rec == nullptr;
         if (fresh) rec = NewRecord();
-        UseSimSunOrIconTitle(rec->lf, true);
+        UseSimSunOrIconTitle(rec->lf, DEFAULT_CHARSET, true);
         rec->nID = b.id;
         const CString name = Format(u"%c_Font%d", u'{', b.size);
         lstrcpynW(rec->szName, name.GetString(), 32);

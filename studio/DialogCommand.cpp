@@ -37,12 +37,6 @@ void QueueCapture(const std::string& png, const std::string& face, bool* saved) 
     });
 }
 
-void RequireDisplay() {
-    const char* platform = std::getenv("QT_QPA_PLATFORM");
-    const bool offscreen = platform && std::string(platform) == "offscreen";
-    if (offscreen || (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")))
-        throw StudioError{"no display to show the dialog on; use --png FILE to render it", kFailure};
-}
 }  // namespace
 
 int RunDialog(const Options& opt, std::ostream& out) {

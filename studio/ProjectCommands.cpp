@@ -41,12 +41,6 @@ const char* kOpenUsage =
 namespace {
 CHmiSet g_panel{};
 
-bool HaveDisplay() {
-    const char* platform = std::getenv("QT_QPA_PLATFORM");
-    if (platform && std::string(platform) == "offscreen") return false;
-    return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
-}
-
 std::string Piece(const WCHAR* css) {
     std::u16string s(css);
     for (auto& c : s)
@@ -104,8 +98,7 @@ namespace {
 // when a user answered it, says whether the table is to be saved.
 int RunProjectDialog(const Options& opt, std::ostream& out, const char* name, const std::function<bool()>& run) {
     if (opt.positional.size() != 2) throw StudioError{std::string(name) + ": expected one PROJECT directory", kUsage};
-    if (opt.png.empty() && !HaveDisplay())
-        throw StudioError{"no display to show the dialog on; use --png FILE to render it", kFailure};
+    if (opt.png.empty()) RequireDisplay();
     // Faces stay as stored: the table is edited, not repaired.
     OpenProjectFonts(opt, false, out);
     StudioMainWindow main(out);

@@ -1,5 +1,6 @@
 #include "Studio.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 
@@ -89,6 +90,16 @@ void LoadProfile(const Options& opt) {
     if (!winprofile::Load(dir, &error)) throw StudioError{error};
     const auto& s = winprofile::GetSettings();
     velmora::SetScreenSize(s.screenWidth, s.screenHeight);
+}
+
+bool HaveDisplay() {
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform && std::string(platform) == "offscreen") return false;
+    return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
+}
+
+void RequireDisplay() {
+    if (!HaveDisplay()) throw StudioError{"no display to show the dialog on; use --png FILE to render it", kFailure};
 }
 
 std::string Narrow(const CString& s) { return Utf16ToUtf8(s.str()); }

@@ -45,6 +45,11 @@ std::string Narrow(const char16_t* s);
 // from this machine's installed fonts.
 void LoadProfile(const Options& opt);
 
+// Whether a dialog could be shown to a user (X11 or Wayland, not offscreen).
+bool HaveDisplay();
+// Throws the error that tells the user to render with --png instead.
+void RequireDisplay();
+
 int RunFonts(const Options& opt, std::ostream& out);
 extern const char* kFontsUsage;
 int RunFaces(const Options& opt, std::ostream& out);

@@ -1,6 +1,7 @@
 #include "DialogCommon.h"
 
 #include "Velmora.h"
+#include "win/wstr.h"
 
 namespace dialogcommon {
 
@@ -15,6 +16,15 @@ void SetUpFaceList(CBCGPListCtrl& list, CFont& font, DWORD exStyle) {
     font.DeleteObject();
     font.CreatePointFont(90, u"Microsoft Sans Serif");
     list.SetFont(&font);
+}
+
+void CreateFaceFont(CFont& font, const CString& face, LONG height) {
+    font.DeleteObject();
+    LOGFONTW lf{};
+    lf.lfHeight = height;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lstrcpynW(lf.lfFaceName, face.GetString(), LF_FACESIZE);
+    font.CreateFontIndirect(&lf);
 }
 
 }  // namespace dialogcommon

@@ -104,12 +104,7 @@ void CFontChangeDlg::OnSelChangeFont() {
 }
 
 void CFontChangeDlg::UpdateSample(const CString& face) {
-    m_SampleFont.DeleteObject();
-    LOGFONTW lf{};
-    lf.lfHeight = 42;
-    lf.lfCharSet = DEFAULT_CHARSET;
-    lstrcpynW(lf.lfFaceName, face.GetString(), LF_FACESIZE);
-    m_SampleFont.CreateFontIndirect(&lf);
+    dialogcommon::CreateFaceFont(m_SampleFont, face, 42);
     if (CWnd* sample = GetDlgItem(kSample)) sample->SetFont(&m_SampleFont);
 }
 

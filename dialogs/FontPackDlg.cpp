@@ -26,22 +26,10 @@ enum : int {
 constexpr DWORD kListExStyle = 0x2265;
 constexpr UINT kFontsChangedMessage = 0x1600;
 
-bool InPack(const std::u16string& face) {
-    return std::find(PackFontList.begin(), PackFontList.end(), face) != PackFontList.end();
-}
-
 void AddToPack(const std::u16string& face) {
-    if (!InPack(face)) PackFontList.push_back(face);
+    PackListAdd(PackFontList, face);
 }
 
-void MakeFaceFont(CFont& font, const CString& face, LONG height) {
-    font.DeleteObject();
-    LOGFONTW lf{};
-    lf.lfHeight = height;
-    lf.lfCharSet = DEFAULT_CHARSET;
-    lstrcpynW(lf.lfFaceName, face.GetString(), LF_FACESIZE);
-    font.CreateFontIndirect(&lf);
-}
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CFontPackDlg, CBCGPDialog)
@@ -64,10 +52,6 @@ void CFontPackDlg::DoDataExchange(CDataExchange* dx) {
     DDX_Control(dx, kGroup, m_groupDefault);
 }
 
-CString CFontPackDlg::DefaultSample() const {
-    return dialogcommon::DefaultSampleText();
-}
-
 bool CFontPackDlg::GroupChecked() const {
     return m_groupDefault.GetCheck() == BST_CHECKED;
 }
@@ -76,8 +60,8 @@ BOOL CFontPackDlg::OnInitDialog() {
     CBCGPDialog::OnInitDialog();
     EnableVisualManagerStyle(TRUE, FALSE);
     LA_SetDlgStrings(this, IDD_FONT_PACK, u"Tamsel");
-    SetDlgItemText(kSample, DefaultSample());
-    SetDlgItemText(kSampleText, DefaultSample());
+    SetDlgItemText(kSample, dialogcommon::DefaultSampleText());
+    SetDlgItemText(kSampleText, dialogcommon::DefaultSampleText());
 
     dialogcommon::SetUpFaceList(m_list, m_listFont, kListExStyle);
     CRect client;
@@ -131,7 +115,7 @@ void CFontPackDlg::UpdateTotal() {
 }
 
 void CFontPackDlg::ShowSlot(int n) {
-    MakeFaceFont(m_langFont[n], m_strDefaultFont[n], 20);
+    dialogcommon::CreateFaceFont(m_langFont[n], m_strDefaultFont[n], 20);
     if (CWnd* field = GetDlgItem(kFirstSlotField + n)) {
         field->SetWindowText(m_strDefaultFont[n]);
         field->SetFont(&m_langFont[n]);
@@ -141,7 +125,7 @@ void CFontPackDlg::ShowSlot(int n) {
 }
 
 void CFontPackDlg::ShowSample(const CString& face) {
-    MakeFaceFont(m_sampleFont, face, 36);
+    dialogcommon::CreateFaceFont(m_sampleFont, face, 36);
     if (CWnd* sample = GetDlgItem(kSample)) sample->SetFont(&m_sampleFont);
 }
 
@@ -232,7 +216,7 @@ void CFontPackDlg::OnSetAllFonts() {
 void CFontPackDlg::OnSampleTextChanged() {
     CString text;
     GetDlgItemText(kSampleText, text);
-    SetDlgItemText(kSample, text.IsEmpty() ? DefaultSample() : text);
+    SetDlgItemText(kSample, text.IsEmpty() ? dialogcommon::DefaultSampleText() : text);
 }
 
 void CFontPackDlg::OnHelp() {
@@ -248,7 +232,7 @@ void CFontPackDlg::OnOK() {
     if (GroupChecked()) {
         for (int n = 0; n < 8; ++n) {
             const CString& face = m_strDefaultFont[n];
-            if (InPack(face.str())) continue;
+            if (PackListHas(PackFontList, face.str())) continue;
             if (std::any_of(m_strDefaultFont, m_strDefaultFont + n, [&](const CString& f) { return f == face; })) continue;
             allIncluded = false;
             message += u"\n";

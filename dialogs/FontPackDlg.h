@@ -39,7 +39,6 @@ private:
     void ShowSample(const CString& face);
     void CheckRowOf(const CString& face);
     bool GroupChecked() const;
-    CString DefaultSample() const;
     CFont m_listFont;
 };
 

@@ -87,10 +87,6 @@ void CFontPropertiesDialog::DoDataExchange(CDataExchange* dx) {
     DDV_MaxChars(dx, m_strName, kMaxNameChars);
 }
 
-CString CFontPropertiesDialog::DefaultSample() const {
-    return dialogcommon::DefaultSampleText();
-}
-
 BOOL CFontPropertiesDialog::OnInitDialog() {
     CBCGPDialog::OnInitDialog();
     EnableVisualManagerStyle();
@@ -102,7 +98,7 @@ BOOL CFontPropertiesDialog::OnInitDialog() {
         m_Font.CreateFontIndirect(&lf);
     }
     if (auto* sampleEdit = static_cast<CEdit*>(GetDlgItem(kSampleText))) sampleEdit->LimitText(kMaxSampleChars);
-    const CString sample = DefaultSample();
+    const CString sample = dialogcommon::DefaultSampleText();
     SetDlgItemText(kSample, sample);
     SetDlgItemText(kSampleText, sample);
 
@@ -382,7 +378,7 @@ void CFontPropertiesDialog::OnKillFocusName() {
 void CFontPropertiesDialog::OnChangeSampleText() {
     CString text;
     GetDlgItemText(kSampleText, text);
-    if (text.IsEmpty()) text = DefaultSample();
+    if (text.IsEmpty()) text = dialogcommon::DefaultSampleText();
     SetDlgItemText(kSample, text);
 }
 

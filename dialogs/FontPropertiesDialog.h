@@ -57,6 +57,5 @@ private:
     void FaceChange();
     void RebuildSample();
     void TypedTextMatch(CComboBox& combo, void (CFontPropertiesDialog::*handler)());
-    CString DefaultSample() const;
     void ShowMessage(const WCHAR* key);
 };

@@ -12,13 +12,17 @@ CPackFontList PackFontList;
 const WCHAR kPackConfigTemplate[] =
     u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<project filever=\"1.0\">\r\n</project>\r\n";
 
-namespace {
-void AppendUnique(CPackFontList& list, const std::u16string& face) {
-    if (std::find(list.begin(), list.end(), face) == list.end()) list.push_back(face);
+bool PackListHas(const CPackFontList& list, const std::u16string& face) {
+    return std::find(list.begin(), list.end(), face) != list.end();
 }
 
+void PackListAdd(CPackFontList& list, const std::u16string& face) {
+    if (!PackListHas(list, face)) list.push_back(face);
+}
+
+namespace {
 void ReadSection(CXMLDocument& xml, CPackFontList& list) {
-    while (xml.FindChildElem(u"FontInfo")) AppendUnique(list, xml.GetChildAttrib(u"FontName").str());
+    while (xml.FindChildElem(u"FontInfo")) PackListAdd(list, xml.GetChildAttrib(u"FontName").str());
 }
 }  // namespace
 

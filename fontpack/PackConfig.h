@@ -19,6 +19,10 @@ extern const WCHAR kPackConfigTemplate[];
 // "<project>\fpf.ini"; empty without a project.
 TAMSEL_API CString PackConfigPath();
 
+// Exact, case-sensitive membership, and appending a face that is not there yet.
+TAMSEL_API bool PackListHas(const CPackFontList& list, const std::u16string& face);
+TAMSEL_API void PackListAdd(CPackFontList& list, const std::u16string& face);
+
 TAMSEL_API void LoadPackFontNames(CPackFontList* list);
 TAMSEL_API void LoadPackFontFiles(std::map<std::u16string, std::u16string>* files);
 // Stores the flag and faces as the default-font settings and writes them and

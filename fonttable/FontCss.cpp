@@ -11,10 +11,6 @@ namespace {
 void Append(WCHAR* out, const WCHAR* piece) {
     lstrcatnW(out, piece, kFontCssBufferUnits);
 }
-
-bool InPack(const std::u16string& face) {
-    return std::find(PackFontList.begin(), PackFontList.end(), face) != PackFontList.end();
-}
 }  // namespace
 
 int Font_GetFontCss(int nID, WCHAR* out, int nLang, int useDefault, int mode) {
@@ -33,7 +29,7 @@ int Font_GetFontCss(int nID, WCHAR* out, int nLang, int useDefault, int mode) {
     const std::u16string face(lf.lfFaceName, std::find(lf.lfFaceName, lf.lfFaceName + LF_FACESIZE, u'\0'));
     std::u16string family = face;
     const auto pack = PackNameMap.find(face);
-    if (mode == 0 && !InPack(face)) {
+    if (mode == 0 && !PackListHas(PackFontList, face)) {
         if (useDefault && (face == u"宋体" || face == u"SimSun")) family = u"SimSun";
     } else if (mode == 0) {
         if (pack != PackNameMap.end() && (useDefault || lf.lfWeight != FW_BOLD)) family = pack->second;

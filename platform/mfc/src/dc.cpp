@@ -442,9 +442,7 @@ CMemoryDC::CMemoryDC(int width, int height) : m_width(std::max(1, width)), m_hei
     auto image = std::make_unique<QImage>(m_width, m_height, QImage::Format_ARGB32);
     image->fill(Qt::white);
     auto painter = std::make_unique<QPainter>(image.get());
-    LOGFONTW lf{};
     HGDIOBJ sys = ::GetStockObject(SYSTEM_FONT);
-    ::GetObjectW(sys, sizeof(lf), &lf);
     HDC h = CreatePaintDC(painter.get(), QFontFromHFont(reinterpret_cast<HFONT>(sys)), GetSysColor(COLOR_WINDOWTEXT),
                           GetSysColor(COLOR_WINDOW));
     PaintDC* dc = LookupDC(h);

@@ -144,8 +144,8 @@ bool CDialog::CreateFromTemplate() {
     dlg->setWindowFlags(flags);
     dlg->setWindowModality(Qt::ApplicationModal);
 
-    const DialogBaseUnits units = GetTemplateBaseUnits(t->fontFace, t->pointSize);
     const QFont font = TemplateQFont(t->fontFace, t->pointSize);
+    const DialogBaseUnits units = BaseUnitsOf(font);
     dlg->setFont(font);
     const RECT client = DialogUnitsToPixels(units, 0, 0, t->cx, t->cy);
     dlg->setFixedSize(client.right, client.bottom);

@@ -43,6 +43,8 @@ void PumpPosted();
 
 QFont QFontFromHFont(HFONT font);
 QFont TemplateQFont(const std::u16string& face, int pointSize);
+// Dialog base units of a realised template font (GetTemplateBaseUnits without realising it again).
+DialogBaseUnits BaseUnitsOf(const QFont& font);
 
 // Device contexts over a painter.
 struct PaintDC {

@@ -91,10 +91,8 @@ QFont TemplateQFont(const std::u16string& face, int pointSize) {
     return f;
 }
 
-}  // namespace mfcimpl
-
-DialogBaseUnits GetTemplateBaseUnits(const std::u16string& face, int pointSize) {
-    const QFontMetrics fm(mfcimpl::TemplateQFont(face, pointSize));
+DialogBaseUnits BaseUnitsOf(const QFont& font) {
+    const QFontMetrics fm(font);
     const int width = fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     DialogBaseUnits u;
     u.cx = (width / 26 + 1) / 2;
@@ -102,6 +100,12 @@ DialogBaseUnits GetTemplateBaseUnits(const std::u16string& face, int pointSize) 
     // A machine without any font still lays dialogs out: the classic 8-point values.
     if (u.cx <= 0 || u.cy <= 0) u = DialogBaseUnits{6, 13};
     return u;
+}
+
+}  // namespace mfcimpl
+
+DialogBaseUnits GetTemplateBaseUnits(const std::u16string& face, int pointSize) {
+    return mfcimpl::BaseUnitsOf(mfcimpl::TemplateQFont(face, pointSize));
 }
 
 RECT DialogUnitsToPixels(const DialogBaseUnits& u, int x, int y, int cx, int cy) {

@@ -133,6 +133,26 @@ TAMSEL_API int Font_BeginGenerate();
 TAMSEL_API int Font_AddString(int nID, const WCHAR* text);
 TAMSEL_API int Font_FreeMemory();
 
+// ---- Panel fonts: QPF2 bitmap fonts and subset TrueType fonts ----
+// Pack font name -> its font file: the fonts that travel to the panel whole.
+typedef std::map<std::u16string, std::u16string> CPackFontFiles;
+// mode 1: the whole text in every language; 2: the same with the default
+// faces; otherwise each language's own piece.
+TAMSEL_API void MakeQPF(tagMULTIFONT& mf, CString text, int mode, int screen);
+// Full build: empties outDir, renders every collected font; megabytes of the
+// pack fonts reported.
+TAMSEL_API double Finish_MakeQPF(CPackFontFiles& result, std::u16string& outDir, int unused);
+// Unit build into outDir (extended by "\qpf2" unless it holds it);
+// megabytes of all pack fonts.
+TAMSEL_API double MakeLattice_QPF(std::u16string& outDir, CPackFontFiles& result);
+// Deletes a folder with everything in it.
+TAMSEL_API BOOL DeleteDirectoryTree(const WCHAR* dir);
+TAMSEL_API void AddTextInfo(tagMULTIFONT& mf, CString text, int mode, int screen);
+// Full build of subset TrueType fonts; megabytes of subsets and pack fonts.
+TAMSEL_API double Finish_MakeTTF(CPackFontFiles& result, std::u16string& outDir);
+// Unit build of subset TrueType fonts; megabytes of pack fonts and subsets.
+TAMSEL_API double MakeVector_TTF(std::u16string& outDir, CPackFontFiles& result);
+
 // ---- Exported data classes (kept for the studio's use) ----
 struct _TYPENODE;
 

@@ -2,13 +2,11 @@
 // writing them with the pack fonts reported.
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
-#include <QtGui/private/qfontengine_qpf2_p.h>
-
 #include <filesystem>
 #include <set>
 
 #include "Glyphworks.h"
+#include "Qpf2Reader.h"
 #include "TestProfile.h"
 #include "TestSupport.h"
 #include "win/gdi.h"
@@ -25,26 +23,12 @@ std::set<std::string> Files(const std::filesystem::path& dir) {
     return out;
 }
 
-// Opens a written file with Qt's reader and returns the characters it has.
 std::u32string Readable(const std::filesystem::path& file, const std::u32string& probe) {
-    static int argc = 1;
-    static char arg0[] = "test";
-    static char* argv[] = {arg0, nullptr};
-    if (!QGuiApplication::instance()) new QGuiApplication(argc, argv);
-    const std::vector<unsigned char> bytes = testsupport::ReadBytes(file);
-    const QByteArray data(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()));
-    if (!QFontEngineQPF2::verifyHeader(reinterpret_cast<const uchar*>(data.constData()), data.size())) return U"!header";
-    QFontDef def;
-    QFontEngineQPF2 engine(def, data);
-    if (!engine.isValid()) return U"!engine";
-    std::u32string found;
-    for (char32_t c : probe)
-        if (engine.glyphIndex(c) && engine.findGlyph(engine.glyphIndex(c))) found += c;
-    return found;
+    return testsupport::Qpf2Readable(file, probe);
 }
 }  // namespace
 
-TEST(Qpf2Build, UnitsOfOneFileShareItAndPackFontsAreReported) {
+TEST(Qpf2Build, UnitsOfOneFileShareItAndUsablePackFontsAreReported) {
     TestProfile profile({"arial.ttf", "arialbd.ttf", "tahoma.ttf"});
     TempDir out;
     generateqpf2(u"ABC", u"Arial", -24, false, 50, u"arialpack", -1);
@@ -52,12 +36,17 @@ TEST(Qpf2Build, UnitsOfOneFileShareItAndPackFontsAreReported) {
     generateqpf2(u"XY", u"Arial", -24, false, 75, u"arialpack", -1);   // bold: its own file
     generateqpf2(u"Hi", u"Tahoma", -16, true, 50, u"", -1);            // no pack name: named by face
     EXPECT_EQ(qpf2PendingCount(), 3);
-    WCHAR packs[1000][64] = {};
+    static WCHAR packs[1000][64] = {};
+    lstrcpynW(packs[0], u"Gone Face", 64);  // not installed: cannot travel
+    lstrcpynW(packs[1], u"Tahoma", 64);
+    lstrcpynW(packs[2], u"Arial", 64);
     int count = 0;
     EXPECT_EQ(qpf2tofile(out.wpath().c_str(), packs, &count), 3);
     EXPECT_EQ(qpf2PendingCount(), 0);
-    ASSERT_EQ(count, 1);
-    EXPECT_EQ(N(packs[0]), "arialpack");
+    ASSERT_EQ(count, 2);
+    EXPECT_EQ(N(packs[0]), "Tahoma");
+    EXPECT_EQ(N(packs[1]), "Arial");
+    EXPECT_EQ(packs[2][0], 0);
     EXPECT_EQ(Files(out.path()),
               (std::set<std::string>{"arialpack_24_50.qpf2", "arialpack_24_75.qpf2", "tahoma_16_50_italic.qpf2"}));
     EXPECT_EQ(Readable(out / "arialpack_24_50.qpf2", U"ABCDEXY"), U"ABCDE");
@@ -79,4 +68,23 @@ TEST(Qpf2Build, CellHeightsGiveTheEmGdiRealises) {
     generateqpf2(u"Size", u"Arial", 30, false, 50, u"", -1);
     EXPECT_EQ(qpf2tofileEx(out.wpath().c_str()), 1);
     EXPECT_TRUE(std::filesystem::exists(out / ("arial_" + std::to_string(em) + "_50.qpf2")));
+}
+
+TEST(Qpf2Build, MapTableRowsPerPanelNameWithTheRealisedFile) {
+    TestProfile profile({"arial.ttf", "arialbd.ttf", "simsun.ttc"});
+    generateqpf2(u"ABA", u"Arial", -24, false, 50, u"Arial", -1);
+    generateqpf2(u"BCD", u"Arial", -12, false, 75, u"Arial", -1);  // another file, the same face row
+    generateqpf2(u"中文", u"SimSun", -16, false, 50, u"", -1);     // no pack name: keyed by face
+    generateqpf2(u"x", u"No Such Face", -16, false, 50, u"Nope", -1);  // falls back as GDI does
+    TTFMapTable table;
+    table[u"Arial"] = {u"arial.ttf", u"Z"};
+    EXPECT_EQ(getSimplifyTTFMapTable(&table), 2);
+    EXPECT_EQ(qpf2PendingCount(), 0);
+    ASSERT_EQ(table.size(), 3u);
+    EXPECT_EQ(table[u"Arial"].first, u"arial.ttf");
+    EXPECT_EQ(table[u"Arial"].second, u"ZABCD");
+    EXPECT_EQ(table[u"SimSun"].first, u"simsun.ttc");
+    EXPECT_EQ(table[u"SimSun"].second, u"中文");
+    EXPECT_EQ(table[u"Nope"].second, u"x");
+    EXPECT_FALSE(table[u"Nope"].first.empty());
 }

@@ -34,11 +34,26 @@ GLYPHWORKS_API void generateqpf2(const WCHAR* chars, const WCHAR* faceName, int 
 // Writes the kept fonts into `outDir` and forgets them. Files are named as
 // Qt's makeqpf names them: the pack name (the face name when there is none)
 // in lower case with blanks as "_", then "_" pixel size, "_" weight and
-// "_italic" when italic, ".qpf2". The distinct non-empty pack names of the
-// written fonts go into `packFonts` in first-use order (at most 1000, each cut
-// to 63 units), and *count says how many. Returns the number of files written.
+// "_italic" when italic, ".qpf2". On entry the leading non-empty slots of
+// `packFonts` offer pack font names; on return the first *count slots hold,
+// in their order, those whose whole font file can travel to the panel (the
+// faces CheckFontSuable accepts), and the slots after them are cleared.
+// Returns the number of files written.
 GLYPHWORKS_API int qpf2tofile(const WCHAR* outDir, WCHAR (*packFonts)[64], int* count);
-// The same for a unit build, without reporting pack fonts.
+// The same for a unit build, without pack fonts.
 GLYPHWORKS_API int qpf2tofileEx(const WCHAR* outDir);
+// The file a unit's glyphs go to ("" when the face cannot be rendered).
+GLYPHWORKS_API std::u16string qpf2UnitFileName(const WCHAR* faceName, int height, bool italic, long weight,
+                                               const WCHAR* packName);
 // Fonts kept and not yet written (for tests and progress reports).
 GLYPHWORKS_API int qpf2PendingCount();
+
+// ---- TrueType subsetting for the compile ----
+// key (the panel's name of the face) -> (font file in the fonts folder, characters to keep).
+typedef std::map<std::u16string, std::pair<std::u16string, std::u16string>> TTFMapTable;
+// Adds a row per face of the units kept by generateqpf2 since the last write:
+// the key is the unit's pack name (its face name when it has none), the file
+// the one GDI realises for it, the characters those of all its units, each
+// once, in first-use order. Rows already in the table gain the new
+// characters. The kept units are then forgotten. Returns the rows added.
+GLYPHWORKS_API int getSimplifyTTFMapTable(TTFMapTable* table);

@@ -1,5 +1,6 @@
 // The compile's QPF2 fonts: requests kept by file name until written.
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <vector>
@@ -9,12 +10,14 @@
 #include "win/files.h"
 #include "win/fontdb.h"
 #include "win/gdi.h"
+#include "win/profile.h"
 #include "win/wstr.h"
 
 namespace {
 struct Pending {
     qpf2::RenderRequest request;
     std::u16string packName;
+    std::u16string faceName;  // as the unit asked for it
 };
 
 // By file name, in the order first asked for.
@@ -45,9 +48,11 @@ std::u32string Utf32(const WCHAR* s) {
     return out;
 }
 
-int WriteAll(const WCHAR* outDir, std::vector<std::u16string>* packNames) {
+int WriteAll(const WCHAR* outDir) {
     PendingFonts& fonts = Fonts();
     const std::string dir = NativePath(outDir ? outDir : u"");
+    std::error_code ec;
+    if (!fonts.order.empty()) std::filesystem::create_directories(dir, ec);
     int written = 0;
     for (const std::string& file : fonts.order) {
         const Pending& p = fonts.byFile[file];
@@ -58,17 +63,17 @@ int WriteAll(const WCHAR* outDir, std::vector<std::u16string>* packNames) {
         out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         if (!out) continue;
         ++written;
-        if (packNames && !p.packName.empty() &&
-            std::find(packNames->begin(), packNames->end(), p.packName) == packNames->end())
-            packNames->push_back(p.packName);
     }
     fonts.Clear();
     return written;
 }
 }  // namespace
 
-void generateqpf2(const WCHAR* chars, const WCHAR* faceName, int height, bool italic, long weight,
-                  const WCHAR* packName, int /*reserved*/) {
+namespace {
+// What GDI realises for a unit and the file its glyphs go to; false when the
+// face cannot be rendered (no face, a raster face, no size).
+bool Resolve(const WCHAR* faceName, int height, bool italic, long weight, const WCHAR* packName, Pending* p,
+             std::string* file) {
     LOGFONTW lf{};
     lf.lfHeight = height;
     lf.lfWeight = weight == 75 ? FW_BOLD : FW_NORMAL;
@@ -76,53 +81,103 @@ void generateqpf2(const WCHAR* chars, const WCHAR* faceName, int height, bool it
     lf.lfCharSet = DEFAULT_CHARSET;
     lstrcpynW(lf.lfFaceName, faceName ? faceName : u"", LF_FACESIZE);
     HFONT font = CreateFontIndirectW(&lf);
-    if (!font) return;
+    if (!font) return false;
     int em = 0;
     bool simBold = false, simItalic = false;
     const fontdb::Face* face = GetRealizedFace(font, &em, &simBold, &simItalic);
     DeleteObject(reinterpret_cast<HGDIOBJ>(font));
-    if (!face || face->raster || em <= 0) return;
+    if (!face || face->raster || em <= 0) return false;
 
     const std::u16string pack = packName ? packName : u"";
     const std::u16string name = pack.empty() ? std::u16string(faceName ? faceName : u"") : pack;
     const int qtWeight = weight == 75 ? 75 : 50;
-    const std::string file = qpf2::FileNameFor(Utf16ToUtf8(name), em, qtWeight, italic);
+    *file = qpf2::FileNameFor(Utf16ToUtf8(name), em, qtWeight, italic);
+    p->request.path = face->path;
+    p->request.faceIndex = face->faceIndex;
+    p->request.pixelEm = em;
+    p->request.simulateBold = simBold;
+    p->request.simulateItalic = simItalic;
+    p->request.fontName = Utf16ToUtf8(name);
+    p->request.weight = qtWeight;
+    p->request.italic = italic;
+    p->packName = pack;
+    p->faceName = faceName ? faceName : u"";
+    return true;
+}
+}  // namespace
+
+void generateqpf2(const WCHAR* chars, const WCHAR* faceName, int height, bool italic, long weight,
+                  const WCHAR* packName, int /*reserved*/) {
+    Pending unit;
+    std::string file;
+    if (!Resolve(faceName, height, italic, weight, packName, &unit, &file)) return;
     PendingFonts& fonts = Fonts();
     auto it = fonts.byFile.find(file);
     if (it == fonts.byFile.end()) {
-        Pending p;
-        p.request.path = face->path;
-        p.request.faceIndex = face->faceIndex;
-        p.request.pixelEm = em;
-        p.request.simulateBold = simBold;
-        p.request.simulateItalic = simItalic;
-        p.request.fontName = Utf16ToUtf8(name);
-        p.request.weight = qtWeight;
-        p.request.italic = italic;
-        p.packName = pack;
-        it = fonts.byFile.emplace(file, std::move(p)).first;
+        it = fonts.byFile.emplace(file, std::move(unit)).first;
         fonts.order.push_back(file);
     }
     it->second.request.chars += Utf32(chars);
 }
 
+std::u16string qpf2UnitFileName(const WCHAR* faceName, int height, bool italic, long weight, const WCHAR* packName) {
+    Pending unit;
+    std::string file;
+    if (!Resolve(faceName, height, italic, weight, packName, &unit, &file)) return {};
+    return Utf8ToUtf16(file);
+}
+
 int qpf2tofile(const WCHAR* outDir, WCHAR (*packFonts)[64], int* count) {
-    std::vector<std::u16string> names;
-    const int written = WriteAll(outDir, &names);
+    const int written = WriteAll(outDir);
+    // Keep, in order, the offered pack fonts whose whole file can travel.
     int n = 0;
-    for (const std::u16string& name : names) {
-        if (n >= 1000) break;
-        if (packFonts) lstrcpynW(packFonts[n], name.c_str(), 64);
+    for (int i = 0; packFonts && i < 1000 && packFonts[i][0]; ++i) {
+        if (!CheckFontSuable(packFonts[i])) continue;
+        if (n != i) lstrcpynW(packFonts[n], packFonts[i], 64);
         ++n;
     }
+    for (int i = n; packFonts && i < 1000 && packFonts[i][0]; ++i) packFonts[i][0] = 0;
     if (count) *count = n;
     return written;
 }
 
 int qpf2tofileEx(const WCHAR* outDir) {
-    return WriteAll(outDir, nullptr);
+    return WriteAll(outDir);
 }
 
 int qpf2PendingCount() {
     return static_cast<int>(Fonts().order.size());
+}
+
+int getSimplifyTTFMapTable(TTFMapTable* table) {
+    if (!table) return 0;
+    PendingFonts& fonts = Fonts();
+    const std::string fontsDir = winprofile::FontsDir();
+    int rows = 0;
+    for (const std::string& file : fonts.order) {
+        const Pending& p = fonts.byFile[file];
+        const std::u16string key = p.packName.empty() ? p.faceName : p.packName;
+        if (key.empty()) continue;
+        // The fonts folder is flat: the file name is the path below it.
+        const std::string path = p.request.path;
+        const std::string fileName = path.substr(path.rfind('/') + 1);
+        auto it = table->find(key);
+        if (it == table->end()) {
+            it = table->emplace(key, std::make_pair(Utf8ToUtf16(fileName), std::u16string())).first;
+            ++rows;
+        }
+        std::u16string& chars = it->second.second;
+        for (char32_t c : p.request.chars) {
+            std::u16string unit;
+            if (c >= 0x10000) {
+                unit += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+                unit += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+            } else {
+                unit += static_cast<char16_t>(c);
+            }
+            if (chars.find(unit) == std::u16string::npos) chars += unit;
+        }
+    }
+    fonts.Clear();
+    return rows;
 }

@@ -42,6 +42,9 @@ VELMORA_API CString Format(const WCHAR* fmt, ...);
 VELMORA_API std::string Unicode_ConvertTo_Utf8(const std::u16string& text);
 VELMORA_API std::string Unicode_ConvertTo_Utf8(const WCHAR* text);
 VELMORA_API int GetFastCompileEnable();
+// The folder of the studio's own script modules (myFont.py): part of the
+// studio's installation, never the project's folder.
+VELMORA_API std::string GetStudioScriptDir();
 // Discards the project's debug build output (the "Debug" folder of the project).
 VELMORA_API BOOL DelDebugDir(const WCHAR* projectDir);
 // Opens the help at a topic; the studio records the request.

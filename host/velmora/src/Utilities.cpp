@@ -30,6 +30,8 @@ CString Format(const WCHAR* fmt, ...) {
 std::string Unicode_ConvertTo_Utf8(const std::u16string& text) { return Utf16ToUtf8(text); }
 std::string Unicode_ConvertTo_Utf8(const WCHAR* text) { return Utf16ToUtf8(text); }
 
+std::string GetStudioScriptDir() { return TAMSEL_SCRIPT_DIR; }
+
 int GetFastCompileEnable() { return State().fastCompile ? 1 : 0; }
 
 BOOL DelDebugDir(const WCHAR* projectDir) {

@@ -1,11 +1,16 @@
 #include "win/files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <thread>
+#include <vector>
 
 #include "win/wstr.h"
 
@@ -43,6 +48,25 @@ std::string NativePath(const std::u16string& path) {
 }
 
 std::string NativePath(const WCHAR* path) { return NativePath(std::u16string(path ? path : u"")); }
+
+std::string NativeExistingPath(const WCHAR* path) {
+    const std::string p = NativePath(path);
+    if (::access(p.c_str(), F_OK) == 0) return p;
+    const size_t slash = p.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : p.substr(0, slash);
+    const std::string last = slash == std::string::npos ? p : p.substr(slash + 1);
+    DIR* d = ::opendir(dir.c_str());
+    if (!d) return p;
+    std::string found;
+    while (dirent* e = ::readdir(d)) {
+        if (::strcasecmp(e->d_name, last.c_str()) == 0) {
+            found = dir + "/" + e->d_name;
+            break;
+        }
+    }
+    ::closedir(d);
+    return found.empty() ? p : found;
+}
 
 DWORD GetLastError() { return g_lastError; }
 
@@ -193,4 +217,92 @@ bool ReplaceFileContents(const WCHAR* path, const void* data, size_t size, bool*
         if (writeFailed) *writeFailed = true;
     }
     return true;
+}
+
+BOOL RemoveDirectoryW(const WCHAR* path) {
+    if (::rmdir(NativePath(path).c_str()) != 0) {
+        g_lastError = ErrnoToWin(errno);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void Sleep(DWORD milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+
+namespace {
+struct FindHandle {
+    std::string dir;
+    std::vector<std::string> names;
+    size_t next = 0;
+};
+
+bool WildMatch(const char* pat, const char* name) {
+    if (!*pat) return !*name;
+    if (*pat == '*') {
+        for (const char* n = name;; ++n) {
+            if (WildMatch(pat + 1, n)) return true;
+            if (!*n) return false;
+        }
+    }
+    if (!*name) return false;
+    if (*pat == '?' || *pat == *name) return WildMatch(pat + 1, name + 1);
+    return false;
+}
+
+bool FillFindData(FindHandle& f, WIN32_FIND_DATAW* data) {
+    if (f.next >= f.names.size()) {
+        g_lastError = 18;  // ERROR_NO_MORE_FILES
+        return false;
+    }
+    const std::string& name = f.names[f.next++];
+    *data = WIN32_FIND_DATAW{};
+    struct stat st {};
+    if (::stat((f.dir + "/" + name).c_str(), &st) == 0) {
+        data->dwFileAttributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+        data->nFileSizeLow = static_cast<DWORD>(st.st_size);
+    }
+    lstrcpynW(data->cFileName, Utf8ToUtf16(name).c_str(), MAX_PATH);
+    return true;
+}
+}  // namespace
+
+HANDLE FindFirstFileW(const WCHAR* pattern, WIN32_FIND_DATAW* data) {
+    std::string p = NativePath(pattern);
+    const size_t slash = p.rfind('/');
+    std::string dir = slash == std::string::npos ? "." : p.substr(0, slash);
+    const std::string last = slash == std::string::npos ? p : p.substr(slash + 1);
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    DIR* d = ::opendir(dir.c_str());
+    if (!d) {
+        g_lastError = ErrnoToWin(errno);
+        return INVALID_HANDLE_VALUE;
+    }
+    auto* f = new FindHandle{dir, {}, 0};
+    std::vector<std::string> rest;
+    while (dirent* e = ::readdir(d)) {
+        const std::string name = e->d_name;
+        if (name == "." || name == "..") continue;
+        if (last == "*.*" || WildMatch(last.c_str(), name.c_str())) rest.push_back(name);
+    }
+    ::closedir(d);
+    std::sort(rest.begin(), rest.end());
+    if (last == "*" || last == "*.*") f->names = {".", ".."};
+    f->names.insert(f->names.end(), rest.begin(), rest.end());
+    if (!data || !FillFindData(*f, data)) {
+        delete f;
+        g_lastError = 2;
+        return INVALID_HANDLE_VALUE;
+    }
+    return f;
+}
+
+BOOL FindNextFileW(HANDLE find, WIN32_FIND_DATAW* data) {
+    if (!find || find == INVALID_HANDLE_VALUE || !data) return FALSE;
+    return FillFindData(*static_cast<FindHandle*>(find), data) ? TRUE : FALSE;
+}
+
+BOOL FindClose(HANDLE find) {
+    if (!find || find == INVALID_HANDLE_VALUE) return FALSE;
+    delete static_cast<FindHandle*>(find);
+    return TRUE;
 }

@@ -1,6 +1,7 @@
 // Include in exactly one source of each executable that uses the dialog
 // layer. fontconfig, under Qt's font database, keeps its caches for the life
-// of the process; LeakSanitizer is told so instead of failing every run.
+// of the process, and so does the embedded Python interpreter after
+// finalizing; LeakSanitizer is told so instead of failing every run.
 #pragma once
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -13,6 +14,7 @@
 
 #ifdef TAMSEL_LSAN
 extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
+    return "leak:libfontconfig.so\n"
+           "leak:libpython3\n";
 }
 #endif

@@ -22,6 +22,10 @@
 
 // The native (UTF-8, forward slash) form of a Windows-style path.
 std::string NativePath(const WCHAR* path);
+// The native path of an existing file whose last component is matched
+// without regard to case, as Windows file systems match names; the plain
+// native path when no entry matches.
+std::string NativeExistingPath(const WCHAR* path);
 std::string NativePath(const std::u16string& path);
 
 HANDLE CreateFileW(const WCHAR* path, DWORD access, DWORD share, void* security, DWORD disposition,
@@ -36,6 +40,20 @@ BOOL MoveFileExW(const WCHAR* from, const WCHAR* to, DWORD flags);
 DWORD GetFileAttributesW(const WCHAR* path);
 BOOL CreateDirectoryW(const WCHAR* path, void* security);
 DWORD GetLastError();
+BOOL RemoveDirectoryW(const WCHAR* path);
+void Sleep(DWORD milliseconds);
+
+// Directory enumeration. The pattern is a directory and a last component
+// with the wildcards * and ?; "*.*" matches every name, as on Windows.
+// "." and ".." are reported first, as NTFS does.
+struct WIN32_FIND_DATAW {
+    DWORD dwFileAttributes;
+    DWORD nFileSizeLow;
+    WCHAR cFileName[MAX_PATH];
+};
+HANDLE FindFirstFileW(const WCHAR* pattern, WIN32_FIND_DATAW* data);
+BOOL FindNextFileW(HANDLE find, WIN32_FIND_DATAW* data);
+BOOL FindClose(HANDLE find);
 
 // Writes `size` bytes to `path` through a temporary file in the same folder
 // that replaces the target only when everything was written. Returns false

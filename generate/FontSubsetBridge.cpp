@@ -1,0 +1,172 @@
+// The embedded interpreter and the loop that cuts a TrueType map table.
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+#include "FontSubsetBridge.h"
+
+#include <cstdint>
+
+#include "TrueTypeFont.h"
+#include "Velmora.h"
+#include "win/files.h"
+#include "win/registry.h"
+#include "win/wstr.h"
+
+namespace {
+// Holds the GIL for one call from whichever thread makes it.
+struct Gil {
+    PyGILState_STATE state = PyGILState_Ensure();
+    ~Gil() { PyGILState_Release(state); }
+};
+
+// Built when the library is loaded, finalized when it is unloaded.
+CFontSubsetBridge g_bridge;
+}  // namespace
+
+CFontSubsetBridge& CFontSubsetBridge::Instance() { return g_bridge; }
+
+CFontSubsetBridge::CFontSubsetBridge() { Start(); }
+
+void CFontSubsetBridge::Start() {
+    // Isolated: no PYTHON* variables, no user site, and neither the current
+    // folder nor a script folder at the front of the path, so a project
+    // cannot bring a myFont of its own. The home is the interpreter this was
+    // built against, whatever python3 comes first on PATH.
+    PyConfig config;
+    PyConfig_InitIsolatedConfig(&config);
+    PyConfig_SetBytesString(&config, &config.home, TAMSEL_PYTHON_HOME);
+    const PyStatus status = Py_InitializeFromConfig(&config);
+    PyConfig_Clear(&config);
+    if (PyStatus_Exception(status) || !Py_IsInitialized()) return;
+    m_started = true;
+
+    // The studio says where its script modules are.
+    if (PyObject* path = PySys_GetObject("path")) {  // borrowed
+        PyObject* dir = PyUnicode_DecodeFSDefault(GetStudioScriptDir().c_str());
+        if (dir) PyList_Insert(path, 0, dir);
+        Py_XDECREF(dir);
+    }
+    PyObject* module = PyImport_ImportModule("myFont");
+    if (module) {
+        if (PyObject* file = PyObject_GetAttrString(module, "__file__")) {
+            if (const char* s = PyUnicode_Check(file) ? PyUnicode_AsUTF8(file) : nullptr) m_moduleFile = s;
+            Py_DECREF(file);
+        }
+        PyObject** fields[] = {&m_subset, &m_subsetText, &m_size};
+        const char* names[] = {"FontSubset", "FontSubsetText", "GetFontSubSetFileSize"};
+        bool all = true;
+        for (int i = 0; i < 3 && all; ++i) {
+            PyObject* f = PyObject_GetAttrString(module, names[i]);
+            if (!f || !PyCallable_Check(f)) {
+                Py_XDECREF(f);
+                all = false;
+                break;
+            }
+            *fields[i] = f;
+        }
+        m_ready = all;
+        Py_DECREF(module);
+    }
+    PyErr_Clear();
+    // Other threads may call in; the GIL is taken per call.
+    m_mainThread = PyEval_SaveThread();
+}
+
+CFontSubsetBridge::~CFontSubsetBridge() {
+    if (!m_started) return;
+    PyEval_RestoreThread(static_cast<PyThreadState*>(m_mainThread));
+    Py_XDECREF(m_extra);
+    Py_XDECREF(m_subset);
+    Py_XDECREF(m_subsetText);
+    Py_XDECREF(m_size);
+    m_extra = m_subset = m_subsetText = m_size = nullptr;
+    m_ready = false;
+    Py_Finalize();
+}
+
+void CFontSubsetBridge::SubsetKeepList(const std::string& chars, const std::string& source,
+                                       const std::string& output, int face) {
+    if (!m_ready) return;
+    Gil gil;
+    if (!m_extra) {
+        m_extra = PyList_New(160);
+        Py_ssize_t i = 0;
+        for (long c = 0x0900; c <= 0x097F; ++c) PyList_SET_ITEM(m_extra, i++, PyLong_FromLong(c));
+        for (long c = 0xA8E0; c <= 0xA8FF; ++c) PyList_SET_ITEM(m_extra, i++, PyLong_FromLong(c));
+    }
+    PyObject* r = PyObject_CallFunction(m_subset, "ssOsi", source.c_str(), chars.c_str(), m_extra, output.c_str(),
+                                        face < 0 ? 0 : face);
+    Py_XDECREF(r);
+    PyErr_Clear();
+}
+
+void CFontSubsetBridge::SubsetText(const std::string& chars, const std::string& source, const std::string& output,
+                                   int face) {
+    if (!m_ready) return;
+    Gil gil;
+    PyObject* r =
+        PyObject_CallFunction(m_subsetText, "sssi", source.c_str(), chars.c_str(), output.c_str(), face < 0 ? 0 : face);
+    Py_XDECREF(r);
+    PyErr_Clear();
+}
+
+int CFontSubsetBridge::SubsetFileSize(const std::string& output) {
+    if (!m_ready) return 0;
+    Gil gil;
+    PyObject* r = PyObject_CallFunction(m_size, "s", output.c_str());
+    int size = 0;
+    if (r && PyLong_Check(r)) {
+        const long long v = PyLong_AsLongLong(r);
+        size = static_cast<int>(static_cast<uint32_t>(v));
+    }
+    Py_XDECREF(r);
+    PyErr_Clear();
+    return size;
+}
+
+bool CFontSubsetBridge::HasDevanagari(const std::u16string& text) {
+    for (char16_t c : text)
+        if ((c >= 0x0900 && c <= 0x097F) || (c >= 0xA8E0 && c <= 0xA8FF)) return true;
+    return false;
+}
+
+std::string CFontSubsetBridge::ModuleSearchPath() const {
+    if (!m_started) return {};
+    Gil gil;
+    std::string out;
+    if (PyObject* path = PySys_GetObject("path"))
+        for (Py_ssize_t i = 0; i < PyList_Size(path); ++i) {
+            PyObject* item = PyList_GetItem(path, i);
+            const char* s = PyUnicode_Check(item) ? PyUnicode_AsUTF8(item) : nullptr;
+            out += s ? s : "";
+            out += '\n';
+        }
+    PyErr_Clear();
+    return out;
+}
+
+double CFontSubsetBridge::SubsetFontTable(const TTFMapTable& table, const std::u16string& outDir) {
+    WCHAR fonts[MAX_PATH] = {};
+    SHGetSpecialFolderPathW(nullptr, fonts, CSIDL_FONTS, FALSE);
+    CTrueTypeCollection collection;
+    // Windows' 32-bit count, wrapping as it would.
+    uint32_t bytes = 0;
+    for (const auto& row : table) {
+        const std::u16string& key = row.first;
+        const std::u16string& file = row.second.first;
+        const std::u16string& chars = row.second.second;
+        const CString source = Format(u"%s\\%s", fonts, file.c_str());
+        const bool ttf = file.find(u".ttf") != std::u16string::npos || file.find(u".TTF") != std::u16string::npos;
+        const CString output = Format(ttf ? u"%s\\%s.ttf" : u"%s\\%s.ttc", outDir.c_str(), key.c_str());
+        // The script sees native paths.
+        const std::string src = NativeExistingPath(source), out = NativePath(output.str());
+        const std::string text = Unicode_ConvertTo_Utf8(chars);
+        const int face = collection.Open(Utf8ToUtf16(src).c_str()) ? collection.FindFontIndex(key) : -1;
+        if (HasDevanagari(chars))
+            SubsetKeepList(text, src, out, face);
+        else
+            SubsetText(text, src, out, face);
+        bytes += static_cast<uint32_t>(SubsetFileSize(out));
+    }
+    return static_cast<int32_t>(bytes) * 1.0 / 1048576.0;
+}

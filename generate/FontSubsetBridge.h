@@ -1,0 +1,47 @@
+// The subsetting bridge: an embedded CPython that runs the studio's script
+// module "myFont" (fontTools) to cut TrueType fonts.
+#pragma once
+
+#include <string>
+
+#include "Glyphworks.h"
+#include "Tamsel.h"
+
+typedef struct _object PyObject;
+
+class TAMSEL_API CFontSubsetBridge {
+public:
+    // The one bridge of the process, started when the library is loaded.
+    static CFontSubsetBridge& Instance();
+
+    bool IsReady() const { return m_ready; }
+    // The strings are UTF-8; a face index of -1 reaches the script as 0.
+    void SubsetKeepList(const std::string& chars, const std::string& source, const std::string& output, int face);
+    void SubsetText(const std::string& chars, const std::string& source, const std::string& output, int face);
+    int SubsetFileSize(const std::string& output);
+    static bool HasDevanagari(const std::u16string& text);
+    // Cuts every row of the table into outDir; megabytes written.
+    double SubsetFontTable(const TTFMapTable& table, const std::u16string& outDir);
+
+    // Where the imported module came from ("" when it was not imported).
+    std::string ModuleFile() const { return m_moduleFile; }
+    // The interpreter's module search path, one entry per element.
+    std::string ModuleSearchPath() const;
+
+    CFontSubsetBridge();
+    ~CFontSubsetBridge();
+    CFontSubsetBridge(const CFontSubsetBridge&) = delete;
+    CFontSubsetBridge& operator=(const CFontSubsetBridge&) = delete;
+
+private:
+    void Start();
+
+    bool m_ready = false;
+    bool m_started = false;
+    void* m_mainThread = nullptr;  // the load thread's state while the GIL is released
+    PyObject* m_extra = nullptr;
+    PyObject* m_subset = nullptr;
+    PyObject* m_subsetText = nullptr;
+    PyObject* m_size = nullptr;
+    std::string m_moduleFile;
+};

@@ -1,0 +1,219 @@
+// QPF2 bitmap fonts for the panel.
+#include <cstring>
+#include <memory>
+#include <unordered_map>
+
+#include "FontMap.h"
+#include "Forgeline.h"
+#include "Glyphworks.h"
+#include "PackConfig.h"
+#include "PanelFonts.h"
+#include "Velmora.h"
+#include "win/files.h"
+#include "win/wstr.h"
+
+namespace {
+struct QpfCollectionState {
+    std::map<int, QpfFontEntry> entries;
+    // The logical font's bytes -> serial number: the byte-identical look-up
+    // without a walk over the entries.
+    std::unordered_map<std::string, int> byBytes;
+    void Clear() {
+        entries.clear();
+        byBytes.clear();
+    }
+};
+
+QpfCollectionState& Collection() {
+    static QpfCollectionState c;
+    return c;
+}
+
+std::string Bytes(const LOGFONTW& lf) { return std::string(reinterpret_cast<const char*>(&lf), sizeof lf); }
+}  // namespace
+
+const std::map<int, QpfFontEntry>& QpfCollection() { return Collection().entries; }
+
+void ClearTtfTextList();
+void ResetPanelFontCollections() {
+    Collection().Clear();
+    ClearTtfTextList();
+}
+
+namespace panelfonts {
+
+std::u16string StripLineBreaks(const std::u16string& text) {
+    std::u16string pairsGone;
+    pairsGone.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
+            ++i;
+            continue;
+        }
+        pairsGone += text[i];
+    }
+    std::u16string out;
+    out.reserve(pairsGone.size());
+    for (char16_t c : pairsGone)
+        if (c != u'\n') out += c;
+    return out;
+}
+
+void ForEachLanguage(const tagMULTIFONT& mf, const std::u16string& text, int mode,
+                     const std::function<void(int, const std::u16string&, const LOGFONTW&)>& fn) {
+    for (int lang = 0; lang < 8; ++lang) {
+        std::u16string piece;
+        int useDefault = 0;
+        if (mode == 1 || mode == 2) {
+            piece = text;
+            useDefault = mode == 2 ? 1 : 0;
+        } else {
+            GetLangString(text, piece, lang);
+            if (piece.empty()) continue;
+        }
+        LOGFONTW lf;
+        std::memset(&lf, 0, sizeof lf);
+        if (!Font_GetLogFont(mf.wFontID[lang], &lf, useDefault, lang)) continue;
+        fn(lang, piece, lf);
+    }
+}
+
+std::u16string FindPackName(const WCHAR* face) {
+    auto it = PackNameMap.find(face);
+    return it == PackNameMap.end() ? std::u16string() : it->second;
+}
+
+void ResetOutputDir(const std::u16string& outDir) {
+    DeleteDirectoryTree(outDir.c_str());
+    Sleep(30);
+    CreateDirectoryW(outDir.c_str(), nullptr);
+}
+
+std::map<std::u16string, std::u16string> PackFontFiles() {
+    std::map<std::u16string, std::u16string> files;
+    LoadPackFontFiles(&files);
+    return files;
+}
+
+}  // namespace panelfonts
+
+using namespace panelfonts;
+
+BOOL DeleteDirectoryTree(const WCHAR* dir) {
+    if (!dir) return FALSE;
+    const CString pattern = Format(u"%s%s", dir, u"//*.*");
+    WIN32_FIND_DATAW fd;
+    HANDLE find = FindFirstFileW(pattern, &fd);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::u16string name = fd.cFileName;
+            if (name == u"." || name == u"..") continue;
+            const std::u16string path = std::u16string(dir) + u"\\" + name;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                DeleteDirectoryTree(path.c_str());
+            else
+                DeleteFileW(path.c_str());
+        } while (FindNextFileW(find, &fd));
+        FindClose(find);
+    }
+    return RemoveDirectoryW(dir);
+}
+
+void MakeQPF(tagMULTIFONT& mf, CString text, int mode, int screen) {
+    const std::u16string clean = StripLineBreaks(text.str());
+    QpfCollectionState& c = Collection();
+    CQpfFontData* collector = CSingletonTpl<CQpfFontData>::getInstance();
+    ForEachLanguage(mf, clean, mode, [&](int, const std::u16string& piece, const LOGFONTW& lf) {
+        const std::string key = Bytes(lf);
+        auto match = c.byBytes.find(key);
+        int serial = static_cast<int>(c.entries.size()) + 1;
+        if (match != c.byBytes.end()) {
+            serial = match->second;
+            QpfFontEntry& e = c.entries[serial];
+            for (char16_t ch : piece)
+                if (!e.has.test(ch)) {
+                    e.has.set(ch);
+                    e.chars += ch;
+                }
+        }
+        const std::u16string pack = FindPackName(lf.lfFaceName);
+        if (match == c.byBytes.end()) {
+            QpfFontEntry& e = c.entries[serial];
+            e.lf = lf;
+            e.chars = piece;
+            e.packName = pack;
+            for (char16_t ch : piece) e.has.set(ch);
+            c.byBytes.emplace(key, serial);
+        }
+        _tagQpfUnit unit;
+        unit.bLeading = false;
+        unit.bItalic = lf.lfItalic != 0;
+        unit.nWeight = QtWeight(lf);
+        unit.nHeight = lf.lfHeight;
+        // A text in a font already collected carries that font's number, as
+        // the full build's units do.
+        unit.nIndex = serial;
+        unit.strFaceName = lf.lfFaceName;
+        unit.strPackName = pack;
+        unit.strText = piece;
+        collector->setScreenText(screen, piece, unit);
+    });
+}
+
+double Finish_MakeQPF(CPackFontFiles& result, std::u16string& outDir, int /*unused*/) {
+    const std::map<std::u16string, std::u16string> packs = PackFontFiles();
+    ResetOutputDir(outDir);
+    QpfCollectionState& c = Collection();
+    if (c.entries.empty()) return 0.0;
+
+    CQpfFontData* collector = CSingletonTpl<CQpfFontData>::getInstance();
+    for (const auto& kv : c.entries) {
+        const QpfFontEntry& e = kv.second;
+        const bool italic = e.lf.lfItalic != 0;
+        const int weight = QtWeight(e.lf);
+        generateqpf2(e.chars.c_str(), e.lf.lfFaceName, e.lf.lfHeight, italic, weight, e.packName.c_str(), -1);
+        _tagQpfUnit unit;
+        unit.bLeading = false;
+        unit.bItalic = italic;
+        unit.nWeight = weight;
+        unit.nHeight = e.lf.lfHeight;
+        unit.nIndex = kv.first;
+        unit.strFaceName = e.lf.lfFaceName;
+        unit.strPackName = e.packName;
+        unit.strText = e.chars;
+        collector->add(unit);
+    }
+    c.Clear();
+
+    std::unique_ptr<WCHAR[][64]> slots(new WCHAR[1000][64]());
+    int n = 0;
+    for (const auto& kv : packs) {
+        if (n >= 1000) break;
+        lstrcpynW(slots[static_cast<size_t>(n++)], kv.first.c_str(), 33);
+    }
+    int count = 0;
+    qpf2tofile(outDir.c_str(), slots.get(), &count);
+    double total = 0.0;
+    for (int i = 0; i < count && i < 1000; ++i) {
+        const std::u16string name = slots[static_cast<size_t>(i)];
+        auto it = packs.find(name);
+        if (it == packs.end()) continue;
+        result.insert({name, it->second});
+        total += FontSizeMap[name];
+    }
+    return total;
+}
+
+double MakeLattice_QPF(std::u16string& outDir, CPackFontFiles& result) {
+    if (outDir.find(u"\\qpf2") == std::u16string::npos) outDir += u"\\qpf2";
+    const std::map<std::u16string, std::u16string> packs = PackFontFiles();
+    CQpfFontData* collector = CSingletonTpl<CQpfFontData>::getInstance();
+    if (collector->executeBuild(generateqpf2)) qpf2tofileEx(outDir.c_str());
+    collector->removeNoNeedQpf(outDir);
+    double total = 0.0;
+    for (const auto& kv : packs) {
+        result.insert(kv);
+        total += FontSizeMap[kv.first];
+    }
+    return total;
+}

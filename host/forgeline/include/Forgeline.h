@@ -1,0 +1,131 @@
+// Forgeline: the studio's compile library, as far as the font module uses it:
+// the collectors of QPF2 and TrueType font units for a download.
+//
+// A collector hears, screen by screen, which texts are drawn with which unit
+// (setScreenText). A unit build (executeBuild) then renders only the units
+// whose output changed since the last build into the same folder, and
+// removeNoNeed... deletes the files of the last build that no unit needs now.
+// What the last build produced is kept in the output folder itself
+// (".forgeline-qpf" / ".forgeline-ttf"), so that a compile in a new process
+// knows it; beginBuild tells the collector which folder that is. A collector
+// that was not told renders every unit. A full build (add) empties its folder
+// first, and with it that state.
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "Glyphworks.h"
+
+#define FORGELINE_API __attribute__((visibility("default")))
+
+struct _tagQpfUnit {
+    bool bLeading = false;
+    bool bItalic = false;
+    int nWeight = 50;  // Qt's scale
+    int nHeight = 0;   // lfHeight
+    int nIndex = 0;
+    std::u16string strFaceName;
+    std::u16string strPackName;
+    std::u16string strText;
+};
+
+struct _tagTtfUnit {
+    bool bLeading = false;
+    bool bItalic = false;
+    int nWeight = 50;
+    int nHeight = 0;
+    std::u16string strPackName;
+    std::u16string strText;
+};
+
+// The render callable: generateqpf2's signature.
+typedef void (*QpfRenderFn)(const WCHAR* chars, const WCHAR* faceName, int height, bool italic, long weight,
+                            const WCHAR* packName, int reserved);
+// The table callable: getSimplifyTTFMapTable's signature.
+typedef int (*TtfMapFn)(TTFMapTable* table);
+
+template <class T>
+class CSingletonTpl {
+public:
+    static T* getInstance() {
+        static T instance;
+        return &instance;
+    }
+};
+
+class FORGELINE_API CQpfFontData {
+public:
+    // Where the last build of this collector lies; its record is read now.
+    void beginBuild(const std::u16string& outDir);
+    void setScreenText(int screen, const std::u16string& text, _tagQpfUnit& unit);
+    void add(_tagQpfUnit unit);
+    // Calls `render` for every unit whose file is new, changed or missing;
+    // non-zero when anything was rendered.
+    int executeBuild(QpfRenderFn render);
+    // Deletes the files of the last build that no unit needs and records
+    // what this build produced.
+    void removeNoNeedQpf(const std::u16string& outDir);
+    // Forgets the texts, the units and the folder.
+    void reset();
+
+    const std::vector<_tagQpfUnit>& fullBuildUnits() const { return m_added; }
+    // The texts heard for a screen, with their units, in order.
+    std::vector<std::pair<std::u16string, _tagQpfUnit>> screenTexts(int screen) const;
+
+private:
+    struct ScreenUnit {
+        std::u16string text;
+        _tagQpfUnit unit;
+    };
+    // file -> what it was built from; equal signatures need no new rendering
+    std::map<std::u16string, std::u16string> Current() const;
+
+    std::map<int, std::vector<ScreenUnit>> m_screens;
+    std::vector<_tagQpfUnit> m_added;
+    std::u16string m_dir;
+    std::map<std::u16string, std::u16string> m_last;  // file -> signature
+};
+
+class FORGELINE_API CTtfFontData {
+public:
+    void beginBuild(const std::u16string& outDir);
+    void setScreenText(int screen, const std::u16string& text, const std::u16string& face, _tagTtfUnit& unit);
+    void add(const std::u16string& face, _tagTtfUnit unit);
+    void setTtfMapTable(const TTFMapTable& table);
+    // Calls `render` for the units of every face whose characters changed
+    // or whose subset file is missing; non-zero when any was.
+    int executeBuild(QpfRenderFn render);
+    void removeNoNeedTtf(const std::u16string& outDir);
+    // Lets `fill` fill `table` with the fonts to cut for this build.
+    void getTtfMapTable(TtfMapFn fill, TTFMapTable& table);
+    void reset();
+
+    const TTFMapTable& ttfMapTable() const { return m_table; }
+    const std::vector<std::pair<std::u16string, _tagTtfUnit>>& fullBuildUnits() const { return m_added; }
+    // (text, face, unit) heard for a screen, in order.
+    std::vector<std::tuple<std::u16string, std::u16string, _tagTtfUnit>> screenTexts(int screen) const;
+
+private:
+    struct ScreenUnit {
+        std::u16string text, face;
+        _tagTtfUnit unit;
+    };
+    // subset file stem (the panel's name of the face) -> characters wanted
+    std::map<std::u16string, std::u16string> Current() const;
+
+    std::map<int, std::vector<ScreenUnit>> m_screens;
+    std::vector<std::pair<std::u16string, _tagTtfUnit>> m_added;
+    TTFMapTable m_table;
+    std::u16string m_dir;
+    std::map<std::u16string, std::u16string> m_last;  // stem -> characters
+};
+
+// Exported instantiations, so every library shares one collector of each kind.
+template <>
+FORGELINE_API CQpfFontData* CSingletonTpl<CQpfFontData>::getInstance();
+template <>
+FORGELINE_API CTtfFontData* CSingletonTpl<CTtfFontData>::getInstance();

@@ -1,0 +1,66 @@
+"""The studio's font subsetting module, run by the font library's embedded
+interpreter (and usable from the command line for checks).
+
+    FontSubset(src, text, unicodes, out, number)   keep text and the code points
+    FontSubsetText(src, text, out, number)         keep text
+    GetFontSubSetFileSize(out)                     bytes of a written file
+
+`number` picks the member of a collection file (0 for a single font). The
+output is always one font; every name record in every language is kept, so a
+face such as SimSun keeps its Chinese family name. fontTools is imported on
+first use: loading the font library must stay cheap for hosts that never
+subset.
+"""
+
+import os
+
+_subset = None
+
+
+def _module():
+    global _subset
+    if _subset is None:
+        from fontTools import subset
+        _subset = subset
+    return _subset
+
+
+def _options(number):
+    subset = _module()
+    options = subset.Options()
+    options.font_number = number
+    options.name_IDs = ["*"]
+    options.name_languages = ["*"]
+    options.name_legacy = True
+    options.notdef_outline = True
+    options.recalc_timestamp = False
+    options.layout_features = ["*"]
+    return options
+
+
+def _cut(src, text, unicodes, out, number):
+    subset = _module()
+    options = _options(number)
+    font = subset.load_font(src, options, dontLoadGlyphNames=True)
+    try:
+        subsetter = subset.Subsetter(options)
+        subsetter.populate(text=text, unicodes=unicodes)
+        subsetter.subset(font)
+        folder = os.path.dirname(out)
+        if folder:
+            os.makedirs(folder, exist_ok=True)
+        subset.save_font(font, out, options)
+    finally:
+        font.close()
+
+
+def FontSubset(src, text, unicodes, out, number):
+    _cut(src, text, list(unicodes), out, number)
+
+
+def FontSubsetText(src, text, out, number):
+    _cut(src, text, [], out, number)
+
+
+def GetFontSubSetFileSize(out):
+    return os.path.getsize(out)

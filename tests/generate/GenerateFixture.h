@@ -1,0 +1,100 @@
+// A project with fonts, a font pack and a machine profile, for the panel-font builds.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+
+#include "FontMap.h"
+#include "FontTableFixture.h"
+#include "Forgeline.h"
+#include "PanelFonts.h"
+#include "TestProfile.h"
+#include "win/wstr.h"
+
+class GenerateTest : public FontTableTest {
+protected:
+    GenerateTest()
+        : m_profile({"arial.ttf", "arialbd.ttf", "tahoma.ttf", "calibri.ttf", "simsun.ttc", "mangal.ttf"}) {}
+
+    void SetUp() override {
+        FontTableTest::SetUp();
+        MakeFontMap();
+        ResetPanelFontCollections();
+        CSingletonTpl<CQpfFontData>::getInstance()->reset();
+        CSingletonTpl<CTtfFontData>::getInstance()->reset();
+    }
+    void TearDown() override {
+        ResetPanelFontCollections();
+        CSingletonTpl<CQpfFontData>::getInstance()->reset();
+        CSingletonTpl<CTtfFontData>::getInstance()->reset();
+        FontTableTest::TearDown();
+    }
+
+    // fpf.ini with these pack fonts (face -> font file).
+    void WritePack(const std::map<std::string, std::string>& fonts) {
+        std::string body = "<project><DefaultFont/><PackFontInfo>";
+        for (const auto& kv : fonts)
+            body += "<FontInfo FontName=\"" + kv.first + "\" FontFile=\"" + kv.second + "\"/>";
+        testsupport::WriteText(m_dir / "fpf.ini", body + "</PackFontInfo></project>");
+    }
+
+    static tagMULTIFONT Fonts(uint16_t id0, uint16_t id1 = 0) {
+        tagMULTIFONT mf{};
+        for (int i = 0; i < kMultiFontSlots; ++i) mf.wFontID[i] = i == 0 ? id0 : (id1 ? id1 : id0);
+        return mf;
+    }
+    // A two-language text in the module's multi-language form.
+    static CString Text(const std::u16string& lang0, const std::u16string& lang1 = u"") {
+        std::u16string s = lang0;
+        if (!lang1.empty()) s += kLangSeparator + lang1;
+        return CString(s.c_str());
+    }
+
+    static std::set<std::string> Files(const std::filesystem::path& dir, const std::string& ext = "") {
+        std::set<std::string> out;
+        std::error_code ec;
+        for (const auto& e : std::filesystem::directory_iterator(dir, ec)) {
+            const std::string name = e.path().filename().string();
+            if (ext.empty() || e.path().extension() == ext) out.insert(name);
+        }
+        return out;
+    }
+
+    testsupport::TestProfile m_profile;
+    testsupport::TempDir m_out;
+};
+
+// What fontTools reads from a subset file: "family", "zh-family", "cmap".
+inline std::map<std::string, std::string> ReadWithFontTools(const std::filesystem::path& file) {
+    std::map<std::string, std::string> out;
+    const std::string cmd = "/usr/bin/python3 '" TAMSEL_SOURCE_DIR "/tests/fixtures/font_cmap.py' '" + file.string() +
+                            "' 2>/dev/null";
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return out;
+    char line[65536];
+    while (fgets(line, sizeof line, p)) {
+        std::string s(line);
+        while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
+        const size_t sp = s.find(' ');
+        out[s.substr(0, sp)] = sp == std::string::npos ? "" : s.substr(sp + 1);
+    }
+    if (pclose(p) != 0) out["error"] = "unreadable";
+    return out;
+}
+
+// The code points of a text as font_cmap.py prints them, ascending.
+inline std::string CmapOf(const std::u16string& text) {
+    std::set<char16_t> codes(text.begin(), text.end());
+    std::string out;
+    char buf[8];
+    for (char16_t c : codes) {
+        snprintf(buf, sizeof buf, "%04X", static_cast<unsigned>(c));
+        out += (out.empty() ? "" : " ") + std::string(buf);
+    }
+    return out;
+}

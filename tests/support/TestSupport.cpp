@@ -49,6 +49,8 @@ std::string ReadText(const std::filesystem::path& p) {
 }
 
 void WriteText(const std::filesystem::path& p, const std::string& text) {
+    std::error_code ec;
+    if (p.has_parent_path()) std::filesystem::create_directories(p.parent_path(), ec);
     std::ofstream f(p, std::ios::binary | std::ios::trunc);
     f << text;
 }

@@ -27,6 +27,7 @@ private:
 std::vector<unsigned char> ReadBytes(const std::filesystem::path& p);
 void WriteBytes(const std::filesystem::path& p, const std::vector<unsigned char>& bytes);
 std::string ReadText(const std::filesystem::path& p);
+// Creates the folders on the way.
 void WriteText(const std::filesystem::path& p, const std::string& text);
 
 // Little-endian field readers over a byte vector, independent of the

@@ -1,0 +1,175 @@
+// QPF2 panel fonts: collecting texts, the full build and the unit build.
+#include "GenerateFixture.h"
+#include "Qpf2Reader.h"
+
+using testsupport::N;
+using testsupport::Qpf2Readable;
+
+namespace {
+std::u32string U32(const std::u16string& s) { return std::u32string(s.begin(), s.end()); }
+
+std::vector<std::pair<std::u16string, _tagQpfUnit>> Heard(int screen) {
+    return CSingletonTpl<CQpfFontData>::getInstance()->screenTexts(screen);
+}
+}  // namespace
+
+TEST_F(GenerateTest, QpfOneEntryPerByteIdenticalLogicalFont) {
+    Add(15, u"A", u"Arial", 16);
+    Add(16, u"A2", u"Arial", 16);  // the same logical font under another id
+    Add(17, u"Big", u"Arial", 24);
+    Add(18, u"Bold", u"Arial", 16, 700);
+    Add(19, u"Semi", u"Arial", 16, 600);
+    tagMULTIFONT mf = Fonts(15);
+    MakeQPF(mf, Text(u"HELLO"), 1, 3);
+    tagMULTIFONT mf16 = Fonts(16);
+    MakeQPF(mf16, Text(u"WORLD"), 0, 3);
+    const auto& c = QpfCollection();
+    ASSERT_EQ(c.size(), 1u);
+    // First text whole, repeats and all; later texts only add what is new.
+    EXPECT_EQ(c.at(1).chars, u"HELLOWRD");
+    // Mode 1: the whole text in all eight languages, the characters grow once.
+    EXPECT_EQ(Heard(3).size(), 9u);
+
+    for (uint16_t id : {17, 18, 19}) {
+        tagMULTIFONT one = Fonts(id);
+        MakeQPF(one, Text(u"x"), 0, 4);
+    }
+    ASSERT_EQ(c.size(), 4u);
+    const auto units = Heard(4);
+    ASSERT_EQ(units.size(), 3u);
+    EXPECT_EQ(units[0].second.nHeight, 24);
+    EXPECT_EQ(units[1].second.nWeight, 75);
+    EXPECT_EQ(units[2].second.nWeight, 50);  // 600 is not bold on Qt's scale
+    EXPECT_EQ(units[2].second.nIndex, 4);
+    EXPECT_EQ(units[0].second.strPackName, u"Arial");
+    EXPECT_FALSE(units[0].second.bLeading);
+}
+
+TEST_F(GenerateTest, QpfLanguagesLineBreaksAndPackNames) {
+    Add(15, u"En", u"Arial", 16);
+    Add(16, u"Zh", u"SimSun", 16);
+    Add(17, u"Ghost", u"Nowhere Sans", 16);
+    tagMULTIFONT mf = Fonts(15, 16);
+    MakeQPF(mf, Text(u"a\r\nb\nc\rd", u"中文"), 0, 1);
+    const auto units = Heard(1);
+    ASSERT_EQ(units.size(), 2u);  // languages without a text are skipped
+    EXPECT_EQ(units[0].first, u"abc\rd");
+    EXPECT_EQ(units[1].first, u"中文");
+    EXPECT_EQ(units[1].second.strFaceName, u"SimSun");
+
+    // An unknown id skips the language; a face outside the pack-name map has no pack name.
+    tagMULTIFONT bad = Fonts(99, 17);
+    MakeQPF(bad, Text(u"zzz", u"qq"), 0, 2);
+    const auto ghost = Heard(2);
+    ASSERT_EQ(ghost.size(), 1u);
+    EXPECT_EQ(ghost[0].second.strFaceName, u"Nowhere Sans");
+    EXPECT_EQ(ghost[0].second.strPackName, u"");
+}
+
+TEST_F(GenerateTest, QpfFullBuildWritesFilesQtReadsAndReportsPackFonts) {
+    Add(15, u"En", u"Arial", -24);
+    Add(16, u"Zh", u"SimSun", -16);
+    Add(17, u"Title", u"Tahoma", -20, 700);
+    const std::string longName(40, 'L');
+    WritePack({{"Tahoma", "tahoma.ttf"}, {"Arial", "arial.ttf"}, {longName, "long.ttf"}});
+    tagMULTIFONT mf = Fonts(15, 16);
+    MakeQPF(mf, Text(u"Start", u"开始"), 0, 1);
+    MakeQPF(mf, Text(u"Stop", u"停止"), 0, 1);
+    tagMULTIFONT title = Fonts(17);
+    MakeQPF(title, Text(u"Alarm"), 0, 2);
+    testsupport::WriteText(m_out / "stale.qpf2", "old");
+
+    CPackFontFiles result;
+    result[u"Arial"] = u"kept.ttf";
+    std::u16string dir = m_out.wpath();
+    const double mb = Finish_MakeQPF(result, dir, 0);
+    EXPECT_TRUE(QpfCollection().empty());
+    EXPECT_EQ(CSingletonTpl<CQpfFontData>::getInstance()->fullBuildUnits().size(), 3u);
+
+    const std::set<std::string> files = Files(m_out.path());
+    EXPECT_EQ(files, (std::set<std::string>{"arial_24_50.qpf2", "simsun_16_50.qpf2", "tahoma_20_75.qpf2"}));
+    EXPECT_EQ(Qpf2Readable(m_out / "arial_24_50.qpf2", U"StaropX"), U"Starop");
+    EXPECT_EQ(Qpf2Readable(m_out / "simsun_16_50.qpf2", U32(u"开始停止")), U32(u"开始停止"));
+    EXPECT_EQ(Qpf2Readable(m_out / "tahoma_20_75.qpf2", U"Alarm"), U"Alarm");
+
+    // Both installed pack fonts are reported; the 40-unit name reaches the
+    // font tools cut to 32 and is not a pack font under that name.
+    EXPECT_EQ(result.size(), 2u);
+    EXPECT_EQ(result[u"Arial"], u"kept.ttf");
+    EXPECT_EQ(result[u"Tahoma"], u"tahoma.ttf");
+    EXPECT_DOUBLE_EQ(mb, FontSizeMap[u"Arial"] + FontSizeMap[u"Tahoma"]);
+    EXPECT_GT(mb, 0.0);
+}
+
+TEST_F(GenerateTest, QpfFullBuildWithNothingCollectedLeavesAnEmptyFolder) {
+    WritePack({{"Arial", "arial.ttf"}});
+    testsupport::WriteText(m_out / "sub" / "old.qpf2", "x");
+    CPackFontFiles result;
+    std::u16string dir = m_out.wpath();
+    EXPECT_EQ(Finish_MakeQPF(result, dir, 0), 0.0);
+    EXPECT_TRUE(std::filesystem::is_directory(m_out.path()));
+    EXPECT_TRUE(Files(m_out.path()).empty());
+    EXPECT_TRUE(result.empty());
+}
+
+TEST_F(GenerateTest, QpfUnitBuildsRenderOnlyWhatChanged) {
+    Add(15, u"En", u"Arial", -24);
+    Add(16, u"Big", u"Arial", -32);
+    WritePack({{"Tahoma", "tahoma.ttf"}});
+    const auto compile = [&](bool withBig, std::u16string dir) {
+        // A compile in a fresh process: the collector knows only the folder.
+        ResetPanelFontCollections();
+        CQpfFontData* c = CSingletonTpl<CQpfFontData>::getInstance();
+        c->reset();
+        c->beginBuild(m_out.wpath() + u"\\qpf2");
+        tagMULTIFONT mf = Fonts(15);
+        MakeQPF(mf, Text(u"Run"), 0, 1);
+        if (withBig) {
+            tagMULTIFONT big = Fonts(16);
+            MakeQPF(big, Text(u"STOP"), 0, 2);
+        }
+        CPackFontFiles result;
+        const double mb = MakeLattice_QPF(dir, result);
+        EXPECT_EQ(result.size(), 1u);
+        EXPECT_DOUBLE_EQ(mb, FontSizeMap[u"Tahoma"]);
+        return dir;
+    };
+    const std::filesystem::path qpf = m_out / "qpf2";
+    EXPECT_EQ(compile(true, m_out.wpath()), m_out.wpath() + u"\\qpf2");
+    EXPECT_EQ(Files(qpf, ".qpf2"), (std::set<std::string>{"arial_24_50.qpf2", "arial_32_50.qpf2"}));
+    EXPECT_EQ(Qpf2Readable(qpf / "arial_32_50.qpf2", U"STOP"), U"STOP");
+
+    // Unchanged: nothing is rendered, so a marked file stays as it is.
+    testsupport::WriteText(qpf / "arial_24_50.qpf2", "marker");
+    compile(true, m_out.wpath() + u"\\qpf2");
+    EXPECT_EQ(testsupport::ReadText(qpf / "arial_24_50.qpf2"), "marker");
+
+    // A text gone: its file goes; a missing file is rendered again.
+    std::filesystem::remove(qpf / "arial_24_50.qpf2");
+    compile(false, m_out.wpath());
+    EXPECT_EQ(Files(qpf, ".qpf2"), (std::set<std::string>{"arial_24_50.qpf2"}));
+    EXPECT_EQ(Qpf2Readable(qpf / "arial_24_50.qpf2", U"Run"), U"Run");
+}
+
+TEST_F(GenerateTest, QpfUnitBuildFolderRule) {
+    for (const std::u16string& given : {u"C:\\out\\qpf2\\panel", u"C:\\out\\qpf2"}) {
+        std::u16string dir = m_out.wpath() + u"\\" + given.substr(3);
+        const std::u16string before = dir;
+        CPackFontFiles result;
+        MakeLattice_QPF(dir, result);
+        EXPECT_EQ(dir, before);
+    }
+    std::u16string plain = m_out.wpath() + u"\\qpf";
+    CPackFontFiles result;
+    MakeLattice_QPF(plain, result);
+    EXPECT_EQ(N(plain), N(m_out.wpath()) + "\\qpf\\qpf2");
+}
+
+TEST_F(GenerateTest, DeleteDirectoryTreeRemovesEverything) {
+    testsupport::WriteText(m_out / "a" / "b" / "deep.txt", "1");
+    testsupport::WriteText(m_out / "a" / "noext", "2");
+    testsupport::WriteText(m_out / "a" / ".hidden", "3");
+    EXPECT_TRUE(DeleteDirectoryTree((m_out.wpath() + u"\\a").c_str()));
+    EXPECT_FALSE(std::filesystem::exists(m_out / "a"));
+    EXPECT_FALSE(DeleteDirectoryTree((m_out.wpath() + u"\\a").c_str()));
+}

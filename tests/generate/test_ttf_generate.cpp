@@ -1,0 +1,176 @@
+// Subset TrueType panel fonts and the subsetting bridge, checked with fontTools.
+#include <unistd.h>
+
+#include "FontSubsetBridge.h"
+#include "GenerateFixture.h"
+
+using testsupport::N;
+
+namespace {
+std::string Range(unsigned first, unsigned last) {
+    std::u16string s;
+    for (unsigned c = first; c <= last; ++c) s += static_cast<char16_t>(c);
+    return CmapOf(s);
+}
+
+uintmax_t SizeOf(const std::filesystem::path& p) {
+    std::error_code ec;
+    const uintmax_t n = std::filesystem::file_size(p, ec);
+    return ec ? 0 : n;
+}
+}  // namespace
+
+TEST_F(GenerateTest, TtfCollectsOneEntryPerFaceAndNeverSimSun) {
+    Add(15, u"Small", u"Arial", -12);
+    Add(16, u"Large", u"Arial", -30, 700);
+    Add(17, u"Song", u"SimSun", -16);
+    Add(18, u"Song2", u"宋体", -16);
+    tagMULTIFONT a = Fonts(15), b = Fonts(16), song = Fonts(17, 18);
+    AddTextInfo(a, Text(u"aab\r\n"), 0, 1);
+    AddTextInfo(b, Text(u"bc"), 0, 1);
+    AddTextInfo(song, Text(u"中", u"文"), 0, 2);
+    const auto& list = TtfTextList();
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].text, u"aabbc");  // joined, repeats kept
+    EXPECT_EQ(list[0].lf.lfHeight, -12);  // the first text's font
+    EXPECT_EQ(list[0].packName, u"Arial");
+    CTtfFontData* c = CSingletonTpl<CTtfFontData>::getInstance();
+    const auto heard = c->screenTexts(1);
+    ASSERT_EQ(heard.size(), 2u);
+    EXPECT_EQ(std::get<2>(heard[1]).nWeight, 75);
+    EXPECT_EQ(std::get<2>(heard[1]).nHeight, -30);
+    EXPECT_TRUE(c->screenTexts(2).empty());
+}
+
+TEST_F(GenerateTest, TtfFullBuildWithoutTextsCutsTheDefaultCalibri) {
+    ASSERT_TRUE(CFontSubsetBridge::Instance().IsReady());
+    CPackFontFiles result;
+    std::u16string dir = m_out.wpath();
+    const double mb = Finish_MakeTTF(result, dir);
+    const auto& units = CSingletonTpl<CTtfFontData>::getInstance()->fullBuildUnits();
+    ASSERT_EQ(units.size(), 1u);
+    EXPECT_EQ(units[0].first, u"Calibri");
+    EXPECT_EQ(units[0].second.strPackName, u"Calibri");
+    EXPECT_EQ(units[0].second.strText, kDefaultCharSet);
+    // "Calibri.ttf" finds calibri.ttf as Windows would.
+    const auto read = ReadWithFontTools(m_out / "Calibri.ttf");
+    EXPECT_EQ(read.count("error"), 0u);
+    EXPECT_EQ(read.at("family"), "Calibri");
+    EXPECT_EQ(read.at("cmap"), CmapOf(kDefaultCharSet));
+    EXPECT_DOUBLE_EQ(mb, SizeOf(m_out / "Calibri.ttf") / 1048576.0);
+    EXPECT_TRUE(result.empty());
+}
+
+TEST_F(GenerateTest, TtfFullBuildSkipsPackFacesAndNeverShipsSimSun) {
+    Add(15, u"En", u"Arial", -16);
+    Add(16, u"Pk", u"Tahoma", -16);
+    Add(17, u"Hi", u"Mangal", -16);
+    WritePack({{"Tahoma", "tahoma.ttf"}, {"SimSun", "SIMSUN.TtC"}});
+    tagMULTIFONT en = Fonts(15), pk = Fonts(16), hi = Fonts(17);
+    AddTextInfo(en, Text(u"Pump 1"), 0, 1);
+    AddTextInfo(pk, Text(u"Valve"), 0, 1);
+    AddTextInfo(hi, Text(u"\u0915"), 0, 1);  // one Devanagari letter
+    AddTextInfo(en, Text(u"Calibri?"), 0, 2);
+    testsupport::WriteText(m_out / "old.ttf", "x");
+
+    CPackFontFiles result;
+    std::u16string dir = m_out.wpath();
+    const double mb = Finish_MakeTTF(result, dir);
+    EXPECT_TRUE(TtfTextList().empty());
+    const auto& units = CSingletonTpl<CTtfFontData>::getInstance()->fullBuildUnits();
+    ASSERT_EQ(units.size(), 2u);  // Tahoma ships whole; no default Calibri unit
+    EXPECT_EQ(units[0].first, u"Arial");
+
+    EXPECT_EQ(Files(m_out.path()), (std::set<std::string>{"Arial.ttf", "Calibri.ttf", "Mangal.ttf"}));
+    EXPECT_EQ(ReadWithFontTools(m_out / "Arial.ttf").at("cmap"), CmapOf(u"Pump 1Calibri?"));
+    // The Devanagari rule keeps the whole block that the face has.
+    EXPECT_EQ(ReadWithFontTools(m_out / "Mangal.ttf").at("cmap"), Range(0x0900, 0x097F));
+    ASSERT_EQ(result.size(), 1u);
+    EXPECT_EQ(result[u"Tahoma"], u"tahoma.ttf");
+    const double subsets =
+        (SizeOf(m_out / "Arial.ttf") + SizeOf(m_out / "Calibri.ttf") + SizeOf(m_out / "Mangal.ttf")) / 1048576.0;
+    EXPECT_NEAR(mb, subsets + FontSizeMap[u"Tahoma"], 1e-12);
+}
+
+TEST_F(GenerateTest, TtfUnitBuildsCutOnlyWhatChanged) {
+    Add(15, u"En", u"Arial", -16);
+    Add(16, u"Tl", u"Calibri", -16);
+    WritePack({{"Tahoma", "tahoma.ttf"}, {"Arial Shipped", "arial.ttf"}});
+    testsupport::WriteText(m_out / "tahoma.ttf", "already copied");
+    const auto compile = [&](bool withTitle, CPackFontFiles* result) {
+        ResetPanelFontCollections();
+        CTtfFontData* c = CSingletonTpl<CTtfFontData>::getInstance();
+        c->reset();
+        c->beginBuild(m_out.wpath());
+        tagMULTIFONT en = Fonts(15), tl = Fonts(16);
+        AddTextInfo(en, Text(u"abc"), 0, 1);
+        if (withTitle) AddTextInfo(tl, Text(u"XYZ"), 0, 2);
+        std::u16string dir = m_out.wpath();
+        return MakeVector_TTF(dir, *result);
+    };
+    CPackFontFiles first;
+    const double mb = compile(true, &first);
+    EXPECT_EQ(ReadWithFontTools(m_out / "Arial.ttf").at("cmap"), CmapOf(u"abc"));
+    EXPECT_EQ(ReadWithFontTools(m_out / "Calibri.ttf").at("cmap"), CmapOf(u"XYZ"));
+    // Tahoma's file is already there: counted, not reported.
+    EXPECT_EQ(first.count(u"Tahoma"), 0u);
+    EXPECT_EQ(first.count(u"Arial Shipped"), 1u);
+    EXPECT_NEAR(mb,
+                FontSizeMap[u"Tahoma"] + FontSizeMap[u"Arial Shipped"] +
+                    (SizeOf(m_out / "Arial.ttf") + SizeOf(m_out / "Calibri.ttf")) / 1048576.0,
+                1e-12);
+    // A pack face that is not installed entered the pack-name map on the way.
+    EXPECT_EQ(PackNameMap.count(u"Arial Shipped"), 1u);
+
+    // Unchanged: nothing is cut again.
+    std::filesystem::remove(m_out / "Arial.ttf");
+    CPackFontFiles second;
+    EXPECT_DOUBLE_EQ(compile(true, &second), FontSizeMap[u"Tahoma"] + FontSizeMap[u"Arial Shipped"]);
+    EXPECT_FALSE(std::filesystem::exists(m_out / "Arial.ttf"));
+
+    // The title text is gone: so is its subset.
+    CPackFontFiles third;
+    compile(false, &third);
+    EXPECT_FALSE(std::filesystem::exists(m_out / "Calibri.ttf"));
+    EXPECT_TRUE(std::filesystem::exists(m_out / "tahoma.ttf"));
+}
+
+TEST_F(GenerateTest, BridgeNamesOutputsByKeyAndCutsTheRightMember) {
+    CFontSubsetBridge& bridge = CFontSubsetBridge::Instance();
+    ASSERT_TRUE(bridge.IsReady());
+    TTFMapTable table;
+    table[u"NSimSun"] = {u"simsun.ttc", u"中国A"};    // member 1 of the collection
+    table[u"Unlisted"] = {u"simsun.ttc", u"中"};      // no such member: member 0
+    table[u"Odd"] = {u"arial.Ttf", u"ab"};            // not ".ttf" nor ".TTF": a collection name
+    table[u"Plain"] = {u"tahoma.ttf", u"Tt"};
+    table[u"Missing"] = {u"nothere.ttf", u"x"};       // cannot be cut: counts 0
+    const double mb = bridge.SubsetFontTable(table, m_out.wpath());
+    EXPECT_EQ(Files(m_out.path()), (std::set<std::string>{"NSimSun.ttc", "Unlisted.ttc", "Odd.ttc", "Plain.ttf"}));
+
+    const auto ns = ReadWithFontTools(m_out / "NSimSun.ttc");
+    EXPECT_EQ(ns.at("family"), "NSimSun");
+    EXPECT_EQ(ns.at("zh-family"), "新宋体");  // localized names kept
+    EXPECT_EQ(ns.at("cmap"), CmapOf(u"中国A"));
+    EXPECT_EQ(ReadWithFontTools(m_out / "Unlisted.ttc").at("family"), "SimSun");
+    EXPECT_EQ(ReadWithFontTools(m_out / "Odd.ttc").at("cmap"), CmapOf(u"ab"));
+    EXPECT_EQ(ReadWithFontTools(m_out / "Plain.ttf").at("family"), "Tahoma");
+    uintmax_t bytes = 0;
+    for (const std::string& f : Files(m_out.path())) bytes += SizeOf(m_out / f);
+    EXPECT_DOUBLE_EQ(mb, bytes / 1048576.0);
+    EXPECT_EQ(bridge.SubsetFileSize((m_out / "none").string()), 0);
+}
+
+TEST(SubsetBridge, DevanagariRuleAndTheModulePath) {
+    EXPECT_TRUE(CFontSubsetBridge::HasDevanagari(u"abc\u0905"));
+    EXPECT_TRUE(CFontSubsetBridge::HasDevanagari(u"\uA8FF"));
+    EXPECT_FALSE(CFontSubsetBridge::HasDevanagari(u"\u08FF\u0980\uA8DF\uA900"));
+    CFontSubsetBridge& bridge = CFontSubsetBridge::Instance();
+    ASSERT_TRUE(bridge.IsReady());
+    EXPECT_EQ(bridge.ModuleFile(), std::string(TAMSEL_SOURCE_DIR) + "/scripts/myFont.py");
+    // Neither the current folder nor an empty entry (its stand-in) is searched.
+    char cwd[4096] = {};
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    const std::string path = "\n" + bridge.ModuleSearchPath();
+    EXPECT_EQ(path.find("\n\n"), std::string::npos);
+    EXPECT_EQ(path.find("\n" + std::string(cwd) + "\n"), std::string::npos);
+}

@@ -20,7 +20,10 @@ _subset = None
 def _module():
     global _subset
     if _subset is None:
+        import logging
         from fontTools import subset
+        # Tables it drops are not the studio user's concern.
+        logging.getLogger("fontTools.subset").setLevel(logging.ERROR)
         _subset = subset
     return _subset
 

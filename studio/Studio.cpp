@@ -49,6 +49,12 @@ Options ParseOptions(const std::vector<std::string>& args) {
             opt.style = value("--style");
         } else if (a == "--texts") {
             opt.texts = value("--texts");
+        } else if (a == "--out") {
+            opt.out = value("--out");
+        } else if (a == "--target") {
+            opt.target = value("--target");
+        } else if (a == "--incremental") {
+            opt.incremental = true;
         } else if (a == "--no-dialog") {
             opt.noDialog = true;
         } else if (a == "--face") {

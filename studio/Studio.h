@@ -24,6 +24,9 @@ struct Options {
     int lang = 0;                      // --lang: a language index
     int current = 0;                   // --current: a font id
     bool noDialog = false;             // --no-dialog
+    std::string out;                   // --out: a compile's output folder
+    std::string target;                // --target: qpf2 or ttf
+    bool incremental = false;          // --incremental
     std::vector<std::string> missing;  // --missing: faces for the font change dialog
     std::vector<std::string> positional;
 };
@@ -72,5 +75,7 @@ void PrintTable(std::ostream& out);
 // SimSun; without it they are kept as stored.
 void OpenProjectFonts(const Options& opt, bool repair, std::ostream& out);
 extern const char* kDialogUsage;
+int RunCompile(const Options& opt, std::ostream& out);
+extern const char* kCompileUsage;
 
 }  // namespace studio

@@ -12,7 +12,7 @@ namespace {
 void PrintUsage(std::ostream& os) {
     os << "usage: tamsel-studio [options] COMMAND ...\n\n"
           "commands:\n"
-       << studio::kOpenUsage << studio::kEditUsage << studio::kSelectUsage << studio::kPackUsage << studio::kFontsUsage << studio::kFacesUsage << studio::kDialogUsage
+       << studio::kOpenUsage << studio::kEditUsage << studio::kSelectUsage << studio::kPackUsage << studio::kFontsUsage << studio::kFacesUsage << studio::kDialogUsage << studio::kCompileUsage
        << "\noptions:\n"
           "  --profile DIR      machine profile (Fonts/, registry.reg, profile.ini); default:\n"
           "                     one made from this machine's installed fonts\n"
@@ -39,6 +39,7 @@ int main(int argc, char** argv) {
         if (cmd == "fonts") return studio::RunFonts(opt, std::cout);
         if (cmd == "open") return studio::RunOpen(opt, std::cout);
         if (cmd == "faces") return studio::RunFaces(opt, std::cout);
+        if (cmd == "compile") return studio::RunCompile(opt, std::cout);
         if (cmd == "edit" || cmd == "select" || cmd == "pack") {
             if (!opt.png.empty()) setenv("QT_QPA_PLATFORM", "offscreen", 0);
             if (cmd == "edit") return studio::RunEdit(opt, std::cout);

@@ -88,3 +88,11 @@ TEST(Qpf2Build, MapTableRowsPerPanelNameWithTheRealisedFile) {
     EXPECT_EQ(table[u"Nope"].second, u"x");
     EXPECT_FALSE(table[u"Nope"].first.empty());
 }
+
+TEST(Qpf2Build, AFontOfCharactersTheFaceLacksStillReads) {
+    TestProfile profile({"arial.ttf"});
+    TempDir out;
+    generateqpf2(u"中文", u"Arial", -16, false, 50, u"", -1);
+    EXPECT_EQ(qpf2tofileEx(out.wpath().c_str()), 1);
+    EXPECT_EQ(Readable(out / "arial_16_50.qpf2", U"中文A"), U"");
+}

@@ -159,6 +159,9 @@ std::vector<uint8_t> Serialize(const Font& f) {
         records.insert(records.end(), g.alpha.begin(), g.alpha.end());
     }
     Block(o, 1, gmap.b);
+    // Qt's reader rejects an empty glyph block; a font whose characters the
+    // face lacks gets four unused bytes there.
+    if (records.empty()) records.assign(4, 0);
     Block(o, 2, records);
     return o.b;
 }

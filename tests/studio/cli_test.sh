@@ -73,4 +73,14 @@ check "edit needs a display without --png" 1 "no display" -- env -u DISPLAY -u W
 check "select renders the selection dialog" 0 "wrote $work/sel.png" -- "$studio" select "$work/p" --current 17 --profile "$work/uiprofile" --png "$work/sel.png"
 check "--current needs a number" 2 "needs a number" -- "$studio" select "$work/p" --current x --png "$work/sel.png"
 check "pack renders the font pack dialog" 0 "wrote $work/pack.png" -- "$studio" pack "$work/p" --profile "$work/uiprofile" --png "$work/pack.png"
+check "compile needs a target" 2 "--target must be qpf2 or ttf" -- "$studio" compile "$work/p" --texts "$work/p/texts.txt" --out "$work/q"
+check "compile reads the texts first" 1 "bad.txt:2" -- "$studio" compile "$work/p" --texts "$work/bad.txt" --out "$work/q" --target qpf2
+check "compile to QPF2" 0 "wrote $work/q/tahoma_" -- "$studio" compile "$work/p" --texts "$work/p/texts.txt" --out "$work/q" --target qpf2 --profile "$work/uiprofile"
+check "an incremental compile renders" 0 "wrote $work/q/qpf2/" -- "$studio" compile "$work/p" --texts "$work/p/texts.txt" --out "$work/q" --target qpf2 --incremental --profile "$work/uiprofile"
+check "an unchanged project renders nothing" 0 "^0 file(s) written" -- "$studio" compile "$work/p" --texts "$work/p/texts.txt" --out "$work/q" --target qpf2 --incremental --profile "$work/uiprofile"
+# A project (or the folder the studio runs in) cannot bring its own myFont.
+printf 'open("%s/pwned", "w").close()\n' "$work" > "$work/p/myFont.py"
+cp "$work/p/myFont.py" "$work/myFont.py"
+check "compile to subset TrueType" 0 "wrote $work/t/Tahoma.ttf" -- sh -c "cd '$work' && '$studio' compile p --texts p/texts.txt --out t --target ttf --profile uiprofile"
+if [ -e "$work/pwned" ]; then echo "FAIL: a myFont.py outside the studio was imported"; fail=1; else echo "ok: only the studio's myFont is imported"; fi
 exit $fail

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "mfc/lsan_suppressions.h"
 #include "Tamsel.h"
 #include "Velmora.h"
 

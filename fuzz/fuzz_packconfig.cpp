@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "mfc/lsan_suppressions.h"
 #include "PackConfig.h"
 #include "Stanchion.h"
 #include "Tamsel.h"

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "mfc/lsan_suppressions.h"
 #include "TrueTypeFont.h"
 #include "win/wstr.h"
 

@@ -15,6 +15,10 @@
 #ifdef TAMSEL_LSAN
 extern "C" const char* __lsan_default_suppressions() {
     return "leak:libfontconfig.so\n"
-           "leak:libpython3\n";
+           "leak:libpython3\n"
+           // libxml2 and libxslt come in with lxml under fontTools.
+           "leak:libxml2.so\n"
+           "leak:libxslt.so\n"
+           "leak:libexslt.so\n";
 }
 #endif

@@ -1,5 +1,6 @@
 // A generation session fed screen texts: 100,000, 200,000 and 400,000 texts
-// of 20 characters spread over 200 fonts. Items are characters, so the
+// of 20 characters spread over 200 fonts. The QPF2 and TrueType collections
+// take texts of 8 languages of 20 characters each. Items are characters, so the
 // items/s column shows the cost per character; equal rates across the three
 // sizes show that the cost grows linearly with the characters offered.
 #include <benchmark/benchmark.h>
@@ -8,7 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "Forgeline.h"
+#include "PanelFonts.h"
 #include "Tamsel.h"
+#include "Velmora.h"
+#include "win/wstr.h"
 
 namespace {
 constexpr int kFonts = 200;
@@ -53,6 +58,9 @@ void MakeTable() {
         auto* rec = new tagHMIFONT{};
         rec->nID = kDefaultFontID + i;
         rec->szName[0] = u'F';
+        rec->lf.lfHeight = 12 + i % 20;
+        rec->lf.lfWeight = i % 3 ? 400 : 700;
+        lstrcpynW(rec->lf.lfFaceName, i % 2 ? u"Arial" : u"SimHei", 32);
         g_FontList.AddTail(rec);
     }
 }
@@ -72,7 +80,46 @@ void BM_GenerationSession(benchmark::State& state) {
                                                        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     Font_DenitLib();
 }
+// Each text in 8 languages, language i with the font of the next text's id.
+void Collect(benchmark::State& state, bool qpf) {
+    static Input input;
+    const size_t count = static_cast<size_t>(state.range(0));
+    if (input.texts.size() != count * 8) input = MakeInput(count * 8);
+    MakeTable();
+    velmora::SetProjectLanguages(8);
+    std::vector<std::pair<tagMULTIFONT, CString>> texts(count);
+    for (size_t i = 0; i < count; ++i) {
+        std::u16string joined;
+        for (size_t lang = 0; lang < 8; ++lang) {
+            if (lang) joined += kLangSeparator;
+            joined += input.texts[i * 8 + lang];
+            texts[i].first.wFontID[lang] = static_cast<uint16_t>(input.ids[i * 8 + lang]);
+        }
+        texts[i].second = CString(joined.c_str());
+    }
+    for (auto _ : state) {
+        ResetPanelFontCollections();
+        CSingletonTpl<CQpfFontData>::getInstance()->reset();
+        CSingletonTpl<CTtfFontData>::getInstance()->reset();
+        for (size_t i = 0; i < count; ++i) {
+            if (qpf)
+                MakeQPF(texts[i].first, texts[i].second, 0, static_cast<int>(i % 50));
+            else
+                AddTextInfo(texts[i].first, texts[i].second, 0, static_cast<int>(i % 50));
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(count) * 8 * kTextChars);
+    ResetPanelFontCollections();
+    CSingletonTpl<CQpfFontData>::getInstance()->reset();
+    CSingletonTpl<CTtfFontData>::getInstance()->reset();
+    Font_DenitLib();
+}
+
+void BM_MakeQPFCollect(benchmark::State& state) { Collect(state, true); }
+void BM_AddTextInfoCollect(benchmark::State& state) { Collect(state, false); }
 }  // namespace
 
+BENCHMARK(BM_MakeQPFCollect)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AddTextInfoCollect)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GenerationSession)->Arg(100000)->Arg(200000)->Arg(400000)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

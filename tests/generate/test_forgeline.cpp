@@ -1,0 +1,93 @@
+// The compile library's collectors on their own: what a unit build renders
+// and what it remembers in the output folder.
+#include "GenerateFixture.h"
+
+namespace {
+std::vector<std::u16string> g_rendered;
+// Renders through the font tools and notes what it was asked for.
+void Count(const WCHAR* chars, const WCHAR* face, int height, bool italic, long weight, const WCHAR* pack,
+           int reserved) {
+    g_rendered.push_back(std::u16string(face) + u":" + chars);
+    EXPECT_EQ(reserved, -1);
+    generateqpf2(chars, face, height, italic, weight, pack, reserved);
+}
+
+_tagQpfUnit Unit(const std::u16string& face, int height) {
+    _tagQpfUnit u;
+    u.strFaceName = face;
+    u.nHeight = height;
+    return u;
+}
+}  // namespace
+
+TEST_F(GenerateTest, QpfCollectorRemembersAcrossProcessesEvenOddTexts) {
+    const std::u16string dir = m_out.wpath();
+    // Tabs, line breaks and backslashes survive the record in the folder.
+    const std::u16string odd = u"a\tb\rc\\n\n中";
+    const auto build = [&](bool second, bool touch) {
+        g_rendered.clear();
+        CQpfFontData c;  // a new process
+        c.beginBuild(dir);
+        _tagQpfUnit a = Unit(u"Arial", -20), t = Unit(u"Tahoma", -20);
+        c.setScreenText(1, odd, a);
+        c.setScreenText(2, second ? u"xy" : u"x", t);
+        const int built = c.executeBuild(Count);
+        if (built) qpf2tofileEx(dir.c_str());
+        if (touch) testsupport::WriteText(m_out / "tahoma_20_50.qpf2", "marker");
+        c.removeNoNeedQpf(dir);
+        return built;
+    };
+    EXPECT_EQ(build(false, false), 1);
+    EXPECT_EQ(g_rendered.size(), 2u);
+    EXPECT_EQ(build(false, true), 0);
+    EXPECT_TRUE(g_rendered.empty());
+    // One unit's characters grow: only its file is rendered again.
+    EXPECT_EQ(build(true, false), 1);
+    EXPECT_EQ(g_rendered, (std::vector<std::u16string>{u"Tahoma:xy"}));
+    EXPECT_EQ(Files(m_out.path(), ".qpf2"), (std::set<std::string>{"arial_20_50.qpf2", "tahoma_20_50.qpf2"}));
+}
+
+TEST_F(GenerateTest, QpfCollectorWithoutAFolderRendersEverythingAndDropsUnknownFiles) {
+    CQpfFontData c;
+    _tagQpfUnit a = Unit(u"Arial", -16), b = Unit(u"Arial", -16);
+    c.setScreenText(1, u"ab", a);
+    c.setScreenText(2, u"bc", b);  // the same file: both units rendered, merged by the font tools
+    g_rendered.clear();
+    EXPECT_EQ(c.executeBuild(Count), 1);
+    EXPECT_EQ(g_rendered.size(), 2u);
+    EXPECT_EQ(c.executeBuild(nullptr), 0);
+    qpf2tofileEx(m_out.wpath().c_str());
+    testsupport::WriteText(m_out / "stray_9_50.qpf2", "old");
+    testsupport::WriteText(m_out / "keep.txt", "not a font");
+    c.removeNoNeedQpf(m_out.wpath());
+    EXPECT_EQ(Files(m_out.path()), (std::set<std::string>{".forgeline-qpf", "arial_16_50.qpf2", "keep.txt"}));
+}
+
+TEST_F(GenerateTest, TtfCollectorGroupsByPanelName) {
+    const std::u16string dir = m_out.wpath();
+    const auto build = [&](const std::u16string& extra) {
+        g_rendered.clear();
+        CTtfFontData c;
+        c.beginBuild(dir);
+        _tagTtfUnit u;
+        u.strPackName = u"Arial";
+        c.setScreenText(1, u"ab", u"Arial", u);
+        c.setScreenText(2, u"ba" + extra, u"Arial Alias", u);  // another face, the same panel name
+        const int built = c.executeBuild(Count);
+        TTFMapTable table;
+        c.getTtfMapTable(getSimplifyTTFMapTable, table);  // leaves nothing pending
+        c.removeNoNeedTtf(dir);
+        return built;
+    };
+    EXPECT_EQ(build(u""), 1);
+    EXPECT_EQ(g_rendered.size(), 2u);
+    EXPECT_EQ(build(u""), 0);
+    testsupport::WriteText(m_out / "Arial.ttf", "subset");
+    EXPECT_EQ(build(u"c"), 1);  // a new character in the group renders all its units
+    EXPECT_EQ(g_rendered.size(), 2u);
+
+    CTtfFontData empty;
+    empty.beginBuild(dir);
+    empty.removeNoNeedTtf(dir);  // no texts any more: the group's subset goes
+    EXPECT_FALSE(std::filesystem::exists(m_out / "Arial.ttf"));
+}

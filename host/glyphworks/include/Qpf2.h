@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
 #include <map>
 #include <string>
 #include <vector>
@@ -41,6 +42,8 @@ struct Font {
 
 // The bytes of a .qpf2 file: header, tags, CMap, GMap and Glyph blocks.
 GLYPHWORKS_QPF2_API std::vector<uint8_t> Serialize(const Font& font);
+// The same bytes, written to a stream.
+GLYPHWORKS_QPF2_API void Write(const Font& font, std::ostream& out);
 // "family_size_weight[_italic].qpf2", family in lower case with blanks as "_".
 GLYPHWORKS_QPF2_API std::string FileNameFor(const std::string& family, int pixelSize, int weight, bool italic);
 

@@ -2,6 +2,8 @@
 
 #include <cctype>
 #include <cmath>
+#include <ostream>
+#include <sstream>
 
 namespace qpf2 {
 
@@ -98,10 +100,11 @@ void Block(Out& o, uint16_t tag, const std::vector<uint8_t>& data) {
 }
 }  // namespace
 
-std::vector<uint8_t> Serialize(const Font& f) {
+void Write(const Font& f, std::ostream& stream) {
     Out o;
-    o.b = {'Q', 'P', 'F', '2'};
-    o.u32(0xFFFFFFFFu);  // lock: a pre-rendered font
+    o.b.reserve(1024 + f.fontName.size() + f.fileName.size() + f.freeText.size() + 12 * f.cmap.size() +
+                4 * f.glyphs.size());
+    o.b.insert(o.b.end(), {'Q', 'P', 'F', '2'});    o.u32(0xFFFFFFFFu);  // lock: a pre-rendered font
     o.u8(2);
     o.u8(0);
     const size_t dataSizeAt = o.b.size();
@@ -137,33 +140,50 @@ std::vector<uint8_t> Serialize(const Font& f) {
 
     Block(o, 0, CmapTable(f.cmap));
     // Glyph records and the map of their offsets (glyph 0 included, never drawn).
-    std::vector<uint8_t> records;
-    Out gmap;
-    gmap.u32(0xFFFFFFFFu);
     std::vector<bool> skip(f.glyphs.size() + 1, false);
     for (uint32_t id : f.unstorable)
         if (id < skip.size()) skip[id] = true;
+    // The glyph map first, from the record sizes.
+    Out gmap;
+    gmap.b.reserve(4 * (f.glyphs.size() + 1));
+    gmap.u32(0xFFFFFFFFu);
+    uint32_t offset = 0;
     for (size_t i = 0; i < f.glyphs.size(); ++i) {
-        const Glyph& g = f.glyphs[i];
         if (skip[i + 1]) {
             gmap.u32(0xFFFFFFFFu);
             continue;
         }
-        gmap.u32(static_cast<uint32_t>(records.size()));
-        records.push_back(g.width);
-        records.push_back(g.height);
-        records.push_back(g.bytesPerLine);
-        records.push_back(static_cast<uint8_t>(g.x));
-        records.push_back(static_cast<uint8_t>(g.y));
-        records.push_back(static_cast<uint8_t>(g.advance));
-        records.insert(records.end(), g.alpha.begin(), g.alpha.end());
+        gmap.u32(offset);
+        offset += static_cast<uint32_t>(6 + f.glyphs[i].alpha.size());
     }
     Block(o, 1, gmap.b);
+    // The glyph records are streamed rather than gathered: a large font
+    // would otherwise be copied once more into fresh memory.
+    uint32_t glyphBlock = offset ? offset : 4;
+    while (glyphBlock % 4) ++glyphBlock;
+    o.u16(2);
+    o.u16(0);
+    o.u32(glyphBlock);
+    stream.write(reinterpret_cast<const char*>(o.b.data()), static_cast<std::streamsize>(o.b.size()));
+    for (size_t i = 0; i < f.glyphs.size(); ++i) {
+        if (skip[i + 1]) continue;
+        const Glyph& g = f.glyphs[i];
+        const uint8_t head[6] = {g.width, g.height, g.bytesPerLine, static_cast<uint8_t>(g.x),
+                                 static_cast<uint8_t>(g.y), static_cast<uint8_t>(g.advance)};
+        stream.write(reinterpret_cast<const char*>(head), 6);
+        stream.write(reinterpret_cast<const char*>(g.alpha.data()), static_cast<std::streamsize>(g.alpha.size()));
+    }
     // Qt's reader rejects an empty glyph block; a font whose characters the
-    // face lacks gets four unused bytes there.
-    if (records.empty()) records.assign(4, 0);
-    Block(o, 2, records);
-    return o.b;
+    // face lacks gets four unused bytes there. Blocks end 4-byte aligned.
+    static const char zeros[4] = {};
+    stream.write(zeros, static_cast<std::streamsize>(glyphBlock - offset));
+}
+
+std::vector<uint8_t> Serialize(const Font& f) {
+    std::ostringstream out;
+    Write(f, out);
+    const std::string bytes = out.str();
+    return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
 std::string FileNameFor(const std::string& family, int pixelSize, int weight, bool italic) {

@@ -58,9 +58,9 @@ int WriteAll(const WCHAR* outDir) {
         const Pending& p = fonts.byFile[file];
         qpf2::Font font;
         if (!qpf2::Render(p.request, font, nullptr)) continue;
-        const std::vector<uint8_t> bytes = qpf2::Serialize(font);
         std::ofstream out(dir + "/" + file, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        qpf2::Write(font, out);
+        out.close();
         if (!out) continue;
         ++written;
     }

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <set>
+#include <vector>
 
 #include "Qpf2.h"
 
@@ -68,11 +68,13 @@ bool Render(const RenderRequest& rq, Font& out, std::string* error) {
     out.writingSystems[0] |= 0x02;  // Latin (writing system 1)
     if (FT_Get_Char_Index(face, 0x4E00)) out.writingSystems[3] |= 0x10;  // SimplifiedChinese (28)
 
-    std::set<char32_t> seen;
+    std::vector<bool> seen(0x110000);
+    out.glyphs.reserve(rq.chars.size());
     double widthSum = 0;
     int minLeft = 0, minRight = 0;
     for (char32_t c : rq.chars) {
-        if (!seen.insert(c).second) continue;
+        if (c >= seen.size() || seen[c]) continue;
+        seen[c] = true;
         const FT_UInt index = FT_Get_Char_Index(face, c);
         if (index == 0) continue;
         if (FT_Load_Glyph(face, index, FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) != 0) continue;

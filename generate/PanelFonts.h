@@ -3,7 +3,6 @@
 #pragma once
 
 #include <bitset>
-#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -38,10 +37,27 @@ namespace panelfonts {
 
 // The text without "\r\n" pairs and then without "\n"; a lone "\r" stays.
 std::u16string StripLineBreaks(const std::u16string& text);
+// The text and logical font of one language, false when it is skipped.
+// `cache` keeps the fonts already read during one text: languages mostly
+// share a font, and the table look-up walks the whole list.
+struct LogFontCache {
+    int ids[8];
+    bool found[8];
+    LOGFONTW lfs[8];
+    int count = 0;
+};
+bool LanguageText(const tagMULTIFONT& mf, const std::u16string& text, int mode, int lang, std::u16string& piece,
+                  LOGFONTW& lf, LogFontCache& cache);
 // Calls fn(language, its text, its logical font) for each of the eight
 // languages that has a text and a font.
-void ForEachLanguage(const tagMULTIFONT& mf, const std::u16string& text, int mode,
-                     const std::function<void(int, const std::u16string&, const LOGFONTW&)>& fn);
+template <class Fn>
+void ForEachLanguage(const tagMULTIFONT& mf, const std::u16string& text, int mode, Fn&& fn) {
+    LogFontCache cache;
+    std::u16string piece;
+    LOGFONTW lf;
+    for (int lang = 0; lang < 8; ++lang)
+        if (LanguageText(mf, text, mode, lang, piece, lf, cache)) fn(lang, static_cast<const std::u16string&>(piece), lf);
+}
 // The pack name of a face without adding it to the map; empty when absent.
 std::u16string FindPackName(const WCHAR* face);
 // 75 for exactly FW_BOLD, else 50.

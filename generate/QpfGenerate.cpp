@@ -1,6 +1,7 @@
 // QPF2 bitmap fonts for the panel.
 #include <cstring>
 #include <memory>
+#include <string_view>
 #include <unordered_map>
 
 #include "FontMap.h"
@@ -13,11 +14,22 @@
 #include "win/wstr.h"
 
 namespace {
+// A logical font compared and hashed over all of its bytes.
+struct LogFontKey {
+    LOGFONTW lf;
+    bool operator==(const LogFontKey& o) const { return std::memcmp(&lf, &o.lf, sizeof lf) == 0; }
+};
+struct LogFontKeyHash {
+    size_t operator()(const LogFontKey& k) const {
+        return std::hash<std::string_view>{}(std::string_view(reinterpret_cast<const char*>(&k.lf), sizeof k.lf));
+    }
+};
+
 struct QpfCollectionState {
     std::map<int, QpfFontEntry> entries;
     // The logical font's bytes -> serial number: the byte-identical look-up
     // without a walk over the entries.
-    std::unordered_map<std::string, int> byBytes;
+    std::unordered_map<LogFontKey, int, LogFontKeyHash> byBytes;
     void Clear() {
         entries.clear();
         byBytes.clear();
@@ -29,7 +41,6 @@ QpfCollectionState& Collection() {
     return c;
 }
 
-std::string Bytes(const LOGFONTW& lf) { return std::string(reinterpret_cast<const char*>(&lf), sizeof lf); }
 }  // namespace
 
 const std::map<int, QpfFontEntry>& QpfCollection() { return Collection().entries; }
@@ -59,23 +70,35 @@ std::u16string StripLineBreaks(const std::u16string& text) {
     return out;
 }
 
-void ForEachLanguage(const tagMULTIFONT& mf, const std::u16string& text, int mode,
-                     const std::function<void(int, const std::u16string&, const LOGFONTW&)>& fn) {
-    for (int lang = 0; lang < 8; ++lang) {
-        std::u16string piece;
-        int useDefault = 0;
-        if (mode == 1 || mode == 2) {
-            piece = text;
-            useDefault = mode == 2 ? 1 : 0;
-        } else {
-            GetLangString(text, piece, lang);
-            if (piece.empty()) continue;
-        }
-        LOGFONTW lf;
-        std::memset(&lf, 0, sizeof lf);
-        if (!Font_GetLogFont(mf.wFontID[lang], &lf, useDefault, lang)) continue;
-        fn(lang, piece, lf);
+bool LanguageText(const tagMULTIFONT& mf, const std::u16string& text, int mode, int lang, std::u16string& piece,
+                  LOGFONTW& lf, LogFontCache& cache) {
+    int useDefault = 0;
+    if (mode == 1 || mode == 2) {
+        piece = text;
+        useDefault = mode == 2 ? 1 : 0;
+    } else {
+        piece.clear();
+        GetLangString(text, piece, lang);
+        if (piece.empty()) return false;
     }
+    const int id = mf.wFontID[lang];
+    // Only fonts whose face does not depend on the language are kept.
+    const bool cacheable = !useDefault && id != kDefaultFontID && id != kLastBuiltinFontID;
+    if (cacheable)
+        for (int i = 0; i < cache.count; ++i)
+            if (cache.ids[i] == id) {
+                lf = cache.lfs[i];
+                return cache.found[i];
+            }
+    std::memset(&lf, 0, sizeof lf);
+    const bool found = Font_GetLogFont(id, &lf, useDefault, lang) != 0;
+    if (cacheable && cache.count < 8) {
+        cache.ids[cache.count] = id;
+        cache.found[cache.count] = found;
+        cache.lfs[cache.count] = lf;
+        ++cache.count;
+    }
+    return found;
 }
 
 std::u16string FindPackName(const WCHAR* face) {
@@ -124,7 +147,7 @@ void MakeQPF(tagMULTIFONT& mf, CString text, int mode, int screen) {
     QpfCollectionState& c = Collection();
     CQpfFontData* collector = CSingletonTpl<CQpfFontData>::getInstance();
     ForEachLanguage(mf, clean, mode, [&](int, const std::u16string& piece, const LOGFONTW& lf) {
-        const std::string key = Bytes(lf);
+        const LogFontKey key{lf};
         auto match = c.byBytes.find(key);
         int serial = static_cast<int>(c.entries.size()) + 1;
         if (match != c.byBytes.end()) {

@@ -173,3 +173,28 @@ TEST_F(GenerateTest, DeleteDirectoryTreeRemovesEverything) {
     EXPECT_FALSE(std::filesystem::exists(m_out / "a"));
     EXPECT_FALSE(DeleteDirectoryTree((m_out.wpath() + u"\\a").c_str()));
 }
+
+TEST_F(GenerateTest, LanguageFacesFollowTheDefaultFaceOfEachLanguage) {
+    Add(14, u"Default", u"Calibri", 16);
+    Add(15, u"Own", u"Calibri", 16);
+    g_bUseDefaultFont = 1;
+    g_strDefaultFont[0] = u"Arial";
+    g_strDefaultFont[1] = u"Tahoma";
+    const auto faces = [](int screen) {
+        std::vector<std::u16string> out;
+        for (const auto& t : Heard(screen)) out.push_back(t.second.strFaceName);
+        return out;
+    };
+    tagMULTIFONT def = Fonts(14);  // font 14 takes each language's default face
+    MakeQPF(def, Text(u"a", u"b"), 0, 1);
+    EXPECT_EQ(faces(1), (std::vector<std::u16string>{u"Arial", u"Tahoma"}));
+    tagMULTIFONT own = Fonts(15);  // mode 2: every language with its default face
+    MakeQPF(own, Text(u"c"), 2, 2);
+    ASSERT_EQ(faces(2).size(), 8u);
+    EXPECT_EQ(faces(2)[0], u"Arial");
+    EXPECT_EQ(faces(2)[1], u"Tahoma");
+    MakeQPF(own, Text(u"d", u"e"), 0, 3);  // its own face in both
+    EXPECT_EQ(faces(3), (std::vector<std::u16string>{u"Calibri", u"Calibri"}));
+    g_bUseDefaultFont = 0;
+    for (auto& f : g_strDefaultFont) f = CString();
+}

@@ -46,7 +46,29 @@ void CFontSubsetBridge::Start() {
         if (dir) PyList_Insert(path, 0, dir);
         Py_XDECREF(dir);
     }
-    PyObject* module = PyImport_ImportModule("myFont");
+    Bind("myFont");
+    // Other threads may call in; the GIL is taken per call.
+    m_mainThread = PyEval_SaveThread();
+}
+
+CFontSubsetBridge::CFontSubsetBridge(const std::string& module, const std::string& dir) {
+    if (!Py_IsInitialized()) return;
+    Gil gil;
+    PyObject* path = PySys_GetObject("path");  // borrowed
+    PyObject* entry = PyUnicode_DecodeFSDefault(dir.c_str());
+    if (path && entry) PyList_Insert(path, 0, entry);
+    Bind(module.c_str());
+    // The folder was only for this import.
+    if (path && entry) {
+        const Py_ssize_t at = PySequence_Index(path, entry);
+        if (at >= 0) PySequence_DelItem(path, at);
+    }
+    Py_XDECREF(entry);
+    PyErr_Clear();
+}
+
+void CFontSubsetBridge::Bind(const char* name) {
+    PyObject* module = PyImport_ImportModule(name);
     if (module) {
         if (PyObject* file = PyObject_GetAttrString(module, "__file__")) {
             if (const char* s = PyUnicode_Check(file) ? PyUnicode_AsUTF8(file) : nullptr) m_moduleFile = s;
@@ -68,12 +90,19 @@ void CFontSubsetBridge::Start() {
         Py_DECREF(module);
     }
     PyErr_Clear();
-    // Other threads may call in; the GIL is taken per call.
-    m_mainThread = PyEval_SaveThread();
 }
 
 CFontSubsetBridge::~CFontSubsetBridge() {
-    if (!m_started) return;
+    if (!m_started) {
+        // A binding on the process's interpreter: drop its references only.
+        if (!Py_IsInitialized()) return;
+        Gil gil;
+        Py_XDECREF(m_extra);
+        Py_XDECREF(m_subset);
+        Py_XDECREF(m_subsetText);
+        Py_XDECREF(m_size);
+        return;
+    }
     PyEval_RestoreThread(static_cast<PyThreadState*>(m_mainThread));
     Py_XDECREF(m_extra);
     Py_XDECREF(m_subset);

@@ -29,12 +29,18 @@ public:
     std::string ModuleSearchPath() const;
 
     CFontSubsetBridge();
+    // Another binding on the process's interpreter, to `module` imported
+    // from `dir` (which leaves the module path again): for checking the
+    // protocol with scripts other than the studio's.
+    CFontSubsetBridge(const std::string& module, const std::string& dir);
     ~CFontSubsetBridge();
     CFontSubsetBridge(const CFontSubsetBridge&) = delete;
     CFontSubsetBridge& operator=(const CFontSubsetBridge&) = delete;
 
 private:
     void Start();
+    // Imports the module and binds its three functions; ready when all are callable.
+    void Bind(const char* module);
 
     bool m_ready = false;
     bool m_started = false;

@@ -97,7 +97,9 @@ public:
     void add(const std::u16string& face, _tagTtfUnit unit);
     void setTtfMapTable(const TTFMapTable& table);
     // Calls `render` for the units of every face whose characters changed
-    // or whose subset file is missing; non-zero when any was.
+    // since the build recorded in the folder; non-zero when any was. File
+    // presence is not checked: the rows of pack faces and of faces without a
+    // source file never leave a subset, and would be cut again every time.
     int executeBuild(QpfRenderFn render);
     void removeNoNeedTtf(const std::u16string& outDir);
     // Lets `fill` fill `table` with the fonts to cut for this build.

@@ -23,7 +23,7 @@ void CreateFaceFont(CFont& font, const CString& face, LONG height) {
     LOGFONTW lf{};
     lf.lfHeight = height;
     lf.lfCharSet = DEFAULT_CHARSET;
-    lstrcpynW(lf.lfFaceName, face.GetString(), LF_FACESIZE);
+    CopyFixedName(lf.lfFaceName, face.GetString(), LF_FACESIZE);
     font.CreateFontIndirect(&lf);
 }
 

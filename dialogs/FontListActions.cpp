@@ -10,8 +10,7 @@
 namespace fontlist {
 
 void StoreName(tagHMIFONT& rec, const CString& name) {
-    std::memset(rec.szName, 0, sizeof rec.szName);
-    lstrcpynW(rec.szName, name.GetString(), 32);
+    CopyFixedName(rec.szName, name.GetString(), 32);
 }
 
 CString ProposeName() {

@@ -267,7 +267,7 @@ void CFontPropertiesDialog::FaceChange() {
     m_cbFace.GetLBText(face, faceName);
     m_cbFace.SetWindowText(faceName);
     LOGFONTW request{};
-    lstrcpynW(request.lfFaceName, faceName.GetString(), LF_FACESIZE);
+    CopyFixedName(request.lfFaceName, faceName.GetString(), LF_FACESIZE);
     request.lfCharSet = DEFAULT_CHARSET;
     m_nEnumMode = 1;
     {
@@ -302,7 +302,7 @@ void CFontPropertiesDialog::RebuildSample() {
     CString face, size;
     m_cbFace.GetWindowText(face);
     m_cbSize.GetWindowText(size);
-    lstrcpynW(lf.lfFaceName, face.GetString(), LF_FACESIZE);
+    CopyFixedName(lf.lfFaceName, face.GetString(), LF_FACESIZE);
     lf.lfHeight = LeadingNumber(size);
     lf.lfUnderline = m_btnUnderline.GetCheck() == BST_CHECKED ? 1 : 0;
     lf.lfStrikeOut = m_btnStrikeOut.GetCheck() == BST_CHECKED ? 1 : 0;

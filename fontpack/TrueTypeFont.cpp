@@ -3,11 +3,13 @@
 #include "TrueTypeFont.h"
 
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <cstring>
 #include <stdexcept>
 
+#include "win/filesafety.h"
 #include "win/files.h"
 #include "win/nls.h"
 #include "win/wstr.h"
@@ -38,11 +40,22 @@ CTrueTypeFont::CTrueTypeFont()
 
 CTrueTypeFont::~CTrueTypeFont() { Close(); }
 
+namespace {
+// Font files come from users: a FIFO or device must neither block nor be read.
+FILE* OpenFontFile(const WCHAR* path) {
+    const int fd = winfiles::OpenRegularFile(NativePath(path));
+    if (fd < 0) return nullptr;
+    FILE* f = ::fdopen(fd, "rb");
+    if (!f) ::close(fd);
+    return f;
+}
+}  // namespace
+
 bool CTrueTypeFont::Open(const WCHAR* path) {
     Close();
     if (!path) return false;
     m_strPath = path;
-    m_pFile = std::fopen(NativePath(path).c_str(), "rb");
+    m_pFile = OpenFontFile(path);
     if (!m_pFile) return false;
     return ReadFont();
 }
@@ -169,7 +182,7 @@ bool CTrueTypeCollection::Open(const WCHAR* path) {
     Close();
     if (!path) return false;
     m_strPath = path;
-    m_pFile = std::fopen(NativePath(path).c_str(), "rb");
+    m_pFile = OpenFontFile(path);
     if (!m_pFile) return false;
     return ReadCollection();
 }

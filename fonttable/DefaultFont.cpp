@@ -21,7 +21,11 @@ CString SimSunChoice() {
 int LoadDefaultFont() {
     const CString path = PackConfigPath();
     CXMLDocument xml;
-    if (!xml.LoadXMLFile(path)) xml.SetDoc(kPackConfigTemplate);
+    bool loaded = true;
+    if (!xml.LoadXMLFile(path)) {
+        loaded = false;
+        xml.SetDoc(kPackConfigTemplate);
+    }
     xml.ResetPos();
     if (!xml.FindElem(u"project")) return 0;
     if (xml.FindChildElem(u"DefaultFont")) {
@@ -43,7 +47,8 @@ int LoadDefaultFont() {
     if (prefix.IsEmpty() || prefix == u"TR_") g_strDefaultFont[0] = SimSunChoice();
     xml.SetChildAttrib(u"UseDefaultFont", g_bUseDefaultFont);
     for (int i = 0; i < 8; ++i) xml.AddChildAttrib(Format(u"Font%d", i), g_strDefaultFont[i]);
-    if (!path.IsEmpty()) xml.SaveXmlFile(path);
+    // An unreadable file is the user's: it is kept aside, never overwritten.
+    if (!path.IsEmpty() && (loaded || KeepUnreadablePackConfig(path))) xml.SaveXmlFile(path);
     return 1;
 }
 

@@ -1,5 +1,6 @@
 // Merging another project's font table into the open one.
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <map>
 #include <set>
@@ -22,14 +23,12 @@ bool SameLogFont(const LOGFONTW& a, const LOGFONTW& b) {
 
 int Font_Copy(std::u16string path, std::map<int, int>& idMap, std::vector<int>& newIds) {
     Font_SaveLib();
-    std::map<std::u16string, int> nameToId;
     std::vector<const tagHMIFONT*> existing;
     std::set<std::u16string> names;
     int highest = 0;
     POSITION pos = g_FontList.GetHeadPosition();
     while (pos) {
         const tagHMIFONT* rec = g_FontList.GetNext(pos);
-        nameToId[NameOf(*rec)] = rec->nID;  // a later font of the same name wins
         names.insert(NameOf(*rec));
         existing.push_back(rec);
         if (rec->nID > highest) highest = rec->nID;
@@ -47,7 +46,9 @@ int Font_Copy(std::u16string path, std::map<int, int>& idMap, std::vector<int>& 
                 break;
             }
         if (same) {
-            idMap[rec->nID] = nameToId[NameOf(*same)];
+            // The first record of that description, by its own id: a name
+            // shared by two fonts must not send the id to the other one.
+            idMap[rec->nID] = same->nID;
             delete rec;
             continue;
         }
@@ -63,6 +64,11 @@ int Font_Copy(std::u16string path, std::map<int, int>& idMap, std::vector<int>& 
                     break;
                 }
             }
+        }
+        if (highest == INT_MAX) {
+            // No id is left for it; the merge stops as at a read error.
+            delete rec;
+            return 0;
         }
         ++highest;
         idMap[rec->nID] = highest;

@@ -1,4 +1,5 @@
 // Creating, changing and deleting fonts of the project table.
+#include <climits>
 #include <cstring>
 
 #include "GenerateSession.h"
@@ -8,10 +9,13 @@
 #include "win/wstr.h"
 
 tagHMIFONT* AppendNewFont(const LOGFONTW& lf, const WCHAR* name) {
+    // Ids are never reused or wrapped: once the counter reached the largest
+    // id, no font can be created.
+    if (g_nMaxFontID == INT_MAX) return nullptr;
     auto* rec = new tagHMIFONT;
     std::memset(rec, 0, sizeof *rec);
     rec->nID = ++g_nMaxFontID;
-    lstrcpynW(rec->szName, name ? name : u"", 32);
+    CopyFixedName(rec->szName, name ? name : u"", 32);
     rec->lf = lf;
     g_FontList.AddTail(rec);
     return rec;
@@ -20,7 +24,8 @@ tagHMIFONT* AppendNewFont(const LOGFONTW& lf, const WCHAR* name) {
 int AddFontFromParam(const LOGFONTW& lf, const CString& name) {
     CString candidate = name;
     for (int k = 1; findFontByName(candidate); ++k) candidate = Format(u"%s_(%d)", name.GetString(), k);
-    return AppendNewFont(lf, candidate)->nID;
+    const tagHMIFONT* rec = AppendNewFont(lf, candidate);
+    return rec ? rec->nID : 0;
 }
 
 int NewFontByInfo(const WCHAR* face, int size, const WCHAR* style, int* pId) {
@@ -58,8 +63,10 @@ int NewFontByInfo(const WCHAR* face, int size, const WCHAR* style, int* pId) {
     HFONT font = CreateFontIndirectW(&lf);
     if (!font) return 0;
     DeleteObject(reinterpret_cast<HGDIOBJ>(font));
+    if (g_nMaxFontID == INT_MAX) return 0;
     const CString name = Format(u"%c_%s%d_%d", u'{', face, size, g_nMaxFontID + 1);
     tagHMIFONT* rec = AppendNewFont(lf, name);
+    if (!rec) return 0;
     if (pId) *pId = rec->nID;
     return 1;
 }

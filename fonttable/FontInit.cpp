@@ -34,7 +34,7 @@ bool IsInstalled(LOGFONTW probe, CString* found) {
 bool ProbeSimSun(BYTE charset, CString* found) {
     LOGFONTW probe;
     std::memset(&probe, 0, sizeof probe);
-    lstrcpynW(probe.lfFaceName, u"Simsun", LF_FACESIZE);
+    CopyFixedName(probe.lfFaceName, u"Simsun", LF_FACESIZE);
     probe.lfCharSet = charset;
     return IsInstalled(probe, found);
 }
@@ -51,11 +51,11 @@ LOGFONTW IconTitleFont() {
 void UseSimSunOrIconTitle(LOGFONTW& lf, BYTE charset, bool wholeFontOnFallback) {
     CString face;
     if (ProbeSimSun(charset, &face)) {
-        lstrcpynW(lf.lfFaceName, face.GetString(), LF_FACESIZE);
+        CopyFixedName(lf.lfFaceName, face.GetString(), LF_FACESIZE);
     } else if (wholeFontOnFallback) {
         lf = IconTitleFont();
     } else {
-        lstrcpynW(lf.lfFaceName, IconTitleFont().lfFaceName, LF_FACESIZE);
+        CopyFixedName(lf.lfFaceName, IconTitleFont().lfFaceName, LF_FACESIZE);
     }
 }
 
@@ -98,7 +98,7 @@ int Font_InitLib(int* pSkipRepair, bool bNoDialog, void* /*pReserved*/) {
             auto* rec = new tagHMIFONT(file.records[k]);
             // The table file always opens with the project default font.
             if (k == 0) {
-                lstrcpynW(rec->szName, LA_GetString(u"STR_40015").GetString(), 32);
+                CopyFixedName(rec->szName, LA_GetString(u"STR_40015").GetString(), 32);
                 rec->nID = kDefaultFontID;
             }
             const CString face(rec->lf.lfFaceName);
@@ -124,7 +124,7 @@ int Font_InitLib(int* pSkipRepair, bool bNoDialog, void* /*pReserved*/) {
             tagHMIFONT* rec = g_FontList.GetNext(pos);
             if (IsInstalled(rec->lf, nullptr)) continue;
             auto it = missing.find(CString(rec->lf.lfFaceName));
-            if (it != missing.end()) lstrcpynW(rec->lf.lfFaceName, it->second.GetString(), LF_FACESIZE);
+            if (it != missing.end()) CopyFixedName(rec->lf.lfFaceName, it->second.GetString(), LF_FACESIZE);
             SyncFontMetrics(rec->lf);
         }
     }
@@ -135,7 +135,7 @@ int Font_InitLib(int* pSkipRepair, bool bNoDialog, void* /*pReserved*/) {
     if (g_FontList.IsEmpty()) {
         tagHMIFONT* rec = NewRecord();
         rec->nID = kDefaultFontID;
-        lstrcpynW(rec->szName, LA_GetString(u"STR_40015").GetString(), 32);
+        CopyFixedName(rec->szName, LA_GetString(u"STR_40015").GetString(), 32);
         UseSimSunOrIconTitle(rec->lf, DEFAULT_CHARSET, true);
         rec->lf.lfHeight = DefaultHeightForScreen(panel->nScreenWidth, panel->nScreenHeight, rec->lf.lfHeight);
         rec->lf.lfWeight = FW_NORMAL;
@@ -153,7 +153,7 @@ int Font_InitLib(int* pSkipRepair, bool bNoDialog, void* /*pReserved*/) {
         UseSimSunOrIconTitle(rec->lf, DEFAULT_CHARSET, true);
         rec->nID = b.id;
         const CString name = Format(u"%c_Font%d", u'{', b.size);
-        lstrcpynW(rec->szName, name.GetString(), 32);
+        CopyFixedName(rec->szName, name.GetString(), 32);
         rec->lf.lfHeight = b.size;
         rec->lf.lfWeight = FW_NORMAL;
         rec->lf.lfCharSet = DEFAULT_CHARSET;
@@ -167,6 +167,7 @@ int NewFont(int* pId) {
     dlg.m_bAutoName = 1;
     if (dlg.DoModal() != IDOK) return 0;
     const tagHMIFONT* rec = AppendNewFont(*dlg.GetLogFont(), dlg.m_strName);
+    if (!rec) return 0;
     if (pId) *pId = rec->nID;
     return 1;
 }

@@ -8,6 +8,7 @@
 
 #include "TrueTypeFont.h"
 #include "Velmora.h"
+#include "win/filesafety.h"
 #include "win/files.h"
 #include "win/registry.h"
 #include "win/wstr.h"
@@ -18,6 +19,23 @@ struct Gil {
     PyGILState_STATE state = PyGILState_Ensure();
     ~Gil() { PyGILState_Release(state); }
 };
+
+// The text of the pending exception, which is cleared.
+std::string TakeError() {
+    if (!PyErr_Occurred()) return {};
+    PyObject *type = nullptr, *value = nullptr, *trace = nullptr;
+    PyErr_Fetch(&type, &value, &trace);
+    std::string text = "error in the subsetting script";
+    if (PyObject* s = value ? PyObject_Str(value) : nullptr) {
+        if (const char* u = PyUnicode_AsUTF8(s)) text = u;
+        Py_DECREF(s);
+    }
+    Py_XDECREF(type);
+    Py_XDECREF(value);
+    Py_XDECREF(trace);
+    PyErr_Clear();
+    return text;
+}
 
 // Built when the library is loaded, finalized when it is unloaded.
 CFontSubsetBridge g_bridge;
@@ -32,6 +50,12 @@ void CFontSubsetBridge::Start() {
     // folder nor a script folder at the front of the path, so a project
     // cannot bring a myFont of its own. The home is the interpreter this was
     // built against, whatever python3 comes first on PATH.
+    // UTF-8 mode: paths and texts reach the script as UTF-8 whatever the
+    // locale, so an output folder named 输出 or é works.
+    PyPreConfig preconfig;
+    PyPreConfig_InitIsolatedConfig(&preconfig);
+    preconfig.utf8_mode = 1;
+    if (PyStatus_Exception(Py_PreInitialize(&preconfig))) return;
     PyConfig config;
     PyConfig_InitIsolatedConfig(&config);
     PyConfig_SetBytesString(&config, &config.home, TAMSEL_PYTHON_HOME);
@@ -125,6 +149,7 @@ void CFontSubsetBridge::SubsetKeepList(const std::string& chars, const std::stri
     }
     PyObject* r = PyObject_CallFunction(m_subset, "ssOsi", source.c_str(), chars.c_str(), m_extra, output.c_str(),
                                         face < 0 ? 0 : face);
+    m_lastError = r ? std::string() : TakeError();
     Py_XDECREF(r);
     PyErr_Clear();
 }
@@ -135,6 +160,7 @@ void CFontSubsetBridge::SubsetText(const std::string& chars, const std::string& 
     Gil gil;
     PyObject* r =
         PyObject_CallFunction(m_subsetText, "sssi", source.c_str(), chars.c_str(), output.c_str(), face < 0 ? 0 : face);
+    m_lastError = r ? std::string() : TakeError();
     Py_XDECREF(r);
     PyErr_Clear();
 }
@@ -186,15 +212,22 @@ double CFontSubsetBridge::SubsetFontTable(const TTFMapTable& table, const std::u
         const std::u16string& chars = row.second.second;
         const CString source = Format(u"%s\\%s", fonts, file.c_str());
         const bool ttf = file.find(u".ttf") != std::u16string::npos || file.find(u".TTF") != std::u16string::npos;
-        const CString output = Format(ttf ? u"%s\\%s.ttf" : u"%s\\%s.ttc", outDir.c_str(), key.c_str());
+        // The key is a face or pack name: it names a file of the folder, never a path.
+        const CString output =
+            Format(ttf ? u"%s\\%s.ttf" : u"%s\\%s.ttc", outDir.c_str(), winfiles::SafeFileName(key).c_str());
         // The script sees native paths.
         const std::string src = NativeExistingPath(source), out = NativePath(output.str());
         const std::string text = Unicode_ConvertTo_Utf8(chars);
         const int face = collection.Open(Utf8ToUtf16(src).c_str()) ? collection.FindFontIndex(key) : -1;
+        m_lastError.clear();
         if (HasDevanagari(chars))
             SubsetKeepList(text, src, out, face);
         else
             SubsetText(text, src, out, face);
+        // Not examined here; kept for the host. A source that is not there is
+        // a font the workstation lacks, not a failed write.
+        if (!m_lastError.empty() && winfiles::IsRegularFile(src))
+            winfiles::RecordFailure(out, "cannot cut the subset: " + m_lastError);
         bytes += static_cast<uint32_t>(SubsetFileSize(out));
     }
     return static_cast<int32_t>(bytes) * 1.0 / 1048576.0;

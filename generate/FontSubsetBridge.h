@@ -50,4 +50,5 @@ private:
     PyObject* m_subsetText = nullptr;
     PyObject* m_size = nullptr;
     std::string m_moduleFile;
+    std::string m_lastError;  // what the last cut raised, "" when it went through
 };

@@ -10,6 +10,7 @@
 #include "PackConfig.h"
 #include "PanelFonts.h"
 #include "Velmora.h"
+#include "win/filesafety.h"
 #include "win/files.h"
 #include "win/wstr.h"
 
@@ -122,24 +123,52 @@ std::map<std::u16string, std::u16string> PackFontFiles() {
 
 using namespace panelfonts;
 
-BOOL DeleteDirectoryTree(const WCHAR* dir) {
-    if (!dir) return FALSE;
-    const CString pattern = Format(u"%s%s", dir, u"//*.*");
+namespace {
+// Entries come from the folder's own listing, and each is checked to lie
+// inside the folder being emptied; a link is removed as a link, and only a
+// real folder is entered.
+BOOL DeleteTree(const std::u16string& dir, const std::string& root) {
+    const CString pattern = Format(u"%s%s", dir.c_str(), u"//*.*");
     WIN32_FIND_DATAW fd;
     HANDLE find = FindFirstFileW(pattern, &fd);
     if (find != INVALID_HANDLE_VALUE) {
         do {
             const std::u16string name = fd.cFileName;
             if (name == u"." || name == u"..") continue;
-            const std::u16string path = std::u16string(dir) + u"\\" + name;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                DeleteDirectoryTree(path.c_str());
-            else
-                DeleteFileW(path.c_str());
+            const std::u16string path = dir + u"\\" + name;
+            const std::string native = NativePath(path);
+            if (!winfiles::IsInside(root, native)) {
+                winfiles::RecordFailure(native, "outside the folder being emptied; left alone");
+                continue;
+            }
+            const bool folder = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                                !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+            if (folder)
+                DeleteTree(path, root);
+            else if (!DeleteFileW(path.c_str()))
+                winfiles::RecordFailure(native, "cannot delete");
         } while (FindNextFileW(find, &fd));
         FindClose(find);
     }
-    return RemoveDirectoryW(dir);
+    const BOOL removed = RemoveDirectoryW(dir.c_str());
+    if (!removed && GetLastError() != 2) winfiles::RecordFailure(NativePath(dir), "cannot remove the folder");
+    return removed;
+}
+}  // namespace
+
+BOOL DeleteDirectoryTree(const WCHAR* dir) {
+    if (!dir || !*dir) return FALSE;
+    const std::string native = NativePath(dir);
+    const DWORD attributes = GetFileAttributesW(dir);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return FALSE;
+    // A link in the folder's place goes as a link; what it points to stays.
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return DeleteFileW(dir);
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return FALSE;
+    if (winfiles::ResolvedPath(native) == "/") {
+        winfiles::RecordFailure(native, "the root folder is never emptied");
+        return FALSE;
+    }
+    return DeleteTree(dir, native);
 }
 
 void MakeQPF(tagMULTIFONT& mf, CString text, int mode, int screen) {

@@ -49,12 +49,36 @@ def _cut(src, text, unicodes, out, number):
         subsetter = subset.Subsetter(options)
         subsetter.populate(text=text, unicodes=unicodes)
         subsetter.subset(font)
-        folder = os.path.dirname(out)
-        if folder:
-            os.makedirs(folder, exist_ok=True)
-        subset.save_font(font, out, options)
+        _save_whole(subset, font, out, options)
     finally:
         font.close()
+
+
+def _save_whole(subset, font, out, options):
+    """Writes under a temporary name in the same folder and puts the file in
+    place only when it is whole: a full disk or a failed cut leaves the old
+    file, never half a font. A link at the temporary name is not followed."""
+    folder = os.path.dirname(out)
+    if folder:
+        os.makedirs(folder, exist_ok=True)
+    temp = "%s.~%d" % (out, os.getpid())
+    try:
+        os.unlink(temp)
+    except FileNotFoundError:
+        pass
+    fd = os.open(temp, os.O_WRONLY | os.O_CREAT | os.O_EXCL | os.O_NOFOLLOW | os.O_CLOEXEC, 0o644)
+    try:
+        with os.fdopen(fd, "wb") as f:
+            subset.save_font(font, f, options)
+            f.flush()
+            os.fsync(f.fileno())
+        os.replace(temp, out)
+    except BaseException:
+        try:
+            os.unlink(temp)
+        except OSError:
+            pass
+        raise
 
 
 def FontSubset(src, text, unicodes, out, number):

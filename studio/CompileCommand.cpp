@@ -1,8 +1,10 @@
 // tamsel-studio compile: the panel fonts of a project, driven as the studio's
 // compiler drives the module.
+#include <pwd.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -13,16 +15,23 @@
 #include "Tamsel.h"
 #include "TextsFile.h"
 #include "Velmora.h"
+#include "win/filesafety.h"
 #include "win/files.h"
 #include "win/wstr.h"
 
 namespace studio {
 
 const char* kCompileUsage =
-    "  compile PROJECT --texts FILE --out DIR --target qpf2|ttf [--incremental]\n"
+    "  compile PROJECT --texts FILE --out DIR --target qpf2|ttf [--incremental] [--force]\n"
     "                         the panel fonts for the texts of FILE: QPF2 bitmap fonts (into\n"
     "                         DIR/qpf2 with --incremental) or subset TrueType fonts; a full\n"
-    "                         compile empties DIR first, --incremental renders only what changed\n";
+    "                         compile empties DIR first, --incremental renders only what changed.\n"
+    "                         DIR must be new, empty or made by an earlier compile, and neither the\n"
+    "                         project folder nor a folder above it nor the home folder; --force\n"
+    "                         allows these (never the root folder)\n";
+
+// Marks a folder that compiles made, so a later compile may empty it again.
+const char kOutputMarker[] = ".tamsel-output";
 
 namespace {
 namespace fs = std::filesystem;
@@ -37,11 +46,77 @@ std::map<std::string, FileState> Snapshot(const fs::path& dir) {
     std::error_code ec;
     for (const auto& e : fs::directory_iterator(dir, ec)) {
         const std::string name = e.path().filename().string();
-        // The compile library's own record of the last build.
-        if (!e.is_regular_file(ec) || name.rfind(".forgeline-", 0) == 0) continue;
+        // The compile library's record of the last build, and the studio's mark.
+        if (!e.is_regular_file(ec) || name.rfind(".forgeline-", 0) == 0 || name == kOutputMarker) continue;
         files[name] = FileState{e.last_write_time(ec), e.file_size(ec)};
     }
     return files;
+}
+
+// The resolved form of a path that may not exist yet: its deepest existing
+// folder resolved through links, then the rest as given.
+fs::path ResolveMaybeMissing(const fs::path& path) {
+    fs::path existing = path, rest;
+    std::error_code ec;
+    while (!existing.empty() && !fs::exists(fs::symlink_status(existing, ec))) {
+        rest = existing.filename() / rest;
+        existing = existing.parent_path();
+    }
+    const std::string resolved = winfiles::ResolvedPath(existing.string());
+    fs::path out = resolved.empty() ? existing : fs::path(resolved);
+    if (!rest.empty()) out /= rest;
+    return out.lexically_normal();
+}
+
+bool IsSameOrAbove(const fs::path& folder, const fs::path& path) {
+    const std::string f = folder.string(), p = path.string();
+    if (p == f) return true;
+    const std::string prefix = f == "/" ? f : f + "/";
+    return p.compare(0, prefix.size(), prefix) == 0;
+}
+
+std::string HomeFolder() {
+    const char* home = std::getenv("HOME");
+    if (home && *home) return home;
+    const passwd* pw = ::getpwuid(::getuid());
+    return pw && pw->pw_dir ? pw->pw_dir : "";
+}
+
+// A full compile empties its folder: the folder it may be is checked here,
+// and a refusal says why. Returns the folder, resolved through its links.
+fs::path CheckOutputFolder(const Options& opt, const std::string& project) {
+    fs::path out = fs::absolute(opt.out).lexically_normal();
+    if (out.filename().empty()) out = out.parent_path();
+    std::error_code ec;
+    if (fs::exists(out, ec) && !fs::is_directory(out, ec))
+        throw StudioError{"compile: --out '" + opt.out + "' is not a folder"};
+    const fs::path resolved = ResolveMaybeMissing(out);
+    auto refuse = [&](const std::string& why) {
+        if (!opt.force)
+            throw StudioError{"compile: refusing to use '" + opt.out + "' as the output folder: " + why +
+                              "; a compile deletes what it holds (use --force to use it anyway)"};
+    };
+    if (resolved == fs::path("/"))
+        throw StudioError{"compile: the root folder cannot be the output folder, not even with --force"};
+    const std::string home = winfiles::ResolvedPath(HomeFolder());
+    if (!home.empty() && resolved == fs::path(home)) refuse("it is the home folder");
+    const std::string projectDir = winfiles::ResolvedPath(project);
+    if (!projectDir.empty() && IsSameOrAbove(resolved, projectDir))
+        refuse(resolved == fs::path(projectDir) ? "it is the project folder" : "it holds the project folder");
+    if (fs::is_directory(resolved, ec) && !fs::is_empty(resolved, ec) &&
+        !fs::is_regular_file(fs::symlink_status(resolved / kOutputMarker, ec)))
+        refuse("it holds files that no compile wrote");
+    return resolved;
+}
+
+void MarkOutputFolder(const fs::path& dir) {
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    if (fs::is_regular_file(fs::symlink_status(dir / kOutputMarker, ec))) return;
+    const std::string text = "Made by tamsel-studio compile: the next compile may empty this folder.\n";
+    winfiles::AtomicFile marker((dir / kOutputMarker).string());
+    marker.Write(text.data(), text.size());
+    marker.Commit();
 }
 
 // Progress on stderr for compiles long enough to need it.
@@ -69,6 +144,8 @@ int RunCompile(const Options& opt, std::ostream& out) {
     if (opt.target != "qpf2" && opt.target != "ttf")
         throw StudioError{"compile: --target must be qpf2 or ttf, not '" + opt.target + "'", kUsage};
     const TextsFile texts = ReadTextsFile(opt.texts);
+    // Checked before anything is read into the module or written.
+    const fs::path outFolder = CheckOutputFolder(opt, opt.positional[1]);
     OpenProjectFonts(opt, false, out);
 
     const bool qpf = opt.target == "qpf2";
@@ -95,8 +172,9 @@ int RunCompile(const Options& opt, std::ostream& out) {
     Font_FreeMemory();
 
     std::error_code ec;
-    std::u16string dir = Utf8ToUtf16(fs::absolute(opt.out).lexically_normal().string());
-    while (dir.size() > 1 && dir.back() == u'/') dir.pop_back();
+    MarkOutputFolder(outFolder);
+    // A backslash in the folder's name is part of the name, never a separator.
+    std::u16string dir = WindowsPath(outFolder.string());
     if (opt.incremental) {
         // The compile library is told where the last build of this folder lies.
         if (qpf) {
@@ -121,6 +199,10 @@ int RunCompile(const Options& opt, std::ostream& out) {
         mb = opt.incremental ? MakeLattice_QPF(dir, packs) : Finish_MakeQPF(packs, dir, 0);
     else
         mb = opt.incremental ? MakeVector_TTF(dir, packs) : Finish_MakeTTF(packs, dir);
+    // The compile library records the subsets that were written.
+    if (!qpf && opt.incremental) CSingletonTpl<CTtfFontData>::getInstance()->endBuild();
+    // A full build made the folder anew.
+    MarkOutputFolder(outFolder);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
     const std::map<std::string, FileState> after = Snapshot(outPath);

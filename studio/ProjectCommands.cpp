@@ -190,7 +190,7 @@ int RunProjectFonts(const Options& opt, std::ostream& out) {
     } else if (sub == "import") {
         std::map<int, int> ids;
         std::vector<int> added;
-        const CString path(Utf8ToUtf16(p[3]));
+        const CString path(WindowsPath(p[3]));
         const int ok = Font_Copy(path.str(), ids, added);
         for (const auto& kv : ids) out << kv.first << " -> " << kv.second << "\n";
         out << added.size() << " font(s) added\n";

@@ -2,11 +2,15 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
 #include <stdexcept>
 
 #include "Stanchion.h"
 #include "Velmora.h"
+#include "win/files.h"
+#include "win/filesafety.h"
 #include "win/profile.h"
+#include "win/registry.h"
 #include "win/wstr.h"
 
 namespace studio {
@@ -55,6 +59,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
             opt.target = value("--target");
         } else if (a == "--incremental") {
             opt.incremental = true;
+        } else if (a == "--force") {
+            opt.force = true;
         } else if (a == "--no-dialog") {
             opt.noDialog = true;
         } else if (a == "--face") {
@@ -77,7 +83,8 @@ void OpenProjectDir(const std::string& dir) {
     std::error_code ec;
     if (!std::filesystem::is_directory(dir, ec))
         throw StudioError{"project directory '" + dir + "' does not exist or is not a directory"};
-    CRootMgr::getSingleton()->setProjectDir(CString(Utf8ToUtf16(std::filesystem::absolute(dir).string())));
+    // A backslash the user typed is part of a Linux name, never a separator.
+    CRootMgr::getSingleton()->setProjectDir(CString(WindowsPath(std::filesystem::absolute(dir).string())));
 }
 
 void LoadProfile(const Options& opt) {
@@ -94,6 +101,9 @@ void LoadProfile(const Options& opt) {
     }
     std::string error;
     if (!winprofile::Load(dir, &error)) throw StudioError{error};
+    for (const std::string& p : winregistry::RegistryProblems())
+        std::cerr << "tamsel-studio: warning: " << (std::filesystem::path(dir) / "registry.reg").string() << " " << p
+                  << "\n";
     const auto& s = winprofile::GetSettings();
     velmora::SetScreenSize(s.screenWidth, s.screenHeight);
 }
@@ -106,6 +116,12 @@ bool HaveDisplay() {
 
 void RequireDisplay() {
     if (!HaveDisplay()) throw StudioError{"no display to show the dialog on; use --png FILE to render it", kFailure};
+}
+
+int ReportFileFailures(std::ostream& err) {
+    const std::vector<winfiles::Failure> failures = winfiles::TakeFailures();
+    for (const winfiles::Failure& f : failures) err << "tamsel-studio: " << f.path << ": " << f.what << "\n";
+    return static_cast<int>(failures.size());
 }
 
 std::string Narrow(const CString& s) { return Utf16ToUtf8(s.str()); }

@@ -27,6 +27,7 @@ struct Options {
     std::string out;                   // --out: a compile's output folder
     std::string target;                // --target: qpf2 or ttf
     bool incremental = false;          // --incremental
+    bool force = false;                // --force: compile into a folder the studio would refuse
     std::vector<std::string> missing;  // --missing: faces for the font change dialog
     std::vector<std::string> positional;
 };
@@ -42,6 +43,10 @@ Options ParseOptions(const std::vector<std::string>& args);
 // Checks the project directory exists and makes it the open project.
 void OpenProjectDir(const std::string& dir);
 std::string Narrow(const CString& s);
+// Prints what the file layer could not write or delete since the last call;
+// the number of failures. Every command ends with it: a save the module's
+// contract does not report still fails the command.
+int ReportFileFailures(std::ostream& err);
 std::string Narrow(const char16_t* s);
 
 // Loads the machine profile named by --profile, or the default profile made

@@ -1,9 +1,11 @@
 #include "TextsFile.h"
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "Studio.h"
+#include "win/filesafety.h"
 #include "win/wstr.h"
 
 namespace studio {
@@ -103,11 +105,12 @@ TextsFile ParseTexts(const std::string& utf8, const std::string& name) {
 }
 
 TextsFile ReadTextsFile(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    if (!f) throw StudioError{"cannot read texts file '" + path + "'"};
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ParseTexts(ss.str(), path);
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec) && !std::filesystem::is_regular_file(path, ec))
+        throw StudioError{"texts file '" + path + "' is not a regular file"};
+    std::string bytes;
+    if (!winfiles::ReadRegularFile(path, &bytes)) throw StudioError{"cannot read texts file '" + path + "'"};
+    return ParseTexts(bytes, path);
 }
 
 }  // namespace studio

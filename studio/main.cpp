@@ -22,6 +22,8 @@ void PrintUsage(std::ostream& os) {
 }
 }  // namespace
 
+int Run(const std::vector<std::string>& args);
+
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     for (const auto& a : args)
@@ -29,6 +31,13 @@ int main(int argc, char** argv) {
             PrintUsage(std::cout);
             return studio::kOk;
         }
+    const int rc = Run(args);
+    // Whatever the command said, a file that could not be written fails it.
+    if (studio::ReportFileFailures(std::cerr) > 0 && rc == studio::kOk) return studio::kFailure;
+    return rc;
+}
+
+int Run(const std::vector<std::string>& args) {
     try {
         const studio::Options opt = studio::ParseOptions(args);
         if (opt.positional.empty()) {

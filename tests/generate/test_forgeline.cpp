@@ -77,6 +77,7 @@ TEST_F(GenerateTest, TtfCollectorGroupsByPanelName) {
         TTFMapTable table;
         c.getTtfMapTable(getSimplifyTTFMapTable, table);  // leaves nothing pending
         c.removeNoNeedTtf(dir);
+        c.endBuild();
         return built;
     };
     EXPECT_EQ(build(u""), 1);

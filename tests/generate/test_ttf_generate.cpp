@@ -106,7 +106,9 @@ TEST_F(GenerateTest, TtfUnitBuildsCutOnlyWhatChanged) {
         AddTextInfo(en, Text(u"abc"), 0, 1);
         if (withTitle) AddTextInfo(tl, Text(u"XYZ"), 0, 2);
         std::u16string dir = m_out.wpath();
-        return MakeVector_TTF(dir, *result);
+        const double mb = MakeVector_TTF(dir, *result);
+        c->endBuild();
+        return mb;
     };
     CPackFontFiles first;
     const double mb = compile(true, &first);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <set>
 #include <string>
@@ -91,9 +92,13 @@ TEST(GdiEnum, OneCallbackPerFamilyAndCharacterSet) {
     EXPECT_TRUE(families.count("Bahnschrift SemiBold"));
     EXPECT_TRUE(families.count("@SimSun"));  // vertical CJK faces, as Windows lists them
     EXPECT_FALSE(families.count("@Arial"));
-    for (const auto& s : all)
-        if (s.face == u"MS Sans Serif") EXPECT_EQ(s.type, static_cast<DWORD>(RASTER_FONTTYPE));
-        else if (s.face == u"Arial") EXPECT_EQ(s.type, static_cast<DWORD>(TRUETYPE_FONTTYPE));
+    for (const auto& s : all) {
+        if (s.face == u"MS Sans Serif") {
+            EXPECT_EQ(s.type, static_cast<DWORD>(RASTER_FONTTYPE));
+        } else if (s.face == u"Arial") {
+            EXPECT_EQ(s.type, static_cast<DWORD>(TRUETYPE_FONTTYPE));
+        }
+    }
 
     // A named family gives every style, each once per character set.
     const auto named = Enumerate(u"arial");
@@ -188,6 +193,22 @@ TEST(GdiRealize, HeightsAndFallbacks) {
     EXPECT_EQ(face, u"MS Sans Serif");
     EXPECT_EQ(raster.tmPitchAndFamily & TMPF_TRUETYPE, 0);
     EXPECT_NE(cell.tmPitchAndFamily & TMPF_TRUETYPE, 0);
+}
+
+// Heights come from project files: every LONG has a defined result (clean
+// under UBSan, where INT_MIN's negation used to abort), capped at the layer's
+// largest font.
+TEST(GdiRealize, ExtremeHeightsAreRealisedAtTheLargestSize) {
+    TestProfile p(testsupport::AllFixtureFonts());
+    for (LONG h : {LONG{INT_MIN}, LONG{-INT_MAX}, LONG{INT_MAX}, LONG{-kMaxFontPixels - 1}}) {
+        const TEXTMETRICW tm = Metrics(u"Arial", h);
+        EXPECT_GT(tm.tmHeight, 0) << h;
+        EXPECT_LE(tm.tmHeight - tm.tmInternalLeading, kMaxFontPixels) << h;
+    }
+    EXPECT_EQ(Metrics(u"Arial", INT_MAX).tmHeight, kMaxFontPixels);
+    EXPECT_EQ(Metrics(u"Arial", kMaxFontPixels).tmHeight, kMaxFontPixels);
+    const TEXTMETRICW em = Metrics(u"Arial", INT_MIN);
+    EXPECT_EQ(em.tmHeight - em.tmInternalLeading, kMaxFontPixels);
 }
 
 TEST(GdiObjects, DcsStockFontsAndIconTitleFont) {

@@ -93,17 +93,16 @@ TEST(Registry, BuffersTooSmallFailTheEnumeration) {
     RegCloseKey(key);
 }
 
-TEST(Registry, DamagedRegFilesReadAsAnEmptyRegistry) {
+TEST(Registry, AFileThatIsNoRegistryReadsAsAnEmptyOne) {
     RegProfile p("this is not a registry file\n[x]\n");
     HKEY key = nullptr;
     EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kFonts, 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+    const auto problems = winregistry::RegistryProblems();
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("not a registry file"), std::string::npos);
 
     std::vector<std::pair<std::u16string, std::vector<winregistry::Value>>> keys;
     std::string error;
-    EXPECT_FALSE(winregistry::ParseRegFile("REGEDIT4\n\"orphan\"=\"x\"\n", keys, &error));
-    EXPECT_NE(error.find("outside a key"), std::string::npos);
-    EXPECT_FALSE(winregistry::ParseRegFile("REGEDIT4\n[K]\n\"open=\"x\n", keys, &error));
-    keys.clear();
     // UTF-16LE with a byte-order mark, as regedit writes it.
     std::string utf16 = "\xFF\xFE";
     for (char16_t c : U("Windows Registry Editor Version 5.00\r\n[K]\r\n\"宋体 (TrueType)\"=\"simsun.ttc\"\r\n")) {
@@ -113,6 +112,41 @@ TEST(Registry, DamagedRegFilesReadAsAnEmptyRegistry) {
     ASSERT_TRUE(winregistry::ParseRegFile(utf16, keys, &error)) << error;
     ASSERT_EQ(keys.size(), 1u);
     EXPECT_EQ(keys[0].second.at(0).name, U("宋体 (TrueType)"));
+}
+
+// One bad line costs its own value, not the registry: regedit imports the rest.
+TEST(Registry, ABadValueIsSkippedAndItsLineReported) {
+    const std::string reg =
+        "REGEDIT4\n"
+        "\"orphan\"=\"x\"\n"                                   // 2: no key yet
+        "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts]\n"
+        "\"Open (TrueType)\"=\"open.ttf\n"                         // 4: unterminated string
+        "\"Arial (TrueType)\"=\"arial.ttf\"\n"
+        "\"Bad hex\"=hex:zz\n"                                    // 6
+        "\"Long\"=dword:0000000001\n"                             // 7: over-long dword
+        "\"Tail (TrueType)\"=\"tail.ttf\\\n"                        // 8: unterminated, ends in a backslash
+        "\"Tahoma (TrueType)\"=\"tahoma.ttf\"\n"                   // must not be swallowed by line 8
+        "\"Blob\"=hex:01,\\\n"
+        "  02\n"
+        "[broken\n"                                               // 12: its values go with it
+        "\"Lost\"=\"lost.ttf\"\n";
+    std::vector<std::pair<std::u16string, std::vector<winregistry::Value>>> keys;
+    std::vector<std::string> problems;
+    std::string error;
+    ASSERT_TRUE(winregistry::ParseRegFile(reg, keys, &error, &problems)) << error;
+    ASSERT_EQ(keys.size(), 1u);
+    std::vector<std::string> names;
+    for (const auto& v : keys[0].second) names.push_back(testsupport::N(v.name));
+    EXPECT_EQ(names, (std::vector<std::string>{"Arial (TrueType)", "Tahoma (TrueType)", "Blob"}));
+    EXPECT_EQ(keys[0].second[2].data, (std::vector<BYTE>{1, 2}));
+    std::vector<std::string> lines;
+    for (const std::string& p : problems) lines.push_back(p.substr(0, p.find(':')));
+    EXPECT_EQ(lines, (std::vector<std::string>{"line 2", "line 4", "line 6", "line 7", "line 8", "line 12"}));
+
+    // Through a profile: the good values reach the scan, the host hears the rest.
+    RegProfile p(reg);
+    EXPECT_EQ(winregistry::InstalledFontValues().size(), 3u);
+    EXPECT_EQ(winregistry::RegistryProblems().size(), 6u);
 }
 
 TEST(Profile, SettingsAndTheFontsFolder) {

@@ -2,6 +2,12 @@
 
 #include "mfc/lsan_suppressions.h"
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -27,6 +33,43 @@ TempDir::~TempDir() {
     std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::add, ec);
     std::filesystem::remove_all(m_path, ec);
+}
+
+FileSizeLimit::FileSizeLimit(unsigned long bytes) {
+    m_handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit rl{};
+    getrlimit(RLIMIT_FSIZE, &rl);
+    m_soft = rl.rlim_cur;
+    rl.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &rl);
+}
+
+FileSizeLimit::~FileSizeLimit() {
+    rlimit rl{};
+    getrlimit(RLIMIT_FSIZE, &rl);
+    rl.rlim_cur = m_soft;
+    setrlimit(RLIMIT_FSIZE, &rl);
+    std::signal(SIGXFSZ, m_handler);
+}
+
+int DeadProcessId() {
+    const pid_t child = fork();
+    if (child == 0) _exit(0);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return child;
+}
+
+std::vector<std::string> Tree(const std::filesystem::path& dir) {
+    std::vector<std::string> out;
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(dir, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        const bool folder = it->is_directory(ec) && !it->is_symlink(ec);
+        out.push_back(std::filesystem::relative(it->path(), dir).string() + (folder ? "/" : ""));
+    }
+    std::sort(out.begin(), out.end());
+    return out;
 }
 
 std::u16string TempDir::wpath() const { return Utf8ToUtf16(m_path.string()); }

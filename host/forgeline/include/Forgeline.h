@@ -12,6 +12,7 @@
 // first, and with it that state.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <set>
 #include <string>
@@ -88,6 +89,7 @@ private:
     std::vector<_tagQpfUnit> m_added;
     std::u16string m_dir;
     std::map<std::u16string, std::u16string> m_last;  // file -> signature
+    uint64_t m_failureMark = 0;  // failures from here on belong to this build
 };
 
 class FORGELINE_API CTtfFontData {
@@ -101,7 +103,13 @@ public:
     // presence is not checked: the rows of pack faces and of faces without a
     // source file never leave a subset, and would be cut again every time.
     int executeBuild(QpfRenderFn render);
+    // Deletes the subsets of groups that are gone. The groups whose
+    // characters changed are recorded as built only by endBuild.
     void removeNoNeedTtf(const std::u16string& outDir);
+    // Called by the host once the subsets are cut: records the groups whose
+    // files were written. A host that never calls it has every changed group
+    // cut again at its next build, never one left stale.
+    void endBuild();
     // Lets `fill` fill `table` with the fonts to cut for this build.
     void getTtfMapTable(TtfMapFn fill, TTFMapTable& table);
     void reset();
@@ -116,14 +124,16 @@ private:
         std::u16string text, face;
         _tagTtfUnit unit;
     };
-    // subset file stem (the panel's name of the face) -> characters wanted
+    // subset file stem (the panel's name of the face, made a safe file name) -> characters wanted
     std::map<std::u16string, std::u16string> Current() const;
 
     std::map<int, std::vector<ScreenUnit>> m_screens;
     std::vector<std::pair<std::u16string, _tagTtfUnit>> m_added;
     TTFMapTable m_table;
     std::u16string m_dir;
-    std::map<std::u16string, std::u16string> m_last;  // stem -> characters
+    std::map<std::u16string, std::u16string> m_last;     // stem -> characters
+    std::map<std::u16string, std::u16string> m_pending;  // cut in this build, not yet confirmed
+    uint64_t m_failureMark = 0;
 };
 
 // Exported instantiations, so every library shares one collector of each kind.

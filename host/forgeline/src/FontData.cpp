@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "Forgeline.h"
+#include "win/filesafety.h"
 #include "win/files.h"
 #include "win/wstr.h"
 
@@ -53,16 +54,29 @@ std::u16string Unescape(const std::string& s) {
 
 std::string StatePath(const std::u16string& dir, const char* name) { return NativePath(dir) + "/" + name; }
 
+// Keys name files of the folder. A key that is not a plain file name (a
+// hand-edited "../x", say) would reach outside it, and is ignored.
 std::map<std::u16string, std::u16string> ReadState(const std::u16string& dir, const char* name) {
     std::map<std::u16string, std::u16string> state;
-    std::ifstream in(StatePath(dir, name), std::ios::binary);
+    std::string bytes;
+    if (!winfiles::ReadRegularFile(StatePath(dir, name), &bytes)) return state;
+    std::istringstream in(bytes);
     std::string line;
     while (std::getline(in, line)) {
         const size_t tab = line.find('\t');
         if (tab == std::string::npos) continue;
-        state[Unescape(line.substr(0, tab))] = Unescape(line.substr(tab + 1));
+        std::u16string key = Unescape(line.substr(0, tab));
+        if (!winfiles::IsSafeFileName(key)) continue;
+        state[std::move(key)] = Unescape(line.substr(tab + 1));
     }
     return state;
+}
+
+// The native paths of the files whose writing failed since `mark`.
+std::set<std::string> FailedSince(uint64_t mark) {
+    std::set<std::string> failed;
+    for (const winfiles::Failure& f : winfiles::FailuresSince(mark)) failed.insert(f.path);
+    return failed;
 }
 
 void WriteState(const std::u16string& dir, const char* name, const std::map<std::u16string, std::u16string>& state) {
@@ -122,6 +136,7 @@ std::map<std::u16string, std::u16string> CQpfFontData::Current() const {
 }
 
 int CQpfFontData::executeBuild(QpfRenderFn render) {
+    m_failureMark = winfiles::FailureMark();
     if (!render) return 0;
     const std::map<std::u16string, std::u16string> now = Current();
     std::set<std::u16string> stale;
@@ -156,11 +171,15 @@ void CQpfFontData::removeNoNeedQpf(const std::u16string& outDir) {
             if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !now.count(name)) doomed.push_back(name);
         } while (FindNextFileW(find, &fd));
         FindClose(find);
-        for (const std::u16string& name : doomed) DeleteFileW((outDir + u"\\" + name).c_str());
+        for (const std::u16string& name : doomed) winfiles::RemoveFromFolder(NativePath(outDir), NativePath(name));
     }
+    winfiles::RemoveStaleTemporaries(NativePath(outDir));
+    // A file whose writing failed is not built, even where an older one is left.
+    const std::set<std::string> failed = FailedSince(m_failureMark);
     std::map<std::u16string, std::u16string> built;
     for (const auto& kv : now)
-        if (Exists(outDir, kv.first)) built.insert(kv);
+        if (Exists(outDir, kv.first) && !failed.count(NativePath(outDir) + "/" + NativePath(kv.first)))
+            built.insert(kv);
     WriteState(outDir, kQpfState, built);
     m_dir = outDir;
     m_last = std::move(built);
@@ -201,7 +220,7 @@ std::map<std::u16string, std::u16string> CTtfFontData::Current() const {
     std::map<std::u16string, std::u16string> chars;
     for (const auto& screen : m_screens)
         for (const ScreenUnit& su : screen.second)
-            chars[su.unit.strPackName.empty() ? su.face : su.unit.strPackName] += su.text;
+            chars[winfiles::SafeFileName(su.unit.strPackName.empty() ? su.face : su.unit.strPackName)] += su.text;
     for (auto& kv : chars) kv.second = CharSet(kv.second);
     return chars;
 }
@@ -212,7 +231,7 @@ int CTtfFontData::executeBuild(QpfRenderFn render) {
     int rendered = 0;
     for (const auto& screen : m_screens)
         for (const ScreenUnit& su : screen.second) {
-            const std::u16string stem = su.unit.strPackName.empty() ? su.face : su.unit.strPackName;
+            const std::u16string stem = winfiles::SafeFileName(su.unit.strPackName.empty() ? su.face : su.unit.strPackName);
             auto last = m_last.find(stem);
             if (last != m_last.end() && last->second == now.at(stem)) continue;
             const _tagTtfUnit& u = su.unit;
@@ -225,13 +244,43 @@ int CTtfFontData::executeBuild(QpfRenderFn render) {
 void CTtfFontData::removeNoNeedTtf(const std::u16string& outDir) {
     if (m_dir != outDir) m_last = ReadState(outDir, kTtfState);
     const std::map<std::u16string, std::u16string> now = Current();
+    const std::string dir = NativePath(outDir);
     for (const auto& kv : m_last) {
         if (now.count(kv.first)) continue;
-        for (const char16_t* ext : {u".ttf", u".ttc"}) DeleteFileW((outDir + u"\\" + kv.first + ext).c_str());
+        for (const char* ext : {".ttf", ".ttc"}) winfiles::RemoveFromFolder(dir, NativePath(kv.first) + ext);
     }
-    WriteState(outDir, kTtfState, now);
+    winfiles::RemoveStaleTemporaries(dir);
+    // The groups cut in this build are recorded once the host confirms that
+    // their files were written (endBuild); until then the record keeps what
+    // the last confirmed build cut, so a failed cut is made again next time.
+    m_pending.clear();
+    std::map<std::u16string, std::u16string> confirmed;
+    for (const auto& kv : now) {
+        auto last = m_last.find(kv.first);
+        if (last != m_last.end() && last->second == kv.second) {
+            confirmed.insert(kv);
+            continue;
+        }
+        m_pending.insert(kv);
+        if (last != m_last.end()) confirmed.insert(*last);
+    }
+    WriteState(outDir, kTtfState, confirmed);
     m_dir = outDir;
-    m_last = now;
+    m_last = std::move(confirmed);
+    m_failureMark = winfiles::FailureMark();
+}
+
+void CTtfFontData::endBuild() {
+    if (m_dir.empty() || m_pending.empty()) return;
+    const std::set<std::string> failed = FailedSince(m_failureMark);
+    const std::string dir = NativePath(m_dir);
+    for (const auto& kv : m_pending) {
+        const std::string stem = dir + "/" + NativePath(kv.first);
+        if (failed.count(stem + ".ttf") || failed.count(stem + ".ttc")) continue;
+        m_last[kv.first] = kv.second;
+    }
+    m_pending.clear();
+    WriteState(m_dir, kTtfState, m_last);
 }
 
 void CTtfFontData::getTtfMapTable(TtfMapFn fill, TTFMapTable& table) {
@@ -248,6 +297,7 @@ std::vector<std::tuple<std::u16string, std::u16string, _tagTtfUnit>> CTtfFontDat
 }
 
 void CTtfFontData::reset() {
+    m_pending.clear();
     m_screens.clear();
     m_added.clear();
     m_table.clear();

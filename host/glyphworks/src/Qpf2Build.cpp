@@ -8,6 +8,7 @@
 #include "Glyphworks.h"
 #include "Qpf2.h"
 #include "win/files.h"
+#include "win/filesafety.h"
 #include "win/fontdb.h"
 #include "win/gdi.h"
 #include "win/profile.h"
@@ -52,16 +53,19 @@ int WriteAll(const WCHAR* outDir) {
     PendingFonts& fonts = Fonts();
     const std::string dir = NativePath(outDir ? outDir : u"");
     std::error_code ec;
-    if (!fonts.order.empty()) std::filesystem::create_directories(dir, ec);
+    if (!fonts.order.empty()) {
+        std::filesystem::create_directories(dir, ec);
+        winfiles::RemoveStaleTemporaries(dir);
+    }
     int written = 0;
     for (const std::string& file : fonts.order) {
         const Pending& p = fonts.byFile[file];
         qpf2::Font font;
         if (!qpf2::Render(p.request, font, nullptr)) continue;
-        std::ofstream out(dir + "/" + file, std::ios::binary | std::ios::trunc);
-        qpf2::Write(font, out);
-        out.close();
-        if (!out) continue;
+        // Whole or not at all: a cut-short file would pass Qt's header check.
+        winfiles::AtomicFile out(dir + "/" + file, false);
+        qpf2::Write(font, out.Stream());
+        if (!out.Commit()) continue;
         ++written;
     }
     fonts.Clear();
@@ -79,7 +83,7 @@ bool Resolve(const WCHAR* faceName, int height, bool italic, long weight, const 
     lf.lfWeight = weight == 75 ? FW_BOLD : FW_NORMAL;
     lf.lfItalic = italic ? 1 : 0;
     lf.lfCharSet = DEFAULT_CHARSET;
-    lstrcpynW(lf.lfFaceName, faceName ? faceName : u"", LF_FACESIZE);
+    CopyFixedName(lf.lfFaceName, faceName ? faceName : u"", LF_FACESIZE);
     HFONT font = CreateFontIndirectW(&lf);
     if (!font) return false;
     int em = 0;
@@ -91,7 +95,8 @@ bool Resolve(const WCHAR* faceName, int height, bool italic, long weight, const 
     const std::u16string pack = packName ? packName : u"";
     const std::u16string name = pack.empty() ? std::u16string(faceName ? faceName : u"") : pack;
     const int qtWeight = weight == 75 ? 75 : 50;
-    *file = qpf2::FileNameFor(Utf16ToUtf8(name), em, qtWeight, italic);
+    // The name comes from fonts and project files: it may not leave the folder.
+    *file = qpf2::FileNameFor(Utf16ToUtf8(winfiles::SafeFileName(name)), em, qtWeight, italic);
     p->request.path = face->path;
     p->request.faceIndex = face->faceIndex;
     p->request.pixelEm = em;

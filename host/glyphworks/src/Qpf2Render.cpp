@@ -1,6 +1,7 @@
 // FreeType rendering of QPF2 fonts: 8-bit alpha maps on the pixel grid.
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_OUTLINE_H
 #include FT_SYNTHESIS_H
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "Qpf2.h"
+#include "win/filesafety.h"
 
 namespace qpf2 {
 
@@ -39,7 +41,8 @@ bool Render(const RenderRequest& rq, Font& out, std::string* error) {
     };
     if (rq.pixelEm <= 0) return fail("no pixel size");
     FT_Face face = nullptr;
-    if (FT_New_Face(SharedLibrary(), rq.path.c_str(), rq.faceIndex, &face) != 0) return fail("cannot open " + rq.path);
+    if (!winfiles::IsRegularFile(rq.path) || FT_New_Face(SharedLibrary(), rq.path.c_str(), rq.faceIndex, &face) != 0)
+        return fail("cannot open " + rq.path);
     struct Closer {
         FT_Face f;
         ~Closer() { FT_Done_Face(f); }
@@ -81,6 +84,19 @@ bool Render(const RenderRequest& rq, Font& out, std::string* error) {
         FT_GlyphSlot slot = face->glyph;
         if (rq.simulateBold) FT_GlyphSlot_Embolden(slot);
         if (rq.simulateItalic) FT_GlyphSlot_Oblique(slot);
+        // A glyph the format cannot hold is not rendered at all: at a hostile
+        // size its bitmap alone could take gigabytes.
+        if (slot->format == FT_GLYPH_FORMAT_OUTLINE) {
+            FT_BBox box;
+            FT_Outline_Get_CBox(&slot->outline, &box);
+            if ((box.xMax - box.xMin) / 64 > 256 || (box.yMax - box.yMin) / 64 > 256) {
+                out.unstorable.push_back(static_cast<uint32_t>(out.glyphs.size() + 1));
+                if (c == U'x') out.xHeight = Px(box.yMax);
+                out.glyphs.emplace_back();
+                out.cmap[c] = static_cast<uint32_t>(out.glyphs.size());
+                continue;
+            }
+        }
         if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) continue;
         const FT_Bitmap& bm = slot->bitmap;
         Glyph g;

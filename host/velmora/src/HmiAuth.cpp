@@ -1,7 +1,9 @@
 #include <fstream>
 #include <map>
+#include <sstream>
 
 #include "Velmora.h"
+#include "win/filesafety.h"
 #include "win/wstr.h"
 
 namespace {
@@ -18,7 +20,9 @@ ModelState& State() {
 
 // Reads the limits of one model; false when the model has no section.
 bool ReadModel(const std::string& path, const std::string& model, std::map<std::string, int64_t>& out) {
-    std::ifstream f(path);
+    std::string bytes;
+    winfiles::ReadRegularFile(path, &bytes, size_t{16} << 20);
+    std::istringstream f(bytes);
     std::string line, section;
     bool found = false;
     while (std::getline(f, line)) {

@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "Velmora.h"
+#include "win/filesafety.h"
 #include "win/wstr.h"
 
 namespace {
@@ -40,8 +41,9 @@ std::string Unescape(const std::string& s) {
 }
 
 bool ParseLanguageFile(const std::string& path, std::map<std::u16string, Section>& out) {
-    std::ifstream f(path, std::ios::binary);
-    if (!f) return false;
+    std::string bytes;
+    if (!winfiles::ReadRegularFile(path, &bytes, size_t{16} << 20)) return false;
+    std::istringstream f(bytes);
     std::string line;
     std::u16string section;
     bool first = true;

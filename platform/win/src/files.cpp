@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "win/filesafety.h"
 #include "win/wstr.h"
 
 namespace {
@@ -41,10 +42,53 @@ FileHandle* AsFile(HANDLE h) {
 }  // namespace
 
 std::string NativePath(const std::u16string& path) {
-    std::string p = Utf16ToUtf8(path);
-    for (char& c : p)
-        if (c == '\\') c = '/';
+    std::string p;
+    p.reserve(path.size());
+    size_t from = 0;
+    // Runs of ordinary characters go through UTF-8; separators and the
+    // characters that carry raw bytes are mapped one by one.
+    auto flush = [&](size_t to) {
+        if (to > from) p += Utf16ToUtf8(path.substr(from, to - from));
+    };
+    for (size_t i = 0; i < path.size(); ++i) {
+        const char16_t c = path[i];
+        if (c == u'\\' || c == 0xF05C || (c >= 0xF080 && c <= 0xF0FF)) {
+            flush(i);
+            p += c == u'\\' ? '/' : static_cast<char>(c & 0xFF);
+            from = i + 1;
+        }
+    }
+    flush(path.size());
     return p;
+}
+
+std::u16string WindowsPath(const std::string& native) {
+    std::u16string out;
+    out.reserve(native.size());
+    size_t i = 0;
+    const size_t n = native.size();
+    auto cont = [&](size_t k) { return k < n && (static_cast<unsigned char>(native[k]) & 0xC0) == 0x80; };
+    while (i < n) {
+        const unsigned char b = static_cast<unsigned char>(native[i]);
+        size_t len = 0;
+        if (b == '\\') len = 0;
+        else if (b < 0x80) len = 1;
+        else if ((b & 0xE0) == 0xC0 && cont(i + 1)) len = 2;
+        else if ((b & 0xF0) == 0xE0 && cont(i + 1) && cont(i + 2)) len = 3;
+        else if ((b & 0xF8) == 0xF0 && cont(i + 1) && cont(i + 2) && cont(i + 3)) len = 4;
+        if (len) {
+            const std::u16string piece = Utf8ToUtf16(native.substr(i, len));
+            // Overlong forms and surrogates decode to U+FFFD: keep their bytes instead.
+            if (piece != u"\uFFFD" || native.compare(i, len, "\xEF\xBF\xBD") == 0) {
+                out += piece;
+                i += len;
+                continue;
+            }
+        }
+        out += static_cast<char16_t>(0xF000 + b);
+        ++i;
+    }
+    return out;
 }
 
 std::string NativePath(const WCHAR* path) { return NativePath(std::u16string(path ? path : u"")); }
@@ -90,17 +134,21 @@ HANDLE CreateFileW(const WCHAR* path, DWORD access, DWORD /*share*/, void* /*sec
         g_lastError = 3;
         return INVALID_HANDLE_VALUE;
     }
-    int fd = ::open(p.c_str(), mode | O_CLOEXEC, 0644);
+    // Only regular files are files here: a FIFO or device named like the
+    // project's table must neither block the open nor be read as one.
+    int fd = ::open(p.c_str(), mode | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0644);
     if (fd < 0) {
-        g_lastError = ErrnoToWin(errno);
+        g_lastError = errno == ENXIO ? 5 : ErrnoToWin(errno);
         return INVALID_HANDLE_VALUE;
     }
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         g_lastError = 5;
         return INVALID_HANDLE_VALUE;
     }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     g_lastError = 0;
     return new FileHandle{fd};
 }
@@ -183,11 +231,19 @@ BOOL MoveFileExW(const WCHAR* from, const WCHAR* to, DWORD flags) {
     return TRUE;
 }
 
-DWORD GetFileAttributesW(const WCHAR* path) {
+namespace {
+// Windows reports a link as a reparse point, a folder link also as a folder.
+DWORD AttributesOf(const std::string& native) {
     struct stat st {};
-    if (::stat(NativePath(path).c_str(), &st) != 0) return INVALID_FILE_ATTRIBUTES;
-    return S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+    if (::lstat(native.c_str(), &st) != 0) return INVALID_FILE_ATTRIBUTES;
+    if (!S_ISLNK(st.st_mode)) return S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+    struct stat target {};
+    const bool dir = ::stat(native.c_str(), &target) == 0 && S_ISDIR(target.st_mode);
+    return FILE_ATTRIBUTE_REPARSE_POINT | (dir ? FILE_ATTRIBUTE_DIRECTORY : 0);
 }
+}  // namespace
+
+DWORD GetFileAttributesW(const WCHAR* path) { return AttributesOf(NativePath(path)); }
 
 BOOL CreateDirectoryW(const WCHAR* path, void* /*security*/) {
     return ::mkdir(NativePath(path).c_str(), 0755) == 0;
@@ -195,28 +251,12 @@ BOOL CreateDirectoryW(const WCHAR* path, void* /*security*/) {
 
 bool ReplaceFileContents(const WCHAR* path, const void* data, size_t size, bool* writeFailed) {
     if (writeFailed) *writeFailed = false;
-    std::u16string tmp(path ? path : u"");
-    tmp += u".~" + Utf8ToUtf16(std::to_string(::getpid()));
-    HANDLE h = CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    bool ok = true;
-    const auto* p = static_cast<const char*>(data);
-    while (ok && size > 0) {
-        const DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
-        DWORD written = 0;
-        ok = WriteFile(h, p, chunk, &written, nullptr) && written == chunk;
-        p += chunk;
-        size -= chunk;
-    }
-    ok = FlushFileBuffers(h) && ok;
-    ok = CloseHandle(h) && ok;
-    if (ok) ok = MoveFileExW(tmp.c_str(), path, MOVEFILE_REPLACE_EXISTING);
-    if (!ok) {
-        DeleteFileW(tmp.c_str());
-        if (writeFailed) *writeFailed = true;
-    }
-    return true;
+    winfiles::AtomicFile file(NativePath(path));
+    file.Write(data, size);
+    bool created = false;
+    const bool ok = file.Commit(&created);
+    if (!ok && created && writeFailed) *writeFailed = true;
+    return created;
 }
 
 BOOL RemoveDirectoryW(const WCHAR* path) {
@@ -256,12 +296,14 @@ bool FillFindData(FindHandle& f, WIN32_FIND_DATAW* data) {
     }
     const std::string& name = f.names[f.next++];
     *data = WIN32_FIND_DATAW{};
-    struct stat st {};
-    if (::stat((f.dir + "/" + name).c_str(), &st) == 0) {
-        data->dwFileAttributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
-        data->nFileSizeLow = static_cast<DWORD>(st.st_size);
+    const std::string path = f.dir + "/" + name;
+    const DWORD attributes = AttributesOf(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        data->dwFileAttributes = attributes;
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) == 0) data->nFileSizeLow = static_cast<DWORD>(st.st_size);
     }
-    lstrcpynW(data->cFileName, Utf8ToUtf16(name).c_str(), MAX_PATH);
+    lstrcpynW(data->cFileName, WindowsPath(name).c_str(), MAX_PATH);
     return true;
 }
 }  // namespace

@@ -2,6 +2,7 @@
 // style, code pages and the metrics GDI reports. Only tables are read; no
 // glyph is loaded.
 #include "win/fontdb.h"
+#include "win/filesafety.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -167,7 +168,8 @@ bool ReadRaster(FT_Face f, Face& out) {
 
 void ScanFile(const std::filesystem::path& path, std::vector<Face>& faces) {
     FT_Library lib = Library();
-    if (!lib) return;
+    // FreeType would block on a FIFO named like a font.
+    if (!lib || !winfiles::IsRegularFile(path.string())) return;
     FT_Long count = 1;
     for (FT_Long index = 0; index < count; ++index) {
         FT_Face f = nullptr;

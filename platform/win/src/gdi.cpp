@@ -138,12 +138,17 @@ Realized Realize(const LOGFONTW& lf) {
     }
     // lfHeight > 0 asks for the cell height, < 0 for the em height; 0 takes
     // GDI's default of a 12-point em.
-    if (lf.lfHeight > 0) {
-        r.scale = static_cast<double>(lf.lfHeight) / cell;
-        r.heightPx = lf.lfHeight;
-        r.emPx = static_cast<int>(std::lround(best->unitsPerEm * r.scale));
+    // Heights come from project files: any LONG is possible. Magnitudes are
+    // taken in 64 bits (INT_MIN has no negation) and sizes are capped at
+    // kMaxFontPixels, so a hostile table cannot ask for gigabyte glyphs.
+    const int64_t asked = lf.lfHeight;
+    if (asked > 0) {
+        r.heightPx = static_cast<int>(std::min<int64_t>(asked, kMaxFontPixels));
+        r.scale = static_cast<double>(r.heightPx) / cell;
+        r.emPx = static_cast<int>(std::min<long>(std::lround(best->unitsPerEm * r.scale), kMaxFontPixels));
+        r.emPx = std::max(r.emPx, 1);
     } else {
-        r.emPx = lf.lfHeight < 0 ? -lf.lfHeight : (12 * dpi + 36) / 72;
+        r.emPx = asked < 0 ? static_cast<int>(std::min<int64_t>(-asked, kMaxFontPixels)) : (12 * dpi + 36) / 72;
         r.scale = static_cast<double>(r.emPx) / best->unitsPerEm;
         r.heightPx = static_cast<int>(std::lround(cell * r.scale));
     }

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <map>
 #include <set>
 
+#include "win/filesafety.h"
 #include "win/wstr.h"
 
 namespace fs = std::filesystem;
@@ -75,8 +77,9 @@ bool ParseLogFont(const std::string& v, LOGFONTW& lf) {
 }
 
 bool ParseSettings(const fs::path& file, Settings& s, std::string* error) {
-    std::ifstream f(file);
-    if (!f) return true;  // optional
+    std::string bytes;
+    if (!winfiles::ReadRegularFile(file.string(), &bytes, size_t{1} << 20)) return true;  // optional
+    std::istringstream f(bytes);
     std::string line;
     int lineNo = 0;
     while (std::getline(f, line)) {

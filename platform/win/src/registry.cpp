@@ -6,6 +6,7 @@
 #include <memory>
 #include <sstream>
 
+#include "win/filesafety.h"
 #include "win/fontdb.h"
 #include "win/profile.h"
 #include "win/wstr.h"
@@ -34,6 +35,7 @@ struct RegistryCache {
     uint64_t generation = ~uint64_t{0};
     // Lower-cased full key path -> values.
     std::map<std::u16string, std::vector<winregistry::Value>> keys;
+    std::vector<std::string> problems;  // what registry.reg held that could not be read
 };
 
 RegistryCache& Cache() {
@@ -72,19 +74,26 @@ void Refresh() {
     if (c.generation == winprofile::Generation()) return;
     c.generation = winprofile::Generation();
     c.keys.clear();
+    c.problems.clear();
     if (!winprofile::IsLoaded()) return;
     const std::filesystem::path reg = std::filesystem::path(winprofile::Dir()) / "registry.reg";
-    std::ifstream f(reg, std::ios::binary);
-    if (f) {
-        std::stringstream ss;
-        ss << f.rdbuf();
+    std::error_code ec;
+    if (std::filesystem::symlink_status(reg, ec).type() != std::filesystem::file_type::not_found) {
+        std::string bytes;
         std::vector<std::pair<std::u16string, std::vector<winregistry::Value>>> keys;
-        // A damaged registry file reads as an empty registry, as a broken hive would.
-        if (winregistry::ParseRegFile(ss.str(), keys, nullptr))
+        std::string error;
+        // Only regular files: a FIFO named registry.reg must not block.
+        if (!winfiles::ReadRegularFile(reg.string(), &bytes, size_t{64} << 20)) {
+            c.problems.push_back("cannot be read; the registry is empty");
+        } else if (!winregistry::ParseRegFile(bytes, keys, &error, &c.problems)) {
+            // Not a registry file at all: read as an empty registry, as a broken hive would.
+            c.problems.push_back(error + "; the registry is empty");
+        } else {
             for (auto& kv : keys) {
                 auto& dst = c.keys[Lower(kv.first)];
                 for (auto& v : kv.second) dst.push_back(std::move(v));
             }
+        }
     } else {
         c.keys[Lower(kFontsKey)] = ValuesFromFontsFolder();
     }
@@ -161,100 +170,178 @@ bool ParseHexBytes(const std::u16string& s, std::vector<BYTE>& out) {
 
 namespace winregistry {
 
+namespace {
+// Whether a logical line holds hex data, the only kind that may go on over
+// a trailing backslash.
+bool IsHexValueLine(const std::u16string& line) {
+    size_t i = 0;
+    if (line.empty()) return false;
+    if (line[0] == u'@') {
+        i = 1;
+    } else {
+        std::u16string name;
+        if (!ReadQuoted(line, i, name)) return false;
+    }
+    return line.compare(i, 4, u"=hex") == 0;
+}
+
+// One value line; false with the reason when it cannot be read.
+bool ParseValue(const std::u16string& line, Value& v, bool* deletion, std::string* why) {
+    *deletion = false;
+    size_t i = 0;
+    if (line[0] == u'@') {
+        i = 1;
+    } else if (!ReadQuoted(line, i, v.name)) {
+        *why = "bad value name";
+        return false;
+    }
+    if (i >= line.size() || line[i] != u'=') {
+        *why = "expected '='";
+        return false;
+    }
+    ++i;
+    const std::u16string rest = line.substr(i);
+    if (!rest.empty() && rest[0] == u'"') {
+        std::u16string s;
+        size_t j = 0;
+        if (!ReadQuoted(rest, j, s) || j != rest.size()) {
+            *why = "unterminated string";
+            return false;
+        }
+        v.type = REG_SZ;
+        v.data = StringData(s);
+        return true;
+    }
+    if (rest.compare(0, 6, u"dword:") == 0) {
+        std::vector<BYTE> be;
+        if (rest.size() != 14 || !ParseHexBytes(rest.substr(6, 2) + u"," + rest.substr(8, 2) + u"," +
+                                                   rest.substr(10, 2) + u"," + rest.substr(12, 2), be) ||
+            be.size() != 4) {
+            *why = "bad dword";
+            return false;
+        }
+        v.type = REG_DWORD;
+        v.data = {be[3], be[2], be[1], be[0]};
+        return true;
+    }
+    if (rest.compare(0, 4, u"hex:") == 0 || rest.compare(0, 4, u"hex(") == 0) {
+        size_t colon = rest.find(u':');
+        v.type = REG_BINARY;
+        if (rest[3] == u'(') {
+            const size_t close = rest.find(u')');
+            if (close == std::u16string::npos || close > colon || close == 4) {
+                *why = "bad hex type";
+                return false;
+            }
+            const std::string n = Utf16ToUtf8(rest.substr(4, close - 4));
+            unsigned long t = 0;
+            for (char c : n) {
+                const int d = (c >= '0' && c <= '9') ? c - '0' : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+                            : (c >= 'A' && c <= 'F') ? c - 'A' + 10 : -1;
+                if (d < 0 || t > 0xFFFFFFFul) {
+                    *why = "bad hex type";
+                    return false;
+                }
+                t = t * 16 + static_cast<unsigned long>(d);
+            }
+            v.type = static_cast<DWORD>(t);
+        }
+        if (!ParseHexBytes(rest.substr(colon + 1), v.data)) {
+            *why = "bad hex data";
+            return false;
+        }
+        return true;
+    }
+    if (rest == u"-") {
+        *deletion = true;
+        return true;
+    }
+    *why = "unsupported value data";
+    return false;
+}
+}  // namespace
+
 bool ParseRegFile(const std::string& raw, std::vector<std::pair<std::u16string, std::vector<Value>>>& keys,
-                  std::string* error) {
+                  std::string* error, std::vector<std::string>* problems) {
     const std::u16string text = DecodeRegText(raw);
-    // Join continuation lines (a trailing backslash) first.
-    std::vector<std::u16string> lines;
+    // Logical lines with the number of the physical line they start on. Only
+    // hex data goes on over a trailing backslash: elsewhere the backslash
+    // belongs to the line, which must not swallow the next one.
+    std::vector<std::pair<int, std::u16string>> lines;
     std::u16string cur;
+    int curStart = 0, physical = 0;
     size_t lineStart = 0;
     for (size_t i = 0; i <= text.size(); ++i) {
-        if (i == text.size() || text[i] == u'\n') {
-            std::u16string line = text.substr(lineStart, i - lineStart);
-            lineStart = i + 1;
-            while (!line.empty() && (line.back() == u'\r' || line.back() == u' ' || line.back() == u'\t')) line.pop_back();
-            size_t b = 0;
-            while (b < line.size() && (line[b] == u' ' || line[b] == u'\t')) ++b;
-            line = line.substr(b);
-            // Long hex data continues on the next line after a trailing backslash.
-            if (!line.empty() && line.back() == u'\\') {
-                line.pop_back();
-                cur += line;
-                continue;
-            }
+        if (i != text.size() && text[i] != u'\n') continue;
+        ++physical;
+        std::u16string line = text.substr(lineStart, i - lineStart);
+        lineStart = i + 1;
+        while (!line.empty() && (line.back() == u'\r' || line.back() == u' ' || line.back() == u'\t')) line.pop_back();
+        size_t b = 0;
+        while (b < line.size() && (line[b] == u' ' || line[b] == u'\t')) ++b;
+        line = line.substr(b);
+        if (cur.empty()) curStart = physical;
+        if (!line.empty() && line.back() == u'\\' && IsHexValueLine(cur + line)) {
+            line.pop_back();
             cur += line;
-            lines.push_back(cur);
-            cur.clear();
+            if (i != text.size()) continue;
+        } else {
+            cur += line;
         }
+        lines.emplace_back(curStart, cur);
+        cur.clear();
     }
     bool sawHeader = false;
-    int lineNo = 0;
-    auto fail = [&](const std::string& why) {
-        if (error) *error = "line " + std::to_string(lineNo) + ": " + why;
-        return false;
+    auto problem = [&](int lineNo, const std::string& why) {
+        if (problems) problems->push_back("line " + std::to_string(lineNo) + ": " + why);
     };
-    for (const std::u16string& line : lines) {
-        ++lineNo;
+    bool skippingKey = false;
+    for (const auto& numbered : lines) {
+        const int lineNo = numbered.first;
+        const std::u16string& line = numbered.second;
         if (line.empty() || line[0] == u';') continue;
         if (!sawHeader) {
-            if (line != u"REGEDIT4" && line != u"Windows Registry Editor Version 5.00")
-                return fail("not a registry file");
+            if (line != u"REGEDIT4" && line != u"Windows Registry Editor Version 5.00") {
+                if (error) *error = "line " + std::to_string(lineNo) + ": not a registry file";
+                return false;
+            }
             sawHeader = true;
             continue;
         }
         if (line[0] == u'[') {
-            if (line.back() != u']') return fail("unterminated key");
+            // A key that cannot be read takes its values with it.
+            skippingKey = line.back() != u']';
+            if (skippingKey) {
+                problem(lineNo, "unterminated key; its values are skipped");
+                continue;
+            }
             keys.push_back({line.substr(1, line.size() - 2), {}});
             continue;
         }
-        if (keys.empty()) return fail("value outside a key");
+        if (skippingKey) continue;
+        if (keys.empty()) {
+            problem(lineNo, "value outside a key; skipped");
+            continue;
+        }
         Value v;
-        size_t i = 0;
-        if (line[0] == u'@') {
-            i = 1;
-        } else if (!ReadQuoted(line, i, v.name)) {
-            return fail("bad value name");
+        bool deletion = false;
+        std::string why;
+        if (!ParseValue(line, v, &deletion, &why)) {
+            problem(lineNo, why + "; the value is skipped");
+            continue;
         }
-        if (i >= line.size() || line[i] != u'=') return fail("expected '='");
-        ++i;
-        const std::u16string rest = line.substr(i);
-        if (!rest.empty() && rest[0] == u'"') {
-            std::u16string s;
-            size_t j = 0;
-            if (!ReadQuoted(rest, j, s)) return fail("unterminated string");
-            v.type = REG_SZ;
-            v.data = StringData(s);
-        } else if (rest.compare(0, 6, u"dword:") == 0) {
-            std::vector<BYTE> be;
-            if (rest.size() != 14 || !ParseHexBytes(rest.substr(6, 2) + u"," + rest.substr(8, 2) + u"," +
-                                                       rest.substr(10, 2) + u"," + rest.substr(12, 2), be))
-                return fail("bad dword");
-            v.type = REG_DWORD;
-            v.data = {be[3], be[2], be[1], be[0]};
-        } else if (rest.compare(0, 4, u"hex:") == 0 || rest.compare(0, 4, u"hex(") == 0) {
-            size_t colon = rest.find(u':');
-            v.type = REG_BINARY;
-            if (rest[3] == u'(') {
-                int t = 0;
-                const std::u16string num = rest.substr(4, rest.find(u')') - 4);
-                std::string n = Utf16ToUtf8(num);
-                try {
-                    t = std::stoi(n, nullptr, 16);
-                } catch (...) {
-                    return fail("bad hex type");
-                }
-                v.type = static_cast<DWORD>(t);
-            }
-            if (!ParseHexBytes(rest.substr(colon + 1), v.data)) return fail("bad hex data");
-        } else if (rest == u"-") {
-            continue;  // deletion: nothing to add
-        } else {
-            return fail("unsupported value data");
-        }
-        keys.back().second.push_back(std::move(v));
+        if (!deletion) keys.back().second.push_back(std::move(v));
     }
-    if (!sawHeader) return fail("empty registry file");
+    if (!sawHeader) {
+        if (error) *error = "empty registry file";
+        return false;
+    }
     return true;
+}
+
+std::vector<std::string> RegistryProblems() {
+    Refresh();
+    return Cache().problems;
 }
 
 std::vector<Value> InstalledFontValues() {

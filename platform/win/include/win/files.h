@@ -15,18 +15,28 @@
 #define OPEN_ALWAYS 4
 #define FILE_ATTRIBUTE_NORMAL 0x80
 #define FILE_ATTRIBUTE_DIRECTORY 0x10
+// A symbolic link (with FILE_ATTRIBUTE_DIRECTORY when it points to a folder).
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x400
 #define INVALID_FILE_ATTRIBUTES 0xFFFFFFFFu
 #define INVALID_FILE_SIZE 0xFFFFFFFFu
 #define MOVEFILE_REPLACE_EXISTING 0x1
 #define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)))
 
-// The native (UTF-8, forward slash) form of a Windows-style path.
+// The native (UTF-8, forward slash) form of a Windows-style path. A
+// backslash is a separator; the private characters U+F05C and U+F080-U+F0FF
+// stand for the raw bytes 0x5C and 0x80-0xFF of a Linux name (see below).
 std::string NativePath(const WCHAR* path);
 // The native path of an existing file whose last component is matched
 // without regard to case, as Windows file systems match names; the plain
 // native path when no entry matches.
 std::string NativeExistingPath(const WCHAR* path);
 std::string NativePath(const std::u16string& path);
+// The Windows form of a native path or name. A Linux name may hold bytes a
+// Windows name cannot: a backslash, which would read as a separator, and
+// bytes that are not UTF-8. As Wine does, each is carried as the private
+// character U+F000 + byte, so every Linux name survives the round trip and a
+// backslash typed by a user is never taken for a separator.
+std::u16string WindowsPath(const std::string& native);
 
 HANDLE CreateFileW(const WCHAR* path, DWORD access, DWORD share, void* security, DWORD disposition,
                    DWORD flags, HANDLE tmpl);
@@ -57,6 +67,8 @@ BOOL FindClose(HANDLE find);
 
 // Writes `size` bytes to `path` through a temporary file in the same folder
 // that replaces the target only when everything was written. Returns false
-// when the temporary file cannot be created; *writeFailed tells whether a
-// later write failed (the target is then left as it was).
+// when the new file could not be made or put in place; *writeFailed tells
+// whether a write into it failed (the target is then left as it was).
+// Failures are also recorded for the host (win/filesafety.h), and the
+// temporaries of processes that no longer run are removed first.
 bool ReplaceFileContents(const WCHAR* path, const void* data, size_t size, bool* writeFailed);

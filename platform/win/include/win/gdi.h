@@ -89,6 +89,10 @@ int GetDeviceCaps(HDC dc, int index);
 BOOL GetTextMetricsW(HDC dc, TEXTMETRICW* tm);
 int GetTextFaceW(HDC dc, int count, WCHAR* face);
 
+// The largest font GDI realises here, in pixels of cell or em height; any
+// lfHeight beyond it (up to INT_MIN and INT_MAX) is realised at this size.
+constexpr int kMaxFontPixels = 16384;
+
 // Windows semantics: one callback per face per character set (see the
 // implementation for the rules); the last callback's result is returned, and
 // a zero result ends the enumeration.

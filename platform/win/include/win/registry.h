@@ -55,10 +55,17 @@ struct Value {
     std::vector<BYTE> data;
 };
 // Parses Windows .reg text (UTF-16LE with BOM, or UTF-8/ANSI). Keys are
-// returned as full paths ("HKEY_LOCAL_MACHINE\Software\..."). False with a
-// message on a syntax error.
+// returned as full paths ("HKEY_LOCAL_MACHINE\Software\..."). A value that
+// cannot be read (an unterminated string, bad hex, an over-long dword) is
+// skipped and described in *problems as "line N: why", and so is a key line
+// with its values; the rest is kept, as regedit imports what it can. Only
+// hex data goes on over a trailing backslash. False, with *error, only when
+// the text is no registry file at all.
 bool ParseRegFile(const std::string& text, std::vector<std::pair<std::u16string, std::vector<Value>>>& keys,
-                  std::string* error);
+                  std::string* error, std::vector<std::string>* problems = nullptr);
+// What the profile's registry.reg held that could not be read, for the host
+// to show; empty when it read cleanly or there is none.
+std::vector<std::string> RegistryProblems();
 // The values of the profile's installed fonts key, in registry order.
 std::vector<Value> InstalledFontValues();
 }  // namespace winregistry

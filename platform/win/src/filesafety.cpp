@@ -1,0 +1,372 @@
+#include "win/filesafety.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <ostream>
+#include <streambuf>
+
+#include "win/wstr.h"
+
+namespace winfiles {
+
+namespace {
+struct FailureLog {
+    uint64_t next = 0;
+    std::deque<Failure> kept;
+};
+
+FailureLog& Log() {
+    static FailureLog log;
+    return log;
+}
+
+std::string ErrnoText(int e) { return std::strerror(e); }
+
+std::string Resolved(const std::string& path) { return ResolvedPath(path); }
+
+std::string DirPart(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+std::string LastPart(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool IsTemporaryOf(const std::string& name, const std::string& base, pid_t* pid) {
+    const size_t mark = name.rfind(".~");
+    if (mark == std::string::npos || mark + 2 == name.size()) return false;
+    if (!base.empty() && name.compare(0, mark, base) != 0) return false;
+    if (!base.empty() && mark != base.size()) return false;
+    long long v = 0;
+    for (size_t i = mark + 2; i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9' || v > INT_MAX / 10) return false;
+        v = v * 10 + (name[i] - '0');
+    }
+    *pid = static_cast<pid_t>(v);
+    return v > 0;
+}
+
+bool ProcessGone(pid_t pid) { return ::kill(pid, 0) != 0 && errno == ESRCH; }
+
+// A stream buffer over a file descriptor that remembers the first error.
+class FdBuf : public std::streambuf {
+public:
+    explicit FdBuf(int fd) : m_fd(fd) { setp(m_buf, m_buf + sizeof m_buf); }
+    int error() const { return m_error; }
+    bool Flush() { return Drain() && m_error == 0; }
+
+protected:
+    int_type overflow(int_type c) override {
+        if (!Drain()) return traits_type::eof();
+        if (!traits_type::eq_int_type(c, traits_type::eof())) {
+            *pptr() = traits_type::to_char_type(c);
+            pbump(1);
+        }
+        return traits_type::not_eof(c);
+    }
+    std::streamsize xsputn(const char* s, std::streamsize n) override {
+        if (n >= static_cast<std::streamsize>(sizeof m_buf)) {
+            if (!Drain() || !Put(s, static_cast<size_t>(n))) return 0;
+            return n;
+        }
+        return std::streambuf::xsputn(s, n);
+    }
+    int sync() override { return Drain() ? 0 : -1; }
+
+private:
+    bool Put(const char* p, size_t n) {
+        while (n > 0 && m_error == 0) {
+            const ssize_t w = ::write(m_fd, p, n);
+            if (w < 0) {
+                if (errno == EINTR) continue;
+                m_error = errno;
+                break;
+            }
+            p += w;
+            n -= static_cast<size_t>(w);
+        }
+        return m_error == 0;
+    }
+    bool Drain() {
+        const bool ok = Put(pbase(), static_cast<size_t>(pptr() - pbase()));
+        setp(m_buf, m_buf + sizeof m_buf);
+        return ok;
+    }
+
+    int m_fd;
+    int m_error = 0;
+    char m_buf[1 << 16];
+};
+}  // namespace
+
+std::string ResolvedPath(const std::string& path) {
+    char buf[PATH_MAX];
+    if (path.empty() || !::realpath(path.c_str(), buf)) return {};
+    return buf;
+}
+
+void RecordFailure(const std::string& path, const std::string& what) {
+    FailureLog& log = Log();
+    log.kept.push_back(Failure{log.next++, path, what});
+    // A host that never asks must not grow without bound.
+    if (log.kept.size() > 10000) log.kept.pop_front();
+}
+
+uint64_t FailureMark() { return Log().next; }
+
+std::vector<Failure> FailuresSince(uint64_t mark) {
+    std::vector<Failure> out;
+    for (const Failure& f : Log().kept)
+        if (f.serial >= mark) out.push_back(f);
+    return out;
+}
+
+std::vector<Failure> TakeFailures() {
+    FailureLog& log = Log();
+    std::vector<Failure> out(log.kept.begin(), log.kept.end());
+    log.kept.clear();
+    return out;
+}
+
+int OpenRegularFile(const std::string& path) {
+    // O_NONBLOCK: opening a FIFO with no writer must not wait for one.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return -1;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    return fd;
+}
+
+bool IsRegularFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool ReadRegularFile(const std::string& path, std::string* bytes, size_t limit) {
+    if (bytes) bytes->clear();
+    const int fd = OpenRegularFile(path);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || static_cast<uint64_t>(st.st_size) > limit) {
+        ::close(fd);
+        errno = EFBIG;
+        return false;
+    }
+    std::string out;
+    out.reserve(static_cast<size_t>(st.st_size));
+    char buf[1 << 16];
+    bool ok = true;
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ok = false;
+            break;
+        }
+        if (n == 0) break;
+        if (out.size() + static_cast<size_t>(n) > limit) {
+            errno = EFBIG;
+            ok = false;
+            break;
+        }
+        out.append(buf, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    if (ok && bytes) *bytes = std::move(out);
+    return ok;
+}
+
+std::u16string SafeFileName(const std::u16string& name) {
+    std::u16string out;
+    out.reserve(name.size());
+    for (char16_t c : name) {
+        const bool bad = c == u'/' || c == u'\\' || c < 0x20 || c == 0x7F || c == 0xF05C || (c >= 0xF080 && c <= 0xF0FF);
+        out += bad ? u'_' : c;
+    }
+    for (size_t i = 0; i < out.size();) {
+        if (out[i] != u'.') {
+            ++i;
+            continue;
+        }
+        size_t j = i;
+        while (j < out.size() && out[j] == u'.') ++j;
+        // A lone "." inside a name is ordinary; a run of two or more, or a
+        // name that is nothing but one dot, is not.
+        if (j - i >= 2 || (i == 0 && j == out.size()))
+            for (size_t k = i; k < j; ++k) out[k] = u'_';
+        i = j;
+    }
+    if (out.empty()) out = u"_";
+    // Whole characters only: never split a surrogate pair.
+    size_t bytes = 0, keep = 0;
+    for (size_t i = 0; i < out.size();) {
+        const bool pair = out[i] >= 0xD800 && out[i] < 0xDC00 && i + 1 < out.size() && out[i + 1] >= 0xDC00 &&
+                          out[i + 1] < 0xE000;
+        const size_t units = pair ? 2 : 1;
+        const size_t len = pair ? 4 : out[i] < 0x80 ? 1 : out[i] < 0x800 ? 2 : 3;
+        if (bytes + len > 200) break;
+        bytes += len;
+        i += units;
+        keep = i;
+    }
+    out.resize(keep);
+    return out;
+}
+
+bool IsSafeFileName(const std::u16string& name) { return !name.empty() && SafeFileName(name) == name; }
+
+bool IsInside(const std::string& folder, const std::string& path, bool allowSelf) {
+    const std::string root = Resolved(folder);
+    if (root.empty()) return false;
+    const std::string last = LastPart(path);
+    if (last.empty() || last == "." || last == "..") return allowSelf && Resolved(path) == root;
+    const std::string parent = Resolved(DirPart(path));
+    if (parent.empty()) return false;
+    const std::string prefix = root == "/" ? root : root + "/";
+    if (parent == root || parent.compare(0, prefix.size(), prefix) == 0) return true;
+    // The folder itself, named through its parent (not through a link).
+    return allowSelf && (parent == "/" ? "/" + last : parent + "/" + last) == root;
+}
+
+bool RemoveFromFolder(const std::string& folder, const std::string& name) {
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) {
+        RecordFailure(folder + "/" + name, "not a name inside the folder; left alone");
+        return false;
+    }
+    const std::string path = folder + "/" + name;
+    if (!IsInside(folder, path)) {
+        RecordFailure(path, "outside the folder; left alone");
+        return false;
+    }
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT;
+    if (S_ISDIR(st.st_mode)) {
+        RecordFailure(path, "is a folder; left alone");
+        return false;
+    }
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
+        RecordFailure(path, "cannot delete: " + ErrnoText(errno));
+        return false;
+    }
+    return true;
+}
+
+void RemoveStaleTemporaries(const std::string& folder, const std::string& base) {
+    DIR* d = ::opendir(folder.c_str());
+    if (!d) return;
+    std::vector<std::string> stale;
+    while (dirent* e = ::readdir(d)) {
+        pid_t pid = 0;
+        if (IsTemporaryOf(e->d_name, base, &pid) && pid != ::getpid() && ProcessGone(pid)) stale.push_back(e->d_name);
+    }
+    ::closedir(d);
+    for (const std::string& name : stale) RemoveFromFolder(folder, name);
+}
+
+struct AtomicFile::Impl {
+    std::string path, temp;
+    int fd = -1;
+    std::unique_ptr<FdBuf> buf;
+    std::unique_ptr<std::ostream> stream;
+    bool created = false;
+    bool done = false;
+};
+
+AtomicFile::AtomicFile(const std::string& path, bool sweep) : m(new Impl) {
+    m->path = path;
+    m->temp = path + ".~" + std::to_string(::getpid());
+    if (sweep) RemoveStaleTemporaries(DirPart(path), LastPart(path));
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        RecordFailure(path, "cannot write: a folder has this name");
+    } else {
+        // A leftover of this process (an earlier failure) goes first; a link
+        // there is removed, not followed.
+        ::unlink(m->temp.c_str());
+        m->fd = ::open(m->temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (m->fd < 0) RecordFailure(path, "cannot create " + m->temp + ": " + ErrnoText(errno));
+    }
+    m->created = m->fd >= 0;
+    m->buf.reset(new FdBuf(m->fd));
+    m->stream.reset(new std::ostream(m->buf.get()));
+    if (m->fd < 0) m->stream->setstate(std::ios::badbit);
+}
+
+AtomicFile::~AtomicFile() {
+    if (!m->done) Abandon();
+}
+
+bool AtomicFile::IsOpen() const { return m->fd >= 0; }
+
+std::ostream& AtomicFile::Stream() { return *m->stream; }
+
+bool AtomicFile::Write(const void* data, size_t size) {
+    if (m->fd < 0) return false;
+    m->stream->write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+    return m->stream->good();
+}
+
+bool AtomicFile::Commit(bool* created) {
+    if (created) *created = m->created;
+    if (m->done) return false;
+    if (m->fd < 0) {
+        m->done = true;
+        return false;
+    }
+    m->stream->flush();
+    bool ok = m->buf->Flush() && m->stream->good();
+    int err = m->buf->error();
+    if (ok && ::fsync(m->fd) != 0) {
+        ok = false;
+        err = errno;
+    }
+    if (::close(m->fd) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    m->fd = -1;
+    if (ok && ::rename(m->temp.c_str(), m->path.c_str()) != 0) {
+        RecordFailure(m->path, "cannot put the new file in place: " + ErrnoText(errno));
+        ::unlink(m->temp.c_str());
+        m->done = true;
+        if (created) *created = false;
+        return false;
+    }
+    m->done = true;
+    if (!ok) {
+        RecordFailure(m->path, "cannot write: " + ErrnoText(err ? err : EIO));
+        ::unlink(m->temp.c_str());
+    }
+    return ok;
+}
+
+void AtomicFile::Abandon() {
+    if (m->done) return;
+    m->done = true;
+    if (m->fd >= 0) {
+        ::close(m->fd);
+        m->fd = -1;
+        ::unlink(m->temp.c_str());
+    }
+}
+
+}  // namespace winfiles

@@ -1,0 +1,200 @@
+// What the file layer guarantees to the layers above: only regular files are
+// read, writes are whole or not at all, deletes stay in their folder and
+// never follow a link, and what fails is kept for the host.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <filesystem>
+
+#include "TestSupport.h"
+#include "win/filesafety.h"
+#include "win/files.h"
+#include "win/wstr.h"
+
+namespace fs = std::filesystem;
+using testsupport::TempDir;
+
+namespace {
+std::vector<std::string> FailedPaths() {
+    std::vector<std::string> out;
+    for (const winfiles::Failure& f : winfiles::TakeFailures()) out.push_back(f.path);
+    return out;
+}
+}  // namespace
+
+TEST(FileSafety, NamesFromFontsAndFilesBecomeOneFileName) {
+    using winfiles::SafeFileName;
+    EXPECT_EQ(SafeFileName(u"Noto Sans CJK SC"), u"Noto Sans CJK SC");
+    EXPECT_EQ(SafeFileName(u"v1.0 Light"), u"v1.0 Light");
+    EXPECT_EQ(SafeFileName(u"../../X"), u"______X");
+    EXPECT_EQ(SafeFileName(u"a/b\\c"), u"a_b_c");
+    EXPECT_EQ(SafeFileName(u"."), u"_");
+    EXPECT_EQ(SafeFileName(u".."), u"__");
+    EXPECT_EQ(SafeFileName(u"x...y"), u"x___y");
+    EXPECT_EQ(SafeFileName(u".hidden"), u".hidden");
+    EXPECT_EQ(SafeFileName(u""), u"_");
+    EXPECT_EQ(SafeFileName(u"tab\there\x7f"), u"tab_here_");
+    // The characters that carry raw bytes of Linux names: U+F02F stays, it is no separator.
+    EXPECT_EQ(SafeFileName(std::u16string{0xF05C, u'a', 0xF0FF, 0xF02F}), (std::u16string{u'_', u'a', u'_', 0xF02F}));
+    // Cut to 200 bytes of UTF-8, never inside a character.
+    std::u16string cjk(100, u'字');
+    EXPECT_EQ(SafeFileName(cjk).size(), 66u);
+    std::u16string astral;
+    for (int i = 0; i < 60; ++i) astral += u"\U00010300";
+    EXPECT_EQ(SafeFileName(astral).size(), 100u);
+    EXPECT_TRUE(winfiles::IsSafeFileName(u"arial_24_50.qpf2"));
+    EXPECT_FALSE(winfiles::IsSafeFileName(u"../keep/victim"));
+    EXPECT_FALSE(winfiles::IsSafeFileName(u""));
+}
+
+TEST(FileSafety, EveryLinuxNameSurvivesAWindowsPath) {
+    const std::string odd = "/tmp/x\\..\\victim/caf\xC3\xA9/\xFF\xFEraw";
+    const std::u16string windows = WindowsPath(odd);
+    EXPECT_EQ(windows.find(u'\\'), std::u16string::npos);
+    EXPECT_EQ(NativePath(windows), odd);
+    // A module path built with backslashes still reaches the Linux tree.
+    EXPECT_EQ(NativePath(windows + u"\\Font.hft"), odd + "/Font.hft");
+
+    // Enumerated names come back as Windows names that reach the same file.
+    TempDir dir;
+    testsupport::WriteText(dir / "a\\..\\b", "odd");
+    testsupport::WriteText(dir / "b", "sibling");
+    WIN32_FIND_DATAW fd;
+    HANDLE find = FindFirstFileW((dir.wpath() + u"\\*.*").c_str(), &fd);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    std::vector<std::u16string> names;
+    do names.push_back(fd.cFileName);
+    while (FindNextFileW(find, &fd));
+    FindClose(find);
+    ASSERT_EQ(names.size(), 4u);  // ".", "..", then sorted
+    EXPECT_TRUE(DeleteFileW((dir.wpath() + u"\\" + names[2]).c_str()));
+    EXPECT_FALSE(fs::exists(dir / "a\\..\\b"));
+    EXPECT_EQ(testsupport::ReadText(dir / "b"), "sibling");
+}
+
+TEST(FileSafety, OnlyRegularFilesAreReadAndNothingBlocks) {
+    TempDir dir;
+    const fs::path fifo = dir / "Font.hft";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    // Each of these would wait forever for a writer if the FIFO were opened
+    // plainly; the alarm ends such a hang as a failure.
+    alarm(60);
+    EXPECT_EQ(CreateFileW((dir.wpath() + u"\\Font.hft").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(CreateFileW((dir.wpath() + u"\\Font.hft").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    std::string bytes;
+    EXPECT_FALSE(winfiles::ReadRegularFile(fifo.string(), &bytes));
+    EXPECT_FALSE(winfiles::IsRegularFile(fifo.string()));
+    alarm(0);
+
+    EXPECT_FALSE(winfiles::ReadRegularFile(dir.path().string(), &bytes));
+    testsupport::WriteText(dir / "real", "content");
+    fs::create_symlink(dir / "real", dir / "link");
+    ASSERT_TRUE(winfiles::ReadRegularFile((dir / "link").string(), &bytes));
+    EXPECT_EQ(bytes, "content");
+    EXPECT_FALSE(winfiles::ReadRegularFile((dir / "real").string(), &bytes, 3));
+}
+
+TEST(FileSafety, AFileIsReplacedWholeOrNotAtAll) {
+    TempDir dir;
+    const std::string target = (dir / "table.bin").string();
+    testsupport::WriteText(target, "old contents");
+    winfiles::TakeFailures();
+    {
+        const std::string big(64 * 1024, 'x');
+        testsupport::FileSizeLimit full(4096);
+        winfiles::AtomicFile f(target);
+        ASSERT_TRUE(f.IsOpen());
+        f.Write(big.data(), big.size());
+        bool created = false;
+        EXPECT_FALSE(f.Commit(&created));
+        EXPECT_TRUE(created);
+    }
+    EXPECT_EQ(testsupport::ReadText(target), "old contents");
+    EXPECT_EQ(testsupport::Tree(dir.path()), (std::vector<std::string>{"table.bin"}));  // no temporary left
+    EXPECT_EQ(FailedPaths(), (std::vector<std::string>{target}));
+
+    // Through the Windows call: created, but the write failed.
+    bool writeFailed = false;
+    {
+        testsupport::FileSizeLimit full(2);
+        EXPECT_TRUE(ReplaceFileContents((dir.wpath() + u"\\table.bin").c_str(), "new contents", 12, &writeFailed));
+    }
+    EXPECT_TRUE(writeFailed);
+    EXPECT_EQ(testsupport::ReadText(target), "old contents");
+    EXPECT_EQ(FailedPaths().size(), 1u);
+
+    // A link in the target's place is replaced, never written through.
+    testsupport::WriteText(dir / "elsewhere", "keep me");
+    fs::create_symlink(dir / "elsewhere", dir / "linked.bin");
+    ASSERT_TRUE(ReplaceFileContents((dir.wpath() + u"\\linked.bin").c_str(), "new", 3, &writeFailed));
+    EXPECT_FALSE(writeFailed);
+    EXPECT_FALSE(fs::is_symlink(dir / "linked.bin"));
+    EXPECT_EQ(testsupport::ReadText(dir / "elsewhere"), "keep me");
+
+    // A link at the temporary name is not followed either.
+    fs::create_symlink(dir / "elsewhere", dir / ("t.bin.~" + std::to_string(getpid())));
+    ASSERT_TRUE(ReplaceFileContents((dir.wpath() + u"\\t.bin").c_str(), "t", 1, &writeFailed));
+    EXPECT_EQ(testsupport::ReadText(dir / "t.bin"), "t");
+    EXPECT_EQ(testsupport::ReadText(dir / "elsewhere"), "keep me");
+
+    // A folder with the file's name: nothing can be put in place.
+    fs::create_directory(dir / "Font.hft");
+    EXPECT_FALSE(ReplaceFileContents((dir.wpath() + u"\\Font.hft").c_str(), "x", 1, &writeFailed));
+    EXPECT_TRUE(fs::is_directory(dir / "Font.hft"));
+    EXPECT_EQ(FailedPaths(), (std::vector<std::string>{(dir / "Font.hft").string()}));
+}
+
+TEST(FileSafety, TemporariesOfEndedProcessesAreRemovedAtTheNextSave) {
+    TempDir dir;
+    const std::string dead = std::to_string(testsupport::DeadProcessId());
+    testsupport::WriteText(dir / ("Font.hft.~" + dead), "left by a killed save");
+    testsupport::WriteText(dir / ("Font.hft.~" + std::to_string(getppid())), "a running save");
+    testsupport::WriteText(dir / ("fpf.ini.~" + dead), "another file's");
+    testsupport::WriteText(dir / "Font.hft.~notapid", "not a temporary");
+    bool writeFailed = false;
+    ASSERT_TRUE(ReplaceFileContents((dir.wpath() + u"\\Font.hft").c_str(), "t", 1, &writeFailed));
+    EXPECT_EQ(testsupport::Tree(dir.path()),
+              (std::vector<std::string>{"Font.hft", "Font.hft.~" + std::to_string(getppid()), "Font.hft.~notapid",
+                                        "fpf.ini.~" + dead}));
+    // A build folder is swept whole.
+    winfiles::RemoveStaleTemporaries(dir.path().string());
+    EXPECT_FALSE(fs::exists(dir / ("fpf.ini.~" + dead)));
+}
+
+TEST(FileSafety, DeletesStayInTheirFolderAndRemoveLinksAsLinks) {
+    TempDir dir;
+    fs::create_directories(dir / "out" / "sub");
+    testsupport::WriteText(dir / "victim.ttf", "outside");
+    fs::create_symlink(dir / "victim.ttf", dir / "out" / "link.ttf");
+    fs::create_directory_symlink(dir.path(), dir / "out" / "up");
+    const std::string out = (dir / "out").string();
+    winfiles::TakeFailures();
+
+    EXPECT_TRUE(winfiles::RemoveFromFolder(out, "link.ttf"));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "out" / "link.ttf")));
+    EXPECT_EQ(testsupport::ReadText(dir / "victim.ttf"), "outside");
+    EXPECT_TRUE(winfiles::RemoveFromFolder(out, "up"));
+    EXPECT_TRUE(fs::exists(dir / "victim.ttf"));
+    EXPECT_TRUE(winfiles::RemoveFromFolder(out, "gone.ttf"));  // not there: no failure
+
+    EXPECT_FALSE(winfiles::RemoveFromFolder(out, "../victim.ttf"));
+    EXPECT_FALSE(winfiles::RemoveFromFolder(out, ".."));
+    EXPECT_FALSE(winfiles::RemoveFromFolder(out, "sub"));  // folders are not files
+    EXPECT_TRUE(fs::exists(dir / "victim.ttf"));
+    EXPECT_TRUE(fs::is_directory(dir / "out" / "sub"));
+    EXPECT_EQ(FailedPaths().size(), 3u);
+
+    EXPECT_TRUE(winfiles::IsInside(out, out + "/sub/x"));
+    EXPECT_TRUE(winfiles::IsInside(out, out + "/x"));
+    EXPECT_FALSE(winfiles::IsInside(out, out + "/../victim.ttf"));
+    EXPECT_FALSE(winfiles::IsInside(out, out));
+    EXPECT_TRUE(winfiles::IsInside(out, out, true));
+    fs::create_directory_symlink(dir.path(), dir / "out" / "up");
+    EXPECT_FALSE(winfiles::IsInside(out, out + "/up/victim.ttf"));  // through a link, out of the folder
+    EXPECT_TRUE(winfiles::IsInside(out, out + "/up"));              // the link itself is inside
+}

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 
 #include "FontTableFixture.h"
 #include "TestProfile.h"
@@ -224,4 +225,30 @@ TEST_F(FontInitTest, NamesThatFillTheirFieldsAreCut) {
     bool listed = false;
     for (INT_PTR i = 0; i < names.GetSize(); ++i) listed |= N(names[i].GetString()) == std::string(31, 'N');
     EXPECT_TRUE(listed);
+}
+
+// Whatever replaces a face, the rest of lfFaceName is zeros: the QPF2 build
+// compares logical fonts byte for byte, and Font.hft stores the whole field.
+TEST_F(FontInitTest, FaceFieldsAreZeroFilledWhereverAFaceIsReplaced) {
+    WriteTable({{14, u"Default", u"Arial", 20},
+                {12, u"Built in", u"Bahnschrift SemiBold", 20},
+                {16, u"Sys", u"System", 20},
+                {17, u"Gone", u"Nowhere Face XYZ", 20}});
+    int skip = 0;
+    EXPECT_EQ(Font_InitLib(&skip, true, nullptr), 1);
+    ASSERT_EQ(Font_SaveLib(), 1);
+    const auto bytes = testsupport::ReadBytes(m_dir / "Font.hft");
+    const size_t faceAt = 4 + 2 * 32 + 28;  // nID, szName, the LOGFONTW fields before the face
+    std::map<int, std::u16string> faces;
+    for (uint32_t k = 0; k < testsupport::U32At(bytes, 0); ++k) {
+        const size_t rec = 4 + k * sizeof(tagHMIFONT);
+        const std::u16string face = testsupport::Utf16At(bytes, rec + faceAt, LF_FACESIZE);
+        faces[testsupport::I32At(bytes, rec)] = face;
+        for (size_t unit = face.size(); unit < LF_FACESIZE; ++unit)
+            EXPECT_EQ(bytes[rec + faceAt + 2 * unit] | bytes[rec + faceAt + 2 * unit + 1], 0)
+                << "font " << testsupport::I32At(bytes, rec) << " unit " << unit;
+    }
+    EXPECT_EQ(faces.at(12), u"SimSun");
+    EXPECT_EQ(faces.at(16), u"SimSun");
+    EXPECT_EQ(faces.at(17), U("宋体"));
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "FontMap.h"
 #include "FontTableFixture.h"
 #include "PackConfig.h"
@@ -165,4 +167,79 @@ TEST_F(PackConfigTest, DefaultFacesInForce) {
     WriteConfig("<project><DefaultFont UseDefaultFont=\"yes\"/></project>");
     LoadDefaultFont();
     EXPECT_EQ(IsUseDefaultFont(), 0);
+}
+
+// A file that is no XML is the user's: a new one is written, the old one is
+// kept beside it under a name that says what happened.
+TEST_F(PackConfigTest, AnUnreadableFileIsKeptAsideNotOverwritten) {
+    WriteConfig("<project><PackFontInfo><FontInfo FontName=\"Mine\"/></PackFontInfo></project><project/>");
+    EXPECT_EQ(LoadDefaultFont(), 1);
+    EXPECT_EQ(ReadText(m_dir / "fpf.ini.unreadable"),
+              "<project><PackFontInfo><FontInfo FontName=\"Mine\"/></PackFontInfo></project><project/>");
+    EXPECT_NE(ReadText(m_dir / "fpf.ini").find("<DefaultFont"), std::string::npos);
+
+    WriteConfig("\x01 garbage");
+    PackFontList = {u"A"};
+    const CString faces[8];
+    SavePackConfig(0, faces);
+    EXPECT_EQ(ReadText(m_dir / "fpf.ini.unreadable-2"), "\x01 garbage");
+    LoadPackFontNames(&PackFontList);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"A"}));
+
+    // Nothing to keep: a missing or empty file is simply made.
+    std::filesystem::remove(m_dir / "fpf.ini");
+    WriteConfig("");
+    EXPECT_EQ(LoadDefaultFont(), 1);
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "fpf.ini.unreadable-3"));
+}
+
+// Older and hand-made files: whatever the order of the project's children,
+// the dialog's pack (LoadPackFontNames) is the pack a compile ships
+// (LoadPackFontFiles), and a save leaves only the new one.
+TEST_F(PackConfigTest, OlderLayoutsShipWhatTheDialogShows) {
+    const auto files = [] {
+        std::map<std::u16string, std::u16string> f;
+        LoadPackFontFiles(&f);
+        return f;
+    };
+    WriteConfig("<project><PackFontInfo><FontInfo FontName=\"Old\" FontFile=\"old.ttf\"/></PackFontInfo></project>");
+    EXPECT_EQ(LoadDefaultFont(), 1);  // appends DefaultFont after the pack
+    LoadPackFontNames(&PackFontList);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Old"}));
+    EXPECT_EQ(files(), (std::map<std::u16string, std::u16string>{{u"Old", u"old.ttf"}}));
+
+    FontFileMap[u"New"] = u"new.ttf";
+    PackFontList = {u"New"};
+    const CString faces[8];
+    SavePackConfig(0, faces);
+    LoadPackFontNames(&PackFontList);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"New"}));
+    EXPECT_EQ(files(), (std::map<std::u16string, std::u16string>{{u"New", u"new.ttf"}}));
+    const std::string text = ReadText(m_dir / "fpf.ini");
+    EXPECT_EQ(text.find("Old"), std::string::npos) << text;
+
+    // Older sections only, in any order: both readers take the same one.
+    WriteConfig("<project><LowGradeHMI><FontInfo FontName=\"L\" FontFile=\"l.ttf\"/></LowGradeHMI>"
+                "<DefaultFont/><HighGradeHMI><FontInfo FontName=\"H\" FontFile=\"h.ttf\"/></HighGradeHMI></project>");
+    LoadPackFontNames(&PackFontList);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"H"}));
+    EXPECT_EQ(files(), (std::map<std::u16string, std::u16string>{{u"H", u"h.ttf"}}));
+    SavePackConfig(0, faces);
+    const std::string saved = ReadText(m_dir / "fpf.ini");
+    EXPECT_EQ(saved.find("GradeHMI"), std::string::npos) << saved;
+}
+
+TEST_F(PackConfigTest, MembershipCountsRepeatedFaces) {
+    CPackFontList list{u"A", u"B"};
+    list.push_back(u"A");  // the default faces are appended unchecked
+    EXPECT_EQ(list.size(), 3u);
+    EXPECT_TRUE(PackListHas(list, u"A"));
+    list.remove(u"A");
+    EXPECT_FALSE(PackListHas(list, u"A"));
+    EXPECT_EQ(list, (CPackFontList{u"B"}));
+    PackListAdd(list, u"B");
+    PackListAdd(list, u"C");
+    EXPECT_EQ(list, (CPackFontList{u"B", u"C"}));
+    list.clear();
+    EXPECT_FALSE(PackListHas(list, u"B"));
 }

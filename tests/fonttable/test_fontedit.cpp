@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include <filesystem>
 
 #include "FontMap.h"
@@ -134,4 +136,23 @@ TEST_F(FontTableTest, GenerationSessionFindsUnusedFonts) {
     EXPECT_EQ(Font_FreeMemory(), 1);
     EXPECT_EQ(DelHmiFont(16), 1);
     EXPECT_EQ(DelHmiFont(16), 0);
+}
+
+// An id read from a file may be the largest there is: creation then fails
+// instead of wrapping to negative ids.
+TEST_F(FontTableTest, IdsAreNeverWrapped) {
+    Add(14, u"Default");
+    Add(INT_MAX, u"Last");
+    g_nMaxFontID = INT_MAX;
+    LOGFONTW lf = findFontInList(14)->lf;
+    int id = 7;
+    EXPECT_EQ(NewFontByInfo(u"Tahoma", 33, u"", &id), 0);
+    EXPECT_EQ(id, 7);
+    EXPECT_EQ(AddFontFromParam(lf, CString(u"More")), 0);
+    EXPECT_EQ(AppendNewFont(lf, u"More"), nullptr);
+    EXPECT_EQ(g_FontList.GetCount(), 2);
+    EXPECT_EQ(g_nMaxFontID, INT_MAX);
+    // The id below the largest is still handed out.
+    g_nMaxFontID = INT_MAX - 1;
+    EXPECT_EQ(AddFontFromParam(lf, CString(u"Penultimate")), INT_MAX);
 }

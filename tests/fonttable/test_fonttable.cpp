@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "FontTableFixture.h"
+#include "win/filesafety.h"
 #include "win/gdi.h"
 
 using testsupport::I32At;
@@ -221,4 +222,28 @@ TEST_F(FontTableTest, LastSelectedFontAndExportedDataClasses) {
         EXPECT_EQ(u->GetXMLid(), u"xml1");
     }
     EXPECT_EQ(CUnit().GetValueType(), nullptr);
+}
+
+// The contract reports only a table file that cannot be made; everything
+// else that fails is kept by the file layer for the host, and the old file stays.
+TEST_F(FontTableTest, SavesThatCannotFinishKeepTheOldTableAndAreReported) {
+    Add(14, u"Default");
+    ASSERT_EQ(Font_SaveLib(), 1);
+    const auto before = ReadBytes(m_dir / "Font.hft");
+    Add(16, u"Second");
+    winfiles::TakeFailures();
+    {
+        testsupport::FileSizeLimit full(100);  // the new table needs 324 bytes
+        EXPECT_EQ(Font_SaveLib(), 1);
+    }
+    EXPECT_EQ(ReadBytes(m_dir / "Font.hft"), before);
+    EXPECT_EQ(winfiles::TakeFailures().size(), 1u);
+    EXPECT_EQ(testsupport::Tree(m_dir.path()), (std::vector<std::string>{"Font.hft"}));
+
+    // A folder named like the table: the new file cannot be put in place.
+    std::filesystem::remove(m_dir / "Font.hft");
+    std::filesystem::create_directory(m_dir / "Font.hft");
+    EXPECT_EQ(Font_SaveLib(), 0);
+    EXPECT_TRUE(std::filesystem::is_directory(m_dir / "Font.hft"));
+    EXPECT_EQ(winfiles::TakeFailures().size(), 1u);
 }

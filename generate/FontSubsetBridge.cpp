@@ -58,6 +58,9 @@ void CFontSubsetBridge::Start() {
     if (PyStatus_Exception(Py_PreInitialize(&preconfig))) return;
     PyConfig config;
     PyConfig_InitIsolatedConfig(&config);
+    // The script folder may be read-only (an installed studio), and belongs
+    // to no project: nothing is written beside the scripts.
+    config.write_bytecode = 0;
     PyConfig_SetBytesString(&config, &config.home, TAMSEL_PYTHON_HOME);
     const PyStatus status = Py_InitializeFromConfig(&config);
     PyConfig_Clear(&config);

@@ -109,14 +109,14 @@ fs::path CheckOutputFolder(const Options& opt, const std::string& project) {
     return resolved;
 }
 
-void MarkOutputFolder(const fs::path& dir) {
+bool MarkOutputFolder(const fs::path& dir) {
     std::error_code ec;
     fs::create_directories(dir, ec);
-    if (fs::is_regular_file(fs::symlink_status(dir / kOutputMarker, ec))) return;
+    if (fs::is_regular_file(fs::symlink_status(dir / kOutputMarker, ec))) return true;
     const std::string text = "Made by tamsel-studio compile: the next compile may empty this folder.\n";
     winfiles::AtomicFile marker((dir / kOutputMarker).string());
     marker.Write(text.data(), text.size());
-    marker.Commit();
+    return marker.Commit();
 }
 
 // Progress on stderr for compiles long enough to need it.
@@ -172,7 +172,10 @@ int RunCompile(const Options& opt, std::ostream& out) {
     Font_FreeMemory();
 
     std::error_code ec;
-    MarkOutputFolder(outFolder);
+    // A folder that cannot take the mark cannot take the fonts either; stop
+    // before anything is built, so a later compile finds it as it was.
+    if (!MarkOutputFolder(outFolder))
+        throw StudioError{"compile: cannot write into the output folder " + outFolder.string()};
     // A backslash in the folder's name is part of the name, never a separator.
     std::u16string dir = WindowsPath(outFolder.string());
     if (opt.incremental) {

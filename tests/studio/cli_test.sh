@@ -83,4 +83,69 @@ printf 'open("%s/pwned", "w").close()\n' "$work" > "$work/p/myFont.py"
 cp "$work/p/myFont.py" "$work/myFont.py"
 check "compile to subset TrueType" 0 "wrote $work/t/Tahoma.ttf" -- sh -c "cd '$work' && '$studio' compile p --texts p/texts.txt --out t --target ttf --profile uiprofile"
 if [ -e "$work/pwned" ]; then echo "FAIL: a myFont.py outside the studio was imported"; fail=1; else echo "ok: only the studio's myFont is imported"; fi
+
+# Nothing the user has is lost: what a compile may empty, and what it refuses.
+expect() {  # expect DESCRIPTION TEST-ARGS...
+    desc=$1
+    shift
+    if test "$@"; then echo "ok: $desc"; else echo "FAIL: $desc"; fail=1; fi
+}
+compile() { "$studio" compile "$work/p" --texts "$work/p/texts.txt" --target qpf2 --profile "$work/uiprofile" "$@"; }
+mkdir -p "$work/foreign/sub"
+echo mine > "$work/foreign/notes.txt"
+check "a folder the studio did not make is not emptied" 1 "holds files that no compile wrote" -- compile --out "$work/foreign"
+expect "the user's file is still there" -f "$work/foreign/notes.txt"
+ln -s "$work/foreign" "$work/foreign-link"
+check "nor is it through a link" 1 "holds files that no compile wrote" -- compile --out "$work/foreign-link"
+check "--force empties it" 0 "file(s) written" -- compile --out "$work/foreign" --force
+expect "--force emptied it" ! -e "$work/foreign/notes.txt"
+check "the project folder is refused" 1 "it is the project folder" -- compile --out "$work/p"
+check "a folder above the project is refused" 1 "it holds the project folder" -- compile --out "$work"
+expect "the project is whole" -f "$work/p/Font.hft" -a -f "$work/p/fpf.ini" -a -f "$work/p/texts.txt"
+check "the root is refused, even with --force" 1 "root folder" -- compile --out / --force
+mkdir -p "$work/home"
+check "the home folder is refused" 1 "it is the home folder" -- env HOME="$work/home" "$studio" compile "$work/p" --texts "$work/p/texts.txt" --target qpf2 --profile "$work/uiprofile" --out "$work/home"
+check "--texts must name a file" 1 "not a regular file" -- compile --texts "$work/p" --out "$work/q2"
+expect "a refused compile makes no folder" ! -e "$work/q2"
+mkdir -p "$work/victim"
+echo keep > "$work/victim/keep.txt"
+check "a backslash in --out is part of a name" 0 "file(s) written" -- sh -c "cd '$work' && '$studio' compile p --texts p/texts.txt --out 'x\\..\\victim' --target qpf2 --profile uiprofile"
+expect "the sibling folder is untouched" -f "$work/victim/keep.txt" -a -d "$work/x\\..\\victim"
+expect "the marked folder is rebuilt without --force" -f "$work/q/.tamsel-output"
+
+# Inputs that are not regular files neither block nor count as files.
+mkdir -p "$work/fifo" "$work/fifoprofile/Fonts"
+mkfifo "$work/fifo/Font.hft" "$work/fifo/fpf.ini" "$work/fifoprofile/Fonts/x.ttf"
+cp "$fonts/Fonts/arial.ttf" "$work/fifoprofile/Fonts/"
+check "a FIFO named Font.hft is no table" 0 "no font table" -- timeout 60 "$studio" fonts list "$work/fifo"
+check "open does not wait on FIFOs" 0 "font(s), highest id 15" -- timeout 60 "$studio" open "$work/fifo" --no-dialog --profile "$work/fifoprofile"
+expect "the FIFO named fpf.ini was kept aside" -p "$work/fifo/fpf.ini.unreadable"
+check "a FIFO among the fonts is no font" 0 "Arial" -- timeout 60 "$studio" faces --profile "$work/fifoprofile"
+
+# A registry with a bad line keeps its other values and says which line.
+mkdir -p "$work/regprofile/Fonts"
+cp "$fonts/Fonts/arial.ttf" "$fonts/Fonts/tahoma.ttf" "$work/regprofile/Fonts/"
+printf 'REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts]\n"Arial (TrueType)"="arial.ttf\n"Tahoma (TrueType)"="tahoma.ttf"\n' > "$work/regprofile/registry.reg"
+check "a bad registry line is reported" 0 "registry.reg line 3: unterminated string" -- "$studio" faces --profile "$work/regprofile"
+check "the values after it are kept" 0 "Tahoma	Tahoma	tahoma.ttf" -- "$studio" faces --profile "$work/regprofile"
+
+# Writes that fail are failures: a full disk (the file-size limit) fails the command.
+full() {  # full BLOCKS COMMAND...: files beyond BLOCKS 512-byte blocks cannot be written
+    sh -c 'trap "" XFSZ; ulimit -f "$0"; exec "$@"' "$@"
+}
+cp "$work/p/Font.hft" "$work/table-before"
+check "fonts add on a full disk fails" 1 "cannot write" -- full 0 "$studio" fonts add "$work/p" --face Tahoma --size 44 --profile "$work/uiprofile"
+check "fonts prune on a full disk fails" 1 "cannot write" -- full 0 "$studio" fonts prune "$work/p" --texts "$work/p/texts.txt" --profile "$work/uiprofile"
+if cmp -s "$work/table-before" "$work/p/Font.hft"; then echo "ok: the table is as it was"; else echo "FAIL: a failed save changed the table"; fail=1; fi
+check "a compile on a full disk fails" 1 "qpf2: cannot write" -- full 1 "$studio" compile "$work/p" --texts "$work/p/texts.txt" --out "$work/q3" --target qpf2 --incremental --profile "$work/uiprofile"
+if ls -a "$work/q3/qpf2" | grep -q '\.~'; then echo "FAIL: a temporary file was left"; fail=1; else echo "ok: no temporary file was left"; fi
+for f in "$work"/q3/qpf2/*.qpf2; do
+    [ -e "$f" ] || continue
+    if [ "$(wc -c < "$f")" -gt 512 ] || ! QT_QPA_PLATFORM=offscreen "$(dirname "$studio")/qpf2check" "$f" >/dev/null 2>&1; then
+        echo "FAIL: a cut-short file was left: $f"; fail=1
+    fi
+done
+check "the next compile writes what failed" 0 "wrote $work/q3/qpf2/" -- compile --out "$work/q3" --incremental
+mkdir -p "$work/p/Font.hft.d" && mv "$work/p/Font.hft" "$work/table-moved" && mv "$work/p/Font.hft.d" "$work/p/Font.hft"
+check "a folder named Font.hft cannot be replaced" 1 "could not write" -- "$studio" fonts save "$work/p"
 exit $fail

@@ -1,5 +1,6 @@
 // The compile library's font unit collectors.
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -80,6 +81,13 @@ std::set<std::string> FailedSince(uint64_t mark) {
 }
 
 void WriteState(const std::u16string& dir, const char* name, const std::map<std::u16string, std::u16string>& state) {
+    // A build that produced nothing into a folder that is not there has
+    // nothing to remember; otherwise the folder is the build's own.
+    if (GetFileAttributesW(dir.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        if (state.empty()) return;
+        std::error_code ec;
+        std::filesystem::create_directories(NativePath(dir), ec);
+    }
     std::ostringstream text;
     for (const auto& kv : state) text << Escape(kv.first) << '\t' << Escape(kv.second) << '\n';
     const std::string bytes = text.str();

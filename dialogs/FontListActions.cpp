@@ -80,7 +80,8 @@ DeleteResult ConfirmAndDelete(CWnd& dlg, CListBox& list) {
     const int row = list.GetCurSel();
     if (row == LB_ERR) return DeleteResult::Kept;
     const int id = static_cast<int>(list.GetItemData(row));
-    if (id != 0 && DelHmiFont(id)) {
+    // The project's default font stays, whatever state the Delete button was left in.
+    if (id != 0 && id != kDefaultFontID && DelHmiFont(id)) {
         list.DeleteString(static_cast<UINT>(row));
         return DeleteResult::Deleted;
     }

@@ -25,7 +25,8 @@ tagHMIFONT* AddThroughProperties(CWnd* parent);
 // Runs the properties dialog on a listed font and, on OK, stores the result
 // and replaces its row. True when the font changed.
 bool EditThroughProperties(CWnd* parent, CListBox& list, int row, tagHMIFONT& rec);
-// Asks, then deletes the selected row's font and its row.
+// Asks, then deletes the selected row's font and its row; the default font
+// (and id 0) is refused with a message.
 enum class DeleteResult { Declined, Kept, Deleted };
 DeleteResult ConfirmAndDelete(CWnd& dlg, CListBox& list);
 void DiscardDebugOutput();

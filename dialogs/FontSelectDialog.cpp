@@ -95,7 +95,10 @@ void CFontSelectDialog::OnNew() {
 void CFontSelectDialog::OnEdit() {
     const int row = m_FontList.GetCurSel();
     if (row == LB_ERR) return;
-    if (tagHMIFONT* rec = findFontInList(static_cast<int>(m_FontList.GetItemData(row)))) {
+    tagHMIFONT* rec = findFontInList(static_cast<int>(m_FontList.GetItemData(row)));
+    // The default font is never edited, even when the button was left enabled.
+    if (rec && rec->nID == kDefaultFontID) return;
+    if (rec) {
         // Here the edited row stays chosen, and the sample stays as it was.
         if (fontlist::EditThroughProperties(this, m_FontList, row, *rec)) {
             m_FontList.SetCurSel(row);

@@ -86,7 +86,10 @@ void CTamselDialog::OnDelete() {
 void CTamselDialog::OnEdit() {
     const int row = m_FontList.GetCurSel();
     if (row == LB_ERR) return;
-    if (tagHMIFONT* rec = findFontInList(static_cast<int>(m_FontList.GetItemData(row)))) {
+    tagHMIFONT* rec = findFontInList(static_cast<int>(m_FontList.GetItemData(row)));
+    // The default font is never edited, even when the button was left enabled.
+    if (rec && rec->nID == kDefaultFontID) return;
+    if (rec) {
         if (fontlist::EditThroughProperties(this, m_FontList, row, *rec)) {
             fontlist::ShowLabels(*this, *rec);
             m_bModified = 1;

@@ -61,10 +61,10 @@ void Key(QWidget* target, int key, const QString& text = QString(), Qt::Keyboard
     QApplication::sendEvent(target, &release);
 }
 
+// The list takes the focus (or gives it to its combo box's edit) as the press arrives.
 void ClickListRow(QListWidget* list, int row, bool twice) {
     if (row < 0 || row >= list->count()) throw std::runtime_error("no list row " + std::to_string(row));
     QListWidgetItem* item = list->item(row);
-    list->setFocus(Qt::MouseFocusReason);
     list->scrollToItem(item);
     const QRect r = list->visualItemRect(item);
     Mouse(list->viewport(), r.center(), twice);
@@ -97,6 +97,28 @@ QImage Framed(QWidget* w) {
 
 std::string Describe(int id) {
     return "control " + std::to_string(id);
+}
+
+// The Qt key of a virtual-key code, and the text it types.
+std::pair<int, QString> QtKey(UINT vk) {
+    if (vk >= 'A' && vk <= 'Z') return {Qt::Key_A + static_cast<int>(vk - 'A'), QString(QChar(vk - 'A' + 'a'))};
+    if (vk >= '0' && vk <= '9') return {Qt::Key_0 + static_cast<int>(vk - '0'), QString(QChar(vk))};
+    switch (vk) {
+    case VK_UP: return {Qt::Key_Up, {}};
+    case VK_DOWN: return {Qt::Key_Down, {}};
+    case VK_LEFT: return {Qt::Key_Left, {}};
+    case VK_RIGHT: return {Qt::Key_Right, {}};
+    case VK_PRIOR: return {Qt::Key_PageUp, {}};
+    case VK_NEXT: return {Qt::Key_PageDown, {}};
+    case VK_HOME: return {Qt::Key_Home, {}};
+    case VK_END: return {Qt::Key_End, {}};
+    case VK_SPACE: return {Qt::Key_Space, QStringLiteral(" ")};
+    case VK_RETURN: return {Qt::Key_Return, QStringLiteral("\r")};
+    case VK_ESCAPE: return {Qt::Key_Escape, QString(QChar(0x1B))};
+    case VK_DELETE: return {Qt::Key_Delete, {}};
+    case VK_F4: return {Qt::Key_F4, {}};
+    default: throw std::runtime_error("no key for virtual-key code " + std::to_string(vk));
+    }
 }
 }  // namespace
 
@@ -281,6 +303,32 @@ void ModalContext::ClickColumnHeader(int id, int column) {
     const int x = h->sectionViewportPosition(column) + h->sectionSize(column) / 2;
     Mouse(h->viewport(), QPoint(x, h->height() / 2), false);
     Pump();
+}
+
+void ModalContext::PressKey(int id, UINT vk) {
+    QWidget* w = Control(id)->GetWidget();
+    if (auto* combo = dynamic_cast<ComboWidget*>(w)) w = combo->edit;
+    if (!w->isEnabled() || w->isHidden()) throw std::runtime_error(Describe(id) + " cannot take the focus");
+    Activate(w);
+    if (!w->hasFocus()) w->setFocus(Qt::OtherFocusReason);
+    const auto key = QtKey(vk);
+    Key(w, key.first, key.second);
+    Pump();
+}
+
+void ModalContext::PressTab(bool backwards) {
+    QWidget* window = m_dialog ? m_dialog->GetWidget() : m_box;
+    if (!window) return;
+    Activate(window);
+    QWidget* focus = QApplication::focusWidget();
+    if (!focus || focus->window() != window) focus = window;
+    Key(focus, backwards ? Qt::Key_Backtab : Qt::Key_Tab, QString(), backwards ? Qt::ShiftModifier : Qt::NoModifier);
+    Pump();
+}
+
+int ModalContext::FocusedControl() const {
+    CWnd* focus = CWnd::GetFocus();
+    return focus && m_dialog && focus->GetParent() == m_dialog ? focus->GetDlgCtrlID() : 0;
 }
 
 void ModalContext::PressEscape() {

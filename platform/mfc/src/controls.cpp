@@ -6,14 +6,17 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTreeWidget>
 #include <QValidator>
+#include <algorithm>
 
 #include "qtimpl.h"
 #include "win/wstr.h"
@@ -110,18 +113,186 @@ int FindRow(QListWidget* list, int startAfter, const QString& text, bool exact) 
     return -1;
 }
 
+// ---------------------------------------------------------------- list box input
+
+ListBoxWidget::ListBoxWidget(QWidget* parent, DWORD s, ComboWidget* owner) : QListWidget(parent), style(s), combo(owner) {
+    setSelectionMode(MultiSelect() ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
+    // A combo box's list hands the focus to the edit above it.
+    if (combo) setFocusPolicy(Qt::NoFocus);
+}
+
+void ListBoxWidget::SetCaret(int row, bool scroll) {
+    if (row < 0 || row >= count()) return;
+    m_caret = row;
+    Silence quiet;
+    selectionModel()->setCurrentIndex(model()->index(row, 0), QItemSelectionModel::NoUpdate);
+    if (scroll) scrollToItem(item(row));
+}
+
+int ListBoxWidget::Selected() const {
+    for (int row = 0; row < count(); ++row)
+        if (item(row)->isSelected()) return row;
+    return -1;
+}
+
+void ListBoxWidget::Select(int row) {
+    Silence quiet;
+    clearSelection();
+    if (row >= 0 && row < count()) item(row)->setSelected(true);
+}
+
+void ListBoxWidget::MoveCaret(int row) {
+    if (row < 0 || row >= count()) return;
+    if (!MultiSelect()) Select(row);
+    SetCaret(row);
+}
+
+void ListBoxWidget::KeepCaret() {
+    if (count() == 0) {
+        m_caret = 0;
+        return;
+    }
+    SetCaret(std::min(m_caret, count() - 1), false);
+}
+
+int ListBoxWidget::PageSize() const {
+    // The rows that fit below the top one, at least one.
+    const QModelIndex top = indexAt(QPoint(1, 1));
+    const int height = viewport()->height();
+    int rows = 0, used = 0;
+    for (int row = top.isValid() ? top.row() : 0; row < count(); ++row) {
+        used += visualItemRect(item(row)).height();
+        if (used > height) break;
+        ++rows;
+    }
+    return std::max(rows, 1);
+}
+
+bool ListBoxWidget::HandleKey(int key, Qt::KeyboardModifiers) {
+    const int n = count();
+    // With no row selected, a moving key first selects the caret's row.
+    bool force = !MultiSelect() && Selected() != m_caret;
+    int caret = -1;
+    switch (key) {
+    case Qt::Key_Left:
+    case Qt::Key_Up: caret = std::max(0, m_caret - 1); break;
+    case Qt::Key_Right:
+    case Qt::Key_Down: caret = std::min(n - 1, m_caret + 1); break;
+    case Qt::Key_PageUp: caret = std::max(0, m_caret - PageSize() + 1); break;
+    case Qt::Key_PageDown: caret = std::min(n - 1, m_caret + PageSize() - 1); break;
+    case Qt::Key_Home: caret = 0; break;
+    case Qt::Key_End: caret = n - 1; break;
+    case Qt::Key_Space: break;
+    default: return false;
+    }
+    if (force) caret = m_caret;
+    if (caret >= 0 && caret < n) {
+        MoveCaret(caret);
+        Notify(LBN_SELCHANGE, true);
+    }
+    return true;
+}
+
+bool ListBoxWidget::HandleChar(QChar c) {
+    const int row = FindRow(this, m_caret, QString(c), false);
+    if (row < 0) return true;
+    if (!MultiSelect() && Selected() < 0) Select(row);
+    MoveCaret(row);
+    Notify(LBN_SELCHANGE, true);
+    return true;
+}
+
+void ListBoxWidget::Notify(UINT code, bool byKeyboard) {
+    if (g_silent || (code == LBN_SELCHANGE && count() == 0)) return;
+    if (combo) combo->ListNotify(code, byKeyboard);
+    else if (style & LBS_NOTIFY) NotifyCommand(this, code);
+}
+
+void ListBoxWidget::mousePressEvent(QMouseEvent* e) {
+    if (e->button() != Qt::LeftButton) return;
+    if (combo) {
+        if (combo->Kind() == CBS_SIMPLE && !combo->edit->hasFocus()) combo->edit->setFocus(Qt::MouseFocusReason);
+    } else if (!hasFocus()) {
+        setFocus(Qt::MouseFocusReason);
+    }
+    QListWidgetItem* it = itemAt(e->pos());
+    if (!it) return;
+    m_captured = true;
+    if (MultiSelect()) {
+        QListWidget::mousePressEvent(e);
+        m_caret = row(it);
+        return;
+    }
+    MoveCaret(row(it));
+}
+
+void ListBoxWidget::mouseMoveEvent(QMouseEvent* e) {
+    // Dragging with the button down carries the selection along.
+    if (!m_captured || !(e->buttons() & Qt::LeftButton) || MultiSelect()) return;
+    if (QListWidgetItem* it = itemAt(e->pos())) {
+        if (row(it) != m_caret) MoveCaret(row(it));
+    }
+}
+
+void ListBoxWidget::mouseReleaseEvent(QMouseEvent* e) {
+    if (e->button() != Qt::LeftButton || !m_captured) return;
+    m_captured = false;
+    Notify(LBN_SELCHANGE, false);
+}
+
+void ListBoxWidget::mouseDoubleClickEvent(QMouseEvent* e) {
+    if (e->button() == Qt::LeftButton) Notify(LBN_DBLCLK, false);
+}
+
+void ListBoxWidget::keyPressEvent(QKeyEvent* e) {
+    if (combo && combo->Kind() != CBS_SIMPLE && (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter || e->key() == Qt::Key_Escape)) {
+        combo->ShowPopup(false);
+        return;
+    }
+    bool handled = !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) && HandleKey(e->key(), e->modifiers());
+    const QString text = e->text();
+    if (!text.isEmpty() && text[0].isPrint() && !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
+        handled = HandleChar(text[0]);
+    if (!handled) e->ignore();  // Enter, Escape and the like belong to the dialog
+}
+
+// ---------------------------------------------------------------- combo boxes
+
+ComboEdit::ComboEdit(ComboWidget* combo) : QLineEdit(combo), m_combo(combo) {}
+
+void ComboEdit::keyPressEvent(QKeyEvent* e) {
+    const int key = e->key();
+    const bool alt = (e->modifiers() & Qt::AltModifier) != 0;
+    if (m_combo->Kind() != CBS_SIMPLE && (key == Qt::Key_F4 || (alt && (key == Qt::Key_Down || key == Qt::Key_Up)))) {
+        m_combo->ShowPopup(!m_combo->list->isVisible());
+        return;
+    }
+    if (!alt && (key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp || key == Qt::Key_PageDown)) {
+        m_combo->list->HandleKey(key, e->modifiers());
+        return;
+    }
+    // A drop-down list's field takes letters as its list does.
+    const QString text = e->text();
+    if (isReadOnly() && !text.isEmpty() && text[0].isPrint()) {
+        m_combo->list->HandleChar(text[0]);
+        return;
+    }
+    QLineEdit::keyPressEvent(e);
+}
+
 ComboWidget::ComboWidget(QWidget* parent, DWORD s) : QWidget(parent), style(s) {
-    edit = new QLineEdit(this);
-    list = new QListWidget(this);
+    edit = new ComboEdit(this);
+    list = new ListBoxWidget(this, LBS_NOTIFY | (s & CBS_SORT ? LBS_SORT : 0), this);
     list->setUniformItemSizes(false);
-    list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setFocusProxy(edit);
     const QFontMetrics fm(parent ? parent->font() : font());
     itemHeight = fm.height();
     editHeight = fm.height() + 6;
     if (Kind() != CBS_SIMPLE) {
         button = new QToolButton(this);
         button->setArrowType(Qt::DownArrow);
+        button->setFocusPolicy(Qt::NoFocus);
         list->setParent(nullptr);
         list->setWindowFlags(Qt::Popup);
         QObject::connect(button, &QToolButton::clicked, [this] { ShowPopup(!list->isVisible()); });
@@ -132,34 +303,44 @@ ComboWidget::ComboWidget(QWidget* parent, DWORD s) : QWidget(parent), style(s) {
         delegate->fixedHeight = itemHeight;
         list->setItemDelegate(delegate);
     }
-    QObject::connect(edit, &QLineEdit::textEdited, [this](const QString& text) {
+    QObject::connect(edit, &QLineEdit::textEdited, [this](const QString&) {
         if (g_silent) return;
-        // The list follows what is typed: the first item it begins with, or none.
-        {
-            Silence quiet;
-            const int row = text.isEmpty() ? -1 : FindRow(list, -1, text, false);
-            list->setCurrentRow(row);
-            if (row < 0) list->clearSelection();
-        }
         NotifyCommand(this, CBN_EDITUPDATE);
+        FollowEdit();
         NotifyCommand(this, CBN_EDITCHANGE);
     });
-    QObject::connect(list, &QListWidget::itemPressed, [this](QListWidgetItem* item) {
-        if (g_silent || !item) return;
-        {
-            Silence quiet;
-            list->setCurrentItem(item);
-            edit->setText(item->text());
-        }
-        NotifyCommand(this, CBN_SELCHANGE);
-        if (Kind() != CBS_SIMPLE) {
+}
+
+void ComboWidget::FollowEdit() {
+    const QString text = edit->text();
+    const int exact = FindRow(list, -1, text, true);
+    const int prefix = FindRow(list, -1, text, false);
+    list->Select(exact);
+    const int caret = exact >= 0 ? exact : std::max(prefix, 0);
+    list->SetCaret(caret, false);
+    if (caret < list->count()) list->scrollToItem(list->item(caret), QAbstractItemView::PositionAtTop);
+}
+
+void ComboWidget::ListNotify(UINT code, bool byKeyboard) {
+    if (code == LBN_DBLCLK) {
+        NotifyCommand(this, CBN_DBLCLK);
+        return;
+    }
+    if (code != LBN_SELCHANGE) return;
+    // A click, or a key while the list is closed, ends the choice first.
+    const bool listShown = Kind() == CBS_SIMPLE || list->isVisible();
+    if (!byKeyboard || !listShown) {
+        NotifyCommand(this, CBN_SELENDOK);
+        if (Kind() != CBS_SIMPLE && list->isVisible()) {
             ShowPopup(false);
             NotifyCommand(this, CBN_CLOSEUP);
         }
-    });
-    QObject::connect(list, &QListWidget::itemDoubleClicked, [this](QListWidgetItem*) {
-        if (!g_silent) NotifyCommand(this, CBN_DBLCLK);
-    });
+    }
+    NotifyCommand(this, CBN_SELCHANGE);
+    // The field shows the chosen item only after the owner heard of the change.
+    const int sel = list->Selected();
+    SetEditText(sel >= 0 ? list->item(sel)->text() : QString());
+    if (edit->hasFocus()) edit->selectAll();
 }
 
 void ComboWidget::Relayout() {
@@ -243,21 +424,13 @@ QWidget* CreateControlWidget(const DialogControl& c, QWidget* parent, const Dial
         });
         w = e;
     } else if (c.className == "LISTBOX") {
-        auto* l = new QListWidget(parent);
-        l->setSelectionMode((c.style & (LBS_MULTIPLESEL | LBS_EXTENDEDSEL)) ? QAbstractItemView::ExtendedSelection
-                                                                            : QAbstractItemView::SingleSelection);
-        QObject::connect(l, &QListWidget::itemPressed, [l](QListWidgetItem*) {
-            if (!g_silent) NotifyCommand(l, LBN_SELCHANGE);
-        });
-        QObject::connect(l, &QListWidget::itemDoubleClicked, [l](QListWidgetItem*) {
-            if (!g_silent) NotifyCommand(l, LBN_DBLCLK);
-        });
+        auto* l = new ListBoxWidget(parent, c.style);
         if (c.style & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE)) l->setItemDelegate(new OwnerDrawDelegate(l, ODT_LISTBOX, l));
         w = l;
     } else if (c.className == "COMBOBOX") {
         w = new ComboWidget(parent, c.style);
     } else if (c.className == "SysListView32") {
-        auto* t = new QTreeWidget(parent);
+        auto* t = new ListViewWidget(parent);
         t->setRootIsDecorated(false);
         t->setItemsExpandable(false);
         t->setUniformRowHeights(true);
@@ -273,6 +446,10 @@ QWidget* CreateControlWidget(const DialogControl& c, QWidget* parent, const Dial
     } else {
         return nullptr;
     }
+    // Tab visits the controls with WS_TABSTOP in template order; the others take the focus by a click.
+    const Qt::FocusPolicy policy = (c.style & WS_TABSTOP) ? Qt::StrongFocus : Qt::ClickFocus;
+    if (auto* combo = dynamic_cast<ComboWidget*>(w)) combo->edit->setFocusPolicy(policy);
+    else if (!dynamic_cast<QLabel*>(w) && !dynamic_cast<QGroupBox*>(w)) w->setFocusPolicy(policy);
     w->setFont(font);
     w->setGeometry(ToQRect(r));
     w->setEnabled(!(c.style & WS_DISABLED));
@@ -286,9 +463,9 @@ QWidget* CreateControlWidget(const DialogControl& c, QWidget* parent, const Dial
 using namespace mfcimpl;
 
 namespace {
-QListWidget* ListOf(QWidget* w) {
+ListBoxWidget* ListOf(QWidget* w) {
     if (auto* combo = dynamic_cast<ComboWidget*>(w)) return combo->list;
-    return dynamic_cast<QListWidget*>(w);
+    return dynamic_cast<ListBoxWidget*>(w);
 }
 
 bool IsSorted(const CWnd* wnd, DWORD style) {
@@ -296,8 +473,9 @@ bool IsSorted(const CWnd* wnd, DWORD style) {
     return style & LBS_SORT;
 }
 
-// Shared list operations of list boxes and combo boxes.
-int ListInsert(CWnd* wnd, QListWidget* list, int index, LPCTSTR text, bool add, DWORD style) {
+// Shared list operations of list boxes and combo boxes. The caret keeps its
+// number and the selection its item, as the list box keeps them.
+int ListInsert(CWnd* wnd, ListBoxWidget* list, int index, LPCTSTR text, bool add, DWORD style) {
     if (!list) return -1;
     const QString s = QStr(text);
     int row = index;
@@ -307,24 +485,51 @@ int ListInsert(CWnd* wnd, QListWidget* list, int index, LPCTSTR text, bool add, 
     auto* item = new QListWidgetItem(s);
     item->setData(kDataRole, QVariant::fromValue<qulonglong>(0));
     list->insertItem(row, item);
+    list->KeepCaret();
     return row;
 }
 
 // Deleting the selected row leaves no selection; rows below it move up with theirs.
-int RemoveRow(QListWidget* l, UINT index) {
+int RemoveRow(ListBoxWidget* l, UINT index) {
     if (!l || index >= static_cast<UINT>(l->count())) return -1;
     Silence quiet;
-    QListWidgetItem* current = l->currentItem();
-    const int sel = current && current->isSelected() ? l->row(current) : -1;
+    const int sel = l->Selected();
+    QListWidgetItem* kept = sel >= 0 && sel != static_cast<int>(index) ? l->item(sel) : nullptr;
     delete l->takeItem(static_cast<int>(index));
-    const int row = static_cast<int>(index);
-    if (sel == row || sel < 0) {
-        l->clearSelection();
-        l->setCurrentRow(-1);
-    } else {
-        l->setCurrentRow(sel > row ? sel - 1 : sel);
-    }
+    // Qt hands the selection on with its current row; the list box does not.
+    if (!l->MultiSelect()) l->Select(kept ? l->row(kept) : -1);
+    l->KeepCaret();
     return l->count();
+}
+
+int ListText(ListBoxWidget* l, int index, CString& out) {
+    if (!l || index < 0 || index >= l->count()) return LB_ERR;
+    out = CStr(l->item(index)->text());
+    return out.GetLength();
+}
+
+int ListSetData(ListBoxWidget* l, int index, DWORD_PTR data) {
+    if (!l || index < 0 || index >= l->count()) return LB_ERR;
+    l->item(index)->setData(kDataRole, QVariant::fromValue<qulonglong>(data));
+    return 0;
+}
+
+DWORD_PTR ListData(ListBoxWidget* l, int index) {
+    if (!l || index < 0 || index >= l->count()) return static_cast<DWORD_PTR>(LB_ERR);
+    return static_cast<DWORD_PTR>(l->item(index)->data(kDataRole).toULongLong());
+}
+
+// LB_SETCURSEL: the caret and the selection go to `index`; -1 clears the
+// selection and answers LB_ERR as well; a row that is not there changes nothing.
+int ListSetCurSel(ListBoxWidget* l, int index) {
+    if (!l || index < -1 || index >= l->count()) return LB_ERR;
+    if (index == -1) {
+        l->Select(-1);
+        return LB_ERR;
+    }
+    l->SetCaret(index);
+    l->Select(index);
+    return index;
 }
 
 void MeasureNewItem(CWnd* wnd, QListWidgetItem* item, int row, UINT ctlType) {
@@ -382,14 +587,14 @@ void CEdit::SetReadOnly(BOOL readOnly) {
 // ---------------------------------------------------------------- list boxes
 
 int CListBox::AddString(LPCTSTR text) {
-    QListWidget* l = ListOf(m_pWidget);
+    ListBoxWidget* l = ListOf(m_pWidget);
     const int row = ListInsert(this, l, -1, text, true, m_dwStyle);
     if (row >= 0 && (m_dwStyle & LBS_OWNERDRAWVARIABLE)) MeasureNewItem(this, l->item(row), row, ODT_LISTBOX);
     return row;
 }
 
 int CListBox::InsertString(int index, LPCTSTR text) {
-    QListWidget* l = ListOf(m_pWidget);
+    ListBoxWidget* l = ListOf(m_pWidget);
     const int row = ListInsert(this, l, index, text, false, m_dwStyle);
     if (row >= 0 && (m_dwStyle & LBS_OWNERDRAWVARIABLE)) MeasureNewItem(this, l->item(row), row, ODT_LISTBOX);
     return row;
@@ -400,43 +605,41 @@ int CListBox::DeleteString(UINT index) {
 }
 
 void CListBox::ResetContent() {
-    if (QListWidget* l = ListOf(m_pWidget)) {
+    if (ListBoxWidget* l = ListOf(m_pWidget)) {
         Silence quiet;
         l->clear();
+        l->KeepCaret();
     }
 }
 
 int CListBox::GetCount() const {
-    QListWidget* l = ListOf(m_pWidget);
+    ListBoxWidget* l = ListOf(m_pWidget);
     return l ? l->count() : LB_ERR;
 }
 
 int CListBox::GetCurSel() const {
-    QListWidget* l = ListOf(m_pWidget);
-    if (!l) return LB_ERR;
-    QListWidgetItem* it = l->currentItem();
-    return it && it->isSelected() ? l->row(it) : LB_ERR;
+    ListBoxWidget* l = ListOf(m_pWidget);
+    return l ? l->Selected() : LB_ERR;
 }
 
 int CListBox::SetCurSel(int index) {
-    QListWidget* l = ListOf(m_pWidget);
-    if (!l) return LB_ERR;
-    Silence quiet;
-    if (index < 0 || index >= l->count()) {
-        l->clearSelection();
-        l->setCurrentRow(-1);
-        return index == -1 ? 0 : LB_ERR;
-    }
-    l->setCurrentRow(index);
-    l->scrollToItem(l->item(index));
-    return index;
+    return ListSetCurSel(ListOf(m_pWidget), index);
+}
+
+int CListBox::GetCaretIndex() const {
+    ListBoxWidget* l = ListOf(m_pWidget);
+    return l ? l->Caret() : LB_ERR;
+}
+
+int CListBox::SetCaretIndex(int index, BOOL scroll) {
+    ListBoxWidget* l = ListOf(m_pWidget);
+    if (!l || index < 0 || index >= l->count()) return LB_ERR;
+    l->SetCaret(index, scroll);
+    return 0;
 }
 
 int CListBox::GetText(int index, CString& out) const {
-    QListWidget* l = ListOf(m_pWidget);
-    if (!l || index < 0 || index >= l->count()) return LB_ERR;
-    out = CStr(l->item(index)->text());
-    return out.GetLength();
+    return ListText(ListOf(m_pWidget), index, out);
 }
 
 int CListBox::GetTextLen(int index) const {
@@ -445,25 +648,20 @@ int CListBox::GetTextLen(int index) const {
 }
 
 int CListBox::SetItemData(int index, DWORD_PTR data) {
-    QListWidget* l = ListOf(m_pWidget);
-    if (!l || index < 0 || index >= l->count()) return LB_ERR;
-    l->item(index)->setData(kDataRole, QVariant::fromValue<qulonglong>(data));
-    return 0;
+    return ListSetData(ListOf(m_pWidget), index, data);
 }
 
 DWORD_PTR CListBox::GetItemData(int index) const {
-    QListWidget* l = ListOf(m_pWidget);
-    if (!l || index < 0 || index >= l->count()) return static_cast<DWORD_PTR>(LB_ERR);
-    return static_cast<DWORD_PTR>(l->item(index)->data(kDataRole).toULongLong());
+    return ListData(ListOf(m_pWidget), index);
 }
 
 int CListBox::FindString(int startAfter, LPCTSTR text) const {
-    QListWidget* l = ListOf(m_pWidget);
+    ListBoxWidget* l = ListOf(m_pWidget);
     return l ? FindRow(l, startAfter, QStr(text), false) : LB_ERR;
 }
 
 int CListBox::FindStringExact(int startAfter, LPCTSTR text) const {
-    QListWidget* l = ListOf(m_pWidget);
+    ListBoxWidget* l = ListOf(m_pWidget);
     return l ? FindRow(l, startAfter, QStr(text), true) : LB_ERR;
 }
 
@@ -474,14 +672,14 @@ int CListBox::SelectString(int startAfter, LPCTSTR text) {
 }
 
 int CListBox::GetTopIndex() const {
-    QListWidget* l = ListOf(m_pWidget);
+    ListBoxWidget* l = ListOf(m_pWidget);
     if (!l || l->count() == 0) return 0;
     QListWidgetItem* it = l->itemAt(2, 2);
     return it ? l->row(it) : 0;
 }
 
 int CListBox::SetTopIndex(int index) {
-    QListWidget* l = ListOf(m_pWidget);
+    ListBoxWidget* l = ListOf(m_pWidget);
     if (!l || index < 0 || index >= l->count()) return LB_ERR;
     l->scrollToItem(l->item(index), QAbstractItemView::PositionAtTop);
     return 0;
@@ -491,6 +689,8 @@ LRESULT CListBox::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case LB_GETCURSEL: return GetCurSel();
     case LB_SETCURSEL: return SetCurSel(static_cast<int>(wParam));
+    case LB_GETCARETINDEX: return GetCaretIndex();
+    case LB_SETCARETINDEX: return SetCaretIndex(static_cast<int>(wParam), !lParam);
     default: return CWnd::WindowProc(msg, wParam, lParam);
     }
 }
@@ -498,14 +698,14 @@ LRESULT CListBox::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 // ---------------------------------------------------------------- combo boxes
 
 int CComboBox::AddString(LPCTSTR text) {
-    QListWidget* l = ListOf(m_pWidget);
+    ListBoxWidget* l = ListOf(m_pWidget);
     const int row = ListInsert(this, l, -1, text, true, m_dwStyle);
     if (row >= 0 && (m_dwStyle & CBS_OWNERDRAWVARIABLE)) MeasureNewItem(this, l->item(row), row, ODT_COMBOBOX);
     return row;
 }
 
 int CComboBox::InsertString(int index, LPCTSTR text) {
-    QListWidget* l = ListOf(m_pWidget);
+    ListBoxWidget* l = ListOf(m_pWidget);
     const int row = ListInsert(this, l, index, text, false, m_dwStyle);
     if (row >= 0 && (m_dwStyle & CBS_OWNERDRAWVARIABLE)) MeasureNewItem(this, l->item(row), row, ODT_COMBOBOX);
     return row;
@@ -520,43 +720,32 @@ void CComboBox::ResetContent() {
     if (!combo) return;
     Silence quiet;
     combo->list->clear();
+    combo->list->KeepCaret();
     combo->edit->clear();
 }
 
 int CComboBox::GetCount() const {
-    QListWidget* l = ListOf(m_pWidget);
+    ListBoxWidget* l = ListOf(m_pWidget);
     return l ? l->count() : CB_ERR;
 }
 
 int CComboBox::GetCurSel() const {
-    QListWidget* l = ListOf(m_pWidget);
-    if (!l) return CB_ERR;
-    QListWidgetItem* it = l->currentItem();
-    return it && it->isSelected() ? l->row(it) : CB_ERR;
+    ListBoxWidget* l = ListOf(m_pWidget);
+    return l ? l->Selected() : CB_ERR;
 }
 
 int CComboBox::SetCurSel(int index) {
     auto* combo = dynamic_cast<ComboWidget*>(m_pWidget);
     if (!combo) return CB_ERR;
-    Silence quiet;
-    QListWidget* l = combo->list;
-    if (index < 0 || index >= l->count()) {
-        l->clearSelection();
-        l->setCurrentRow(-1);
-        combo->edit->clear();
-        return CB_ERR;
-    }
-    l->setCurrentRow(index);
-    l->scrollToItem(l->item(index));
-    combo->edit->setText(l->item(index)->text());
-    return index;
+    // Out of range clears the selection, as CB_SETCURSEL does; the field shows the selected item.
+    const int result = ListSetCurSel(combo->list, index < combo->list->count() ? index : -1);
+    const int sel = combo->list->Selected();
+    combo->SetEditText(sel >= 0 ? combo->list->item(sel)->text() : QString());
+    return result;
 }
 
 int CComboBox::GetLBText(int index, CString& out) const {
-    QListWidget* l = ListOf(m_pWidget);
-    if (!l || index < 0 || index >= l->count()) return CB_ERR;
-    out = CStr(l->item(index)->text());
-    return out.GetLength();
+    return ListText(ListOf(m_pWidget), index, out);
 }
 
 void CComboBox::GetLBText(int index, LPWSTR out) const {
@@ -570,25 +759,20 @@ int CComboBox::GetLBTextLen(int index) const {
 }
 
 int CComboBox::SetItemData(int index, DWORD_PTR data) {
-    QListWidget* l = ListOf(m_pWidget);
-    if (!l || index < 0 || index >= l->count()) return CB_ERR;
-    l->item(index)->setData(kDataRole, QVariant::fromValue<qulonglong>(data));
-    return 0;
+    return ListSetData(ListOf(m_pWidget), index, data);
 }
 
 DWORD_PTR CComboBox::GetItemData(int index) const {
-    QListWidget* l = ListOf(m_pWidget);
-    if (!l || index < 0 || index >= l->count()) return static_cast<DWORD_PTR>(CB_ERR);
-    return static_cast<DWORD_PTR>(l->item(index)->data(kDataRole).toULongLong());
+    return ListData(ListOf(m_pWidget), index);
 }
 
 int CComboBox::FindString(int startAfter, LPCTSTR text) const {
-    QListWidget* l = ListOf(m_pWidget);
+    ListBoxWidget* l = ListOf(m_pWidget);
     return l ? FindRow(l, startAfter, QStr(text), false) : CB_ERR;
 }
 
 int CComboBox::FindStringExact(int startAfter, LPCTSTR text) const {
-    QListWidget* l = ListOf(m_pWidget);
+    ListBoxWidget* l = ListOf(m_pWidget);
     return l ? FindRow(l, startAfter, QStr(text), true) : CB_ERR;
 }
 

@@ -1,13 +1,14 @@
 // The report-view list control over a QTreeWidget. Item states (selected,
 // focused, state image) are compared with the last state the parent was told
 // about, so user input and API calls send LVN_ITEMCHANGED alike, as the
-// Windows list view does for both.
+// Windows list view does for both, in the order it sends them.
 #include <QHeaderView>
 #include <QMouseEvent>
-#include <functional>
 #include <QScrollBar>
 #include <QTreeWidget>
 #include <algorithm>
+#include <functional>
+#include <vector>
 
 #include "qtimpl.h"
 
@@ -58,35 +59,73 @@ void ApplyCheckDisplay(QTreeWidget* t, QTreeWidgetItem* item) {
 }
 }  // namespace
 
-// Tells the parent about every row whose state differs from what it last
-// heard: first the rows that lose bits, then those that gain, as a click on a
-// new row reports the old row before the new one.
-void SyncListStates(QTreeWidget* t, bool notify) {
-    const int n = t->topLevelItemCount();
-    for (int pass = 0; pass < 2; ++pass) {
-        for (int row = 0; row < n && row < t->topLevelItemCount(); ++row) {
-            QTreeWidgetItem* item = t->topLevelItem(row);
-            const UINT old = item->data(0, kNotifiedRole).toUInt();
-            const UINT now = LiveState(t, item);
-            if (old == now) continue;
-            const bool loses = (old & ~now) != 0;
-            if ((pass == 0) != loses) continue;
-            item->setData(0, kNotifiedRole, now);
-            if (!notify || g_silent) continue;
-            NMLISTVIEW nm{};
-            nm.iItem = row;
-            nm.iSubItem = 0;
-            nm.uNewState = now;
-            nm.uOldState = old;
-            nm.uChanged = LVIF_STATE;
-            nm.lParam = static_cast<LPARAM>(item->data(0, kDataRole).toULongLong());
-            NotifyParent(t, &nm.hdr, LVN_ITEMCHANGED);
-        }
+namespace {
+// Reports one row's change from what the parent last heard to `next`.
+void TellRow(QTreeWidget* t, int row, UINT next, bool notify) {
+    QTreeWidgetItem* item = t->topLevelItem(row);
+    const UINT told = item->data(0, kNotifiedRole).toUInt();
+    if (told == next) return;
+    {
+        Silence quiet;
+        item->setData(0, kNotifiedRole, next);
     }
+    if (!notify || g_silent) return;
+    NMLISTVIEW nm{};
+    nm.iItem = row;
+    nm.iSubItem = 0;
+    nm.uNewState = next;
+    nm.uOldState = told;
+    nm.uChanged = LVIF_STATE;
+    nm.lParam = static_cast<LPARAM>(item->data(0, kDataRole).toULongLong());
+    NotifyParent(t, &nm.hdr, LVN_ITEMCHANGED);
 }
 
-// One user action moves focus and selection in several steps; the parent
-// hears about each row once, after the action, as Windows reports it.
+enum class Step { LoseSelection, LoseFocus, Rest };
+
+// One step over the rows a handler left in place: a handler may change the
+// list while it hears of a change, so every step reads the states afresh.
+void TellStep(QTreeWidget* t, const QPersistentModelIndex& at, Step step, bool notify) {
+    if (!at.isValid()) return;
+    const int row = at.row();
+    QTreeWidgetItem* item = t->topLevelItem(row);
+    const UINT told = item->data(0, kNotifiedRole).toUInt();
+    const UINT now = LiveState(t, item);
+    UINT next = now;
+    if (step == Step::LoseSelection) {
+        if (!(told & LVIS_SELECTED) || (now & LVIS_SELECTED)) return;
+        next = told & ~LVIS_SELECTED;
+    } else if (step == Step::LoseFocus) {
+        if (!(told & LVIS_FOCUSED) || (now & LVIS_FOCUSED)) return;
+        next = told & ~LVIS_FOCUSED;
+    }
+    TellRow(t, row, next, notify);
+}
+}  // namespace
+
+// The order of the list view: every other row loses its selection, then the
+// old focus row loses the focus, then the row that takes the focus hears of
+// all it gained; any row still differing follows, top to bottom.
+void SyncListStates(QTreeWidget* t, bool notify) {
+    QAbstractItemModel* model = t->model();
+    std::vector<QPersistentModelIndex> rows;
+    QPersistentModelIndex target;
+    for (int row = 0; row < t->topLevelItemCount(); ++row) {
+        QTreeWidgetItem* item = t->topLevelItem(row);
+        const UINT told = item->data(0, kNotifiedRole).toUInt();
+        if (told == LiveState(t, item)) continue;
+        rows.emplace_back(model->index(row, 0));
+        if ((LiveState(t, item) & LVIS_FOCUSED) && !(told & LVIS_FOCUSED)) target = rows.back();
+    }
+    for (Step step : {Step::LoseSelection, Step::LoseFocus}) {
+        for (const QPersistentModelIndex& at : rows)
+            if (at != target) TellStep(t, at, step, notify);
+    }
+    TellStep(t, target, Step::Rest, notify);
+    for (const QPersistentModelIndex& at : rows) TellStep(t, at, Step::Rest, notify);
+}
+
+// A safety net for selection changes made outside the input handlers below
+// (Qt's own timers while dragging); the handlers report synchronously.
 void ScheduleSync(QTreeWidget* t) {
     if (g_silent || t->property("mfc_sync_pending").toBool()) return;
     t->setProperty("mfc_sync_pending", true);
@@ -97,6 +136,36 @@ void ScheduleSync(QTreeWidget* t) {
             SyncListStates(t, true);
         },
         Qt::QueuedConnection);
+}
+
+void ListViewWidget::mousePressEvent(QMouseEvent* e) {
+    QTreeWidget::mousePressEvent(e);
+    SyncListStates(this, true);
+}
+
+void ListViewWidget::mouseMoveEvent(QMouseEvent* e) {
+    QTreeWidget::mouseMoveEvent(e);
+    SyncListStates(this, true);
+}
+
+void ListViewWidget::mouseReleaseEvent(QMouseEvent* e) {
+    QTreeWidget::mouseReleaseEvent(e);
+    SyncListStates(this, true);
+}
+
+void ListViewWidget::keyPressEvent(QKeyEvent* e) {
+    QTreeWidget::keyPressEvent(e);
+    SyncListStates(this, true);
+}
+
+void ListViewWidget::focusInEvent(QFocusEvent* e) {
+    const bool hadCurrent = currentIndex().isValid();
+    QTreeWidget::focusInEvent(e);
+    // Gaining the focus gives no row the focus state, as Qt's view would.
+    if (!hadCurrent && currentIndex().isValid()) {
+        Silence quiet;
+        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    }
 }
 
 namespace {
@@ -123,8 +192,11 @@ void WireListView(QTreeWidget* t) {
                      [t](const QModelIndex&, const QModelIndex&) { ScheduleSync(t); });
     QObject::connect(t, &QTreeWidget::itemChanged, t, [t](QTreeWidgetItem* item, int column) {
         if (g_silent || column != 0 || !t->property("mfc_checkboxes").toBool()) return;
+        // Only a check box that changed its state is news.
         const UINT img = item->checkState(0) == Qt::Checked ? 2u : 1u;
-        const UINT s = (item->data(0, kStateRole).toUInt() & ~LVIS_STATEIMAGEMASK) | (img << 12);
+        const UINT old = item->data(0, kStateRole).toUInt();
+        if (((old & LVIS_STATEIMAGEMASK) >> 12) == img) return;
+        const UINT s = (old & ~LVIS_STATEIMAGEMASK) | (img << 12);
         {
             Silence quiet;
             item->setData(0, kStateRole, s);

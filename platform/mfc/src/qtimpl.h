@@ -97,8 +97,66 @@ private:
     UINT m_type;
 };
 
+class ComboWidget;
+
+// A list box, or the list of a combo box, with the Windows list box's own
+// input handling: a caret (the focus item) kept apart from the selection,
+// arrow, page, Home and End keys, first-letter search, and LBN_SELCHANGE on
+// button-up. Notifications go to the dialog, or to the combo box that owns
+// the list, which turns them into its own.
+class ListBoxWidget : public QListWidget {
+public:
+    ListBoxWidget(QWidget* parent, DWORD style, ComboWidget* combo = nullptr);
+    bool MultiSelect() const { return (style & (LBS_MULTIPLESEL | LBS_EXTENDEDSEL)) != 0; }
+    int Caret() const { return m_caret; }
+    // LB_SETCARETINDEX: the focus item moves; the selection stays.
+    void SetCaret(int row, bool scroll = true);
+    // The selected row of a single-selection list, -1 for none.
+    int Selected() const;
+    // Selects `row` alone (-1: none) without moving the caret.
+    void Select(int row);
+    // The caret goes to `row`, and in a single-selection list the selection with it.
+    void MoveCaret(int row);
+    // After rows were inserted or removed: the caret keeps its number, within the rows.
+    void KeepCaret();
+    // A navigation key as the list box handles WM_KEYDOWN; false for other keys.
+    bool HandleKey(int key, Qt::KeyboardModifiers mods);
+    // A typed character as the list box handles WM_CHAR: the next row it begins.
+    bool HandleChar(QChar c);
+
+    DWORD style;
+    ComboWidget* combo;
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+
+private:
+    void Notify(UINT code, bool byKeyboard);
+    int PageSize() const;
+    int m_caret = 0;
+    bool m_captured = false;
+};
+
+// The edit field of a combo box: Up, Down, Page Up and Page Down move the
+// list's selection, as the combo box's edit passes them to its list.
+class ComboEdit : public QLineEdit {
+public:
+    ComboEdit(ComboWidget* combo);
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+
+private:
+    ComboWidget* m_combo;
+};
+
 // A combo box: an edit (or a read-only selection field) over a list that is
-// always shown (CBS_SIMPLE) or pops up.
+// always shown (CBS_SIMPLE) or pops up. The edit is its one tab stop; the
+// list never keeps the focus.
 class ComboWidget : public QWidget {
 public:
     ComboWidget(QWidget* parent, DWORD style);
@@ -109,14 +167,33 @@ public:
     void SetEditText(const QString& text);
     void ShowPopup(bool show);
     void resizeEvent(QResizeEvent*) override { Relayout(); }
+    // What the list tells its combo box (LBN_SELCHANGE, LBN_DBLCLK).
+    void ListNotify(UINT code, bool byKeyboard);
+    // The list follows typed text: the item equal to it is selected, else
+    // none; the caret and the top row go to the first item it begins.
+    void FollowEdit();
 
     DWORD style;
-    QLineEdit* edit = nullptr;
-    QListWidget* list = nullptr;
+    ComboEdit* edit = nullptr;
+    ListBoxWidget* list = nullptr;
     QToolButton* button = nullptr;
     OwnerDrawDelegate* delegate = nullptr;
     int editHeight = 0;   // the selection field's item height (CB_GETITEMHEIGHT -1)
     int itemHeight = 0;   // items of a non-variable combo
+};
+
+// The report-view list control. Every user action ends with the parent told,
+// row by row, about the states it changed (LVN_ITEMCHANGED).
+class ListViewWidget : public QTreeWidget {
+public:
+    explicit ListViewWidget(QWidget* parent) : QTreeWidget(parent) {}
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
 };
 
 class DialogWidget : public QDialog {
@@ -138,8 +215,10 @@ int FindRow(QListWidget* list, int startAfter, const QString& text, bool exact);
 void SetTypingLimit(QLineEdit* e, int maxChars);
 int TypingLimit(const QLineEdit* e);
 
-// Feeds the list view's selection, check and click signals into WM_NOTIFY.
+// Feeds the list view's check and click signals into WM_NOTIFY.
 void WireListView(QTreeWidget* t);
+// Tells the parent about every row whose state differs from what it last
+// heard, in the order the list view reports one change of selection and focus.
 void SyncListStates(QTreeWidget* t, bool notify);
 
 }  // namespace mfcimpl

@@ -428,7 +428,12 @@ void CWnd::SetFont(CFont* font, BOOL redraw) {
     if (!m_pWidget || !font || !font->GetSafeHandle()) return;
     const QFont q = QFontFromHFont(*font);
     m_pWidget->setFont(q);
-    if (auto* tree = dynamic_cast<QTreeWidget*>(m_pWidget)) tree->header()->setFont(q);
+    if (auto* tree = dynamic_cast<QTreeWidget*>(m_pWidget)) {
+        // The header paints on its viewport, whose font a style sheet may have
+        // pinned; headings are drawn in the rows' font.
+        tree->header()->setFont(q);
+        tree->header()->viewport()->setFont(q);
+    }
     if (auto* combo = dynamic_cast<ComboWidget*>(m_pWidget)) combo->Relayout();
     if (redraw) m_pWidget->update();
 }

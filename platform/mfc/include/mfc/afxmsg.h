@@ -454,6 +454,12 @@
 #ifndef CBN_CLOSEUP
 #define CBN_CLOSEUP 8
 #endif
+#ifndef CBN_SELENDOK
+#define CBN_SELENDOK 9
+#endif
+#ifndef CBN_SELENDCANCEL
+#define CBN_SELENDCANCEL 10
+#endif
 #ifndef CB_ERR
 #define CB_ERR (-1)
 #endif
@@ -706,6 +712,25 @@
 #endif
 #ifndef VK_SPACE
 #define VK_SPACE 0x20
+#endif
+#ifndef VK_TAB
+#define VK_TAB 0x09
+#endif
+#ifndef VK_PRIOR
+#define VK_PRIOR 0x21
+#define VK_NEXT 0x22
+#define VK_END 0x23
+#define VK_HOME 0x24
+#define VK_LEFT 0x25
+#define VK_UP 0x26
+#define VK_RIGHT 0x27
+#define VK_DOWN 0x28
+#endif
+#ifndef VK_DELETE
+#define VK_DELETE 0x2E
+#endif
+#ifndef VK_F4
+#define VK_F4 0x73
 #endif
 
 // message boxes (beyond the basic ones)
@@ -1036,3 +1061,5 @@ protected:                                            \
 #define CB_GETITEMHEIGHT 0x0154
 #define LB_GETCURSEL 0x0188
 #define LB_SETCURSEL 0x0186
+#define LB_SETCARETINDEX 0x019E
+#define LB_GETCARETINDEX 0x019F

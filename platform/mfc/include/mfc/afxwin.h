@@ -216,6 +216,9 @@ public:
     int GetCount() const;
     int GetCurSel() const;
     int SetCurSel(int index);
+    // The focus item, which keyboard moves start from; it may differ from the selection.
+    int GetCaretIndex() const;
+    int SetCaretIndex(int index, BOOL scroll = TRUE);
     int GetText(int index, CString& out) const;
     int GetTextLen(int index) const;
     int SetItemData(int index, DWORD_PTR data);

@@ -40,6 +40,16 @@ public:
     void SelectRows(int id, const std::vector<int>& rows);  // list view
     void ClickListCheckBox(int id, int row);   // list view check box
     void ClickColumnHeader(int id, int column);
+    // A key pressed where control `id` (a combo box: its edit) has the focus:
+    // VK_UP, VK_DOWN, VK_LEFT, VK_RIGHT, VK_PRIOR, VK_NEXT, VK_HOME, VK_END,
+    // VK_SPACE, VK_RETURN, VK_ESCAPE, VK_DELETE, VK_F4, or '0'-'9' and 'A'-'Z',
+    // which type their lower-case character. The focus goes there first, as
+    // the user's Tab would put it.
+    void PressKey(int id, UINT vk);
+    // Tab, or Shift+Tab, from wherever the focus is.
+    void PressTab(bool backwards = false);
+    // The dialog's control that has the keyboard focus; 0 for none.
+    int FocusedControl() const;
     void PressEscape();
     void PressEnter();
     QImage Capture() const;

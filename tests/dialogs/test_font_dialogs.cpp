@@ -522,3 +522,81 @@ TEST_F(DialogTest, ChineseUserInterfaceSamplesChineseText) {
     EXPECT_EQ(N(sample.GetString()), "文本ABC123");
     EXPECT_NE(N(caption.GetString()), "Font Properties");  // the Chinese caption
 }
+
+// ---------------------------------------------------------------- properties under the keyboard
+
+TEST_F(DialogTest, PropertiesAPartialFaceOrStyleSelectsNothing) {
+    CFontPropertiesDialog dlg;
+    RunNew(dlg, [&](ModalContext& ctx) {
+        ASSERT_EQ(N(Selected(dlg.m_cbFace).GetString()), "Arial");
+        ctx.Type(3011, u"Taho");
+        EXPECT_EQ(dlg.m_cbFace.GetCurSel(), CB_ERR);
+        LOGFONTW lf{};
+        dlg.m_Font.GetLogFont(&lf);
+        EXPECT_EQ(N(lf.lfFaceName), "Taho");  // the sample asks for what was typed
+        // OK refuses a face that is not chosen from the list.
+        EXPECT_EQ(OkMessage(ctx), Msg(u"STR_40012"));
+        ctx.Type(3011, u"Tahoma");
+        ASSERT_EQ(N(Selected(dlg.m_cbFace).GetString()), "Tahoma");
+        ctx.SelectItem(3013, 0);
+        const std::string bold = Msg(u"STR_40007");
+        ctx.Type(3013, U(bold.substr(0, 2)).c_str());
+        EXPECT_EQ(dlg.m_cbStyle.GetCurSel(), CB_ERR);  // "Bo" is not "Bold"
+        dlg.m_Font.GetLogFont(&lf);
+        EXPECT_EQ(lf.lfWeight, 0);  // no style chosen: the sample takes no weight
+        ctx.Type(3013, LA_GetString(u"STR_40007"));
+        EXPECT_EQ(N(Selected(dlg.m_cbStyle).GetString()), Msg(u"STR_40007"));
+        dlg.m_Font.GetLogFont(&lf);
+        EXPECT_EQ(lf.lfWeight, FW_BOLD);
+        ctx.Click(IDCANCEL);
+    });
+}
+
+TEST_F(DialogTest, PropertiesUpAndDownInTheFieldsChooseAsAClickWould) {
+    CFontPropertiesDialog dlg;
+    RunNew(dlg, [&](ModalContext& ctx) {
+        ctx.SelectItem(3015, U("24"));
+        ASSERT_EQ(N(ctx.Text(3020).GetString()), "Arial_24");
+        ctx.PressKey(3015, VK_DOWN);
+        EXPECT_EQ(N(ctx.Text(3015).GetString()), "26");
+        EXPECT_EQ(N(ctx.Text(3020).GetString()), "Arial_26");
+        LOGFONTW lf{};
+        dlg.m_Font.GetLogFont(&lf);
+        EXPECT_EQ(lf.lfHeight, 26);
+        ctx.PressKey(3015, VK_UP);
+        ctx.PressKey(3015, VK_UP);
+        EXPECT_EQ(N(ctx.Text(3020).GetString()), "Arial_22");
+        // In the face field Down moves to the next face, which refills sizes and styles.
+        const int arial = dlg.m_cbFace.GetCurSel();
+        CString next;
+        dlg.m_cbFace.GetLBText(arial + 1, next);
+        ctx.PressKey(3011, VK_DOWN);
+        EXPECT_EQ(dlg.m_cbFace.GetCurSel(), arial + 1);
+        EXPECT_EQ(ctx.Text(3011), next);
+        EXPECT_EQ(N(ctx.Text(3020).GetString()), N(next.GetString()) + "_22");  // the size is kept
+        EXPECT_EQ(dlg.m_cbSize.GetCount(), 23);
+        // A typed beginning, then Down, takes the first face it begins.
+        ctx.Type(3011, u"tah");
+        ctx.PressKey(3011, VK_DOWN);
+        EXPECT_EQ(N(Selected(dlg.m_cbFace).GetString()), "Tahoma");
+        EXPECT_EQ(N(ctx.Text(3011).GetString()), "Tahoma");
+        ctx.Click(IDCANCEL);
+    });
+}
+
+TEST_F(DialogTest, PropertiesTabVisitsEachFieldOnce) {
+    CFontPropertiesDialog dlg;
+    RunNew(dlg, [&](ModalContext& ctx) {
+        EXPECT_EQ(ctx.FocusedControl(), 3011);  // the face field comes first
+        std::vector<int> visited;
+        for (int i = 0; i < 6; ++i) {
+            ctx.PressTab();
+            visited.push_back(ctx.FocusedControl());
+        }
+        // Face, size, style, name, sample text, OK, Cancel; the hidden check boxes are skipped.
+        EXPECT_EQ(visited, (std::vector<int>{3015, 3013, 3020, 3045, IDOK, IDCANCEL}));
+        ctx.PressTab();
+        EXPECT_EQ(ctx.FocusedControl(), 3011);
+        ctx.Click(IDCANCEL);
+    });
+}

@@ -198,3 +198,102 @@ TEST_F(LibraryTest, AnEmptyTable) {
     });
     EXPECT_EQ(g_FontList.GetCount(), 1);
 }
+
+// ---------------------------------------------------------------- under the keyboard
+
+TEST_F(LibraryTest, ArrowKeysRefreshLabelsSampleAndButtons) {
+    Add(14, u"Default Font", u"Arial", 16);
+    Add(17, u"Body", u"Tahoma", 20);
+    Add(18, u"Note", u"Calibri", 12);
+    Run([&](ModalContext& ctx, CListBox& list) {
+        EXPECT_EQ(ctx.FocusedControl(), 3002);  // the dialog opens with the focus on the list
+        ctx.PressKey(3002, VK_DOWN);
+        EXPECT_EQ(list.GetCurSel(), 1);
+        EXPECT_EQ(N(ctx.Text(3006).GetString()), "Tahoma");
+        EXPECT_EQ(N(ctx.Text(3007).GetString()), "20");
+        EXPECT_TRUE(ctx.IsEnabled(3004));
+        EXPECT_TRUE(ctx.IsEnabled(3005));
+        ctx.PressKey(3002, VK_END);
+        EXPECT_EQ(N(ctx.Text(3006).GetString()), "Calibri");
+        CFont* sample = ctx.Control(3008)->GetFont();
+        ASSERT_NE(sample, nullptr);
+        LOGFONTW lf{};
+        sample->GetLogFont(&lf);
+        EXPECT_EQ(N(lf.lfFaceName), "Calibri");
+        EXPECT_EQ(lf.lfHeight, 12);
+        ctx.PressKey(3002, 'D');  // the first letter of "Default Font"
+        EXPECT_EQ(list.GetCurSel(), 0);
+        EXPECT_EQ(N(ctx.Text(3006).GetString()), "Arial");
+        EXPECT_FALSE(ctx.IsEnabled(3004));
+        EXPECT_FALSE(ctx.IsEnabled(3005));
+        ctx.Click(IDCANCEL);
+    });
+}
+
+TEST_F(LibraryTest, ArrowingOntoTheDefaultFontLeavesNothingToDelete) {
+    Add(14, u"Default Font", u"Arial", 16);
+    Add(17, u"Body", u"Tahoma", 20);
+    Run([&](ModalContext& ctx, CListBox& list) {
+        ctx.SelectItem(3002, 1);
+        ctx.PressKey(3002, VK_UP);
+        EXPECT_EQ(list.GetCurSel(), 0);
+        // Were the question asked, this would answer it.
+        mfcauto::PushScript([](ModalContext& box) { box.Answer(IDYES); });
+        ctx.Click(3004);
+        EXPECT_EQ(mfcauto::PendingScripts(), 1u);
+        mfcauto::ClearScripts();
+        // Enter presses the default button, Add, not Delete.
+        mfcauto::PushScript([](ModalContext& props) { props.Click(IDCANCEL); });
+        ctx.PressKey(3002, VK_RETURN);
+        EXPECT_EQ(mfcauto::PendingScripts(), 0u);
+        ctx.Click(IDCANCEL);
+    });
+    EXPECT_NE(findFontInList(14), nullptr);
+    EXPECT_EQ(g_FontList.GetCount(), 2);
+}
+
+TEST_F(LibraryTest, TheDefaultFontIsRefusedWhateverTheButtonsSay) {
+    Add(14, u"Default Font", u"Arial", 16);
+    Add(17, u"Body", u"Tahoma", 20);
+    std::string refusal;
+    Run([&](ModalContext& ctx, CListBox& list) {
+        ASSERT_EQ(list.GetCurSel(), 0);
+        // Buttons a stray state left enabled on the default font.
+        ctx.Control(3004)->EnableWindow(TRUE);
+        ctx.Control(3005)->EnableWindow(TRUE);
+        mfcauto::PushScript([](ModalContext& box) { box.Answer(IDYES); });
+        mfcauto::PushScript([&](ModalContext& box) {
+            refusal = N(box.MessageText().GetString());
+            box.Answer(IDOK);
+        });
+        ctx.Click(3004);
+        EXPECT_EQ(list.GetCount(), 2);
+        ctx.Control(3005)->EnableWindow(TRUE);
+        ctx.Click(3005);  // no properties dialog: no script is queued for one
+        ctx.Click(IDCANCEL);
+    });
+    EXPECT_EQ(refusal, N(LA_GetString(u"STR_40004").GetString()));
+    ASSERT_NE(findFontInList(14), nullptr);
+    EXPECT_EQ(N(findFontInList(14)->szName), "Default Font");
+    EXPECT_EQ(Notices(), 0u);
+}
+
+TEST_F(LibraryTest, AfterADeleteTheNextKeySelectsTheRowThatTookItsPlace) {
+    Add(14, u"Default Font", u"Arial", 16);
+    Add(17, u"Body", u"Tahoma", 20);
+    Add(18, u"Note", u"Calibri", 12);
+    Add(19, u"Title", u"Arial", 30);
+    Run([&](ModalContext& ctx, CListBox& list) {
+        ctx.SelectItem(3002, 1);
+        mfcauto::PushScript([](ModalContext& box) { box.Answer(IDYES); });
+        ctx.Click(3004);
+        ASSERT_EQ(list.GetCurSel(), LB_ERR);
+        EXPECT_FALSE(ctx.IsEnabled(3004));
+        ctx.PressKey(3002, VK_DOWN);
+        EXPECT_EQ(list.GetCurSel(), 1);
+        EXPECT_EQ(N(ctx.Text(3006).GetString()), "Calibri");
+        EXPECT_TRUE(ctx.IsEnabled(3004));
+        ctx.Click(IDCANCEL);
+    });
+    EXPECT_EQ(findFontInList(17), nullptr);
+}

@@ -1,7 +1,11 @@
 // The font pack dialog: checked faces, language slots, warnings and saving.
 #include <gtest/gtest.h>
 
+#include <QHeaderView>
+#include <QImage>
+#include <QTreeWidget>
 #include <algorithm>
+#include <cstdlib>
 
 #include "FontMap.h"
 #include "FontTableFixture.h"
@@ -183,4 +187,56 @@ TEST_F(PackDialogTest, ChoosingTheFaceOfOneOrAllSlots) {
     });
     OpenFontPackDlg();
     EXPECT_EQ(N(g_strDefaultFont[1].GetString()), "Gone");  // Cancel saves nothing
+}
+
+TEST_F(PackDialogTest, TheSampleShowsTheRowLastClickedOrArrowedTo) {
+    mfcauto::PushScript([&](ModalContext& ctx) {
+        auto* dlg = static_cast<CFontPackDlg*>(ctx.Dialog());
+        CListCtrl& l = List(ctx);
+        auto sampleFace = [&] {
+            LOGFONTW lf{};
+            dlg->m_sampleFont.GetLogFont(&lf);
+            return N(lf.lfFaceName);
+        };
+        ctx.SelectRows(3023, {1});
+        EXPECT_EQ(sampleFace(), N(l.GetItemText(1, 0).GetString()));
+        ctx.SelectRows(3023, {2});
+        EXPECT_EQ(sampleFace(), N(l.GetItemText(2, 0).GetString()));
+        ctx.PressKey(3023, VK_UP);
+        EXPECT_EQ(sampleFace(), N(l.GetItemText(1, 0).GetString()));
+        ctx.PressKey(3023, VK_HOME);
+        EXPECT_EQ(sampleFace(), "Arial");
+        ctx.Click(IDCANCEL);
+    });
+    OpenFontPackDlg();
+}
+
+TEST_F(PackDialogTest, TheRenderedHeadingsUseTheListsFont) {
+    QImage shot;
+    QRect header, row;
+    mfcauto::PushScript([&](ModalContext& ctx) {
+        shot = ctx.Capture();
+        auto* t = dynamic_cast<QTreeWidget*>(ctx.Control(3023)->GetWidget());
+        ASSERT_NE(t, nullptr);
+        header = QRect(t->header()->mapTo(t->window(), QPoint(0, 0)), t->header()->size());
+        const QRect r = t->visualItemRect(t->topLevelItem(0));
+        row = QRect(t->viewport()->mapTo(t->window(), r.topLeft()), r.size());
+        ctx.Click(IDCANCEL);
+    });
+    OpenFontPackDlg();
+    ASSERT_FALSE(shot.isNull());
+    // Cap height of the text in a band, right of the row's check box.
+    auto inkHeight = [&](const QRect& band) {
+        int top = -1, bottom = -1;
+        for (int y = band.top() + 1; y < band.bottom() - 1; ++y)
+            for (int x = band.left() + 24; x < band.left() + 120; ++x)
+                if (qGray(shot.pixel(x, y)) < 110) {
+                    if (top < 0) top = y;
+                    bottom = y;
+                }
+        return top < 0 ? 0 : bottom - top + 1;
+    };
+    const int rowInk = inkHeight(row);
+    ASSERT_GT(rowInk, 4);
+    EXPECT_LE(std::abs(inkHeight(header) - rowInk), 1) << "heading " << inkHeight(header) << " px, row " << rowInk << " px";
 }

@@ -152,3 +152,40 @@ TEST_F(SelectTest, FacePickerStandsAtItsAnchor) {
     EXPECT_EQ(at, QPoint(120, 80));
     EXPECT_TRUE(dlg.m_strSelFont.IsEmpty());
 }
+
+TEST_F(SelectTest, ArrowKeysRefreshTheShownFontAndItsButtons) {
+    mfcauto::PushScript([](ModalContext& ctx) {
+        ASSERT_EQ(List(ctx).GetCurSel(), 2);
+        ctx.PressKey(3023, VK_UP);
+        EXPECT_EQ(N(ctx.Text(3006).GetString()), "Tahoma");
+        EXPECT_EQ(N(ctx.Text(3007).GetString()), "20");
+        ctx.PressKey(3023, VK_HOME);
+        EXPECT_EQ(N(ctx.Text(3006).GetString()), "Arial");
+        EXPECT_FALSE(ctx.IsEnabled(3004));
+        EXPECT_FALSE(ctx.IsEnabled(3005));
+        ctx.PressKey(3023, VK_RETURN);  // the default button: use this font
+    });
+    EXPECT_EQ(Font_Select(nullptr, 18), 14);
+    EXPECT_EQ(GetLastSelFont(), 14);
+}
+
+TEST_F(SelectTest, TheDefaultFontIsRefusedWhateverTheButtonsSay) {
+    std::string refusal;
+    mfcauto::PushScript([&](ModalContext& ctx) {
+        ctx.SelectItem(3023, 0);
+        ctx.Control(3004)->EnableWindow(TRUE);
+        ctx.Control(3005)->EnableWindow(TRUE);
+        ctx.Click(3005);  // no properties dialog opens
+        mfcauto::PushScript([](ModalContext& box) { box.Answer(IDYES); });
+        mfcauto::PushScript([&](ModalContext& box) {
+            refusal = N(box.MessageText().GetString());
+            box.Answer(IDOK);
+        });
+        ctx.Click(3004);
+        EXPECT_EQ(List(ctx).GetCount(), 3);
+        ctx.Click(IDCANCEL);
+    });
+    Font_Select(nullptr, 14);
+    EXPECT_EQ(refusal, N(LA_GetString(u"STR_40004").GetString()));
+    EXPECT_NE(findFontInList(14), nullptr);
+}

@@ -4,17 +4,18 @@
 # the default font, deletes another, adds a font by typing its face and size
 # in the properties dialog and choosing its style by key, closes; then the
 # saved Font.hft is checked.
-# Screenshots of every step are left in SHOTS_DIR.
-# usage: x11_test.sh STUDIO SOURCE_DIR SHOTS_DIR
+# Screenshots of every step (taken with X11SHOT) are left in SHOTS_DIR.
+# usage: x11_test.sh STUDIO SOURCE_DIR SHOTS_DIR X11SHOT
 set -u
 studio=$1
 src=$2
 shots=$3
+x11shot=$4
 
 if [ "${X11_TEST_INNER:-}" != 1 ]; then
-    for tool in xvfb-run xdotool import; do
+    for tool in xvfb-run xdotool; do
         if ! command -v "$tool" >/dev/null 2>&1; then
-            echo "FAIL: $tool is missing (scripts/packages.txt installs xvfb, xdotool and imagemagick)"
+            echo "FAIL: $tool is missing (scripts/packages.txt installs xvfb and xdotool)"
             exit 1
         fi
     done
@@ -31,6 +32,8 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
+mkdir -m 700 "$work/run"
+export XDG_RUNTIME_DIR="$work/run"
 rm -rf "$shots"
 mkdir -p "$shots"
 cp -r "$src/examples/demo" "$work/demo"
@@ -45,7 +48,7 @@ fail() {
 ok() { echo "ok: $*"; }
 shot() {
     step=$((step + 1))
-    import -window root "$shots/$(printf %02d $step)-$1.png" 2>/dev/null
+    "$x11shot" "$shots/$(printf %02d $step)-$1.png" || echo "note: no screenshot of step $step"
 }
 # Lets the application handle what was sent before the next look.
 settle() { sleep "${1:-0.3}"; }

@@ -85,4 +85,24 @@ BOOL RecordingDialog::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) {
     return CDialog::OnNotify(wParam, lParam, result);
 }
 
+ControlTest::ControlTest(UINT tmpl, const std::vector<DialogControl>& controls)
+    : profile({"tahoma.ttf", "arial.ttf"}), dlg(tmpl) {
+    RegisterTemplate(tmpl, controls);
+    mfcauto::ClearScripts();
+    mfcauto::ClearErrors();
+}
+
+ControlTest::~ControlTest() {
+    EXPECT_TRUE(mfcauto::Errors().empty()) << mfcauto::Errors().front();
+    mfcauto::ClearErrors();
+}
+
+void ControlTest::Run(std::function<void(mfcauto::ModalContext&)> script) {
+    mfcauto::PushScript([script](mfcauto::ModalContext& ctx) {
+        script(ctx);
+        if (!ctx.Dialog()->HasEnded()) ctx.Click(IDCANCEL);
+    });
+    dlg.DoModal();
+}
+
 }  // namespace harness

@@ -3,9 +3,13 @@
 // that moment: the view a dialog's handlers get of user input.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "TestProfile.h"
 
 #include "mfc/afxcmn.h"
 #include "mfc/afxres.h"
@@ -59,5 +63,18 @@ protected:
 };
 
 using Codes = std::vector<std::string>;
+
+// A test of one template's controls, with fonts to draw them in; it fails
+// when the automation met an error (a window left open, a script that threw).
+class ControlTest : public ::testing::Test {
+protected:
+    ControlTest(UINT tmpl, const std::vector<DialogControl>& controls);
+    ~ControlTest() override;
+    // Runs the dialog with `script`, which may leave it open: it is cancelled then.
+    void Run(std::function<void(mfcauto::ModalContext&)> script);
+
+    testsupport::TestProfile profile;
+    RecordingDialog dlg;
+};
 
 }  // namespace harness

@@ -6,34 +6,30 @@
 #include <QListWidget>
 
 #include "ControlHarness.h"
-#include "TestProfile.h"
 #include "mfc/afxres.h"
 
 using harness::Codes;
 using harness::RecordingDialog;
 using mfcauto::ModalContext;
 using testsupport::N;
-using testsupport::TestProfile;
 
 namespace {
 constexpr UINT kTemplate = 9102;
 enum { kEdit = 100, kFaces = 101, kSizes = 102, kApply = 103 };
 
-class ComboBoxTest : public ::testing::Test {
+class ComboBoxTest : public harness::ControlTest {
 protected:
-    ComboBoxTest() : profile({"tahoma.ttf", "arial.ttf"}) {
-        harness::RegisterTemplate(
-            kTemplate, {
-                           {kEdit, "EDIT", u"", WS_VISIBLE | WS_BORDER | WS_TABSTOP, 0, 5, 5, 80, 12},
-                           {kFaces, "COMBOBOX", u"", WS_VISIBLE | CBS_SIMPLE | CBS_SORT | CBS_HASSTRINGS | WS_VSCROLL | WS_TABSTOP,
-                            0, 5, 20, 80, 60},
-                           {kSizes, "COMBOBOX", u"", WS_VISIBLE | CBS_SIMPLE | WS_VSCROLL | WS_TABSTOP, 0, 90, 20, 40, 60},
-                           {kApply, "BUTTON", u"Apply", WS_VISIBLE | BS_PUSHBUTTON | WS_TABSTOP, 0, 5, 140, 50, 14},
-                           {IDOK, "BUTTON", u"OK", WS_VISIBLE | BS_PUSHBUTTON | WS_TABSTOP, 0, 90, 140, 50, 14},
-                           {IDCANCEL, "BUTTON", u"Cancel", WS_VISIBLE | BS_PUSHBUTTON | WS_TABSTOP, 0, 145, 140, 50, 14},
-                       });
-        mfcauto::ClearScripts();
-        mfcauto::ClearErrors();
+    ComboBoxTest()
+        : ControlTest(kTemplate,
+                      {
+                          {kEdit, "EDIT", u"", WS_VISIBLE | WS_BORDER | WS_TABSTOP, 0, 5, 5, 80, 12},
+                          {kFaces, "COMBOBOX", u"", WS_VISIBLE | CBS_SIMPLE | CBS_SORT | CBS_HASSTRINGS | WS_VSCROLL | WS_TABSTOP, 0, 5,
+                           20, 80, 60},
+                          {kSizes, "COMBOBOX", u"", WS_VISIBLE | CBS_SIMPLE | WS_VSCROLL | WS_TABSTOP, 0, 90, 20, 40, 60},
+                          {kApply, "BUTTON", u"Apply", WS_VISIBLE | BS_PUSHBUTTON | WS_TABSTOP, 0, 5, 140, 50, 14},
+                          {IDOK, "BUTTON", u"OK", WS_VISIBLE | BS_PUSHBUTTON | WS_TABSTOP, 0, 90, 140, 50, 14},
+                          {IDCANCEL, "BUTTON", u"Cancel", WS_VISIBLE | BS_PUSHBUTTON | WS_TABSTOP, 0, 145, 140, 50, 14},
+                      }) {
         dlg.init = [](RecordingDialog& d) {
             auto* faces = static_cast<CComboBox*>(d.GetDlgItem(kFaces));
             for (const char16_t* s : {u"Tahoma", u"Arial Black", u"Arial", u"Times", u"Bold Face"}) faces->AddString(s);
@@ -41,19 +37,8 @@ protected:
             for (const char16_t* s : {u"8", u"9", u"10", u"12", u"14"}) sizes->AddString(s);
         };
     }
-    ~ComboBoxTest() override { EXPECT_TRUE(mfcauto::Errors().empty()) << mfcauto::Errors().front(); }
 
     CComboBox& Combo(int id = kFaces) { return *static_cast<CComboBox*>(dlg.GetDlgItem(id)); }
-    void Run(std::function<void(ModalContext&)> script) {
-        mfcauto::PushScript([script](ModalContext& ctx) {
-            script(ctx);
-            if (!ctx.Dialog()->HasEnded()) ctx.Click(IDCANCEL);
-        });
-        dlg.DoModal();
-    }
-
-    TestProfile profile;
-    RecordingDialog dlg{kTemplate};
 };
 }  // namespace
 

@@ -7,34 +7,29 @@
 #include <QMouseEvent>
 
 #include "ControlHarness.h"
-#include "TestProfile.h"
 #include "mfc/afxres.h"
 
 using harness::Codes;
 using harness::RecordingDialog;
 using mfcauto::ModalContext;
-using testsupport::TestProfile;
 using testsupport::U;
 
 namespace {
 constexpr UINT kTemplate = 9101;
 enum { kList = 100, kQuiet = 101, kEdit = 102 };
 
-class ListBoxTest : public ::testing::Test {
+class ListBoxTest : public harness::ControlTest {
 protected:
-    ListBoxTest() : profile({"tahoma.ttf", "arial.ttf"}) {
-        harness::RegisterTemplate(
-            kTemplate,
-            {
-                {kList, "LISTBOX", u"", WS_VISIBLE | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_BORDER | WS_VSCROLL | WS_TABSTOP, 0,
-                 5, 5, 90, 60},
-                {kQuiet, "LISTBOX", u"", WS_VISIBLE | LBS_NOINTEGRALHEIGHT | WS_BORDER | WS_TABSTOP, 0, 100, 5, 90, 60},
-                {kEdit, "EDIT", u"", WS_VISIBLE | WS_BORDER | WS_TABSTOP, 0, 5, 70, 90, 12},
-                {IDOK, "BUTTON", u"OK", WS_VISIBLE | BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 90, 140, 50, 14},
-                {IDCANCEL, "BUTTON", u"Cancel", WS_VISIBLE | BS_PUSHBUTTON | WS_TABSTOP, 0, 145, 140, 50, 14},
-            });
-        mfcauto::ClearScripts();
-        mfcauto::ClearErrors();
+    ListBoxTest()
+        : ControlTest(kTemplate,
+                      {
+                          {kList, "LISTBOX", u"", WS_VISIBLE | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_BORDER | WS_VSCROLL | WS_TABSTOP,
+                           0, 5, 5, 90, 60},
+                          {kQuiet, "LISTBOX", u"", WS_VISIBLE | LBS_NOINTEGRALHEIGHT | WS_BORDER | WS_TABSTOP, 0, 100, 5, 90, 60},
+                          {kEdit, "EDIT", u"", WS_VISIBLE | WS_BORDER | WS_TABSTOP, 0, 5, 70, 90, 12},
+                          {IDOK, "BUTTON", u"OK", WS_VISIBLE | BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 90, 140, 50, 14},
+                          {IDCANCEL, "BUTTON", u"Cancel", WS_VISIBLE | BS_PUSHBUTTON | WS_TABSTOP, 0, 145, 140, 50, 14},
+                      }) {
         dlg.init = [](RecordingDialog& d) {
             for (int id : {kList, kQuiet}) {
                 auto* l = static_cast<CListBox*>(d.GetDlgItem(id));
@@ -42,25 +37,14 @@ protected:
             }
         };
     }
-    ~ListBoxTest() override { EXPECT_TRUE(mfcauto::Errors().empty()) << mfcauto::Errors().front(); }
 
     CListBox& List(int id = kList) { return *static_cast<CListBox*>(dlg.GetDlgItem(id)); }
-    void Run(std::function<void(ModalContext&)> script) {
-        mfcauto::PushScript([script](ModalContext& ctx) {
-            script(ctx);
-            if (!ctx.Dialog()->HasEnded()) ctx.Click(IDCANCEL);
-        });
-        dlg.DoModal();
-    }
     // Selections the list box had when each LBN_SELCHANGE arrived.
     std::vector<int> SelChanges(int id = kList) const {
         std::vector<int> out;
         for (const harness::Note& n : dlg.Notes(id, "SELCHANGE")) out.push_back(n.sel);
         return out;
     }
-
-    TestProfile profile;
-    RecordingDialog dlg{kTemplate};
 };
 
 // Sends one mouse event to the list's rows area.

@@ -8,14 +8,12 @@
 #include <QTreeWidget>
 
 #include "ControlHarness.h"
-#include "TestProfile.h"
 #include "mfc/afxres.h"
 
 using harness::Change;
 using harness::RecordingDialog;
 using mfcauto::ModalContext;
 using testsupport::N;
-using testsupport::TestProfile;
 using testsupport::U;
 
 namespace {
@@ -24,21 +22,17 @@ enum { kList = 100, kEdit = 101 };
 constexpr UINT kSel = LVIS_SELECTED, kFocus = LVIS_FOCUSED;
 constexpr UINT kUnchecked = 1u << 12, kChecked = 2u << 12;
 
-class ListViewTest : public ::testing::Test {
+class ListViewTest : public harness::ControlTest {
 protected:
-    ListViewTest() : profile({"tahoma.ttf", "arial.ttf"}) {
-        harness::RegisterTemplate(
-            kTemplate, {
-                           {kEdit, "EDIT", u"", WS_VISIBLE | WS_BORDER | WS_TABSTOP, 0, 5, 5, 80, 12},
-                           {kList, "SysListView32", u"", WS_VISIBLE | LVS_REPORT | LVS_SHOWSELALWAYS | WS_BORDER | WS_TABSTOP,
-                            0, 5, 20, 190, 110},
-                           {IDOK, "BUTTON", u"OK", WS_VISIBLE | BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 90, 140, 50, 14},
-                           {IDCANCEL, "BUTTON", u"Cancel", WS_VISIBLE | BS_PUSHBUTTON | WS_TABSTOP, 0, 145, 140, 50, 14},
-                       });
-        mfcauto::ClearScripts();
-        mfcauto::ClearErrors();
-    }
-    ~ListViewTest() override { EXPECT_TRUE(mfcauto::Errors().empty()) << mfcauto::Errors().front(); }
+    ListViewTest()
+        : ControlTest(kTemplate,
+                      {
+                          {kEdit, "EDIT", u"", WS_VISIBLE | WS_BORDER | WS_TABSTOP, 0, 5, 5, 80, 12},
+                          {kList, "SysListView32", u"", WS_VISIBLE | LVS_REPORT | LVS_SHOWSELALWAYS | WS_BORDER | WS_TABSTOP, 0, 5,
+                           20, 190, 110},
+                          {IDOK, "BUTTON", u"OK", WS_VISIBLE | BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 90, 140, 50, 14},
+                          {IDCANCEL, "BUTTON", u"Cancel", WS_VISIBLE | BS_PUSHBUTTON | WS_TABSTOP, 0, 145, 140, 50, 14},
+                      }) {}
 
     CListCtrl& List() { return *static_cast<CListCtrl*>(dlg.GetDlgItem(kList)); }
     // Rows named after faces, optionally with check boxes (the first row checked).
@@ -56,16 +50,6 @@ protected:
             if (exStyle & LVS_EX_CHECKBOXES) l.SetCheck(0, TRUE);
         };
     }
-    void Run(std::function<void(ModalContext&)> script) {
-        mfcauto::PushScript([script](ModalContext& ctx) {
-            script(ctx);
-            if (!ctx.Dialog()->HasEnded()) ctx.Click(IDCANCEL);
-        });
-        dlg.DoModal();
-    }
-
-    TestProfile profile;
-    RecordingDialog dlg{kTemplate};
 };
 }  // namespace
 

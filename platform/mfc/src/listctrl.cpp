@@ -138,19 +138,16 @@ void ScheduleSync(QTreeWidget* t) {
         Qt::QueuedConnection);
 }
 
-void ListViewWidget::mousePressEvent(QMouseEvent* e) {
-    QTreeWidget::mousePressEvent(e);
-    SyncListStates(this, true);
-}
-
-void ListViewWidget::mouseMoveEvent(QMouseEvent* e) {
-    QTreeWidget::mouseMoveEvent(e);
-    SyncListStates(this, true);
-}
-
-void ListViewWidget::mouseReleaseEvent(QMouseEvent* e) {
-    QTreeWidget::mouseReleaseEvent(e);
-    SyncListStates(this, true);
+bool ListViewWidget::viewportEvent(QEvent* e) {
+    const bool handled = QTreeWidget::viewportEvent(e);
+    switch (e->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove: SyncListStates(this, true); break;
+    default: break;
+    }
+    return handled;
 }
 
 void ListViewWidget::keyPressEvent(QKeyEvent* e) {

@@ -6,12 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "ControlHarness.h"
 #include "TestProfile.h"
 #include "mfc/afxcmn.h"
 #include "mfc/afxres.h"
 #include "mfc/afxwin.h"
 #include "mfc/mfcauto.h"
 
+using mfcauto::ModalContext;
 using testsupport::N;
 using testsupport::TestProfile;
 using testsupport::U;
@@ -288,4 +290,66 @@ TEST_F(DialogLayer, ADialogLeftOpenByItsScriptIsCancelled) {
     ASSERT_EQ(mfcauto::Errors().size(), 1u);
     EXPECT_NE(mfcauto::Errors()[0].find("left open"), std::string::npos);
     mfcauto::ClearErrors();
+}
+
+// ---------------------------------------------------------------- edits and buttons, by every input
+
+namespace {
+constexpr UINT kButtonsTemplate = 9104;
+enum { kName = 110, kPush = 111, kAuto = 112, kManual = 113 };
+
+class EditsAndButtons : public harness::ControlTest {
+protected:
+    EditsAndButtons()
+        : ControlTest(kButtonsTemplate,
+                      {
+                          {kName, "EDIT", u"", WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL | WS_TABSTOP, 0, 5, 5, 80, 12},
+                          {kPush, "BUTTON", u"Push", WS_VISIBLE | BS_PUSHBUTTON | WS_TABSTOP, 0, 5, 25, 50, 14},
+                          {kAuto, "BUTTON", u"Auto", WS_VISIBLE | BS_AUTOCHECKBOX | WS_TABSTOP, 0, 5, 45, 50, 10},
+                          {kManual, "BUTTON", u"Manual", WS_VISIBLE | BS_CHECKBOX, 0, 5, 60, 50, 10},
+                          {IDOK, "BUTTON", u"OK", WS_VISIBLE | BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 90, 140, 50, 14},
+                          {IDCANCEL, "BUTTON", u"Cancel", WS_VISIBLE | BS_PUSHBUTTON | WS_TABSTOP, 0, 145, 140, 50, 14},
+                      }) {}
+};
+}  // namespace
+
+TEST_F(EditsAndButtons, AnEditReportsEveryChangeTypedOrSet) {
+    Run([&](ModalContext& ctx) {
+        ctx.Type(kName, u"ab");
+        EXPECT_EQ(dlg.Codes(kName), (harness::Codes{"UPDATE", "CHANGE", "UPDATE", "CHANGE"}));
+        EXPECT_EQ(dlg.Notes(kName, "CHANGE").back().text, "ab");
+        // Unlike a combo box's edit, a plain edit reports WM_SETTEXT too.
+        dlg.Clear();
+        dlg.SetDlgItemText(kName, u"set");
+        EXPECT_EQ(dlg.Codes(kName), (harness::Codes{"UPDATE", "CHANGE"}));
+        // Leaving it by Tab tells it so once.
+        dlg.Clear();
+        ctx.PressTab();
+        EXPECT_EQ(dlg.Notes(kName, "KILLFOCUS").size(), 1u);
+        EXPECT_EQ(ctx.FocusedControl(), kPush);
+    });
+}
+
+TEST_F(EditsAndButtons, ButtonsAnswerClicksAndTheSpaceBar) {
+    Run([&](ModalContext& ctx) {
+        ctx.Click(kPush);
+        ctx.PressKey(kPush, VK_SPACE);
+        EXPECT_EQ(dlg.Codes(kPush), (harness::Codes{"CLICKED", "CLICKED"}));
+        // An automatic check box turns itself; a plain one leaves it to the program.
+        ctx.PressKey(kAuto, VK_SPACE);
+        EXPECT_EQ(ctx.CheckState(kAuto), BST_CHECKED);
+        ctx.Click(kManual);
+        EXPECT_EQ(ctx.CheckState(kManual), BST_UNCHECKED);
+        EXPECT_EQ(dlg.Codes(kAuto), harness::Codes{"CLICKED"});
+        EXPECT_EQ(dlg.Codes(kManual), harness::Codes{"CLICKED"});
+        // Without WS_TABSTOP the plain check box is passed over by Tab.
+        ctx.PressKey(kAuto, VK_SPACE);
+        ctx.PressTab();
+        EXPECT_EQ(ctx.FocusedControl(), IDOK);
+        // Enter on a focused push button presses that button, not the default one.
+        dlg.Clear();
+        ctx.PressKey(kPush, VK_RETURN);
+        EXPECT_EQ(dlg.Codes(kPush), harness::Codes{"CLICKED"});
+        EXPECT_FALSE(ctx.Dialog()->HasEnded());
+    });
 }

@@ -1,7 +1,8 @@
 // Include in exactly one source of each executable that uses the dialog
 // layer. fontconfig, under Qt's font database, keeps its caches for the life
 // of the process, and so does the embedded Python interpreter after
-// finalizing; LeakSanitizer is told so instead of failing every run.
+// finalizing, and D-Bus, which Qt's X11 platform talks to on a display;
+// LeakSanitizer is told so instead of failing every run.
 #pragma once
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -19,6 +20,7 @@ extern "C" const char* __lsan_default_suppressions() {
            // libxml2 and libxslt come in with lxml under fontTools.
            "leak:libxml2.so\n"
            "leak:libxslt.so\n"
-           "leak:libexslt.so\n";
+           "leak:libexslt.so\n"
+           "leak:libdbus-1.so\n";
 }
 #endif

@@ -168,7 +168,7 @@ int ListBoxWidget::PageSize() const {
     return std::max(rows, 1);
 }
 
-bool ListBoxWidget::HandleKey(int key, Qt::KeyboardModifiers) {
+bool ListBoxWidget::HandleKey(int key) {
     const int n = count();
     // With no row selected, a moving key first selects the caret's row.
     bool force = !MultiSelect() && Selected() != m_caret;
@@ -249,7 +249,7 @@ void ListBoxWidget::keyPressEvent(QKeyEvent* e) {
         combo->ShowPopup(false);
         return;
     }
-    bool handled = !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) && HandleKey(e->key(), e->modifiers());
+    bool handled = !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) && HandleKey(e->key());
     const QString text = e->text();
     if (!text.isEmpty() && text[0].isPrint() && !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
         handled = HandleChar(text[0]);
@@ -268,7 +268,7 @@ void ComboEdit::keyPressEvent(QKeyEvent* e) {
         return;
     }
     if (!alt && (key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp || key == Qt::Key_PageDown)) {
-        m_combo->list->HandleKey(key, e->modifiers());
+        m_combo->list->HandleKey(key);
         return;
     }
     // A drop-down list's field takes letters as its list does.
@@ -282,7 +282,7 @@ void ComboEdit::keyPressEvent(QKeyEvent* e) {
 
 ComboWidget::ComboWidget(QWidget* parent, DWORD s) : QWidget(parent), style(s) {
     edit = new ComboEdit(this);
-    list = new ListBoxWidget(this, LBS_NOTIFY | (s & CBS_SORT ? LBS_SORT : 0), this);
+    list = new ListBoxWidget(this, LBS_NOTIFY, this);
     list->setUniformItemSizes(false);
     list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setFocusProxy(edit);

@@ -158,7 +158,7 @@ void ListViewWidget::keyPressEvent(QKeyEvent* e) {
 void ListViewWidget::focusInEvent(QFocusEvent* e) {
     const bool hadCurrent = currentIndex().isValid();
     QTreeWidget::focusInEvent(e);
-    // Gaining the focus gives no row the focus state, as Qt's view would.
+    // Gaining the focus gives no row the focus state; Qt's view would give it to the first.
     if (!hadCurrent && currentIndex().isValid()) {
         Silence quiet;
         selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);

@@ -120,7 +120,7 @@ public:
     // After rows were inserted or removed: the caret keeps its number, within the rows.
     void KeepCaret();
     // A navigation key as the list box handles WM_KEYDOWN; false for other keys.
-    bool HandleKey(int key, Qt::KeyboardModifiers mods);
+    bool HandleKey(int key);
     // A typed character as the list box handles WM_CHAR: the next row it begins.
     bool HandleChar(QChar c);
 

@@ -43,7 +43,13 @@ CTrueTypeFont::~CTrueTypeFont() { Close(); }
 namespace {
 // Font files come from users: a FIFO or device must neither block nor be read.
 FILE* OpenFontFile(const WCHAR* path) {
-    const int fd = winfiles::OpenRegularFile(NativePath(path));
+    const std::string named = NativePath(path);
+    int fd = winfiles::OpenRegularFile(named);
+    // Else the file whose name differs only in case, as Windows finds it.
+    if (fd < 0) {
+        const std::string other = NativeExistingPath(path);
+        if (other != named) fd = winfiles::OpenRegularFile(other);
+    }
     if (fd < 0) return nullptr;
     FILE* f = ::fdopen(fd, "rb");
     if (!f) ::close(fd);

@@ -34,8 +34,12 @@ TEST(FontMap, RegistryScanKeysFacesAsGdiReportsThem) {
     EXPECT_FALSE(FontFileMap.count(u"Tahoma"));
     EXPECT_FALSE(FontFileMap.count(u"Nowhere Sans"));
     EXPECT_FALSE(FontSizeMap.count(u"Nowhere Sans"));
-    // The tool library still lists it; its file cannot be read, so no pack name.
-    EXPECT_EQ(PackNameMap.at(u"Nowhere Sans"), u"");
+    // The tool library names the families its files carry: none for a file
+    // that is not there.
+    EXPECT_FALSE(PackNameMap.count(u"Nowhere Sans"));
+    // The tool library reads tahoma.Ttf (its extension test ignores case), so
+    // Tahoma has a pack name but, skipped by the scan, no file.
+    EXPECT_EQ(PackNameMap.at(u"Tahoma"), u"Tahoma");
     EXPECT_DOUBLE_EQ(FontSizeMap.at(u"Arial"), Mb(p.fonts() / "arial.ttf"));
     // 宋体 always counts 0 MB, installed or not.
     EXPECT_EQ(FontSizeMap.at(U("宋体")), 0.0);
@@ -59,17 +63,18 @@ TEST(FontMap, EnglishSystemsReportEnglishNames) {
 }
 
 TEST(FontMap, BoldKeysAreSearchedWholeButStoredWithoutTheSuffix) {
-    // "SimSun Bold" is no GDI face, so only the tool library's pass sees it:
-    // its key "SimSun-Bold" names no member of the collection, so the face
-    // "SimSun" enters with an empty pack name.
-    TestProfile p({"simsun.ttc", "arialbd.ttf"},
-                  FontsRegistry({{"SimSun Bold (TrueType)", "simsun.ttc"}, {"Arial Bold (TrueType)", "arialbd.ttf"}}));
+    // The collection holds the families "Gauge" and "Gauge-Bold". The tool
+    // library's key "Gauge-Bold" finds its member under the whole key, and
+    // its family becomes the pack name of "Gauge".
+    TestProfile p({"gauge.ttc", "arialbd.ttf"},
+                  FontsRegistry({{"Gauge & Gauge-Bold (TrueType)", "gauge.ttc"}, {"Arial Bold (TrueType)", "arialbd.ttf"}}));
     MakeFontMap();
-    ASSERT_TRUE(PackNameMap.count(u"SimSun"));
-    EXPECT_EQ(PackNameMap.at(u"SimSun"), u"");
-    EXPECT_FALSE(PackNameMap.count(u"SimSun-Bold"));
-    // A single-font file gives its own family name.
+    EXPECT_EQ(FontFileMap.at(u"Gauge"), u"gauge.ttc");
+    EXPECT_EQ(PackNameMap.at(u"Gauge"), u"Gauge-Bold");
+    EXPECT_FALSE(PackNameMap.count(u"Gauge-Bold"));
+    // A bold file gives its family, not its style name.
     EXPECT_EQ(PackNameMap.at(u"Arial"), u"Arial");
+    EXPECT_FALSE(PackNameMap.count(u"Arial-Bold"));
 }
 
 TEST(FontMap, RebuildsFromScratchAndPackNamesIndex) {

@@ -15,12 +15,12 @@
 // character map. Raster faces and faces without Unicode mapping are not.
 GLYPHWORKS_API int CheckFontSuable(const WCHAR* faceName);
 
-// Reads the installed-fonts registry key on its own and fills `map` with one
-// entry per TrueType/OpenType face name -> file name relative to the fonts
-// folder. Names are the value names without " (TrueType)", a collection's
-// " & "-joined names split into one entry each, and a trailing " Bold"
-// written "-Bold" (so "Arial Bold" gives "Arial-Bold"). The first value of a
-// name wins. Returns the number of entries, 0 when the key cannot be read.
+// Reads the installed-fonts registry key on its own and fills `map` with the
+// family names that the key's TrueType/OpenType files carry (the English
+// family name of every face of the file, collection members included) ->
+// file name relative to the fonts folder. A value whose file is not in the
+// fonts folder gives nothing; the first value of a family wins. Returns the
+// number of entries, 0 when the key cannot be read.
 GLYPHWORKS_API int getFontFileMapByRegedit(std::map<std::u16string, std::u16string>& map);
 
 // ---- QPF2 rendering for the compile ----

@@ -18,9 +18,8 @@ bool IsOutlineFontFile(std::u16string file) {
 
 int CheckFontSuable(const WCHAR* faceName) {
     if (!faceName || !*faceName) return 0;
-    const std::u16string name(faceName);
-    for (const fontdb::Face& f : fontdb::Faces())
-        if (!f.raster && f.hasUnicodeCmap && fontdb::MatchesName(f, name)) return 1;
+    for (const fontdb::Face* f : fontdb::FacesNamed(faceName))
+        if (!f->raster && f->hasUnicodeCmap) return 1;
     return 0;
 }
 
@@ -42,20 +41,11 @@ int getFontFileMapByRegedit(std::map<std::u16string, std::u16string>& map) {
         if (!IsOutlineFontFile(file)) continue;
         const size_t slash = file.find_last_of(u"\\/");
         if (slash != std::u16string::npos) file = file.substr(slash + 1);
-        std::u16string names(name, nameChars);
-        const size_t tt = names.find(u" (TrueType)");
-        if (tt != std::u16string::npos) names.erase(tt);
-        const size_t ot = names.find(u" (OpenType)");
-        if (ot != std::u16string::npos) names.erase(ot);
-        size_t start = 0;
-        for (;;) {
-            const size_t amp = names.find(u" & ", start);
-            std::u16string one = names.substr(start, amp == std::u16string::npos ? std::u16string::npos : amp - start);
-            if (EndsWith(one, u" Bold")) one.replace(one.size() - 5, 5, u"-Bold");
-            if (!one.empty() && map.emplace(one, file).second) ++added;
-            if (amp == std::u16string::npos) break;
-            start = amp + 3;
-        }
+        // The families the file itself carries, not the value's style names:
+        // every key is then a face GDI knows. A file that is not in the fonts
+        // folder gives nothing.
+        for (const fontdb::Face* f : fontdb::FacesInFile(Utf16ToUtf8(file)))
+            if (map.emplace(f->family, file).second) ++added;
     }
     RegCloseKey(key);
     return added;

@@ -129,7 +129,8 @@ HANDLE CreateFileW(const WCHAR* path, DWORD access, DWORD /*share*/, void* /*sec
         case OPEN_ALWAYS: mode |= O_CREAT; break;
         default: break;
     }
-    const std::string p = NativePath(path);
+    // An existing file is found whatever case its name is spelt in, as on Windows.
+    const std::string p = disposition == OPEN_EXISTING ? NativeExistingPath(path) : NativePath(path);
     if (p.empty()) {
         g_lastError = 3;
         return INVALID_HANDLE_VALUE;

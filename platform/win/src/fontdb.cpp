@@ -1,6 +1,6 @@
 // The profile's fonts folder read once per profile with FreeType: names,
 // style, code pages and the metrics GDI reports. Only tables are read; no
-// glyph is loaded.
+// glyph is loaded. The indexes are built with the faces and live as long.
 #include "win/fontdb.h"
 #include "win/filesafety.h"
 
@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <unordered_map>
 
 #include "win/nls.h"
 #include "win/profile.h"
@@ -24,6 +25,8 @@ namespace {
 struct Cache {
     uint64_t generation = ~uint64_t{0};
     std::vector<Face> faces;
+    std::unordered_map<std::u16string, std::vector<const Face*>> byName;
+    std::unordered_map<std::string, std::vector<const Face*>> byFile;  // lower-cased file name
 };
 
 Cache& TheCache() {
@@ -40,11 +43,12 @@ FT_Library Library() {
     return lib;
 }
 
-std::string LowerExt(const std::filesystem::path& p) {
-    std::string e = p.extension().string();
-    for (char& c : e) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return e;
+std::string LowerAscii(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
 }
+
+std::string LowerExt(const std::filesystem::path& p) { return LowerAscii(p.extension().string()); }
 
 std::u16string DecodeName(const FT_SfntName& n) {
     std::u16string s;
@@ -191,6 +195,18 @@ void ScanFile(const std::filesystem::path& path, std::vector<Face>& faces) {
     }
 }
 
+void BuildIndexes(Cache& c) {
+    for (const Face& f : c.faces) {
+        std::vector<std::u16string> keys = {NameKey(f.family), NameKey(f.fullName)};
+        for (const FaceName& n : f.families) keys.push_back(NameKey(n.text));
+        std::sort(keys.begin(), keys.end());
+        keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+        for (const std::u16string& k : keys)
+            if (!k.empty()) c.byName[k].push_back(&f);
+        c.byFile[LowerAscii(f.fileName)].push_back(&f);
+    }
+}
+
 }  // namespace
 
 const std::vector<Face>& Faces() {
@@ -198,11 +214,15 @@ const std::vector<Face>& Faces() {
     if (c.generation == winprofile::Generation()) return c.faces;
     c.generation = winprofile::Generation();
     c.faces.clear();
+    c.byName.clear();
+    c.byFile.clear();
     const std::string dir = winprofile::FontsDir();
     if (dir.empty()) return c.faces;
     std::vector<std::filesystem::path> files;
     std::error_code ec;
     for (const auto& e : std::filesystem::directory_iterator(dir, ec)) {
+        // Only regular files (a link to one counts): a FIFO or device would block FreeType.
+        if (!e.is_regular_file(ec)) continue;
         const std::string ext = LowerExt(e.path());
         if (ext == ".ttf" || ext == ".ttc" || ext == ".otf" || ext == ".otc" || ext == ".fon" || ext == ".fnt")
             files.push_back(e.path());
@@ -214,7 +234,38 @@ const std::vector<Face>& Faces() {
         return sa != sb ? sa < sb : a.filename().string() < b.filename().string();
     });
     for (const auto& p : files) ScanFile(p, c.faces);
+    BuildIndexes(c);
     return c.faces;
+}
+
+std::u16string NameKey(const std::u16string& name) {
+    const size_t end = std::min<size_t>(name.find(u'\0'), 31);
+    std::u16string key = name.substr(0, end);
+    for (char16_t& ch : key) ch = towlower16(ch);
+    return key;
+}
+
+const std::vector<const Face*>& FacesNamed(const std::u16string& name) {
+    static const std::vector<const Face*> none;
+    Faces();
+    const Cache& c = TheCache();
+    auto it = c.byName.find(NameKey(name));
+    return it == c.byName.end() ? none : it->second;
+}
+
+const std::vector<const Face*>& FacesInFile(const std::string& fileName) {
+    static const std::vector<const Face*> none;
+    Faces();
+    const Cache& c = TheCache();
+    auto it = c.byFile.find(LowerAscii(fileName));
+    return it == c.byFile.end() ? none : it->second;
+}
+
+std::vector<Face> ScanFontFile(const std::string& path) {
+    std::vector<Face> faces;
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(path, ec)) ScanFile(path, faces);
+    return faces;
 }
 
 std::u16string ReportedFamily(const Face& face) {
@@ -225,14 +276,11 @@ std::u16string ReportedFamily(const Face& face) {
 }
 
 bool MatchesName(const Face& face, const std::u16string& name) {
-    if (name.empty()) return false;
-    const std::u16string wanted = name.substr(0, 31);
-    auto same = [&](const std::u16string& s) {
-        return wcsicmp16(s.substr(0, 31).c_str(), wanted.c_str()) == 0;
-    };
-    if (same(face.family) || same(face.fullName)) return true;
+    const std::u16string wanted = NameKey(name);
+    if (wanted.empty()) return false;
+    if (NameKey(face.family) == wanted || NameKey(face.fullName) == wanted) return true;
     for (const FaceName& n : face.families)
-        if (same(n.text)) return true;
+        if (NameKey(n.text) == wanted) return true;
     return false;
 }
 

@@ -6,8 +6,10 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <unordered_map>
 #include <unordered_set>
 
+#include "win/fontlink.h"
 #include "win/profile.h"
 #include "win/wstr.h"
 
@@ -69,12 +71,21 @@ bool SupportsCharset(const fontdb::Face& f, BYTE cs) {
     return false;
 }
 
+// The faces of `name`; when none is installed, those of its FontSubstitutes
+// entry, as Windows' font mapper reads that key.
+const std::vector<const fontdb::Face*>& InstalledOrSubstitute(const std::u16string& name, BYTE charset) {
+    const auto& faces = fontdb::FacesNamed(name);
+    if (!faces.empty()) return faces;
+    const std::u16string substitute = fontlink::SubstituteFor(name, charset);
+    return substitute.empty() ? faces : fontdb::FacesNamed(substitute);
+}
+
 // Names GDI falls back to when the requested face is not installed.
 const fontdb::Face* FallbackFace(const std::vector<fontdb::Face>& faces, BYTE charset, bool raster) {
     const bool chinese = winprofile::GetSettings().langId == 0x0804;
     for (const char16_t* name : {chinese ? u"SimSun" : u"Arial", u"Arial", u"DejaVu Sans"})
-        for (const auto& f : faces)
-            if (f.raster == raster && fontdb::MatchesName(f, name) && SupportsCharset(f, charset)) return &f;
+        for (const fontdb::Face* f : InstalledOrSubstitute(name, charset))
+            if (f->raster == raster && SupportsCharset(*f, charset)) return f;
     for (const auto& f : faces)
         if (!f.raster && SupportsCharset(f, charset)) return &f;
     for (const auto& f : faces)
@@ -93,41 +104,41 @@ struct Realized {
 
 bool WantsBold(const LOGFONTW& lf) { return lf.lfWeight > 550; }
 
-Realized Realize(const LOGFONTW& lf) {
+// The face of `candidates` nearest to the requested style, charset and size.
+const fontdb::Face* Nearest(const std::vector<const fontdb::Face*>& candidates, const LOGFONTW& lf) {
+    const bool wantBold = WantsBold(lf), wantItalic = lf.lfItalic != 0;
+    const int wantWeight = lf.lfWeight ? lf.lfWeight : FW_NORMAL;
+    const fontdb::Face* best = nullptr;
+    long bestScore = 0;
+    for (const fontdb::Face* f : candidates) {
+        long score = ((f->italic != wantItalic) + (f->bold != wantBold)) * 100000L + std::abs(f->weight - wantWeight);
+        if (!SupportsCharset(*f, lf.lfCharSet)) score += 10000000L;
+        if (f->raster && lf.lfHeight) score += std::abs(std::abs(static_cast<long>(lf.lfHeight)) - f->unitsPerEm);
+        if (!best || score < bestScore) {
+            best = f;
+            bestScore = score;
+        }
+    }
+    return best;
+}
+
+Realized RealizeUncached(const LOGFONTW& lf) {
     Realized r;
     const auto& faces = fontdb::Faces();
     if (faces.empty()) return r;
     const std::u16string name = FaceField(lf.lfFaceName);
-    const bool wantBold = WantsBold(lf), wantItalic = lf.lfItalic != 0;
-    const int wantWeight = lf.lfWeight ? lf.lfWeight : FW_NORMAL;
-    // The nearest face of a family to the requested style, charset and size.
-    auto nearest = [&](const std::u16string& family) {
-        const fontdb::Face* best = nullptr;
-        long bestScore = 0;
-        for (const auto& f : faces) {
-            if (family.empty() || !fontdb::MatchesName(f, family)) continue;
-            long score = ((f.italic != wantItalic) + (f.bold != wantBold)) * 100000L + std::abs(f.weight - wantWeight);
-            if (!SupportsCharset(f, lf.lfCharSet)) score += 10000000L;
-            if (f.raster && lf.lfHeight) score += std::abs(std::abs(static_cast<long>(lf.lfHeight)) - f.unitsPerEm);
-            if (!best || score < bestScore) {
-                best = &f;
-                bestScore = score;
-            }
-        }
-        return best;
-    };
-    const fontdb::Face* best = nearest(name);
+    const fontdb::Face* best = Nearest(InstalledOrSubstitute(name, lf.lfCharSet), lf);
     if (!best) {
         // A substitute family, then its member nearest to the request (not simply its first file).
         best = FallbackFace(faces, lf.lfCharSet, name == u"System" || name == u"MS Sans Serif");
         if (best && !best->raster) {
-            if (const fontdb::Face* styled = nearest(best->family)) best = styled;
+            if (const fontdb::Face* styled = Nearest(fontdb::FacesNamed(best->family), lf)) best = styled;
         }
     }
     if (!best) return r;
     r.face = best;
-    r.simBold = wantBold && !best->bold;
-    r.simItalic = wantItalic && !best->italic;
+    r.simBold = WantsBold(lf) && !best->bold;
+    r.simItalic = lf.lfItalic != 0 && !best->italic;
     const int cell = std::max(1, best->ascender + best->descender);
     const int dpi = winprofile::GetSettings().dpi;
     if (best->raster) {
@@ -153,6 +164,32 @@ Realized Realize(const LOGFONTW& lf) {
         r.heightPx = static_cast<int>(std::lround(cell * r.scale));
     }
     return r;
+}
+
+// Realisation reads only these fields, so fonts that agree on them share a result.
+std::u16string RealizeKey(const LOGFONTW& lf) {
+    std::u16string key;
+    for (LONG v : {lf.lfHeight, lf.lfWeight}) {
+        key += static_cast<char16_t>(static_cast<uint32_t>(v) & 0xFFFF);
+        key += static_cast<char16_t>(static_cast<uint32_t>(v) >> 16);
+    }
+    key += static_cast<char16_t>(lf.lfItalic);
+    key += static_cast<char16_t>(lf.lfCharSet);
+    return key + FaceField(lf.lfFaceName);
+}
+
+// Realised fonts per LOGFONTW, for as long as the profile's faces stay.
+Realized Realize(const LOGFONTW& lf) {
+    static uint64_t generation = ~uint64_t{0};
+    static std::unordered_map<std::u16string, Realized> cache;
+    if (generation != winprofile::Generation() || cache.size() > 100000) {
+        cache.clear();
+        generation = winprofile::Generation();
+    }
+    const std::u16string key = RealizeKey(lf);
+    auto it = cache.find(key);
+    if (it == cache.end()) it = cache.emplace(key, RealizeUncached(lf)).first;
+    return it->second;
 }
 
 void FillMetrics(const LOGFONTW& lf, const Realized& r, TEXTMETRICW& tm) {
@@ -396,8 +433,7 @@ int EnumFontFamiliesExW(HDC /*dc*/, LOGFONTW* lf, FONTENUMPROCW proc, LPARAM par
         }
         for (const auto& fam : order) chosen.push_back(families[fam]);
     } else {
-        for (const auto& f : faces)
-            if (fontdb::MatchesName(f, name)) chosen.push_back(&f);
+        chosen = fontdb::FacesNamed(name);
     }
     int result = 1;
     ENUMLOGFONTEXW elf;

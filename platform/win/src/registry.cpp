@@ -7,7 +7,6 @@
 #include <sstream>
 
 #include "win/filesafety.h"
-#include "win/fontdb.h"
 #include "win/profile.h"
 #include "win/wstr.h"
 
@@ -20,17 +19,6 @@ std::u16string Lower(std::u16string s) {
     return s;
 }
 
-std::vector<BYTE> StringData(const std::u16string& s) {
-    std::vector<BYTE> d;
-    for (char16_t c : s) {
-        d.push_back(static_cast<BYTE>(c & 0xFF));
-        d.push_back(static_cast<BYTE>(c >> 8));
-    }
-    d.push_back(0);
-    d.push_back(0);
-    return d;
-}
-
 struct RegistryCache {
     uint64_t generation = ~uint64_t{0};
     // Lower-cased full key path -> values.
@@ -41,32 +29,6 @@ struct RegistryCache {
 RegistryCache& Cache() {
     static RegistryCache cache;
     return cache;
-}
-
-// Windows' installer entries for the faces of the fonts folder.
-std::vector<winregistry::Value> ValuesFromFontsFolder() {
-    std::vector<winregistry::Value> values;
-    std::map<std::string, std::vector<const fontdb::Face*>> byFile;
-    std::vector<std::string> order;
-    for (const fontdb::Face& f : fontdb::Faces()) {
-        if (!byFile.count(f.fileName)) order.push_back(f.fileName);
-        byFile[f.fileName].push_back(&f);
-    }
-    for (const std::string& file : order) {
-        const auto& faces = byFile[file];
-        std::u16string name;
-        if (faces.front()->raster) {
-            name = faces.front()->family;
-        } else {
-            for (size_t i = 0; i < faces.size(); ++i) {
-                if (i) name += u" & ";
-                name += faces[i]->fullName.empty() ? faces[i]->family : faces[i]->fullName;
-            }
-            name += u" (TrueType)";
-        }
-        values.push_back({name, REG_SZ, StringData(Utf8ToUtf16(file))});
-    }
-    return values;
 }
 
 void Refresh() {
@@ -85,18 +47,21 @@ void Refresh() {
         // Only regular files: a FIFO named registry.reg must not block.
         if (!winfiles::ReadRegularFile(reg.string(), &bytes, size_t{64} << 20)) {
             c.problems.push_back("cannot be read; the registry is empty");
+            return;
         } else if (!winregistry::ParseRegFile(bytes, keys, &error, &c.problems)) {
             // Not a registry file at all: read as an empty registry, as a broken hive would.
             c.problems.push_back(error + "; the registry is empty");
+            return;
         } else {
             for (auto& kv : keys) {
                 auto& dst = c.keys[Lower(kv.first)];
                 for (auto& v : kv.second) dst.push_back(std::move(v));
             }
         }
-    } else {
-        c.keys[Lower(kFontsKey)] = ValuesFromFontsFolder();
     }
+    // A registry.reg without the Fonts key (FontSubstitutes alone, say) is
+    // merged over what the installer wrote for the fonts folder.
+    if (!c.keys.count(Lower(kFontsKey))) c.keys[Lower(kFontsKey)] = winregistry::InstallerFontValues();
 }
 
 struct OpenKey {
@@ -169,6 +134,17 @@ bool ParseHexBytes(const std::u16string& s, std::vector<BYTE>& out) {
 }  // namespace
 
 namespace winregistry {
+
+std::vector<BYTE> StringData(const std::u16string& s) {
+    std::vector<BYTE> d;
+    for (char16_t c : s) {
+        d.push_back(static_cast<BYTE>(c & 0xFF));
+        d.push_back(static_cast<BYTE>(c >> 8));
+    }
+    d.push_back(0);
+    d.push_back(0);
+    return d;
+}
 
 namespace {
 // Whether a logical line holds hex data, the only kind that may go on over

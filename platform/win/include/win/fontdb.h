@@ -1,6 +1,7 @@
 // The fonts of the machine profile's fonts folder, as GDI knows them:
 // every face of every font file (collection members included), scanned once
-// per profile with FreeType.
+// per profile with FreeType, with an index by case-folded name and by file
+// so that look-ups cost the same with two thousand faces as with ten.
 #pragma once
 
 #include <map>
@@ -43,6 +44,21 @@ struct Face {
 // Faces of the current profile, in file-name order then face index. Rescans
 // when the profile generation changed.
 const std::vector<Face>& Faces();
+
+// The key a face name is indexed under: its first 31 units (up to a NUL),
+// case-folded as GDI compares face names.
+std::u16string NameKey(const std::u16string& name);
+
+// The faces MatchesName accepts for `name`, in Faces() order.
+const std::vector<const Face*>& FacesNamed(const std::u16string& name);
+
+// The faces of one file of the fonts folder, its name compared without
+// regard to case as Windows compares file names; in face-index order.
+const std::vector<const Face*>& FacesInFile(const std::string& fileName);
+
+// Every face of one font file (collection members included), read as the
+// files of the fonts folder are read. Empty for a file FreeType cannot open.
+std::vector<Face> ScanFontFile(const std::string& path);
 
 // The family name GDI reports for a face under the profile's locale.
 std::u16string ReportedFamily(const Face& face);

@@ -1,8 +1,8 @@
 // The registry of the machine profile, and the shell's special folders.
-// The profile's registry.reg is read when present; otherwise the installed
-// fonts key is built from the fonts folder as the Windows installer fills it:
-// "<full names joined by ' & '> (TrueType)" -> file name for TrueType and
-// OpenType files, "<family> <pixel sizes>" -> file name for raster fonts.
+// The profile's registry.reg is read when present. When it is absent, or
+// holds no installed-fonts key (an export of FontSubstitutes alone, say),
+// that key is what the Windows installer writes for the fonts folder (see
+// InstallerFontValues).
 #pragma once
 
 #include <string>
@@ -68,4 +68,18 @@ bool ParseRegFile(const std::string& text, std::vector<std::pair<std::u16string,
 std::vector<std::string> RegistryProblems();
 // The values of the profile's installed fonts key, in registry order.
 std::vector<Value> InstalledFontValues();
+// REG_SZ data: the UTF-16LE units with their terminator.
+std::vector<BYTE> StringData(const std::u16string& s);
+// The installed-fonts key as Windows' installer fills it for the fonts
+// folder: one value per font file, "<full names of its faces joined by
+// ' & '> (TrueType)" -> file name (" (OpenType)" for .otf/.otc files, the
+// family alone for raster fonts). Every name fits the 259 units a scan with
+// a MAX_PATH buffer reads: a collection lists its members as far as they fit.
+// A collection whose members belong to several families gets one more value
+// for each family after the first, "<its members> (TrueType)", so that every
+// family is the first name of some value. Values come family by family, the
+// most regular face first, so the first value that names a family is its
+// regular file; values whose file name is too long for a 259-byte data
+// buffer come last.
+std::vector<Value> InstallerFontValues();
 }  // namespace winregistry

@@ -7,6 +7,7 @@
 
 #include "Stanchion.h"
 #include "Velmora.h"
+#include "win/fcprofile.h"
 #include "win/files.h"
 #include "win/filesafety.h"
 #include "win/profile.h"
@@ -87,17 +88,33 @@ void OpenProjectDir(const std::string& dir) {
     CRootMgr::getSingleton()->setProjectDir(CString(WindowsPath(std::filesystem::absolute(dir).string())));
 }
 
+namespace {
+// The user's cache folder (XDG): $XDG_CACHE_HOME when absolute, else ~/.cache.
+std::string CacheHome() {
+    const char* xdg = std::getenv("XDG_CACHE_HOME");
+    if (xdg && xdg[0] == '/') return xdg;
+    const char* home = std::getenv("HOME");
+    if (!home || !*home) throw StudioError{"no HOME or XDG_CACHE_HOME for the default machine profile; use --profile DIR"};
+    return std::string(home) + "/.cache";
+}
+
+// The desktop's locale, as the user's environment sets it.
+std::string DesktopLocale() {
+    for (const char* var : {"LC_ALL", "LC_CTYPE", "LANG"})
+        if (const char* v = std::getenv(var); v && *v) return fcprofile::LocaleFromPosix(v);
+    return fcprofile::LocaleFromPosix("");
+}
+}  // namespace
+
 void LoadProfile(const Options& opt) {
     std::string dir = opt.profile;
     if (dir.empty()) {
-        // The default profile lives beside the build's binaries and is made
-        // once from the fonts Debian's font packages installed.
-        std::error_code ec;
-        const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-        dir = (exe.parent_path().parent_path() / "default-profile").string();
-        if (!std::filesystem::is_directory(std::filesystem::path(dir) / "Fonts", ec) &&
-            winprofile::CreateFromInstalledFonts(dir, {"/usr/share/fonts", "/usr/local/share/fonts"}) < 0)
-            throw StudioError{"cannot create the default machine profile in " + dir};
+        // The desktop's fonts as fontconfig lists them, kept in the user's
+        // cache folder and made again when they change.
+        dir = CacheHome() + "/tamsel/default-profile";
+        std::string error;
+        if (!fcprofile::Update(dir, DesktopLocale(), &error))
+            throw StudioError{"cannot make the default machine profile: " + error};
     }
     std::string error;
     if (!winprofile::Load(dir, &error)) throw StudioError{error};

@@ -175,17 +175,3 @@ TEST(Profile, SettingsAndTheFontsFolder) {
     EXPECT_EQ(winprofile::GetSettings().dpi, 120);
     EXPECT_FALSE(winprofile::Load((bad / "none").string(), &error));
 }
-
-TEST(Profile, DefaultProfileLinksInstalledFonts) {
-    TempDir src, dst;
-    std::filesystem::create_directories(src / "a" / "b");
-    testsupport::WriteText(src / "a" / "one.ttf", "x");
-    testsupport::WriteText(src / "a" / "b" / "two.TTC", "x");
-    testsupport::WriteText(src / "a" / "b" / "one.ttf", "dup");  // same name: first wins
-    testsupport::WriteText(src / "a" / "readme.txt", "x");
-    EXPECT_EQ(winprofile::CreateFromInstalledFonts(dst.path().string(), {src.path().string()}), 2);
-    EXPECT_TRUE(std::filesystem::is_symlink(dst / "Fonts" / "one.ttf"));
-    EXPECT_TRUE(std::filesystem::is_symlink(dst / "Fonts" / "two.TTC"));
-    EXPECT_FALSE(std::filesystem::exists(dst / "Fonts" / "readme.txt"));
-    EXPECT_EQ(winprofile::CreateFromInstalledFonts(dst.path().string(), {src.path().string()}), 0);
-}

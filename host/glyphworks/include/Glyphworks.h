@@ -16,7 +16,7 @@
 GLYPHWORKS_API int CheckFontSuable(const WCHAR* faceName);
 
 // Reads the installed-fonts registry key on its own and fills `map` with the
-// family names that the key's TrueType/OpenType files carry (the English
+// family names that the key's .ttf and .ttc files carry (the English
 // family name of every face of the file, collection members included) ->
 // file name relative to the fonts folder. A value whose file is not in the
 // fonts folder gives nothing; the first value of a family wins. Returns the

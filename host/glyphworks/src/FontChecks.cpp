@@ -10,9 +10,11 @@ bool EndsWith(const std::u16string& s, const std::u16string& tail) {
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-bool IsOutlineFontFile(std::u16string file) {
+// The files whose faces the system font map can give a file (.otf files
+// are installed, but the map's registry scan passes TrueType files only).
+bool IsTrueTypeFile(std::u16string file) {
     for (auto& c : file) c = towlower16(c);
-    return EndsWith(file, u".ttf") || EndsWith(file, u".ttc") || EndsWith(file, u".otf") || EndsWith(file, u".otc");
+    return EndsWith(file, u".ttf") || EndsWith(file, u".ttc");
 }
 }  // namespace
 
@@ -38,7 +40,7 @@ int getFontFileMapByRegedit(std::map<std::u16string, std::u16string>& map) {
         if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) continue;
         std::u16string file(reinterpret_cast<const char16_t*>(data), dataBytes / 2);
         file = file.substr(0, std::find(file.begin(), file.end(), u'\0') - file.begin());
-        if (!IsOutlineFontFile(file)) continue;
+        if (!IsTrueTypeFile(file)) continue;
         const size_t slash = file.find_last_of(u"\\/");
         if (slash != std::u16string::npos) file = file.substr(slash + 1);
         // The families the file itself carries, not the value's style names:

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 #include <map>
-#include <set>
+#include <vector>
 
 #include "win/filesafety.h"
 #include "win/wstr.h"
@@ -154,33 +154,5 @@ const std::string& Dir() { return S().dir; }
 std::string FontsDir() { return S().loaded ? S().dir + "/Fonts" : std::string(); }
 const Settings& GetSettings() { return S().settings; }
 uint64_t Generation() { return S().generation; }
-
-int CreateFromInstalledFonts(const std::string& dir, const std::vector<std::string>& roots) {
-    std::error_code ec;
-    const fs::path fonts = fs::path(dir) / "Fonts";
-    fs::create_directories(fonts, ec);
-    if (!fs::is_directory(fonts, ec)) return -1;
-    std::set<std::string> used;
-    for (const auto& e : fs::directory_iterator(fonts, ec)) used.insert(e.path().filename().string());
-    int linked = 0;
-    for (const std::string& root : roots) {
-        std::vector<fs::path> files;
-        for (auto it = fs::recursive_directory_iterator(root, fs::directory_options::skip_permission_denied, ec);
-             !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-            if (!it->is_regular_file(ec)) continue;
-            std::string ext = it->path().extension().string();
-            std::transform(ext.begin(), ext.end(), ext.begin(), [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
-            if (ext == ".ttf" || ext == ".ttc" || ext == ".otf" || ext == ".otc") files.push_back(it->path());
-        }
-        std::sort(files.begin(), files.end());  // a stable profile from run to run
-        for (const fs::path& p : files) {
-            const std::string name = p.filename().string();
-            if (!used.insert(name).second) continue;
-            fs::create_symlink(p, fonts / name, ec);
-            if (!ec) ++linked;
-        }
-    }
-    return linked;
-}
 
 }  // namespace winprofile

@@ -20,7 +20,6 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "win/windows.h"
 
@@ -50,12 +49,4 @@ uint64_t Generation();
 // Windows LANGID for a locale name such as "zh-CN"; 0x0409 for unknown names.
 WORD LangIdForLocale(const std::string& locale);
 
-}  // namespace winprofile
-
-namespace winprofile {
-// Makes a profile directory from fonts installed on this machine: every
-// TrueType/OpenType/collection file found under `roots` is linked into
-// <dir>/Fonts (flat; a later file with an already used name is skipped).
-// Returns the number of fonts linked, or -1 when <dir>/Fonts cannot be made.
-int CreateFromInstalledFonts(const std::string& dir, const std::vector<std::string>& roots);
 }  // namespace winprofile

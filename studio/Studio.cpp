@@ -110,10 +110,11 @@ void LoadProfile(const Options& opt) {
     std::string dir = opt.profile;
     if (dir.empty()) {
         // The desktop's fonts as fontconfig lists them, kept in the user's
-        // cache folder and made again when they change.
-        dir = CacheHome() + "/tamsel/default-profile";
+        // cache folder (one profile per locale) and made again when they change.
+        const std::string locale = DesktopLocale();
+        dir = CacheHome() + "/tamsel/default-profile/" + locale;
         std::string error;
-        if (!fcprofile::Update(dir, DesktopLocale(), &error))
+        if (!fcprofile::Update(dir, locale, &error))
             throw StudioError{"cannot make the default machine profile: " + error};
     }
     std::string error;

@@ -16,7 +16,7 @@ void PrintUsage(std::ostream& os) {
        << "\noptions:\n"
           "  --profile DIR      machine profile (Fonts/, registry.reg, profile.ini); default:\n"
           "                     the desktop's fonts as fontconfig lists them, kept in\n"
-          "                     $XDG_CACHE_HOME/tamsel/default-profile\n"
+          "                     $XDG_CACHE_HOME/tamsel/default-profile/LOCALE\n"
           "  --ui-lang NAME     user-interface language file (en_US, zh_CN); default en_US\n"
           "  --languages N      number of project languages, 1 to 8; default 2\n"
           "  --help             show this help\n";

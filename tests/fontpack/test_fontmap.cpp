@@ -5,6 +5,7 @@
 #include "FontMap.h"
 #include "Glyphworks.h"
 #include "TestProfile.h"
+#include "win/profile.h"
 
 using testsupport::FontsRegistry;
 using testsupport::TestProfile;
@@ -110,4 +111,52 @@ TEST(FontChecks, PanelUsableFaces) {
     EXPECT_EQ(CheckFontSuable(u"Nowhere Sans"), 0);
     EXPECT_EQ(CheckFontSuable(u""), 0);
     EXPECT_EQ(CheckFontSuable(nullptr), 0);
+}
+
+TEST(FontMap, AWindowsExportWithUpperCaseFileNames) {
+    // regedit's export of a Windows machine names files as their installer
+    // did; the fonts folder here holds them in lower case.
+    TestProfile p({"simsun.ttc", "arial.ttf", "calibri.ttf"},
+                  FontsRegistry({{"SimSun & NSimSun (TrueType)", "SIMSUN.TTC"},
+                                 {"Arial (TrueType)", "C:\\WINDOWS\\FONTS\\ARIAL.TTF"},
+                                 {"Calibri (TrueType)", "CALIBRI.TTF"}}));
+    MakeFontMap();
+    EXPECT_EQ(FontFileMap.at(u"Calibri"), u"CALIBRI.TTF");
+    EXPECT_DOUBLE_EQ(FontSizeMap.at(u"Calibri"), Mb(p.fonts() / "calibri.ttf"));
+    EXPECT_DOUBLE_EQ(FontSizeMap.at(u"Arial"), Mb(p.fonts() / "arial.ttf"));
+    EXPECT_DOUBLE_EQ(FontSizeMap.at(u"SimSun"), Mb(p.fonts() / "simsun.ttc"));
+    // The files are read for their family names, collection members included.
+    EXPECT_EQ(PackNameMap.at(u"Calibri"), u"Calibri");
+    EXPECT_EQ(PackNameMap.at(u"NSimSun"), u"NSimSun");
+    std::map<std::u16string, std::u16string> files;
+    EXPECT_EQ(getFontFileMapByRegedit(files), 4);
+    EXPECT_EQ(files.at(u"NSimSun"), u"SIMSUN.TTC");
+}
+
+TEST(FontMap, EveryFamilyOfTheFolderGetsItsOwnFile) {
+    // No registry: the installer's key for a folder with a ten-member
+    // collection whose names do not fit one value, and a family whose bold
+    // file sorts before its regular one.
+    testsupport::TempDir dir;
+    std::filesystem::create_directories(dir / "Fonts");
+    for (const auto& link : std::vector<std::pair<std::string, std::string>>{
+             {"annunciator.ttc", "annunciator.ttc"}, {"arialbd.ttf", "Arial-Bold.ttf"},
+             {"arial.ttf", "Arial-Regular.ttf"}, {"simsun.ttc", "simsun.ttc"}, {"tahoma.ttf", "tahoma.ttf"}})
+        std::filesystem::create_symlink(testsupport::FixtureFontsDir() / "Fonts" / link.first, dir / "Fonts" / link.second);
+    ASSERT_TRUE(winprofile::Load(dir.path().string()));
+    MakeFontMap();
+    for (const char* kind : {"", "Mono "})
+        for (const char* region : {"JP", "KR", "SC", "TC", "HK"}) {
+            const std::u16string face = U(std::string("Annunciator Sans ") + kind + "CJK " + region);
+            ASSERT_TRUE(FontFileMap.count(face)) << testsupport::N(face);
+            EXPECT_EQ(FontFileMap.at(face), u"annunciator.ttc");
+            EXPECT_EQ(PackNameMap.at(face), face);
+            EXPECT_GT(FontSizeMap.at(face), 0.0);
+        }
+    EXPECT_EQ(FontFileMap.at(u"Arial"), u"Arial-Regular.ttf");
+    EXPECT_EQ(FontFileMap.at(u"Tahoma"), u"tahoma.ttf");
+    EXPECT_EQ(FontFileMap.at(u"NSimSun"), u"simsun.ttc");
+    // Every face the map lists has a file, but the fixed NSimSun entry.
+    for (const auto& kv : PackNameMap)
+        if (kv.first != U("新宋体")) EXPECT_TRUE(FontFileMap.count(kv.first)) << testsupport::N(kv.first);
 }

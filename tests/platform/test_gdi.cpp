@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "TestProfile.h"
+#include "win/fontlink.h"
 #include "win/gdi.h"
 #include "win/wstr.h"
 
@@ -233,4 +234,119 @@ TEST(GdiObjects, DcsStockFontsAndIconTitleFont) {
     EXPECT_EQ(std::u16string(icon.lfFaceName), u"Arial");
     EXPECT_EQ(icon.lfHeight, -15);
     EXPECT_FALSE(SystemParametersInfoW(0x0030, sizeof icon, &icon, 0));
+}
+
+namespace {
+// A .reg text with the font mapper's keys; the Fonts key stays the installer's.
+std::string MapperRegistry(const std::string& substitutes, const std::string& links = "") {
+    return "Windows Registry Editor Version 5.00\r\n\r\n"
+           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]\r\n" +
+           substitutes +
+           "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink]\r\n" + links;
+}
+
+// REG_MULTI_SZ data in .reg form.
+std::string MultiString(const std::vector<std::string>& strings) {
+    std::string out = "hex(7):";
+    char hex[4];
+    auto add = [&](unsigned byte) {
+        std::snprintf(hex, sizeof hex, "%02x,", byte);
+        out += hex;
+    };
+    for (const std::string& s : strings) {
+        for (char16_t c : U(s)) {
+            add(c & 0xFF);
+            add(c >> 8);
+        }
+        add(0);
+        add(0);
+    }
+    add(0);
+    add(0);
+    out.pop_back();
+    return out;
+}
+
+std::string FileOf(const std::u16string& face, BYTE charset = DEFAULT_CHARSET) {
+    LOGFONTW lf{};
+    lf.lfHeight = 16;
+    lf.lfCharSet = charset;
+    CopyFixedName(lf.lfFaceName, face.c_str(), LF_FACESIZE);
+    HFONT f = CreateFontIndirectW(&lf);
+    const fontdb::Face* real = GetRealizedFace(f, nullptr, nullptr, nullptr);
+    DeleteObject(reinterpret_cast<HGDIOBJ>(f));
+    return real ? real->fileName + "#" + std::to_string(real->faceIndex) : "";
+}
+}  // namespace
+
+TEST(GdiSubstitutes, UsedWhenAFaceIsRealisedNeverWhenFacesAreListed) {
+    TestProfile p({"tahoma.ttf", "simsun.ttc", "calibri.ttf"}, MapperRegistry(
+        "\"Arial\"=\"Tahoma\"\r\n"
+        "\"Arial,134\"=\"NSimSun,134\"\r\n"      // a character set of its own
+        "\"MICROSOFT YAHEI\"=\"SimSun\"\r\n"     // value names compare without regard to case
+        "\"Calibri\"=\"Tahoma\"\r\n"             // installed: never substituted
+        "\"Helvetica\"=\"Nowhere Sans\"\r\n"));  // a substitute that is not there
+    std::u16string face;
+    Metrics(u"Arial", 16, FW_NORMAL, 0, &face);
+    EXPECT_EQ(face, u"Tahoma");
+    EXPECT_EQ(FileOf(u"Arial"), "tahoma.ttf#0");
+    EXPECT_EQ(FileOf(u"arial", GB2312_CHARSET), "simsun.ttc#1");
+    EXPECT_EQ(FileOf(u"Microsoft YaHei"), "simsun.ttc#0");
+    EXPECT_EQ(FileOf(u"Calibri"), "calibri.ttf#0");
+    // Without a usable substitute the fallback chain runs, and its "Arial" is substituted too.
+    EXPECT_EQ(FileOf(u"Helvetica"), "tahoma.ttf#0");
+    EXPECT_EQ(FileOf(u"No Such Face"), "tahoma.ttf#0");
+
+    // Enumeration lists installed faces only: the installed test of a
+    // project's fonts still finds Arial missing.
+    EXPECT_TRUE(Enumerate(u"Arial").empty());
+    EXPECT_TRUE(Enumerate(u"Microsoft YaHei").empty());
+    for (const auto& s : Enumerate(u"")) EXPECT_NE(s.face, u"Arial");
+    EXPECT_FALSE(Enumerate(u"Tahoma").empty());
+}
+
+TEST(GdiSubstitutes, SystemLinkEntriesResolveInTheFontsFolder) {
+    TestProfile p({"tahoma.ttf", "simsun.ttc", "arial.ttf"}, MapperRegistry("",
+        "\"Tahoma\"=" + MultiString({"SIMSUN.TTC,NSimSun", "missing.ttf,Missing", "simsun.ttc,No Such Face",
+                                    "arial.ttf", "simsun.ttc,NSimSun,128,96"}) + "\r\n"));
+    const auto entries = fontlink::SystemLinkOf(u"TAHOMA");
+    ASSERT_EQ(entries.size(), 5u);
+    EXPECT_EQ(entries[0].file, u"SIMSUN.TTC");
+    EXPECT_EQ(entries[0].face, u"NSimSun");
+    EXPECT_EQ(entries[3].face, u"");  // a file alone names its first face
+    EXPECT_EQ(entries[4].face, u"NSimSun");
+    const auto linked = fontlink::LinkedFaces(u"Tahoma");
+    ASSERT_EQ(linked.size(), 2u);  // missing files and faces skipped, repeats once
+    EXPECT_EQ(linked[0]->family, u"NSimSun");
+    EXPECT_EQ(linked[1]->fileName, "arial.ttf");
+    EXPECT_TRUE(fontlink::LinkedFaces(u"Arial").empty());
+}
+
+TEST(GdiRealize, ResultsFollowTheProfileAndIgnoreBytesAfterTheName) {
+    LOGFONTW lf{};
+    lf.lfHeight = 16;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    CopyFixedName(lf.lfFaceName, u"Calibri", LF_FACESIZE);
+    std::string first, second;
+    {
+        TestProfile p({"calibri.ttf", "tahoma.ttf"});
+        HFONT f = CreateFontIndirectW(&lf);
+        first = GetRealizedFace(f, nullptr, nullptr, nullptr)->fileName;
+        DeleteObject(reinterpret_cast<HGDIOBJ>(f));
+        // Bytes after the name's terminator do not change the face.
+        LOGFONTW dirty = lf;
+        dirty.lfFaceName[10] = u'x';
+        f = CreateFontIndirectW(&dirty);
+        EXPECT_EQ(GetRealizedFace(f, nullptr, nullptr, nullptr)->fileName, "calibri.ttf");
+        DeleteObject(reinterpret_cast<HGDIOBJ>(f));
+    }
+    {
+        // The same request on another profile is realised afresh.
+        TestProfile p({"tahoma.ttf"});
+        HFONT f = CreateFontIndirectW(&lf);
+        second = GetRealizedFace(f, nullptr, nullptr, nullptr)->fileName;
+        DeleteObject(reinterpret_cast<HGDIOBJ>(f));
+    }
+    EXPECT_EQ(first, "calibri.ttf");
+    EXPECT_EQ(second, "tahoma.ttf");
 }

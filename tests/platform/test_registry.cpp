@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <set>
 
-#include "TestSupport.h"
+#include "TestProfile.h"
 #include "win/profile.h"
 #include "win/registry.h"
 #include "win/wstr.h"
@@ -174,4 +176,110 @@ TEST(Profile, SettingsAndTheFontsFolder) {
     EXPECT_EQ(winprofile::Generation(), gen);  // the previous profile stays
     EXPECT_EQ(winprofile::GetSettings().dpi, 120);
     EXPECT_FALSE(winprofile::Load((bad / "none").string(), &error));
+}
+
+namespace {
+// The Fonts key read as the system font map's scan reads it: a name buffer
+// of MAX_PATH units and a data buffer of 259 bytes; the first failure ends it.
+struct ScanResult {
+    std::vector<std::u16string> names, files;
+    LONG end = ERROR_SUCCESS;
+};
+
+ScanResult ScanFontsKey() {
+    ScanResult r;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kFonts, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return r;
+    for (DWORD i = 0;; ++i) {
+        WCHAR name[MAX_PATH];
+        BYTE bytes[259];
+        DWORD nameChars = MAX_PATH, dataBytes = sizeof bytes;
+        r.end = RegEnumValueW(key, i, name, &nameChars, nullptr, nullptr, bytes, &dataBytes);
+        if (r.end != ERROR_SUCCESS) break;
+        r.names.emplace_back(name, nameChars);
+        r.files.emplace_back(reinterpret_cast<const char16_t*>(bytes), dataBytes / 2 - 1);
+    }
+    RegCloseKey(key);
+    return r;
+}
+
+// A profile whose Fonts/ links fixture fonts under the names given.
+struct LinkedProfile {
+    explicit LinkedProfile(const std::vector<std::pair<std::string, std::string>>& links) {
+        std::filesystem::create_directories(dir / "Fonts");
+        for (const auto& l : links)
+            std::filesystem::create_symlink(testsupport::FixtureFontsDir() / "Fonts" / l.first, dir / "Fonts" / l.second);
+        std::string error;
+        EXPECT_TRUE(winprofile::Load(dir.path().string(), &error)) << error;
+    }
+    TempDir dir;
+};
+
+size_t Count(const std::u16string& s, const std::u16string& part) {
+    size_t n = 0;
+    for (size_t at = s.find(part); at != std::u16string::npos; at = s.find(part, at + 1)) ++n;
+    return n;
+}
+}  // namespace
+
+TEST(InstallerFonts, ATenMemberCollectionKeepsEveryLaterValue) {
+    LinkedProfile p({{"annunciator.ttc", "annunciator.ttc"}, {"arial.ttf", "arial.ttf"}, {"tahoma.ttf", "tahoma.ttf"},
+                     {"simsun.ttc", "simsun.ttc"}});
+    const ScanResult scan = ScanFontsKey();
+    EXPECT_EQ(scan.end, ERROR_NO_MORE_ITEMS);  // no name too long for the buffer
+    // The installer's value lists the members as far as they fit in 259 units.
+    auto joined = std::find_if(scan.names.begin(), scan.names.end(),
+                               [](const std::u16string& n) { return n.find(u" & ") != std::u16string::npos; });
+    ASSERT_NE(joined, scan.names.end());
+    const std::u16string& first = *joined;
+    EXPECT_EQ(first.rfind(u"Annunciator Sans CJK JP Regular & Annunciator Sans CJK KR Regular & ", 0), 0u);
+    EXPECT_EQ(Count(first, u" & "), 6u);
+    EXPECT_LE(first.size(), 259u);
+    EXPECT_EQ(first.substr(first.size() - 11), u" (TrueType)");
+    // Every further family of the collection comes first in a value of its own.
+    std::set<std::u16string> leading;
+    for (size_t i = 0; i < scan.names.size(); ++i) {
+        EXPECT_LE(scan.names[i].size(), 259u);
+        const std::u16string name = scan.names[i].substr(0, scan.names[i].find(u" ("));
+        leading.insert(name.substr(0, name.find(u" &")));
+    }
+    for (const char* region : {"JP", "KR", "SC", "TC", "HK"}) {
+        EXPECT_TRUE(leading.count(U(std::string("Annunciator Sans CJK ") + region + " Regular"))) << region;
+        EXPECT_TRUE(leading.count(U(std::string("Annunciator Sans Mono CJK ") + region + " Regular"))) << region;
+    }
+    // The values after it are read too.
+    EXPECT_TRUE(leading.count(u"Arial"));
+    EXPECT_TRUE(leading.count(u"Tahoma"));
+    EXPECT_TRUE(leading.count(u"SimSun"));
+    EXPECT_TRUE(leading.count(u"NSimSun"));
+}
+
+TEST(InstallerFonts, RegularFaceFirstInEachFamilyAndLongFileNamesLast) {
+    const std::string longName = std::string(130, 'a') + ".ttf";
+    LinkedProfile p({{"arialbd.ttf", "Arial-Bold.ttf"}, {"ariali.ttf", "Arial-Italic.ttf"},
+                     {"arial.ttf", "Arial-Regular.ttf"}, {"calibri.ttf", longName}, {"tahoma.ttf", "tahoma.ttf"}});
+    const ScanResult scan = ScanFontsKey();
+    ASSERT_EQ(scan.files.size(), 4u);
+    EXPECT_EQ(scan.files, (std::vector<std::u16string>{u"Arial-Regular.ttf", u"Arial-Italic.ttf", u"Arial-Bold.ttf",
+                                                       u"tahoma.ttf"}));
+    EXPECT_EQ(scan.names[0], u"Arial (TrueType)");
+    EXPECT_EQ(scan.names[2], u"Arial Bold (TrueType)");
+    // The value whose file name does not fit the data buffer ends the scan, last.
+    EXPECT_EQ(scan.end, ERROR_MORE_DATA);
+    const auto values = winregistry::InstalledFontValues();
+    ASSERT_EQ(values.size(), 5u);
+    EXPECT_EQ(values.back().name, u"Calibri (TrueType)");
+}
+
+TEST(InstallerFonts, ARegistryWithoutTheFontsKeyKeepsTheInstallersKey) {
+    RegProfile p("Windows Registry Editor Version 5.00\r\n\r\n"
+                 "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]\r\n"
+                 "\"Arial\"=\"Tahoma\"\r\n");
+    std::filesystem::create_symlink(testsupport::FixtureFontsDir() / "Fonts" / "tahoma.ttf", p.dir / "Fonts" / "tahoma.ttf");
+    ASSERT_TRUE(winprofile::Load(p.dir.path().string()));
+    EXPECT_EQ(ScanFontsKey().names, std::vector<std::u16string>{u"Tahoma (TrueType)"});
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes", 0,
+                            KEY_READ, &key), ERROR_SUCCESS);
+    RegCloseKey(key);
 }

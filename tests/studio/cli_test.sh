@@ -7,6 +7,15 @@ src=$2
 fonts=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# The default machine profile comes from a fontconfig set-up of the test's own,
+# kept in the test's own cache folder.
+mkdir -p "$work/fc/fonts"
+cp "$fonts/Fonts/tahoma.ttf" "$fonts/Fonts/simsun.ttc" "$work/fc/fonts/"
+printf '<?xml version="1.0"?>\n<fontconfig><dir>%s</dir><cachedir>%s</cachedir>%s</fontconfig>\n' \
+    "$work/fc/fonts" "$work/fc/cache" '<alias><family>Arial</family><prefer><family>Tahoma</family></prefer></alias>' \
+    > "$work/fc/fonts.conf"
+export FONTCONFIG_FILE="$work/fc/fonts.conf" XDG_CACHE_HOME="$work/xdg" LANG=zh_CN.UTF-8
+unset LC_ALL LC_CTYPE
 fail=0
 check() {  # check DESCRIPTION EXPECTED_STATUS PATTERN -- command...
     desc=$1 want=$2 pattern=$3
@@ -44,6 +53,16 @@ if "$studio" faces --profile "$work/profile" | grep -q "MS Sans Serif"; then
     echo "FAIL: a raster face is in the system font map"; fail=1
 else
     echo "ok: raster faces are not in the system font map"
+fi
+check "the default profile is this desktop's fontconfig fonts" 0 "Tahoma	Tahoma	tahoma.ttf" -- "$studio" faces
+check "it lives in the user's cache folder, per locale" 0 "in $work/xdg/tamsel/default-profile/zh-CN/Fonts" -- "$studio" faces
+check "its locale reports Chinese names" 0 "宋体	SimSun	simsun.ttc" -- "$studio" faces
+cp -r "$src/examples/demo" "$work/fcdemo"
+check "Arial is cut from fontconfig's choice for it" 0 "wrote $work/fcq/Arial.ttf" -- "$studio" compile "$work/fcdemo" --texts "$src/examples/demo/texts.txt" --out "$work/fcq" --target ttf
+if [ "$(/usr/bin/python3 "$src/tests/fixtures/font_cmap.py" "$work/fcq/Arial.ttf" | head -1)" != "family Tahoma" ]; then
+    echo "FAIL: Arial.ttf is not cut from Tahoma"; fail=1
+else
+    echo "ok: Arial.ttf is cut from Tahoma"
 fi
 check "a broken profile is reported" 1 "Dpi" -- sh -c "printf 'Dpi=x\n' > '$work/profile/profile.ini' && '$studio' faces --profile '$work/profile'"
 check "a missing profile is reported" 1 "not a directory" -- "$studio" faces --profile "$work/none"

@@ -1,83 +1,66 @@
-// The system font map over a fonts folder of 500 files, side by side with
-// fontconfig's fc-scan reading the same files.
+// The system font map over fonts folders of 500, 1,000 and 2,000 files, side
+// by side with fontconfig's fc-scan reading the same files.
 //
 //   bench_fontmap [FONT_SOURCE_DIR...]   (default: the test fixture fonts and
-//                                         /usr/share/fonts)
+//                                         /usr/share/fonts; files up to 1 MB)
+//
+// The copies are faces of their own (see BenchFonts.h), as on a workstation
+// with that many fonts installed. Run with --benchmark_repetitions=5
+// --benchmark_enable_random_interleaving=true for alternating runs.
 #include <benchmark/benchmark.h>
-
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <string>
-#include <vector>
+#include <map>
 
+#include "BenchFonts.h"
 #include "FontMap.h"
 #include "win/profile.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-constexpr int kFiles = 500;
-fs::path g_profile;
-
-std::vector<fs::path> FindFonts(const std::vector<std::string>& roots) {
-    std::vector<fs::path> out;
-    std::error_code ec;
-    for (const auto& root : roots)
-        for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
-             it.increment(ec)) {
-            const std::string ext = it->path().extension().string();
-            if (ext == ".ttf" || ext == ".ttc" || ext == ".otf") out.push_back(it->path());
-        }
-    return out;
-}
-
-// A profile whose Fonts/ holds kFiles distinct file names cycling over the sources.
-void MakeProfile(const std::vector<fs::path>& sources) {
-    g_profile = fs::temp_directory_path() / ("tamsel-bench-fontmap-" + std::to_string(::getpid()));
-    fs::create_directories(g_profile / "Fonts");
-    for (int i = 0; i < kFiles; ++i) {
-        const fs::path& src = sources[static_cast<size_t>(i) % sources.size()];
-        const fs::path dst = g_profile / "Fonts" / (std::to_string(i) + "_" + src.filename().string());
-        fs::copy_file(src, dst, fs::copy_options::overwrite_existing);
-    }
-}
+std::map<int64_t, fs::path> g_profiles;
 
 void BM_MakeFontMap(benchmark::State& state) {
+    const fs::path& profile = g_profiles.at(state.range(0));
     for (auto _ : state) {
-        winprofile::Load(g_profile.string());  // a new generation: rescans the folder
+        winprofile::Load(profile.string());  // a new generation: the folder is read again
         MakeFontMap();
         benchmark::DoNotOptimize(PackNameMap.size());
     }
+    state.counters["files"] = static_cast<double>(state.range(0));
     state.counters["faces"] = static_cast<double>(PackNameMap.size());
-    state.counters["files"] = kFiles;
 }
 
 void BM_FcScan(benchmark::State& state) {
-    const std::string cmd = "fc-scan --format '%{family}\\n' '" + (g_profile / "Fonts").string() + "' > /dev/null";
+    const std::string cmd =
+        "fc-scan --format '%{family}\\n' '" + (g_profiles.at(state.range(0)) / "Fonts").string() + "' > /dev/null";
     for (auto _ : state)
         if (std::system(cmd.c_str()) != 0) state.SkipWithError("fc-scan failed (package fontconfig)");
-    state.counters["files"] = kFiles;
+    state.counters["files"] = static_cast<double>(state.range(0));
 }
 }  // namespace
 
-BENCHMARK(BM_MakeFontMap)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_FcScan)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MakeFontMap)->Arg(500)->Arg(1000)->Arg(2000)->Unit(benchmark::kMillisecond)->UseRealTime()->Apply([](auto* b) { benchfonts::WithSpread(b); });
+BENCHMARK(BM_FcScan)->Arg(500)->Arg(1000)->Arg(2000)->Unit(benchmark::kMillisecond)->UseRealTime()->Apply([](auto* b) { benchfonts::WithSpread(b); });
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     std::vector<std::string> roots(argv + 1, argv + argc);
     if (roots.empty()) roots = {TAMSEL_TEST_FONTS, "/usr/share/fonts"};
-    const auto sources = FindFonts(roots);
+    const auto sources = benchfonts::FindFonts(roots, 1 << 20);
     if (sources.empty()) {
         std::fprintf(stderr, "no font files found\n");
         return 1;
     }
-    MakeProfile(sources);
+    const fs::path scratch = benchfonts::Scratch("fontmap");
+    const auto files = benchfonts::WriteCopies(sources, 2000, scratch / "files");
+    for (int64_t n : {500, 1000, 2000}) {
+        g_profiles[n] = scratch / std::to_string(n);
+        benchfonts::LinkProfile(g_profiles[n], {files.begin(), files.begin() + n});
+    }
     benchmark::RunSpecifiedBenchmarks();
-    std::error_code ec;
-    fs::remove_all(g_profile, ec);
+    benchfonts::RemoveScratch(scratch);
     return 0;
 }

@@ -5,7 +5,10 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
 
@@ -117,12 +120,11 @@ bool CTrueTypeFont::ReadFont() {
     return false;
 }
 
-std::u16string CTrueTypeFont::ReadString(uint64_t pos, uint16_t length, bool utf16) {
+std::u16string CTrueTypeFont::DecodeString(const unsigned char* bytes, uint16_t length, bool utf16) {
     // Two spare zero bytes: the terminator, and the low half of the last
     // unit of an odd-length UTF-16 string.
     std::vector<unsigned char> buf(static_cast<size_t>(length) + 2, 0);
-    if (!SeekTo(m_pFile, pos)) return {};
-    Read(buf.data(), length);
+    std::memcpy(buf.data(), bytes, length);
     if (utf16) {
         std::u16string text;
         for (size_t k = 0; k + 1 < buf.size(); k += 2) {
@@ -132,11 +134,11 @@ std::u16string CTrueTypeFont::ReadString(uint64_t pos, uint16_t length, bool utf
         }
         return text;
     }
-    const int bytes = static_cast<int>(std::strlen(reinterpret_cast<const char*>(buf.data())));
-    if (bytes == 0) return {};
+    const int count = static_cast<int>(std::strlen(reinterpret_cast<const char*>(buf.data())));
+    if (count == 0) return {};
     const char* src = reinterpret_cast<const char*>(buf.data());
-    std::u16string text(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, src, bytes, nullptr, 0)), u'\0');
-    if (!text.empty()) MultiByteToWideChar(CP_ACP, 0, src, bytes, &text[0], static_cast<int>(text.size()));
+    std::u16string text(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, src, count, nullptr, 0)), u'\0');
+    if (!text.empty()) MultiByteToWideChar(CP_ACP, 0, src, count, &text[0], static_cast<int>(text.size()));
     return text;
 }
 
@@ -153,16 +155,38 @@ bool CTrueTypeFont::ReadNameTable(uint32_t tableOffset) {
         records.push_back({Be16(r), Be16(r + 6), Be16(r + 8), Be16(r + 10)});
     }
 
-    for (size_t i = 0; i < records.size() && m_nFound != 0xFF; ++i) {
+    // Which records give text depends on their ids alone, so the strings are
+    // read in one piece: the span of the storage those records use. Bytes
+    // past the end of the file read as zeros, as they would one by one.
+    struct Use {
+        size_t record;
+        bool alternate, wanted;
+    };
+    std::vector<Use> uses;
+    uint32_t low = UINT32_MAX, high = 0;
+    uint8_t found = m_nFound;
+    for (size_t i = 0; i < records.size() && found != 0xFF; ++i) {
         const NameRecord& rec = records[i];
         const bool alternate = (i == 34 || i == 35) && (rec.nameId == 3 || rec.nameId == 4);
-        const bool wanted = rec.nameId < NameCount && !(m_nFound & (1u << rec.nameId));
+        const bool wanted = rec.nameId < NameCount && !(found & (1u << rec.nameId));
         // The text of any other record would be dropped, so it is not read.
         if (!alternate && !wanted) continue;
+        if (wanted) found = static_cast<uint8_t>(found | 1u << rec.nameId);
+        uses.push_back({i, alternate, wanted});
+        low = std::min<uint32_t>(low, rec.offset);
+        high = std::max<uint32_t>(high, uint32_t{rec.offset} + rec.length);
+    }
+    std::vector<unsigned char> span;
+    if (!uses.empty()) {
+        span.assign(high - low, 0);
+        if (SeekTo(m_pFile, storage + low)) Read(span.data(), span.size());
+    }
+    for (const Use& use : uses) {
+        const NameRecord& rec = records[use.record];
         const bool utf16 = rec.platformId == 0 || rec.platformId == 3;
-        const std::u16string text = ReadString(storage + rec.offset, rec.length, utf16);
-        if (alternate) m_strAltName = text;
-        if (wanted) {
+        const std::u16string text = DecodeString(span.data() + (rec.offset - low), rec.length, utf16);
+        if (use.alternate) m_strAltName = text;
+        if (use.wanted) {
             m_strName[rec.nameId] = text;
             m_nFound = static_cast<uint8_t>(m_nFound | 1u << rec.nameId);
             if (rec.nameId == 2) SetStyleFlags();

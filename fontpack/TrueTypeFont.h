@@ -46,7 +46,7 @@ private:
 
     bool ReadFont();
     bool ReadNameTable(uint32_t tableOffset);
-    std::u16string ReadString(uint64_t pos, uint16_t length, bool utf16);
+    static std::u16string DecodeString(const unsigned char* bytes, uint16_t length, bool utf16);
     size_t Read(void* buf, size_t n);
     void ReleaseFile();
     void SetStyleFlags();

@@ -11,7 +11,12 @@
 #include FT_TRUETYPE_TABLES_H
 #include FT_WINFONTS_H
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <unordered_map>
 
@@ -170,14 +175,69 @@ bool ReadRaster(FT_Face f, Face& out) {
     return true;
 }
 
+// FreeType reads the file through a block buffer filled with pread: mapping
+// and unmapping each file costs more than the few tables a scan reads, and
+// FreeType reads a stream field by field.
+struct FileStream {
+    static constexpr unsigned long kBlock = 16384;
+
+    // Only a regular file opens: FreeType would block on a FIFO named like a font.
+    explicit FileStream(const std::filesystem::path& path) : fd(winfiles::OpenRegularFile(path.string())) {
+        struct stat st {};
+        if (fd >= 0 && ::fstat(fd, &st) == 0) size = static_cast<unsigned long>(st.st_size);
+    }
+    ~FileStream() {
+        if (fd >= 0) ::close(fd);
+    }
+    FileStream(const FileStream&) = delete;
+    FileStream& operator=(const FileStream&) = delete;
+
+    FT_Error Open(FT_Library lib, FT_Long index, FT_Face* face) {
+        rec = FT_StreamRec{};
+        rec.size = size;
+        rec.descriptor.pointer = this;
+        rec.read = Read;
+        FT_Open_Args args{};
+        args.flags = FT_OPEN_STREAM;
+        args.stream = &rec;
+        return fd < 0 ? FT_Err_Cannot_Open_Resource : FT_Open_Face(lib, &args, index, face);
+    }
+
+    static unsigned long Read(FT_Stream stream, unsigned long offset, unsigned char* out, unsigned long count) {
+        auto* self = static_cast<FileStream*>(stream->descriptor.pointer);
+        if (count == 0) return offset <= self->size ? 0 : 1;  // a seek: 0 when it lands in the file
+        if (offset >= self->blockStart && offset + count <= self->blockStart + self->blockSize) {
+            std::memcpy(out, self->block.data() + (offset - self->blockStart), count);
+            return count;
+        }
+        if (count >= kBlock) {
+            const ssize_t n = ::pread(self->fd, out, count, static_cast<off_t>(offset));
+            return n < 0 ? 0 : static_cast<unsigned long>(n);
+        }
+        self->block.resize(kBlock);
+        const ssize_t n = ::pread(self->fd, self->block.data(), kBlock, static_cast<off_t>(offset));
+        self->blockStart = offset;
+        self->blockSize = n < 0 ? 0 : static_cast<unsigned long>(n);
+        const unsigned long got = std::min(count, self->blockSize);
+        std::memcpy(out, self->block.data(), got);
+        return got;
+    }
+
+    int fd;
+    unsigned long size = 0;
+    FT_StreamRec rec{};
+    std::vector<unsigned char> block;
+    unsigned long blockStart = 0, blockSize = 0;
+};
+
 void ScanFile(const std::filesystem::path& path, std::vector<Face>& faces) {
     FT_Library lib = Library();
-    // FreeType would block on a FIFO named like a font.
-    if (!lib || !winfiles::IsRegularFile(path.string())) return;
+    if (!lib) return;
+    FileStream stream(path);
     FT_Long count = 1;
     for (FT_Long index = 0; index < count; ++index) {
         FT_Face f = nullptr;
-        if (FT_New_Face(lib, path.c_str(), index, &f) != 0) return;
+        if (stream.Open(lib, index, &f) != 0) return;
         if (index == 0) count = std::min<FT_Long>(f->num_faces, 256);
         Face face;
         face.fileName = path.filename().string();

@@ -100,7 +100,10 @@ void RegistryMapPass() {
     std::map<std::u16string, std::u16string> files;
     if (getFontFileMapByRegedit(files) <= 0) return;
     const std::u16string folder = FontsFolder();
+    // A collection's families come one after another: its file is read once for them.
     CTrueTypeCollection collection;
+    std::u16string collectionPath;
+    bool collectionOpen = false;
     CTrueTypeFont font;
     for (const auto& kv : files) {
         std::u16string face = kv.first;
@@ -109,11 +112,15 @@ void RegistryMapPass() {
         const std::u16string path = folder + u"\\" + kv.second;
         std::u16string family;
         if (kv.second.find(u".ttc") != std::u16string::npos || kv.second.find(u".TTC") != std::u16string::npos) {
-            if (collection.Open(path.c_str())) {
+            if (path != collectionPath) {
+                collection.Close();
+                collectionPath = path;
+                collectionOpen = collection.Open(path.c_str());
+            }
+            if (collectionOpen) {
                 const int index = collection.FindFontIndex(kv.first);
                 if (index >= 0) family = collection.GetFamilyName(index);
             }
-            collection.Close();
         } else if (font.Open(path.c_str())) {
             family = font.GetFamilyName();
         }

@@ -129,15 +129,20 @@ HANDLE CreateFileW(const WCHAR* path, DWORD access, DWORD /*share*/, void* /*sec
         case OPEN_ALWAYS: mode |= O_CREAT; break;
         default: break;
     }
-    // An existing file is found whatever case its name is spelt in, as on Windows.
-    const std::string p = disposition == OPEN_EXISTING ? NativeExistingPath(path) : NativePath(path);
+    const std::string p = NativePath(path);
     if (p.empty()) {
         g_lastError = 3;
         return INVALID_HANDLE_VALUE;
     }
     // Only regular files are files here: a FIFO or device named like the
     // project's table must neither block the open nor be read as one.
-    int fd = ::open(p.c_str(), mode | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0644);
+    const int openFlags = mode | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+    int fd = ::open(p.c_str(), openFlags, 0644);
+    // An existing file is found whatever case its name is spelt in, as on Windows.
+    if (fd < 0 && errno == ENOENT && disposition == OPEN_EXISTING) {
+        const std::string other = NativeExistingPath(path);
+        if (other != p) fd = ::open(other.c_str(), openFlags, 0644);
+    }
     if (fd < 0) {
         g_lastError = errno == ENXIO ? 5 : ErrnoToWin(errno);
         return INVALID_HANDLE_VALUE;

@@ -281,8 +281,6 @@ const std::vector<Face>& Faces() {
     std::vector<std::filesystem::path> files;
     std::error_code ec;
     for (const auto& e : std::filesystem::directory_iterator(dir, ec)) {
-        // Only regular files (a link to one counts): a FIFO or device would block FreeType.
-        if (!e.is_regular_file(ec)) continue;
         const std::string ext = LowerExt(e.path());
         if (ext == ".ttf" || ext == ".ttc" || ext == ".otf" || ext == ".otc" || ext == ".fon" || ext == ".fnt")
             files.push_back(e.path());

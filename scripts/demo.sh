@@ -28,24 +28,27 @@ echo "== fonts prune: drop the fonts no text of texts.txt uses"
 echo "== dialogs rendered offscreen"
 "$studio" dialog properties --face "DejaVu Sans" --png "$work/font-properties.png"
 "$studio" dialog change --face "DejaVu Sans" --png "$work/font-change.png"
-# A workstation whose user-interface font is a Chinese face (as on a Chinese
-# Windows), so the project's Chinese title font has glyphs to render.
-mkdir -p "$work/profile"
-ln -s "$root/build/default-profile/Fonts" "$work/profile/Fonts"
-printf '[Profile]\nIconTitleFont=WenQuanYi Zen Hei,-12,400,0\n' > "$work/profile/profile.ini"
+# The panel fonts are compiled on a Chinese desktop: the default machine
+# profile for the zh-CN locale, whose icon-title font fontconfig chooses for
+# Chinese, so the project's Chinese title font has glyphs to render; its
+# FontSubstitutes realise "Arial" by fontconfig's equivalent (Liberation Sans).
+zh="env LANG=zh_CN.UTF-8 LC_ALL= LC_CTYPE="
+echo "== the default machine profile of a Chinese desktop"
+$zh "$studio" faces | head -1
+cat "${XDG_CACHE_HOME:-$HOME/.cache}/tamsel/default-profile/zh-CN/profile.ini"
 cp -r "$demo" "$work/panel"
 out="$root/build/demo-output"
 rm -rf "$out"
 mkdir -p "$out"
 echo "== compile examples/demo (a fresh copy) to QPF2 bitmap fonts"
-"$studio" --profile "$work/profile" compile "$work/panel" --texts "$demo/texts.txt" --out "$out/qpf2-full" --target qpf2
+$zh "$studio" compile "$work/panel" --texts "$demo/texts.txt" --out "$out/qpf2-full" --target qpf2
 echo "== the QPF2 files read back with Qt's own reader"
 QT_QPA_PLATFORM=offscreen "$root/build/bin/qpf2check" "$out"/qpf2-full/*.qpf2 2>/dev/null
 echo "== compile to QPF2 through the compile library's units, twice (the second renders nothing)"
-"$studio" --profile "$work/profile" compile "$work/panel" --texts "$demo/texts.txt" --out "$out/panel" --target qpf2 --incremental
-"$studio" --profile "$work/profile" compile "$work/panel" --texts "$demo/texts.txt" --out "$out/panel" --target qpf2 --incremental
+$zh "$studio" compile "$work/panel" --texts "$demo/texts.txt" --out "$out/panel" --target qpf2 --incremental
+$zh "$studio" compile "$work/panel" --texts "$demo/texts.txt" --out "$out/panel" --target qpf2 --incremental
 echo "== compile to subset TrueType fonts"
-"$studio" --profile "$work/profile" compile "$work/panel" --texts "$demo/texts.txt" --out "$out/ttf" --target ttf
+$zh "$studio" compile "$work/panel" --texts "$demo/texts.txt" --out "$out/ttf" --target ttf
 echo "== the subset fonts read back with fontTools"
 for f in "$out"/ttf/*; do
     echo "$(basename "$f"): $(/usr/bin/python3 "$root/tests/fixtures/font_cmap.py" "$f" | tr '\n' ' ' | cut -c1-150)"

@@ -3,9 +3,9 @@
 #include "win/gdi.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
-#include <map>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -167,26 +167,41 @@ Realized RealizeUncached(const LOGFONTW& lf) {
 }
 
 // Realisation reads only these fields, so fonts that agree on them share a result.
-std::u16string RealizeKey(const LOGFONTW& lf) {
-    std::u16string key;
-    for (LONG v : {lf.lfHeight, lf.lfWeight}) {
-        key += static_cast<char16_t>(static_cast<uint32_t>(v) & 0xFFFF);
-        key += static_cast<char16_t>(static_cast<uint32_t>(v) >> 16);
+struct RealizeKey {
+    LONG height, weight;
+    BYTE italic, charset;
+    std::array<WCHAR, LF_FACESIZE> face{};
+
+    explicit RealizeKey(const LOGFONTW& lf)
+        : height(lf.lfHeight), weight(lf.lfWeight), italic(lf.lfItalic), charset(lf.lfCharSet) {
+        for (size_t i = 0; i < LF_FACESIZE && lf.lfFaceName[i]; ++i) face[i] = lf.lfFaceName[i];
     }
-    key += static_cast<char16_t>(lf.lfItalic);
-    key += static_cast<char16_t>(lf.lfCharSet);
-    return key + FaceField(lf.lfFaceName);
-}
+    bool operator==(const RealizeKey& o) const {
+        return height == o.height && weight == o.weight && italic == o.italic && charset == o.charset && face == o.face;
+    }
+};
+
+struct RealizeKeyHash {
+    size_t operator()(const RealizeKey& k) const {
+        size_t h = std::hash<LONG>()(k.height) * 31 + std::hash<LONG>()(k.weight);
+        h = h * 31 + (static_cast<size_t>(k.italic) << 8 | k.charset);
+        for (WCHAR c : k.face) {
+            if (!c) break;
+            h = h * 131 + c;
+        }
+        return h;
+    }
+};
 
 // Realised fonts per LOGFONTW, for as long as the profile's faces stay.
 Realized Realize(const LOGFONTW& lf) {
     static uint64_t generation = ~uint64_t{0};
-    static std::unordered_map<std::u16string, Realized> cache;
+    static std::unordered_map<RealizeKey, Realized, RealizeKeyHash> cache;
     if (generation != winprofile::Generation() || cache.size() > 100000) {
         cache.clear();
         generation = winprofile::Generation();
     }
-    const std::u16string key = RealizeKey(lf);
+    const RealizeKey key(lf);
     auto it = cache.find(key);
     if (it == cache.end()) it = cache.emplace(key, RealizeUncached(lf)).first;
     return it->second;
@@ -415,25 +430,24 @@ int EnumFontFamiliesExW(HDC /*dc*/, LOGFONTW* lf, FONTENUMPROCW proc, LPARAM par
         vertical = true;
         name = name.substr(1);
     }
-    std::vector<const fontdb::Face*> chosen;
+    std::vector<const fontdb::Face*> families;
+    const std::vector<const fontdb::Face*>* chosen = &families;
     if (name.empty()) {
-        std::map<std::u16string, const fontdb::Face*> families;
-        std::vector<std::u16string> order;
+        // The family's most regular face, families in the order first met.
+        std::unordered_map<std::u16string, size_t> slot;
         for (const auto& f : faces) {
-            auto it = families.find(f.family);
-            if (it == families.end()) {
-                families[f.family] = &f;
-                order.push_back(f.family);
+            auto it = slot.emplace(f.family, families.size()).first;
+            if (it->second == families.size()) {
+                families.push_back(&f);
             } else {
                 const auto regularity = [](const fontdb::Face* x) {
                     return (x->bold ? 2 : 0) + (x->italic ? 1 : 0);
                 };
-                if (regularity(&f) < regularity(it->second)) it->second = &f;
+                if (regularity(&f) < regularity(families[it->second])) families[it->second] = &f;
             }
         }
-        for (const auto& fam : order) chosen.push_back(families[fam]);
     } else {
-        chosen = fontdb::FacesNamed(name);
+        chosen = &fontdb::FacesNamed(name);
     }
     int result = 1;
     ENUMLOGFONTEXW elf;
@@ -442,7 +456,7 @@ int EnumFontFamiliesExW(HDC /*dc*/, LOGFONTW* lf, FONTENUMPROCW proc, LPARAM par
         // Horizontal faces first, then the vertical ones.
         if (pass == 0 && vertical) continue;
         if (pass == 1 && !name.empty() && !vertical) break;
-        for (const fontdb::Face* f : chosen) {
+        for (const fontdb::Face* f : *chosen) {
             for (BYTE cs : fontdb::CharSets(*f)) {
                 if (lf->lfCharSet != DEFAULT_CHARSET && cs != lf->lfCharSet) continue;
                 if (pass == 1 && (f->raster || !IsCjkCharset(cs))) continue;

@@ -3,13 +3,16 @@
 //   Font_InitLib of a 10,000-font table with 250, 500 and 1,000 installed
 //   faces, beside 14 faces;
 //   the font properties dialog opening with 500, 1,000 and 2,000 faces,
-//   beside the test fixture's fonts.
+//   beside the test fixture's fonts: in this process (the dialog alone), and
+//   as a user opens it, a studio process that loads the profile and renders
+//   the dialog (`tamsel-studio dialog properties --profile P --png F`).
 // The faces are copies of the fixture fonts, each a face of its own (see
 // BenchFonts.h). Font_InitLib runs right after the profile is loaded, so no
 // realised font is cached yet. Run with --benchmark_repetitions=5
 // --benchmark_enable_random_interleaving=true for alternating runs.
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <map>
 
@@ -48,8 +51,9 @@ fs::path ManyFaces(const std::vector<fs::path>& sources, size_t faces) {
     return dir;
 }
 
-// Font.hft with a 10,000-font table over the profile's faces: sizes, weights
-// and slants vary; one font in a hundred names a face that is not installed.
+// Font.hft with a 10,000-font table over the profile's faces, every font a
+// different LOGFONTW whatever the number of faces (so both sides realise as
+// many fonts); one font in a hundred names a face that is not installed.
 void WriteTable(const fs::path& project, const fs::path& profile) {
     winprofile::Load(profile.string());
     std::vector<std::u16string> families;
@@ -63,11 +67,12 @@ void WriteTable(const fs::path& project, const fs::path& profile) {
         std::memset(&r, 0, sizeof r);
         r.nID = i == 0 ? kDefaultFontID : 16 + i;
         CopyFixedName(r.szName, Utf8ToUtf16("F" + std::to_string(i)).c_str(), 32);
-        const std::u16string face = i % 100 == 99 ? u"Helvetica" : families[static_cast<size_t>(i) % families.size()];
+        const size_t n = families.size(), rest = static_cast<size_t>(i) / n;
+        const std::u16string face = i % 100 == 99 ? u"Helvetica" : families[static_cast<size_t>(i) % n];
         CopyFixedName(r.lf.lfFaceName, face.c_str(), LF_FACESIZE);
-        r.lf.lfHeight = 8 + i % 65;
-        r.lf.lfWeight = i % 2 ? FW_BOLD : FW_NORMAL;
-        r.lf.lfItalic = i % 3 == 0;
+        r.lf.lfHeight = static_cast<LONG>(8 + rest % 65);
+        r.lf.lfWeight = static_cast<LONG>(100 * (1 + rest / 65 % 9));
+        r.lf.lfItalic = rest / 585 % 2;
         r.lf.lfCharSet = DEFAULT_CHARSET;
         std::memcpy(bytes.data() + 4 + static_cast<size_t>(i) * sizeof r, &r, sizeof r);
     }
@@ -112,10 +117,18 @@ void BM_PropertiesDialog(benchmark::State& state) {
     state.counters["faces"] = static_cast<double>(fontdb::Faces().size());
     state.counters["listed"] = items;
 }
+void BM_StudioPropertiesDialog(benchmark::State& state) {
+    const fs::path& profile = g_profiles.at(state.range(0));
+    const std::string cmd = std::string("'") + TAMSEL_STUDIO + "' dialog properties --profile '" + profile.string() +
+                            "' --png '" + (g_scratch / "dialog.png").string() + "' > /dev/null";
+    for (auto _ : state)
+        if (std::system(cmd.c_str()) != 0) state.SkipWithError("tamsel-studio failed");
+}
 }  // namespace
 
 BENCHMARK(BM_FontInitLib)->Arg(0)->Arg(250)->Arg(500)->Arg(1000)->Unit(benchmark::kMillisecond)->UseRealTime()->Apply([](auto* b) { benchfonts::WithSpread(b); });
 BENCHMARK(BM_PropertiesDialog)->Arg(-1)->Arg(500)->Arg(1000)->Arg(2000)->Unit(benchmark::kMillisecond)->UseRealTime()->Apply([](auto* b) { benchfonts::WithSpread(b); });
+BENCHMARK(BM_StudioPropertiesDialog)->Arg(-1)->Arg(500)->Arg(1000)->Arg(2000)->Unit(benchmark::kMillisecond)->UseRealTime()->Apply([](auto* b) { benchfonts::WithSpread(b); });
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);

@@ -93,13 +93,7 @@ protected:
 };
 
 std::string RealizedFamily(const std::u16string& face) {
-    LOGFONTW lf{};
-    lf.lfHeight = 16;
-    lf.lfCharSet = DEFAULT_CHARSET;
-    CopyFixedName(lf.lfFaceName, face.c_str(), LF_FACESIZE);
-    HFONT f = CreateFontIndirectW(&lf);
-    const fontdb::Face* real = GetRealizedFace(f, nullptr, nullptr, nullptr);
-    DeleteObject(reinterpret_cast<HGDIOBJ>(f));
+    const fontdb::Face* real = testsupport::RealizedFace(face);
     return real ? N(real->family) : "";
 }
 

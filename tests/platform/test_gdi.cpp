@@ -268,13 +268,7 @@ std::string MultiString(const std::vector<std::string>& strings) {
 }
 
 std::string FileOf(const std::u16string& face, BYTE charset = DEFAULT_CHARSET) {
-    LOGFONTW lf{};
-    lf.lfHeight = 16;
-    lf.lfCharSet = charset;
-    CopyFixedName(lf.lfFaceName, face.c_str(), LF_FACESIZE);
-    HFONT f = CreateFontIndirectW(&lf);
-    const fontdb::Face* real = GetRealizedFace(f, nullptr, nullptr, nullptr);
-    DeleteObject(reinterpret_cast<HGDIOBJ>(f));
+    const fontdb::Face* real = testsupport::RealizedFace(face, charset);
     return real ? real->fileName + "#" + std::to_string(real->faceIndex) : "";
 }
 }  // namespace

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 
+#include "win/gdi.h"
 #include "win/profile.h"
+#include "win/wstr.h"
 
 namespace testsupport {
 
@@ -37,6 +39,17 @@ TestProfile::TestProfile(const std::vector<std::string>& fontFiles, const std::s
     if (!settings.empty()) WriteText(m_dir / "profile.ini", settings);
     std::string error;
     if (!winprofile::Load(m_dir.path().string(), &error)) ADD_FAILURE() << error;
+}
+
+const fontdb::Face* RealizedFace(const std::u16string& face, BYTE charset) {
+    LOGFONTW lf{};
+    lf.lfHeight = 16;
+    lf.lfCharSet = charset;
+    CopyFixedName(lf.lfFaceName, face.c_str(), LF_FACESIZE);
+    HFONT f = CreateFontIndirectW(&lf);
+    const fontdb::Face* real = GetRealizedFace(f, nullptr, nullptr, nullptr);
+    DeleteObject(reinterpret_cast<HGDIOBJ>(f));
+    return real;
 }
 
 std::string FontsRegistry(const std::vector<std::pair<std::string, std::string>>& values) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "win/fontdb.h"
 
 namespace testsupport {
 
@@ -30,6 +31,10 @@ private:
 
 // Every font file of the fixture.
 std::vector<std::string> AllFixtureFonts();
+
+// The face GDI realises for a 16-pixel font of `face` in `charset`; null
+// when the fonts folder is empty. Valid until another profile is loaded.
+const fontdb::Face* RealizedFace(const std::u16string& face, BYTE charset = DEFAULT_CHARSET);
 
 // A .reg text holding the installed-fonts key with the given values (name, data).
 std::string FontsRegistry(const std::vector<std::pair<std::string, std::string>>& values);

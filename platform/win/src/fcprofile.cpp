@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -18,7 +19,6 @@
 #include <vector>
 
 #include "win/fontdb.h"
-#include "win/profile.h"
 #include "win/wstr.h"
 
 namespace fs = std::filesystem;
@@ -137,14 +137,14 @@ std::string Stamp(FcConfig* config, const std::vector<std::string>& files, const
     return stamp;
 }
 
-std::string ReadFile(const fs::path& p) {
+std::string ReadText(const fs::path& p) {
     std::ifstream f(p, std::ios::binary);
     std::stringstream ss;
     ss << f.rdbuf();
     return ss.str();
 }
 
-bool WriteFile(const fs::path& p, const std::string& text) {
+bool WriteText(const fs::path& p, const std::string& text) {
     std::ofstream f(p, std::ios::binary | std::ios::trunc);
     f << text;
     f.close();
@@ -356,13 +356,15 @@ bool WriteProfile(const fs::path& dir, const std::vector<FontFile>& files, const
         "[Profile]\n"
         "Locale=" + locale + "\n"
         "AnsiCodePage=" + std::to_string(AnsiCodePageFor(locale)) + "\n";
-    if (!c.iconTitleFace.empty()) ini += "IconTitleFont=" + c.iconTitleFace + ",-12,400,0\n";
+    // A face whose name holds a comma cannot be written in the setting's form.
+    if (!c.iconTitleFace.empty() && c.iconTitleFace.find(',') == std::string::npos)
+        ini += "IconTitleFont=" + c.iconTitleFace + ",-12,400,0\n";
     std::string reg = "Windows Registry Editor Version 5.00\r\n\r\n"
                       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]\r\n";
     for (const auto& s : c.substitutes) reg += RegQuote(s.first) + "=" + RegQuote(s.second) + "\r\n";
     reg += "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink]\r\n";
     for (const auto& l : c.links) reg += RegQuote(l.first) + "=" + RegMultiString(l.second) + "\r\n";
-    if (!WriteFile(dir / "profile.ini", ini) || !WriteFile(dir / "registry.reg", reg)) {
+    if (!WriteText(dir / "profile.ini", ini) || !WriteText(dir / "registry.reg", reg)) {
         if (error) *error = "cannot write the profile in " + dir.string();
         return false;
     }
@@ -393,7 +395,7 @@ bool Update(const std::string& dirName, const std::string& locale, std::string* 
     const std::vector<std::string> listed = ListFiles(config.get());
     const std::string stamp = Stamp(config.get(), listed, locale);
     std::error_code ec;
-    if (fs::is_directory(dir / "Fonts", ec) && ReadFile(dir / kStampFile) == stamp) return true;
+    if (fs::is_directory(dir / "Fonts", ec) && ReadText(dir / kStampFile) == stamp) return true;
     if (fs::is_symlink(dir, ec)) {
         if (error) *error = dir.string() + " is a link; the default profile is not made through it";
         return false;
@@ -405,7 +407,7 @@ bool Update(const std::string& dirName, const std::string& locale, std::string* 
     const fs::path fresh = dir.string() + ".new-" + pid, old = dir.string() + ".old-" + pid;
     const std::vector<FontFile> files = NameLinks(listed);
     if (!WriteProfile(fresh, files, Decide(config.get(), files, locale), locale, error) ||
-        !WriteFile(fresh / kStampFile, stamp)) {
+        !WriteText(fresh / kStampFile, stamp)) {
         RemoveProfileDir(fresh);
         return false;
     }

@@ -303,20 +303,22 @@ std::u16string NameKey(const std::u16string& name) {
     return key;
 }
 
-const std::vector<const Face*>& FacesNamed(const std::u16string& name) {
+namespace {
+// The index entry for `key`, the faces being read first when the profile changed.
+template <typename Index, typename Key>
+const std::vector<const Face*>& Lookup(Index Cache::*index, const Key& key) {
     static const std::vector<const Face*> none;
     Faces();
-    const Cache& c = TheCache();
-    auto it = c.byName.find(NameKey(name));
-    return it == c.byName.end() ? none : it->second;
+    const Index& map = TheCache().*index;
+    auto it = map.find(key);
+    return it == map.end() ? none : it->second;
 }
+}  // namespace
+
+const std::vector<const Face*>& FacesNamed(const std::u16string& name) { return Lookup(&Cache::byName, NameKey(name)); }
 
 const std::vector<const Face*>& FacesInFile(const std::string& fileName) {
-    static const std::vector<const Face*> none;
-    Faces();
-    const Cache& c = TheCache();
-    auto it = c.byFile.find(LowerAscii(fileName));
-    return it == c.byFile.end() ? none : it->second;
+    return Lookup(&Cache::byFile, LowerAscii(fileName));
 }
 
 std::vector<Face> ScanFontFile(const std::string& path) {

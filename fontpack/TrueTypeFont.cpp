@@ -124,7 +124,7 @@ std::u16string CTrueTypeFont::DecodeString(const unsigned char* bytes, uint16_t 
     // Two spare zero bytes: the terminator, and the low half of the last
     // unit of an odd-length UTF-16 string.
     std::vector<unsigned char> buf(static_cast<size_t>(length) + 2, 0);
-    std::memcpy(buf.data(), bytes, length);
+    if (length) std::memcpy(buf.data(), bytes, length);
     if (utf16) {
         std::u16string text;
         for (size_t k = 0; k + 1 < buf.size(); k += 2) {

@@ -34,6 +34,8 @@ cleanup() {
 trap cleanup EXIT
 mkdir -m 700 "$work/run"
 export XDG_RUNTIME_DIR="$work/run"
+# The default machine profile is made in the test's own cache folder.
+export XDG_CACHE_HOME="$work/cache"
 rm -rf "$shots"
 mkdir -p "$shots"
 cp -r "$src/examples/demo" "$work/demo"

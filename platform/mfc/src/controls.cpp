@@ -19,6 +19,7 @@
 #include <algorithm>
 
 #include "qtimpl.h"
+#include "rowtexts.h"
 #include "win/wstr.h"
 
 namespace mfcimpl {
@@ -95,20 +96,40 @@ int TypingLimit(const QLineEdit* e) {
 }
 
 int SortedRow(QListWidget* list, const QString& text) {
+    RowTexts& rows = RowTexts::Of(list);
+    const QStringList& texts = rows.Texts();
+    const auto notAfter = [&](const QString& item) { return QString::compare(item, text, Qt::CaseInsensitive) <= 0; };
+    if (rows.Sorted())
+        return static_cast<int>(std::partition_point(texts.begin(), texts.end(), notAfter) - texts.begin());
     int row = 0;
-    while (row < list->count() && QString::compare(list->item(row)->text(), text, Qt::CaseInsensitive) <= 0) ++row;
+    while (row < texts.size() && notAfter(texts[row])) ++row;
     return row;
 }
 
 int FindRow(QListWidget* list, int startAfter, const QString& text, bool exact) {
-    const int n = list->count();
+    RowTexts& rows = RowTexts::Of(list);
+    const QStringList& texts = rows.Texts();
+    const int n = texts.size();
     // An empty search string matches nothing, as the list box answers LB_ERR for it.
     if (n == 0 || text.isEmpty()) return -1;
     const int start = (startAfter < 0 || startAfter >= n) ? 0 : startAfter + 1;
+    const auto matches = [&](const QString& item) {
+        return exact ? QString::compare(item, text, Qt::CaseInsensitive) == 0 : StartsWithNoCase(item, text);
+    };
+    if (rows.Sorted()) {
+        // In a sorted list the matching rows are one run, beginning at the
+        // first row not before the text; the search from `start` wraps round.
+        const auto first = std::partition_point(texts.begin(), texts.end(), [&](const QString& item) {
+            return QString::compare(item, text, Qt::CaseInsensitive) < 0;
+        });
+        if (first == texts.end() || !matches(*first)) return -1;
+        const int lo = static_cast<int>(first - texts.begin());
+        const int hi = static_cast<int>(std::partition_point(first, texts.end(), matches) - texts.begin());
+        return start <= lo || start >= hi ? lo : start;
+    }
     for (int k = 0; k < n; ++k) {
         const int row = (start + k) % n;
-        const QString item = list->item(row)->text();
-        if (exact ? QString::compare(item, text, Qt::CaseInsensitive) == 0 : StartsWithNoCase(item, text)) return row;
+        if (matches(texts[row])) return row;
     }
     return -1;
 }

@@ -2,7 +2,11 @@
 // data exchange, combo and list view behaviour, message boxes.
 #include <gtest/gtest.h>
 
+#include <strings.h>
+
 #include <QWidget>
+#include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -352,4 +356,86 @@ TEST_F(EditsAndButtons, ButtonsAnswerClicksAndTheSpaceBar) {
         EXPECT_EQ(dlg.Codes(kPush), harness::Codes{"CLICKED"});
         EXPECT_FALSE(ctx.Dialog()->HasEnded());
     });
+}
+
+namespace {
+// Windows' search of a list: the first row after `startAfter` (wrapping
+// round) whose text equals, or begins with, `text` without regard to case.
+int ReferenceFind(const std::vector<std::string>& rows, int startAfter, const std::string& text, bool exact) {
+    const int n = static_cast<int>(rows.size());
+    if (n == 0 || text.empty()) return CB_ERR;
+    const int start = startAfter < 0 || startAfter >= n ? 0 : startAfter + 1;
+    for (int k = 0; k < n; ++k) {
+        const int row = (start + k) % n;
+        const std::string& r = rows[static_cast<size_t>(row)];
+        if (exact ? strcasecmp(r.c_str(), text.c_str()) == 0
+                  : r.size() >= text.size() && strncasecmp(r.c_str(), text.c_str(), text.size()) == 0)
+            return row;
+    }
+    return CB_ERR;
+}
+
+std::vector<std::string> Rows(CComboBox& c) {
+    std::vector<std::string> rows;
+    CString s;
+    for (int i = 0; i < c.GetCount(); ++i) {
+        c.GetLBText(i, s);
+        rows.push_back(N(s.GetString()));
+    }
+    return rows;
+}
+
+// Every search of every prefix of every row, from every start, against the reference.
+void ExpectSearchesAsWindows(CComboBox& c, const std::string& when) {
+    const std::vector<std::string> rows = Rows(c);
+    std::set<std::string> queries = {"", "q", "Zz", "arial blackest"};
+    for (const std::string& r : rows)
+        for (size_t len = 1; len <= r.size(); len += 2) {
+            std::string q = r.substr(0, len);
+            if (len % 4 == 1) std::transform(q.begin(), q.end(), q.begin(), ::toupper);
+            queries.insert(q);
+        }
+    const int n = static_cast<int>(rows.size());
+    for (const std::string& q : queries)
+        for (int start : {-1, 0, n / 3, n / 2, n - 1, n}) {
+            ASSERT_EQ(c.FindString(start, U(q).c_str()), ReferenceFind(rows, start, q, false)) << when << " '" << q << "' " << start;
+            ASSERT_EQ(c.FindStringExact(start, U(q).c_str()), ReferenceFind(rows, start, q, true)) << when << " '" << q << "' " << start;
+        }
+}
+}  // namespace
+
+TEST_F(DialogLayer, SearchesOfALongSortedComboAgreeWithAWalkOfItsRows) {
+    LayerDialog dlg;
+    mfcauto::PushScript([&](mfcauto::ModalContext& ctx) {
+        CComboBox& c = dlg.m_sorted;
+        // Families with shared prefixes, in case variants, some twice.
+        const char* stems[] = {"Arial", "arial black", "ARIAL Narrow", "Bahnschrift", "bahnschrift SemiBold", "Calibri",
+                               "Cambria", "Cambria Math", "DejaVu Sans", "dejavu sans mono", "Tahoma", "Times"};
+        for (int round = 0; round < 8; ++round)
+            for (const char* stem : stems) c.AddString(U(round % 3 ? std::string(stem) + " " + std::to_string(round) : stem).c_str());
+        // AddString put every row where the first greater one was.
+        std::vector<std::string> rows = Rows(c);
+        EXPECT_TRUE(std::is_sorted(rows.begin(), rows.end(), [](const std::string& a, const std::string& b) {
+            return strcasecmp(a.c_str(), b.c_str()) < 0;
+        }));
+        ExpectSearchesAsWindows(c, "sorted");
+        c.DeleteString(5);
+        c.DeleteString(0);
+        ExpectSearchesAsWindows(c, "after deletes");
+        // InsertString does not sort, even in a sorted list: searches still walk as Windows does.
+        c.InsertString(3, u"zzz out of order");
+        c.InsertString(0, u"Tahoma first");
+        ExpectSearchesAsWindows(c, "out of order");
+        // AddString in a list out of order: before the first row that sorts after it.
+        rows = Rows(c);
+        const auto after = std::find_if(rows.begin(), rows.end(), [](const std::string& r) {
+            return strcasecmp(r.c_str(), "Calibri Light") > 0;
+        });
+        EXPECT_EQ(c.AddString(u"Calibri Light"), static_cast<int>(after - rows.begin()));
+        c.ResetContent();
+        c.AddString(u"Only");
+        ExpectSearchesAsWindows(c, "after a reset");
+        ctx.Click(IDCANCEL);
+    });
+    dlg.DoModal();
 }

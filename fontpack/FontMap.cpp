@@ -150,7 +150,13 @@ void MakeFontMap() {
     RegistryScan();
     RegistryMapPass();
     const std::u16string folder = FontsFolder();
-    for (const auto& kv : FontFileMap) FontSizeMap[kv.first] = FileMegabytes(folder + u"\\" + kv.second);
+    // The families of a collection share its file: it is measured once.
+    std::map<std::u16string, double> sizes;
+    for (const auto& kv : FontFileMap) {
+        auto size = sizes.find(kv.second);
+        if (size == sizes.end()) size = sizes.emplace(kv.second, FileMegabytes(folder + u"\\" + kv.second)).first;
+        FontSizeMap[kv.first] = size->second;
+    }
     FontSizeMap[kSimSunZh] = 0.0;
 }
 

@@ -1,5 +1,6 @@
 #include "BenchFonts.h"
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -109,6 +110,12 @@ void LinkProfile(const fs::path& dir, const std::vector<fs::path>& files) {
 size_t FaceCount(const fs::path& profile) {
     winprofile::Load(profile.string());
     return fontdb::Faces().size();
+}
+
+double ChildCpuMs() {
+    struct rusage u {};
+    getrusage(RUSAGE_CHILDREN, &u);
+    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
 }
 
 fs::path Scratch(const std::string& name) {

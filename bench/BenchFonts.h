@@ -33,6 +33,10 @@ B* WithSpread(B* b) {
         ->ComputeStatistics("max", [](const std::vector<double>& v) { return *std::max_element(v.begin(), v.end()); });
 }
 
+// CPU time (user and system) of this process's finished children, in
+// milliseconds: what a command run with std::system cost, whatever the load.
+double ChildCpuMs();
+
 // A fresh folder under the temporary folder, removed by RemoveScratch.
 std::filesystem::path Scratch(const std::string& name);
 void RemoveScratch(const std::filesystem::path& dir);

@@ -36,9 +36,11 @@ void BM_MakeFontMap(benchmark::State& state) {
 void BM_FcScan(benchmark::State& state) {
     const std::string cmd =
         "fc-scan --format '%{family}\\n' '" + (g_profiles.at(state.range(0)) / "Fonts").string() + "' > /dev/null";
+    const double cpu = benchfonts::ChildCpuMs();
     for (auto _ : state)
         if (std::system(cmd.c_str()) != 0) state.SkipWithError("fc-scan failed (package fontconfig)");
     state.counters["files"] = static_cast<double>(state.range(0));
+    state.counters["cpu_ms"] = benchmark::Counter(benchfonts::ChildCpuMs() - cpu, benchmark::Counter::kAvgIterations);
 }
 }  // namespace
 

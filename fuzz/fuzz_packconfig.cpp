@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "FuzzSupport.h"
 #include "mfc/lsan_suppressions.h"
 #include "PackConfig.h"
 #include "Stanchion.h"
@@ -15,9 +16,9 @@
 #include "win/wstr.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // The write-back syncs the file: a folder on disk would make every run wait.
     static const std::string dir = [] {
-        const std::string d = "/tmp/fuzz-packconfig-" + std::to_string(getpid());
-        std::filesystem::create_directories(d);
+        const std::string d = fuzzsupport::ScratchDir("packconfig").string();
         CRootMgr::getSingleton()->setProjectDir(CString(Utf8ToUtf16(d)));
         return d;
     }();

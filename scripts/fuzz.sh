@@ -1,27 +1,112 @@
 #!/bin/sh
 # Builds the libFuzzer targets with clang (AddressSanitizer and
-# UndefinedBehaviorSanitizer) and runs each one.
-#   scripts/fuzz.sh [SECONDS_PER_TARGET]   (default 30; 0 = a short smoke run)
+# UndefinedBehaviorSanitizer) and runs each one on a seed corpus.
+#   scripts/fuzz.sh [SECONDS_PER_TARGET [TARGET...]]
+# SECONDS defaults to 30; 0 is the short smoke run of the test command (a
+# fixed number of runs per target from a fresh copy of the seeds). Timed runs
+# keep their corpus in build-fuzz/corpus/TARGET and grow it from run to run.
+# Findings are written to build-fuzz/findings/.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 secs=${1:-30}
+[ $# -gt 0 ] && shift
+all="fuzz_multilang fuzz_fonttable fuzz_truetype_names fuzz_packconfig fuzz_texts fuzz_registry
+     fuzz_profile fuzz_language fuzz_unit_records fuzz_gdi_fonts fuzz_qpf2"
+targets=${*:-$all}
 command -v clang++ >/dev/null || { echo "clang++ not installed: skipping the fuzz targets"; exit 0; }
-cmake -S "$root" -B "$root/build-fuzz" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+build="$root/build-fuzz"
+cmake -S "$root" -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_BUILD_TYPE=Debug -DTAMSEL_FUZZ=ON -DTAMSEL_BUILD_TESTS=OFF >/dev/null
-targets="fuzz_multilang fuzz_fonttable fuzz_truetype_names fuzz_packconfig"
-cmake --build "$root/build-fuzz" -j "$(nproc)" --target $targets
-corpus=$(mktemp -d)
-trap 'rm -rf "$corpus"' EXIT
-for t in $targets; do
-    mkdir -p "$corpus/$t"
+cmake --build "$build" -j "$(nproc)" --target $targets
+
+# Small valid fonts (TrueType, a collection, raster .fnt) as font seeds.
+fonts="$build/testfonts"
+if [ ! -f "$fonts/manifest.json" ]; then
+    rm -rf "$fonts"
+    /usr/bin/python3 "$root/tests/fixtures/make_test_fonts.py" "$fonts" >/dev/null
+fi
+
+# UBSan findings end the run like crashes; hangs and huge allocations are findings too.
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+findings="$build/findings"
+mkdir -p "$findings"
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+seed() {  # seed TARGET DIR: writes the seed corpus of TARGET into DIR
+    t=$1 d=$2
     case $t in
-        fuzz_fonttable) cp "$root/examples/demo/Font.hft" "$corpus/$t/" ;;
-        fuzz_packconfig) cp "$root/examples/demo/fpf.ini" "$corpus/$t/" ;;
-        fuzz_truetype_names) find /usr/share/fonts -name '*.ttf' | head -5 | xargs -r -I{} cp {} "$corpus/$t/" ;;
+    fuzz_fonttable) cp "$root/examples/demo/Font.hft" "$d/" ;;
+    fuzz_packconfig) cp "$root/examples/demo/fpf.ini" "$d/" ;;
+    fuzz_truetype_names | fuzz_gdi_fonts | fuzz_qpf2)
+        cp "$fonts"/Fonts/* "$d/"
+        find /usr/share/fonts -name 'DejaVuSans.ttf' | head -1 | xargs -r -I{} cp {} "$d/" ;;
+    fuzz_texts)
+        cp "$root/examples/demo/texts.txt" "$d/"
+        printf '\357\273\277# escapes, CRLF, a BOM\r\nscreen Main\r\n16,18\tTab\\tin\\\\text\tLine\\nbreak\r\n17\t\r\n\r\nscreen Alarms\r\n0,65535,1\ta\tb\tc\r\n' >"$d/escapes.txt" ;;
+    fuzz_registry)
+        cat >"$d/fonts.reg" <<'EOF'
+Windows Registry Editor Version 5.00
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Fonts]
+"DejaVu Sans (TrueType)"="DejaVuSans.ttf"
+"SimSun & NSimSun (TrueType)"="C:\\Windows\\Fonts\\simsun.ttc"
+"Arial Bold (TrueType)"="arialbd.ttf"
+"Quote \"Q\" (TrueType)"="q.TTF"
+"Small Fonts"="SMALLE.FON"
+"Flag"=dword:0000002a
+"Blob"=hex:01,02,\
+  03,ff
+"Path"=hex(2):25,00,53,00,00,00
+"Gone"=-
+@="default"
+
+[HKEY_CURRENT_USER\Software\Studio]
+"Dir"="C:\\Projects"
+EOF
+        printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts]\n"Tahoma (TrueType)"="tahoma.ttf"\n"Bad"=hex:zz\n"Long"=dword:123456789\n[Broken\n"Lost"="x"\n' >"$d/regedit4.reg"
+        { printf '\377\376'; iconv -f UTF-8 -t UTF-16LE "$d/fonts.reg"; } >"$d/utf16.reg" ;;
+    fuzz_profile)
+        printf '[Profile]\nLocale=zh-CN\nAnsiCodePage=936\nDpi=96\nScreenWidth=1920\nScreenHeight=1080\nIconTitleFont=DejaVu Sans,-12,400,0\n' >"$d/profile.ini"
+        printf '\357\273\277; extremes\r\n[Profile]\r\nLocale=en_us\r\nDpi=960\r\nIconTitleFont=DejaVu Sans,-2147483648,2147483647,1\r\n' >"$d/extremes.ini"
+        printf 'IconTitleFont=x,2147483647,-2147483648\nDpi=48\n' >"$d/weights.ini" ;;
+    fuzz_language)
+        cp "$root"/host/velmora/lang/*.lng "$d/"
+        printf '[Language]\nPrefix=FZ_\n[Strings]\nSTR_40001=Font%%d\\n\\t\\\\x\n[Tamsel]\n3001=Caption\n3001.1=One\n3001.1001 = Two\n3001.x=bad\n' >"$d/small.lng" ;;
+    fuzz_unit_records)
+        printf 'dejavu_sans_12_50.qpf2\t 1Aalmr\nvictim_16384_50_italic.qpf2\t e\\t\\\\\n../victim\tx\nlink\tlink\nup\tabc\nold\tnew\n' >"$d/qpf.rec"
+        printf 'DejaVu Sans\t 1Aalmr\n_victim\tx\\ny\n..\tabc\nsub\tsub\nvictim\t\\r\\n\n' >"$d/ttf.rec"
+        printf '\377\t\\\n\t\n\\\n' >"$d/odd.rec" ;;
     esac
+}
+
+status=0
+for t in $targets; do
+    echo "== $t"
     if [ "$secs" -eq 0 ]; then
-        "$root/build-fuzz/bin/$t" -runs=3000 -max_len=4096 "$corpus/$t"
+        corpus="$scratch/$t"
     else
-        "$root/build-fuzz/bin/$t" -max_total_time="$secs" "$corpus/$t"
+        corpus="$build/corpus/$t"
+    fi
+    mkdir -p "$corpus"
+    seed "$t" "$corpus"
+    # Font inputs are larger than texts; their runs are dearer.
+    case $t in
+    fuzz_truetype_names | fuzz_gdi_fonts | fuzz_qpf2) maxlen=131072 runs=600 ;;
+    fuzz_registry | fuzz_unit_records) maxlen=4096 runs=1500 ;;
+    *) maxlen=4096 runs=3000 ;;
+    esac
+    # A hang is a finding: no single input may take 20 seconds.
+    set -- -max_len=$maxlen -timeout=20 -artifact_prefix="$findings/$t-" -print_final_stats=1
+    if [ "$secs" -eq 0 ]; then
+        "$build/bin/$t" "$@" -runs=$runs -seed=1 "$corpus" 2>"$scratch/$t.log" || status=1
+    else
+        "$build/bin/$t" "$@" -max_total_time="$secs" "$corpus" 2>"$scratch/$t.log" || status=1
+    fi
+    grep -E '^stat::(number_of_executed_units|average_exec_per_sec)' "$scratch/$t.log" | tail -2 || true
+    if grep -qE 'ERROR: |==[0-9]+==|fuzz check failed|runtime error' "$scratch/$t.log"; then
+        status=1
+        cat "$scratch/$t.log" >&2
     fi
 done
+exit $status

@@ -92,3 +92,43 @@ TEST_F(GenerateTest, TtfCollectorGroupsByPanelName) {
     empty.removeNoNeedTtf(dir);  // no texts any more: the group's subset goes
     EXPECT_FALSE(std::filesystem::exists(m_out / "Arial.ttf"));
 }
+
+// Characters beyond the basic plane from different blocks (U+1F600 is
+// D83D DE00, U+1D400 is D835 DC00): the record of what was built keeps them
+// whole, so a second build of the same texts renders nothing.
+TEST_F(GenerateTest, CollectorsRecordCharactersBeyondTheBasicPlane) {
+    const std::u16string dir = m_out.wpath();
+    const std::u16string text = u"\U0001F600a\U0001D400\U0001F600";
+    const auto qpf = [&] {
+        g_rendered.clear();
+        CQpfFontData c;
+        c.beginBuild(dir);
+        _tagQpfUnit u = Unit(u"Arial", -20);
+        c.setScreenText(1, text, u);
+        const int built = c.executeBuild(Count);
+        if (built) qpf2tofileEx(dir.c_str());
+        c.removeNoNeedQpf(dir);
+        return built;
+    };
+    EXPECT_EQ(qpf(), 1);
+    EXPECT_EQ(qpf(), 0);
+    EXPECT_TRUE(g_rendered.empty());
+
+    const auto ttf = [&] {
+        g_rendered.clear();
+        CTtfFontData c;
+        c.beginBuild(dir);
+        _tagTtfUnit u;
+        u.strPackName = u"Arial";
+        c.setScreenText(1, text, u"Arial", u);
+        const int built = c.executeBuild(Count);
+        TTFMapTable table;
+        c.getTtfMapTable(getSimplifyTTFMapTable, table);
+        c.removeNoNeedTtf(dir);
+        c.endBuild();
+        return built;
+    };
+    EXPECT_EQ(ttf(), 1);
+    EXPECT_EQ(ttf(), 0);
+    EXPECT_TRUE(g_rendered.empty());
+}

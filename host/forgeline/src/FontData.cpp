@@ -99,11 +99,33 @@ bool Exists(const std::u16string& dir, const std::u16string& file) {
     return GetFileAttributesW((dir + u"\\" + file).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// The distinct code units of a text, sorted: what a font built for it holds.
-std::u16string CharSet(std::u16string chars) {
+// The distinct characters of a text, sorted: what a font built for it holds.
+// A surrogate pair is one character and stays whole: sorted unit by unit,
+// the halves of two pairs from different blocks would part, and the lone
+// halves would not survive the record's UTF-8, so the unit would be built
+// again at every build.
+std::u16string CharSet(const std::u16string& text) {
+    std::vector<char32_t> chars;
+    chars.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        chars.push_back(c);
+    }
     std::sort(chars.begin(), chars.end());
     chars.erase(std::unique(chars.begin(), chars.end()), chars.end());
-    return chars;
+    std::u16string out;
+    out.reserve(chars.size());
+    for (char32_t c : chars) {
+        if (c >= 0x10000) {
+            out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+            out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(c);
+        }
+    }
+    return out;
 }
 
 }  // namespace

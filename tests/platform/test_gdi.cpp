@@ -212,6 +212,22 @@ TEST(GdiRealize, ExtremeHeightsAreRealisedAtTheLargestSize) {
     EXPECT_EQ(em.tmHeight - em.tmInternalLeading, kMaxFontPixels);
 }
 
+// Weights come from project files too (Font.hft, IconTitleFont): the
+// nearest face is chosen without overflow (clean under UBSan, which aborted
+// on 400 - INT_MIN), the lightest request getting the regular face and the
+// heaviest the bold one.
+TEST(GdiRealize, ExtremeWeightsPickTheNearestFace) {
+    TestProfile p(testsupport::AllFixtureFonts());
+    for (LONG w : {LONG{INT_MIN}, LONG{INT_MIN + 1}, LONG{-INT_MAX + 400}, LONG{-1}}) {
+        std::u16string face;
+        const TEXTMETRICW tm = Metrics(u"Arial", 16, w, 0, &face);
+        EXPECT_EQ(face, u"Arial") << w;
+        EXPECT_EQ(tm.tmWeight, 400) << w;
+    }
+    EXPECT_EQ(Metrics(u"Arial", 16, INT_MAX).tmWeight, 700);
+    EXPECT_EQ(Metrics(u"Tahoma", -12, INT_MIN, 1).tmItalic, 255);
+}
+
 TEST(GdiObjects, DcsStockFontsAndIconTitleFont) {
     TestProfile p({"arial.ttf"}, "", "[Profile]\nDpi=120\nIconTitleFont=Arial,-15,400,0\n");
     HDC dc = GetDC(nullptr);

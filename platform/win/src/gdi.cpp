@@ -111,7 +111,10 @@ const fontdb::Face* Nearest(const std::vector<const fontdb::Face*>& candidates, 
     const fontdb::Face* best = nullptr;
     long bestScore = 0;
     for (const fontdb::Face* f : candidates) {
-        long score = ((f->italic != wantItalic) + (f->bold != wantBold)) * 100000L + std::abs(f->weight - wantWeight);
+        // Weights come from project files like heights: any LONG, so the
+        // distance is taken in 64 bits (400 - INT_MIN overflows an int).
+        long score = ((f->italic != wantItalic) + (f->bold != wantBold)) * 100000L +
+                     std::abs(static_cast<long>(f->weight) - wantWeight);
         if (!SupportsCharset(*f, lf.lfCharSet)) score += 10000000L;
         if (f->raster && lf.lfHeight) score += std::abs(std::abs(static_cast<long>(lf.lfHeight)) - f->unitsPerEm);
         if (!best || score < bestScore) {

@@ -27,22 +27,23 @@ namespace fs = std::filesystem;
 
 // A fresh folder for this process, removed when it exits. Under /dev/shm
 // when there is one: the file layer syncs what it writes, and a disk would
-// make every run wait for it.
+// make every run wait for it. The first caller names it.
 inline const fs::path& ScratchDir(const std::string& name) {
-    static const fs::path dir = [&] {
+    // Never destroyed, so it is still there for the exit handler.
+    static const fs::path* dir = [&] {
         std::error_code ec;
         fs::path base = fs::temp_directory_path(ec);
         if (fs::is_directory("/dev/shm", ec) && ::access("/dev/shm", W_OK) == 0) base = "/dev/shm";
-        const fs::path d = base / ("tamsel-fuzz-" + name + "-" + std::to_string(::getpid()));
-        fs::remove_all(d, ec);
-        fs::create_directories(d);
+        auto* d = new fs::path(base / ("tamsel-fuzz-" + name + "-" + std::to_string(::getpid())));
+        fs::remove_all(*d, ec);
+        fs::create_directories(*d);
         std::atexit([] {
             std::error_code e;
             fs::remove_all(ScratchDir(""), e);
         });
         return d;
     }();
-    return dir;
+    return *dir;
 }
 
 inline void WriteFile(const fs::path& path, const void* data, size_t size) {

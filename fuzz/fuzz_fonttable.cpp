@@ -1,18 +1,17 @@
 // Fuzzes the Font.hft readers (the table loader and the merge of another
 // project's table) and the table operations over what they load.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
+#include "FuzzSupport.h"
 #include "mfc/lsan_suppressions.h"
 #include "Tamsel.h"
 #include "win/wstr.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string path = "/tmp/fuzz-fonttable-" + std::to_string(getpid()) + ".hft";
+    static const std::string path = (fuzzsupport::ScratchDir("fonttable") / "Font.hft").string();
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return 0;
     std::fwrite(data, 1, size, f);

@@ -1,7 +1,5 @@
 // Fuzzes the readers of a project's "\fpf.ini": the font pack names and
 // files and the default-font settings.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -22,8 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CRootMgr::getSingleton()->setProjectDir(CString(Utf8ToUtf16(d)));
         return d;
     }();
-    // LoadDefaultFont writes the file back when it lacks the section; start
-    // every run from the input.
+    // LoadDefaultFont writes the file back when it lacks the section, and
+    // keeps an unreadable one aside: start every run from the input alone.
+    fuzzsupport::Clear(dir);
     FILE* f = std::fopen((dir + "/fpf.ini").c_str(), "wb");
     if (!f) return 0;
     std::fwrite(data, 1, size, f);

@@ -7,12 +7,13 @@
 #include <cstdio>
 #include <string>
 
+#include "FuzzSupport.h"
 #include "mfc/lsan_suppressions.h"
 #include "TrueTypeFont.h"
 #include "win/wstr.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string path = "/tmp/fuzz-truetype-names-" + std::to_string(getpid()) + ".ttf";
+    static const std::string path = (fuzzsupport::ScratchDir("truetype-names") / "font.ttf").string();
     static const std::u16string wpath = Utf8ToUtf16(path);
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return 0;

@@ -10,8 +10,9 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 secs=${1:-30}
 [ $# -gt 0 ] && shift
-all="fuzz_multilang fuzz_fonttable fuzz_truetype_names fuzz_packconfig fuzz_texts fuzz_registry
-     fuzz_profile fuzz_language fuzz_unit_records fuzz_gdi_fonts fuzz_qpf2"
+# In pairs of about the same smoke-run time.
+all="fuzz_unit_records fuzz_multilang fuzz_gdi_fonts fuzz_texts fuzz_registry fuzz_profile
+     fuzz_qpf2 fuzz_language fuzz_fonttable fuzz_truetype_names fuzz_packconfig"
 targets=${*:-$all}
 command -v clang++ >/dev/null || { echo "clang++ not installed: skipping the fuzz targets"; exit 0; }
 build="$root/build-fuzz"
@@ -80,33 +81,66 @@ EOF
     esac
 }
 
-status=0
-for t in $targets; do
-    echo "== $t"
-    if [ "$secs" -eq 0 ]; then
-        corpus="$scratch/$t"
-    else
-        corpus="$build/corpus/$t"
-    fi
+# The smoke run's budget per target: a few thousand runs where a run is
+# cheap, fewer where each loads a profile, writes a folder or renders fonts.
+runs_of() {
+    case $1 in
+    fuzz_unit_records) echo 200 ;;
+    fuzz_gdi_fonts | fuzz_qpf2) echo 300 ;;
+    fuzz_registry | fuzz_language) echo 600 ;;
+    fuzz_truetype_names | fuzz_fonttable | fuzz_packconfig) echo 1000 ;;
+    *) echo 3000 ;;
+    esac
+}
+
+run() {  # run TARGET: fuzzes it, log in $scratch/TARGET.log, failure marked by $scratch/TARGET.failed
+    t=$1
+    if [ "$secs" -eq 0 ]; then corpus="$scratch/$t"; else corpus="$build/corpus/$t"; fi
     mkdir -p "$corpus"
     seed "$t" "$corpus"
-    # Font inputs are larger than texts; their runs are dearer.
     case $t in
-    fuzz_truetype_names | fuzz_gdi_fonts | fuzz_qpf2) maxlen=131072 runs=600 ;;
-    fuzz_registry | fuzz_unit_records) maxlen=4096 runs=1500 ;;
-    *) maxlen=4096 runs=3000 ;;
+    fuzz_truetype_names | fuzz_gdi_fonts | fuzz_qpf2) maxlen=131072 ;;  # fonts are larger than texts
+    *) maxlen=4096 ;;
     esac
     # A hang is a finding: no single input may take 20 seconds.
     set -- -max_len=$maxlen -timeout=20 -artifact_prefix="$findings/$t-" -print_final_stats=1
     if [ "$secs" -eq 0 ]; then
-        "$build/bin/$t" "$@" -runs=$runs -seed=1 "$corpus" 2>"$scratch/$t.log" || status=1
+        set -- "$@" -runs="$(runs_of "$t")" -seed=1
     else
-        "$build/bin/$t" "$@" -max_total_time="$secs" "$corpus" 2>"$scratch/$t.log" || status=1
+        set -- "$@" -max_total_time="$secs"
     fi
-    grep -E '^stat::(number_of_executed_units|average_exec_per_sec)' "$scratch/$t.log" | tail -2 || true
-    if grep -qE 'ERROR: |==[0-9]+==|fuzz check failed|runtime error' "$scratch/$t.log"; then
-        status=1
+    "$build/bin/$t" "$@" "$corpus" >"$scratch/$t.log" 2>&1 || touch "$scratch/$t.failed"
+    if grep -qE 'ERROR: |fuzz check failed|runtime error' "$scratch/$t.log"; then touch "$scratch/$t.failed"; fi
+}
+
+report() {  # report TARGET
+    t=$1
+    printf '== %s: %s\n' "$t" "$(grep -E '^stat::(number_of_executed_units|average_exec_per_sec)' "$scratch/$t.log" |
+        sed 's/^stat::number_of_executed_units: */runs /; s/^stat::average_exec_per_sec: */exec\/s /' | paste -sd, -)"
+    if [ -e "$scratch/$t.failed" ]; then
         cat "$scratch/$t.log" >&2
+        status=1
     fi
+}
+
+# Two targets at a time where there are two cores.
+parallel=1
+[ "$(nproc)" -ge 2 ] && parallel=2
+status=0
+set -- $targets
+while [ $# -gt 0 ]; do
+    first=$1
+    shift
+    second=
+    if [ "$parallel" -ge 2 ] && [ $# -gt 0 ]; then
+        second=$1
+        shift
+    fi
+    run "$first" &
+    pid=$!
+    [ -n "$second" ] && run "$second"
+    wait "$pid"
+    report "$first"
+    [ -n "$second" ] && report "$second"
 done
 exit $status

@@ -151,6 +151,32 @@ TEST(Registry, ABadValueIsSkippedAndItsLineReported) {
     EXPECT_EQ(winregistry::RegistryProblems().size(), 6u);
 }
 
+// regedit wraps a binary value at about 80 columns: a value of a few
+// megabytes spans a hundred thousand lines (here 7.6 MB of text). It is read
+// in one pass; joining the value again for every line took minutes, hours
+// under the sanitizers, for a file well inside the reader's limit.
+TEST(Registry, ALongHexValueOverManyLinesIsReadWhole) {
+    const int kLines = 100000;
+    std::string reg = "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Blobs]\n\"Big\"=hex(3):00,\\\n";
+    for (int i = 0; i < kLines; ++i)
+        reg += "  01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,16,17,18,\\\n";
+    reg += "  ff\n\"After\"=dword:00000007\n";
+    std::vector<std::pair<std::u16string, std::vector<winregistry::Value>>> keys;
+    std::vector<std::string> problems;
+    std::string error;
+    ASSERT_TRUE(winregistry::ParseRegFile(reg, keys, &error, &problems)) << error;
+    EXPECT_TRUE(problems.empty());
+    ASSERT_EQ(keys.size(), 1u);
+    ASSERT_EQ(keys[0].second.size(), 2u);
+    const std::vector<BYTE>& big = keys[0].second[0].data;
+    ASSERT_EQ(big.size(), 2u + 24u * kLines);
+    EXPECT_EQ(big.front(), 0x00);
+    EXPECT_EQ(big[1], 0x01);
+    EXPECT_EQ(big[24 * kLines], 0x18);
+    EXPECT_EQ(big.back(), 0xFF);
+    EXPECT_EQ(keys[0].second[1].name, u"After");
+}
+
 TEST(Profile, SettingsAndTheFontsFolder) {
     RegProfile p("REGEDIT4\n", "[Profile]\nLocale=zh-CN\nAnsiCodePage=936\nDpi=120\nIconTitleFont=Microsoft YaHei,-15,700,1\n");
     const auto& s = winprofile::GetSettings();

@@ -257,7 +257,9 @@ bool ParseRegFile(const std::string& raw, std::vector<std::pair<std::u16string, 
         while (b < line.size() && (line[b] == u' ' || line[b] == u'\t')) ++b;
         line = line.substr(b);
         if (cur.empty()) curStart = physical;
-        if (!line.empty() && line.back() == u'\\' && IsHexValueLine(cur + line)) {
+        // A line that continues a value already has its "=hex" before it:
+        // only a first line is looked at, so a long value is read in one pass.
+        if (!line.empty() && line.back() == u'\\' && (!cur.empty() || IsHexValueLine(line))) {
             line.pop_back();
             cur += line;
             if (i != text.size()) continue;

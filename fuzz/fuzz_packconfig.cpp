@@ -27,6 +27,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!f) return 0;
     std::fwrite(data, 1, size, f);
     std::fclose(f);
+    // A file without a project element leaves the default-font settings as
+    // they were: start them from nothing too.
+    g_bUseDefaultFont = 0;
+    for (CString& face : g_strDefaultFont) face = CString();
     CPackFontList names;
     LoadPackFontNames(&names);
     std::map<std::u16string, std::u16string> files;

@@ -1,10 +1,12 @@
 // Helpers shared by the libFuzzer targets that read their input from files:
-// a scratch folder per process, whole-file writes, a machine profile and the
-// checks that stop a run loudly.
+// a scratch folder per process, whole-file writes, a font of this machine and
+// the checks that stop a run loudly.
 #pragma once
 
+#include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -34,7 +36,15 @@ inline const fs::path& ScratchDir(const std::string& name) {
         std::error_code ec;
         fs::path base = fs::temp_directory_path(ec);
         if (fs::is_directory("/dev/shm", ec) && ::access("/dev/shm", W_OK) == 0) base = "/dev/shm";
-        auto* d = new fs::path(base / ("tamsel-fuzz-" + name + "-" + std::to_string(::getpid())));
+        const std::string prefix = "tamsel-fuzz-" + name + "-";
+        // A run that crashed left its folder: gone with its process.
+        for (const auto& e : fs::directory_iterator(base, ec)) {
+            const std::string n = e.path().filename().string();
+            if (n.compare(0, prefix.size(), prefix) != 0) continue;
+            const long pid = std::strtol(n.c_str() + prefix.size(), nullptr, 10);
+            if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) fs::remove_all(e.path(), ec);
+        }
+        auto* d = new fs::path(base / (prefix + std::to_string(::getpid())));
         fs::remove_all(*d, ec);
         fs::create_directories(*d);
         std::atexit([] {

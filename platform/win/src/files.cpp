@@ -153,8 +153,7 @@ HANDLE CreateFileW(const WCHAR* path, DWORD access, DWORD /*share*/, void* /*sec
         g_lastError = 5;
         return INVALID_HANDLE_VALUE;
     }
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    // O_NONBLOCK stays: it changes nothing for a regular file.
     g_lastError = 0;
     return new FileHandle{fd};
 }

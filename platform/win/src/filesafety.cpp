@@ -151,8 +151,7 @@ int OpenRegularFile(const std::string& path) {
         errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         return -1;
     }
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    // O_NONBLOCK stays: it changes nothing for a regular file.
     return fd;
 }
 

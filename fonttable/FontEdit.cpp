@@ -2,6 +2,7 @@
 #include <climits>
 #include <cstring>
 
+#include "FontTableIndex.h"
 #include "GenerateSession.h"
 #include "Tamsel.h"
 #include "Velmora.h"
@@ -17,7 +18,7 @@ tagHMIFONT* AppendNewFont(const LOGFONTW& lf, const WCHAR* name) {
     rec->nID = ++g_nMaxFontID;
     CopyFixedName(rec->szName, name ? name : u"", 32);
     rec->lf = lf;
-    g_FontList.AddTail(rec);
+    AppendFontRecord(rec);
     return rec;
 }
 
@@ -72,17 +73,12 @@ int NewFontByInfo(const WCHAR* face, int size, const WCHAR* style, int* pId) {
 }
 
 int DelHmiFont(int nID) {
-    POSITION pos = g_FontList.GetHeadPosition();
-    while (pos) {
-        POSITION cur = pos;
-        tagHMIFONT* rec = g_FontList.GetNext(pos);
-        if (rec->nID == nID) {
-            g_FontList.RemoveAt(cur);
-            delete rec;
-            return 1;
-        }
-    }
-    return 0;
+    POSITION pos = FindFontPosition(nID);
+    if (!pos) return 0;
+    tagHMIFONT* rec = g_FontList.GetAt(pos);
+    RemoveFontRecord(pos);
+    delete rec;
+    return 1;
 }
 
 void DelUnUseFont() {

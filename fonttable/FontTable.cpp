@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "FontTableIndex.h"
 #include "Stanchion.h"
 #include "Tamsel.h"
 #include "Velmora.h"
@@ -93,12 +94,8 @@ HftFileContents ReadFontTableFile(const WCHAR* path) {
 }
 
 tagHMIFONT* findFontInList(int nID) {
-    POSITION pos = g_FontList.GetHeadPosition();
-    while (pos) {
-        tagHMIFONT* rec = g_FontList.GetNext(pos);
-        if (rec->nID == nID) return rec;
-    }
-    return nullptr;
+    POSITION pos = FindFontPosition(nID);
+    return pos ? g_FontList.GetAt(pos) : nullptr;
 }
 
 tagHMIFONT* findFontByName(const WCHAR* name) {

@@ -6,16 +6,32 @@ std::unique_ptr<CGenerateSession> g_session;
 
 CGenerateSession* CurrentGenerateSession() { return g_session.get(); }
 
+void CGenerateSession::Set(int id, FontUseRecord* rec) {
+    if (id >= 0 && id < 65536) {
+        if (static_cast<size_t>(id) >= m_dense.size()) m_dense.resize(static_cast<size_t>(id) + 1, nullptr);
+        m_dense[static_cast<size_t>(id)] = rec;
+    } else if (rec) {
+        m_sparse[id] = rec;
+    } else {
+        m_sparse.erase(id);
+    }
+}
+
+void CGenerateSession::Append(int id) {
+    records.emplace_back();
+    records.back().nID = id;
+    if (!Find(id)) Set(id, &records.back());
+}
+
 void CGenerateSession::Remove(std::list<FontUseRecord>::iterator it) {
     const int id = it->nID;
     FontUseRecord* removed = &*it;
     records.erase(it);
-    auto f = firstById.find(id);
-    if (f == firstById.end() || f->second != removed) return;
-    firstById.erase(f);
+    if (Find(id) != removed) return;
+    Set(id, nullptr);
     for (FontUseRecord& r : records)  // a later record of the same id takes over
         if (r.nID == id) {
-            firstById[id] = &r;
+            Set(id, &r);
             break;
         }
 }
@@ -25,9 +41,7 @@ int Font_BeginGenerate() {
     POSITION pos = g_FontList.GetHeadPosition();
     while (pos) {
         const tagHMIFONT* rec = g_FontList.GetNext(pos);
-        session->records.emplace_back();
-        session->records.back().nID = rec->nID;
-        session->firstById.emplace(rec->nID, &session->records.back());
+        session->Append(rec->nID);
     }
     g_session = std::move(session);
     return 1;
@@ -35,9 +49,8 @@ int Font_BeginGenerate() {
 
 int Font_AddString(int nID, const WCHAR* text) {
     if (!g_session || !text) return 0;
-    auto it = g_session->firstById.find(nID);
-    if (it == g_session->firstById.end()) return 0;
-    for (const WCHAR* p = text; *p; ++p) it->second->Add(*p);
+    FontUseRecord* rec = g_session->Find(nID);
+    if (rec && *text) rec->used = true;
     return 0;
 }
 

@@ -2,35 +2,42 @@
 // during a compile.
 #pragma once
 
-#include <bitset>
 #include <list>
 #include <memory>
 #include <unordered_map>
+#include <vector>
 
 #include "Tamsel.h"
 
 struct FontUseRecord {
     int nID = 0;
-    // One bit per UTF-16 code unit; the codes themselves serve nothing else
-    // than telling used fonts from unused ones.
-    std::bitset<65536> used;
-    size_t count = 0;
-    bool IsEmpty() const { return count == 0; }
-    void Add(char16_t code) {
-        if (!used.test(code)) {
-            used.set(code);
-            ++count;
-        }
-    }
+    // Whether any character reached the font. The characters themselves serve
+    // nothing else than telling used fonts from unused ones, so none is kept:
+    // a text costs the same whatever the table's size.
+    bool used = false;
+    bool IsEmpty() const { return !used; }
 };
 
 class CGenerateSession {
 public:
-    // Records in table order; the index finds the first record of an id.
+    // Records in table order.
     std::list<FontUseRecord> records;
-    std::unordered_map<int, FontUseRecord*> firstById;
 
+    // The first record of an id; null when none.
+    FontUseRecord* Find(int id) const {
+        if (id >= 0 && static_cast<size_t>(id) < m_dense.size()) return m_dense[static_cast<size_t>(id)];
+        auto it = m_sparse.find(id);
+        return it == m_sparse.end() ? nullptr : it->second;
+    }
+    // Appends a record for the id; the first record of an id stays the one found.
+    void Append(int id);
     void Remove(std::list<FontUseRecord>::iterator it);
+
+private:
+    void Set(int id, FontUseRecord* rec);
+    // Ids a text can name are 16-bit: those are kept in a plain array.
+    std::vector<FontUseRecord*> m_dense;
+    std::unordered_map<int, FontUseRecord*> m_sparse;
 };
 
 // The open session, or null.

@@ -2,18 +2,18 @@
 // QPF2 and TrueType builds share.
 #pragma once
 
-#include <bitset>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "Tamsel.h"
+#include "win/charset.h"
 
 struct QpfFontEntry {
     LOGFONTW lf;
     std::u16string chars;
     std::u16string packName;
-    std::bitset<65536> has;  // the code units of chars, for the "not yet there" test
+    CharSet has;  // the code units of chars
 };
 
 struct TtfFontEntry {
@@ -22,7 +22,7 @@ struct TtfFontEntry {
     std::u16string packName;
 };
 
-// serial number -> entry
+// serial number -> entry, every text merged
 TAMSEL_API const std::map<int, QpfFontEntry>& QpfCollection();
 TAMSEL_API const std::vector<TtfFontEntry>& TtfTextList();
 
@@ -37,6 +37,12 @@ namespace panelfonts {
 
 // The text without "\r\n" pairs and then without "\n"; a lone "\r" stays.
 std::u16string StripLineBreaks(const std::u16string& text);
+// The same, as the text itself when it has no line feed, else in `buffer`.
+inline const std::u16string& WithoutLineBreaks(const std::u16string& text, std::u16string& buffer) {
+    if (text.find(u'\n') == std::u16string::npos) return text;
+    buffer = StripLineBreaks(text);
+    return buffer;
+}
 // The text and logical font of one language, false when it is skipped.
 // `cache` keeps the fonts already read during one text: languages mostly
 // share a font, and the table look-up walks the whole list.
@@ -60,6 +66,17 @@ void ForEachLanguage(const tagMULTIFONT& mf, const std::u16string& text, int mod
 }
 // The pack name of a face without adding it to the map; empty when absent.
 std::u16string FindPackName(const WCHAR* face);
+// The same for the languages of one text, each face looked up once. Forget
+// starts the next text; the strings keep their storage.
+class PackNames {
+public:
+    const std::u16string& Of(const std::u16string& face);
+    void Forget() { m_count = 0; }
+
+private:
+    std::pair<std::u16string, std::u16string> m_known[8];
+    int m_count = 0;
+};
 // 75 for exactly FW_BOLD, else 50.
 inline int QtWeight(const LOGFONTW& lf) { return lf.lfWeight == 700 ? 75 : 50; }
 // Empties outDir, waits 30 ms and creates it again.

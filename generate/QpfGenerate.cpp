@@ -1,8 +1,6 @@
 // QPF2 bitmap fonts for the panel.
 #include <cstring>
 #include <memory>
-#include <string_view>
-#include <unordered_map>
 
 #include "FontMap.h"
 #include "Forgeline.h"
@@ -15,26 +13,116 @@
 #include "win/wstr.h"
 
 namespace {
-// A logical font compared and hashed over all of its bytes.
-struct LogFontKey {
-    LOGFONTW lf;
-    bool operator==(const LogFontKey& o) const { return std::memcmp(&lf, &o.lf, sizeof lf) == 0; }
-};
-struct LogFontKeyHash {
-    size_t operator()(const LogFontKey& k) const {
-        return std::hash<std::string_view>{}(std::string_view(reinterpret_cast<const char*>(&k.lf), sizeof k.lf));
+// The logical font's bytes -> serial number: the byte-identical look-up
+// without a walk over the entries. Open addressing over a hash of all the
+// bytes; each slot holds its logical font, so a look-up reads slots only.
+class EntryIndex {
+public:
+    static uint64_t Hash(const LOGFONTW& lf) {
+        static_assert(sizeof(LOGFONTW) == 92, "eleven words and a half");
+        const unsigned char* p = reinterpret_cast<const unsigned char*>(&lf);
+        uint64_t h = 0x9E3779B97F4A7C15u;
+        for (size_t i = 0; i + 8 <= sizeof lf; i += 8) {
+            uint64_t w;
+            std::memcpy(&w, p + i, 8);
+            h = (h ^ w) * 0xFF51AFD7ED558CCDu;
+            h ^= h >> 32;
+        }
+        uint32_t tail;
+        std::memcpy(&tail, p + 88, 4);
+        h = (h ^ tail) * 0xC4CEB9FE1A85EC53u;
+        return h ^ (h >> 29);
     }
+    // The serial number of this logical font's entry, 0 when none.
+    int Find(const LOGFONTW& lf, uint64_t hash) const {
+        if (m_slots.empty()) return 0;
+        for (size_t i = hash & (m_slots.size() - 1);; i = (i + 1) & (m_slots.size() - 1)) {
+            const Slot& s = m_slots[i];
+            if (!s.serial) return 0;
+            if (s.hash == hash && std::memcmp(&s.lf, &lf, sizeof lf) == 0) return s.serial;
+        }
+    }
+    void Insert(uint64_t hash, int serial, const LOGFONTW& lf) {
+        if (2 * (m_used + 1) > m_slots.size()) Grow();
+        Slot slot;
+        slot.hash = hash;
+        slot.serial = serial;
+        slot.lf = lf;
+        Place(slot);
+        ++m_used;
+    }
+    void Clear() {
+        m_slots.clear();
+        m_used = 0;
+    }
+
+private:
+    struct Slot {
+        uint64_t hash = 0;
+        int serial = 0;  // 0: a free slot
+        LOGFONTW lf;
+    };
+    void Place(const Slot& slot) {
+        size_t i = slot.hash & (m_slots.size() - 1);
+        while (m_slots[i].serial) i = (i + 1) & (m_slots.size() - 1);
+        m_slots[i] = slot;
+    }
+    void Grow() {
+        std::vector<Slot> old;
+        old.swap(m_slots);
+        m_slots.resize(old.empty() ? 64 : old.size() * 2);
+        for (const Slot& s : old)
+            if (s.serial) Place(s);
+    }
+    std::vector<Slot> m_slots;
+    size_t m_used = 0;
 };
 
 struct QpfCollectionState {
     std::map<int, QpfFontEntry> entries;
-    // The logical font's bytes -> serial number: the byte-identical look-up
-    // without a walk over the entries.
-    std::unordered_map<LogFontKey, int, LogFontKeyHash> byBytes;
+    std::vector<QpfFontEntry*> bySerial;  // serial number - 1 -> entry
+    EntryIndex byBytes;
+    // The texts for entries already there, not yet merged into them, in the
+    // order they came. A text is only appended here; the merge then runs
+    // over one entry at a time, so a table of thousands of fonts does not
+    // turn every character into a cache miss.
+    std::u16string unmerged;
+    struct Run {
+        int serial;
+        uint32_t offset, length;
+    };
+    std::vector<Run> runs;
+
     void Clear() {
         entries.clear();
-        byBytes.clear();
+        bySerial.clear();
+        byBytes.Clear();
+        unmerged.clear();
+        runs.clear();
     }
+    void Append(int serial, const std::u16string& text) {
+        runs.push_back({serial, static_cast<uint32_t>(unmerged.size()), static_cast<uint32_t>(text.size())});
+        unmerged += text;
+        if (unmerged.size() >= kMergeAt) Merge();
+    }
+    // Each entry's runs in the order they came, entry after entry.
+    void Merge() {
+        std::vector<uint32_t> start(bySerial.size() + 1, 0);
+        for (const Run& r : runs) ++start[static_cast<size_t>(r.serial)];
+        for (size_t i = 1; i < start.size(); ++i) start[i] += start[i - 1];
+        std::vector<uint32_t> order(runs.size());
+        for (size_t k = runs.size(); k-- > 0;) order[--start[static_cast<size_t>(runs[k].serial)]] = static_cast<uint32_t>(k);
+        for (uint32_t k : order) {
+            const Run& r = runs[k];
+            QpfFontEntry& e = *bySerial[static_cast<size_t>(r.serial) - 1];
+            for (size_t i = r.offset; i < r.offset + r.length; ++i)
+                if (e.has.Insert(unmerged[i])) e.chars += unmerged[i];
+        }
+        unmerged.clear();
+        runs.clear();
+    }
+    // Texts wait until this many units have come.
+    static constexpr size_t kMergeAt = size_t{1} << 20;
 };
 
 QpfCollectionState& Collection() {
@@ -44,7 +132,10 @@ QpfCollectionState& Collection() {
 
 }  // namespace
 
-const std::map<int, QpfFontEntry>& QpfCollection() { return Collection().entries; }
+const std::map<int, QpfFontEntry>& QpfCollection() {
+    Collection().Merge();
+    return Collection().entries;
+}
 
 void ClearTtfTextList();
 void ResetPanelFontCollections() {
@@ -55,19 +146,17 @@ void ResetPanelFontCollections() {
 namespace panelfonts {
 
 std::u16string StripLineBreaks(const std::u16string& text) {
-    std::u16string pairsGone;
-    pairsGone.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
-            ++i;
-            continue;
-        }
-        pairsGone += text[i];
-    }
+    // Every line feed goes, and with it the carriage return right before it
+    // (the "\r\n" pairs); any other carriage return stays.
     std::u16string out;
-    out.reserve(pairsGone.size());
-    for (char16_t c : pairsGone)
-        if (c != u'\n') out += c;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != u'\n') {
+            out += text[i];
+        } else if (i > 0 && text[i - 1] == u'\r') {
+            out.pop_back();
+        }
+    }
     return out;
 }
 
@@ -105,6 +194,20 @@ bool LanguageText(const tagMULTIFONT& mf, const std::u16string& text, int mode, 
 std::u16string FindPackName(const WCHAR* face) {
     auto it = PackNameMap.find(face);
     return it == PackNameMap.end() ? std::u16string() : it->second;
+}
+
+const std::u16string& PackNames::Of(const std::u16string& face) {
+    for (int i = 0; i < m_count; ++i) {
+        const std::u16string& known = m_known[i].first;
+        if (known.size() == face.size() && std::memcmp(known.data(), face.data(), face.size() * sizeof(char16_t)) == 0)
+            return m_known[i].second;
+    }
+    // Eight languages, so eight faces at most; one more takes the last place.
+    auto& known = m_known[m_count < 8 ? m_count++ : 7];
+    auto it = PackNameMap.find(face);
+    known.first = face;
+    known.second = it == PackNameMap.end() ? std::u16string() : it->second;
+    return known.second;
 }
 
 void ResetOutputDir(const std::u16string& outDir) {
@@ -172,32 +275,32 @@ BOOL DeleteDirectoryTree(const WCHAR* dir) {
 }
 
 void MakeQPF(tagMULTIFONT& mf, CString text, int mode, int screen) {
-    const std::u16string clean = StripLineBreaks(text.str());
+    std::u16string stripped;
+    const std::u16string& clean = WithoutLineBreaks(text.str(), stripped);
     QpfCollectionState& c = Collection();
     CQpfFontData* collector = CSingletonTpl<CQpfFontData>::getInstance();
+    // Kept from text to text for their storage: a compile calls this for
+    // every text it shows.
+    static PackNames packs;
+    packs.Forget();
+    static _tagQpfUnit unit;
     ForEachLanguage(mf, clean, mode, [&](int, const std::u16string& piece, const LOGFONTW& lf) {
-        const LogFontKey key{lf};
-        auto match = c.byBytes.find(key);
-        int serial = static_cast<int>(c.entries.size()) + 1;
-        if (match != c.byBytes.end()) {
-            serial = match->second;
-            QpfFontEntry& e = c.entries[serial];
-            for (char16_t ch : piece)
-                if (!e.has.test(ch)) {
-                    e.has.set(ch);
-                    e.chars += ch;
-                }
-        }
-        const std::u16string pack = FindPackName(lf.lfFaceName);
-        if (match == c.byBytes.end()) {
+        const uint64_t hash = EntryIndex::Hash(lf);
+        const int match = c.byBytes.Find(lf, hash);
+        const int serial = match ? match : static_cast<int>(c.entries.size()) + 1;
+        if (match) c.Append(serial, piece);
+        unit.strFaceName.assign(lf.lfFaceName);
+        const std::u16string& pack = packs.Of(unit.strFaceName);
+        if (!match) {
             QpfFontEntry& e = c.entries[serial];
             e.lf = lf;
+            // The first text stays whole, repeated characters too.
             e.chars = piece;
             e.packName = pack;
-            for (char16_t ch : piece) e.has.set(ch);
-            c.byBytes.emplace(key, serial);
+            for (char16_t ch : piece) e.has.Insert(ch);
+            c.bySerial.push_back(&e);
+            c.byBytes.Insert(hash, serial, lf);
         }
-        _tagQpfUnit unit;
         unit.bLeading = false;
         unit.bItalic = lf.lfItalic != 0;
         unit.nWeight = QtWeight(lf);
@@ -205,7 +308,6 @@ void MakeQPF(tagMULTIFONT& mf, CString text, int mode, int screen) {
         // A text in a font already collected carries that font's number, as
         // the full build's units do.
         unit.nIndex = serial;
-        unit.strFaceName = lf.lfFaceName;
         unit.strPackName = pack;
         unit.strText = piece;
         collector->setScreenText(screen, piece, unit);
@@ -217,6 +319,7 @@ double Finish_MakeQPF(CPackFontFiles& result, std::u16string& outDir, int /*unus
     ResetOutputDir(outDir);
     QpfCollectionState& c = Collection();
     if (c.entries.empty()) return 0.0;
+    c.Merge();
 
     CQpfFontData* collector = CSingletonTpl<CQpfFontData>::getInstance();
     for (const auto& kv : c.entries) {

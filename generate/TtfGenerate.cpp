@@ -1,4 +1,5 @@
 // Subset TrueType fonts for the panel.
+#include <algorithm>
 #include <unordered_map>
 
 #include "FontMap.h"
@@ -29,7 +30,13 @@ TtfListState& List() {
 }
 
 bool NeverCollected(const std::u16string& face) {
-    return face == u"宋体" || face == u"新宋体" || face == u"SimSun" || face == u"NSimSun";
+    switch (face.size()) {
+    case 2: return face == u"宋体";
+    case 3: return face == u"新宋体";
+    case 6: return face == u"SimSun";
+    case 7: return face == u"NSimSun";
+    default: return false;
+    }
 }
 
 bool IsSimSunCollection(const std::u16string& file) {
@@ -43,14 +50,19 @@ bool IsSimSunCollection(const std::u16string& file) {
     return true;
 }
 
-_tagTtfUnit UnitOf(const LOGFONTW& lf, const std::u16string& pack, const std::u16string& text) {
-    _tagTtfUnit unit;
+void FillUnit(_tagTtfUnit& unit, const LOGFONTW& lf, const std::u16string& pack, const std::u16string& text) {
     unit.bLeading = false;
     unit.bItalic = lf.lfItalic != 0;
     unit.nWeight = panelfonts::QtWeight(lf);
     unit.nHeight = lf.lfHeight;
     unit.strPackName = pack;
     unit.strText = text;
+}
+
+_tagTtfUnit UnitOf(const LOGFONTW& lf, const std::u16string& pack, std::u16string text) {
+    _tagTtfUnit unit;
+    FillUnit(unit, lf, pack, std::u16string());
+    unit.strText = std::move(text);
     return unit;
 }
 
@@ -76,20 +88,32 @@ void ClearTtfTextList() { List().Clear(); }
 using namespace panelfonts;
 
 void AddTextInfo(tagMULTIFONT& mf, CString text, int mode, int screen) {
-    const std::u16string clean = StripLineBreaks(text.str());
+    std::u16string stripped;
+    const std::u16string& clean = WithoutLineBreaks(text.str(), stripped);
     TtfListState& list = List();
     CTtfFontData* collector = CSingletonTpl<CTtfFontData>::getInstance();
+    // Languages mostly share faces: the strings are made once per text, and
+    // kept from text to text for their storage.
+    static std::u16string face;
+    static PackNames packs;
+    packs.Forget();
+    static _tagTtfUnit unit;
     ForEachLanguage(mf, clean, mode, [&](int, const std::u16string& piece, const LOGFONTW& lf) {
-        const std::u16string face = lf.lfFaceName;
+        face.assign(lf.lfFaceName);
         auto match = list.byFace.find(face);
-        if (match != list.byFace.end()) list.entries[match->second].text += piece;
+        if (match != list.byFace.end()) {
+            // A face's text grows to megabytes: fewer, larger steps copy it less often.
+            std::u16string& all = list.entries[match->second].text;
+            if (all.size() + piece.size() > all.capacity()) all.reserve(std::max<size_t>(4 * all.capacity(), 1024));
+            all += piece;
+        }
         if (NeverCollected(face)) return;
-        const std::u16string pack = FindPackName(lf.lfFaceName);
+        const std::u16string& pack = packs.Of(face);
         if (match == list.byFace.end()) {
             list.byFace.emplace(face, list.entries.size());
             list.entries.push_back(TtfFontEntry{lf, piece, pack});
         }
-        _tagTtfUnit unit = UnitOf(lf, pack, piece);
+        FillUnit(unit, lf, pack, piece);
         collector->setScreenText(screen, piece, face, unit);
     });
 }
@@ -104,12 +128,13 @@ double Finish_MakeTTF(CPackFontFiles& result, std::u16string& outDir) {
         LOGFONTW lf{};
         collector->add(u"Calibri", UnitOf(lf, u"Calibri", kDefaultCharSet));
     }
-    for (const TtfFontEntry& e : list.entries) {
+    for (TtfFontEntry& e : list.entries) {
         if (packs.count(e.lf.lfFaceName)) continue;
-        const _tagTtfUnit unit = UnitOf(e.lf, e.packName, e.text);
-        generateqpf2(e.text.c_str(), e.lf.lfFaceName, unit.nHeight, unit.bItalic, unit.nWeight, e.packName.c_str(),
-                     -1);
-        collector->add(e.lf.lfFaceName, unit);
+        // The list is emptied next: its text goes to the unit rather than a copy.
+        _tagTtfUnit unit = UnitOf(e.lf, e.packName, std::move(e.text));
+        generateqpf2(unit.strText.c_str(), e.lf.lfFaceName, unit.nHeight, unit.bItalic, unit.nWeight,
+                     e.packName.c_str(), -1);
+        collector->add(e.lf.lfFaceName, std::move(unit));
     }
     list.Clear();
 

@@ -1,5 +1,6 @@
 // tamsel-studio compile: the panel fonts of a project, driven as the studio's
 // compiler drives the module.
+#include <malloc.h>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -139,37 +140,52 @@ private:
 }  // namespace
 
 int RunCompile(const Options& opt, std::ostream& out) {
+    // A compile makes and frees large buffers (the texts, the collections,
+    // the subsetting script's fonts): freed memory is kept for the next ones
+    // rather than given back and faulted in again.
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
     if (opt.positional.size() != 2) throw StudioError{"compile: expected one PROJECT directory", kUsage};
     if (opt.texts.empty() || opt.out.empty()) throw StudioError{"compile: --texts FILE and --out DIR are needed", kUsage};
     if (opt.target != "qpf2" && opt.target != "ttf")
         throw StudioError{"compile: --target must be qpf2 or ttf, not '" + opt.target + "'", kUsage};
-    const TextsFile texts = ReadTextsFile(opt.texts);
-    // Checked before anything is read into the module or written.
+    // The texts are gone through twice and never kept whole: once to check
+    // them all before anything is read into the module or written, once to
+    // hand them to it.
+    std::string textBytes = ReadTextsBytes(opt.texts);
+    std::map<std::string, int> screenNumber;
+    const size_t textCount = ScanTexts(
+        textBytes, opt.texts,
+        [&](const std::string& name) { screenNumber.emplace(name, static_cast<int>(screenNumber.size())); }, nullptr);
     const fs::path outFolder = CheckOutputFolder(opt, opt.positional[1]);
     OpenProjectFonts(opt, false, out);
 
     const bool qpf = opt.target == "qpf2";
-    std::map<std::string, int> screenNumber;
-    for (const std::string& name : texts.screens) screenNumber.emplace(name, static_cast<int>(screenNumber.size()));
-    Progress progress(texts.texts.size());
+    Progress progress(textCount);
     Font_BeginGenerate();
-    for (size_t i = 0; i < texts.texts.size(); ++i) {
-        const ScreenText& t = texts.texts[i];
-        std::u16string joined;
-        for (size_t lang = 0; lang < t.text.size(); ++lang) {
-            if (lang) joined += kLangSeparator;
-            joined += t.text[lang];
-            if (static_cast<int>(lang) < getLangCount()) Font_AddString(t.fonts.wFontID[lang], t.text[lang].c_str());
-        }
-        tagMULTIFONT mf = t.fonts;
-        const int screen = screenNumber[t.screen];
-        if (qpf)
-            MakeQPF(mf, CString(joined.c_str()), 0, screen);
-        else
-            AddTextInfo(mf, CString(joined.c_str()), 0, screen);
-        progress.Step(i + 1);
-    }
+    size_t done = 0;
+    std::u16string joined;
+    ScanTexts(
+        textBytes, opt.texts, [](const std::string&) {},
+        [&](const ScreenText& t) {
+            joined.clear();
+            for (size_t lang = 0; lang < t.text.size(); ++lang) {
+                if (lang) joined += kLangSeparator;
+                joined += t.text[lang];
+                if (static_cast<int>(lang) < getLangCount())
+                    Font_AddString(t.fonts.wFontID[lang], t.text[lang].c_str());
+            }
+            tagMULTIFONT mf = t.fonts;
+            const int screen = screenNumber[t.screen];
+            if (qpf)
+                MakeQPF(mf, CString(joined), 0, screen);
+            else
+                AddTextInfo(mf, CString(joined), 0, screen);
+            progress.Step(++done);
+        },
+        true);
     Font_FreeMemory();
+    std::string().swap(textBytes);
 
     std::error_code ec;
     // A folder that cannot take the mark cannot take the fonts either; stop
@@ -193,7 +209,7 @@ int RunCompile(const Options& opt, std::ostream& out) {
     const fs::path outPath = NativePath(opt.incremental ? lattice : dir);
     const std::map<std::string, FileState> before = opt.incremental ? Snapshot(outPath) : decltype(before){};
 
-    std::cerr << "building " << (qpf ? "QPF2" : "subset TrueType") << " fonts for " << texts.texts.size()
+    std::cerr << "building " << (qpf ? "QPF2" : "subset TrueType") << " fonts for " << textCount
               << " text(s)...\n";
     const auto start = std::chrono::steady_clock::now();
     CPackFontFiles packs;

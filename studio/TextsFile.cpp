@@ -1,8 +1,10 @@
 #include "TextsFile.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <string_view>
 
 #include "Studio.h"
 #include "win/filesafety.h"
@@ -15,17 +17,9 @@ namespace {
     throw StudioError{name + ":" + std::to_string(line) + ": " + why};
 }
 
-std::vector<std::string> SplitTabs(const std::string& s) {
-    std::vector<std::string> out(1);
-    for (char c : s) {
-        if (c == '\t') out.emplace_back();
-        else out.back() += c;
-    }
-    return out;
-}
-
-std::string Unescape(const std::string& s, const std::string& name, int line) {
+std::string Unescape(std::string_view s, const std::string& name, int line) {
     std::string out;
+    out.reserve(s.size());
     for (size_t i = 0; i < s.size(); ++i) {
         if (s[i] != '\\') {
             out += s[i];
@@ -42,8 +36,14 @@ std::string Unescape(const std::string& s, const std::string& name, int line) {
     return out;
 }
 
-bool ValidUtf8(const std::string& s) {
+bool ValidUtf8(std::string_view s) {
     for (size_t i = 0; i < s.size();) {
+        // Eight ASCII bytes at a time.
+        uint64_t w;
+        if (i + 8 <= s.size() && (std::memcpy(&w, s.data() + i, 8), (w & 0x8080808080808080u) == 0)) {
+            i += 8;
+            continue;
+        }
         const unsigned char c = static_cast<unsigned char>(s[i]);
         const int n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
         if (n == 0 || i + n > s.size()) return false;
@@ -55,36 +55,50 @@ bool ValidUtf8(const std::string& s) {
 }
 }  // namespace
 
-TextsFile ParseTexts(const std::string& utf8, const std::string& name) {
-    TextsFile out;
-    std::istringstream in(utf8);
-    std::string raw;
+size_t ScanTexts(const std::string& utf8, const std::string& name, const std::function<void(const std::string&)>& onScreen,
+                 const std::function<void(const ScreenText&)>& onText, bool checked) {
+    ScreenText t;
+    size_t count = 0;
+    std::vector<int> ids;
     int line = 0;
-    std::string screen;
-    while (std::getline(in, raw)) {
+    for (size_t at = 0; at < utf8.size();) {
+        const size_t end = std::min(utf8.find('\n', at), utf8.size());
+        std::string_view raw(utf8.data() + at, end - at);
+        at = end + 1;
         ++line;
-        if (!raw.empty() && raw.back() == '\r') raw.pop_back();
-        if (line == 1 && raw.rfind("\xEF\xBB\xBF", 0) == 0) raw.erase(0, 3);
-        if (!ValidUtf8(raw)) Bad(name, line, "not UTF-8");
+        if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
+        if (line == 1 && raw.substr(0, 3) == "\xEF\xBB\xBF") raw.remove_prefix(3);
+        if (!checked && !ValidUtf8(raw)) Bad(name, line, "not UTF-8");
         if (raw.empty() || raw[0] == '#') continue;
-        if (raw.rfind("screen ", 0) == 0) {
-            screen = raw.substr(7);
-            if (screen.empty()) Bad(name, line, "a screen needs a name");
-            out.screens.push_back(screen);
+        if (raw.substr(0, 7) == "screen ") {
+            t.screen = std::string(raw.substr(7));
+            if (t.screen.empty()) Bad(name, line, "a screen needs a name");
+            onScreen(t.screen);
             continue;
         }
-        if (screen.empty()) Bad(name, line, "a text before the first 'screen' line");
-        const std::vector<std::string> fields = SplitTabs(raw);
-        if (fields.size() < 2) Bad(name, line, "expected font ids, a tab and the text");
-        ScreenText t;
-        t.screen = screen;
+        if (t.screen.empty()) Bad(name, line, "a text before the first 'screen' line");
+        const size_t tab = raw.find('\t');
+        if (tab == std::string_view::npos) Bad(name, line, "expected font ids, a tab and the text");
         t.line = line;
         // Font ids, one per language, separated by commas; the last one
         // given also serves the languages after it.
-        std::vector<int> ids;
-        std::stringstream idList(fields[0]);
-        std::string piece;
-        while (std::getline(idList, piece, ',')) {
+        ids.clear();
+        const std::string_view idList = raw.substr(0, tab);
+        for (size_t from = 0; from < idList.size();) {
+            const size_t comma = std::min(idList.find(',', from), idList.size());
+            const std::string_view digits = idList.substr(from, comma - from);
+            from = comma + 1;
+            if (!digits.empty() && digits.size() <= 5 &&
+                std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+                int id = 0;
+                for (char c : digits) id = id * 10 + (c - '0');
+                if (id <= 0xFFFF) {
+                    ids.push_back(id);
+                    continue;
+                }
+            }
+            // Anything else as stoi reads it: blanks and a sign before the digits.
+            const std::string piece(digits);
             size_t used = 0;
             int id = -1;
             try {
@@ -98,19 +112,45 @@ TextsFile ParseTexts(const std::string& utf8, const std::string& name) {
         if (ids.empty()) Bad(name, line, "no font id");
         for (int i = 0; i < kMultiFontSlots; ++i)
             t.fonts.wFontID[i] = static_cast<uint16_t>(ids[std::min<size_t>(i, ids.size() - 1)]);
-        for (size_t f = 1; f < fields.size(); ++f) t.text.push_back(Utf8ToUtf16(Unescape(fields[f], name, line)));
-        out.texts.push_back(std::move(t));
+        // The pieces' strings are kept from text to text and refilled.
+        size_t pieces = 0;
+        for (size_t from = tab + 1;;) {
+            const size_t next = std::min(raw.find('\t', from), raw.size());
+            const std::string_view field = raw.substr(from, next - from);
+            const bool escaped = field.find('\\') != std::string_view::npos;
+            if (onText) {
+                if (pieces == t.text.size()) t.text.emplace_back();
+                Utf8ToUtf16(escaped ? std::string_view(Unescape(field, name, line)) : field, t.text[pieces++]);
+            } else if (escaped) {
+                Unescape(field, name, line);
+            }
+            if (next == raw.size()) break;
+            from = next + 1;
+        }
+        t.text.resize(pieces);
+        ++count;
+        if (onText) onText(t);
     }
+    return count;
+}
+
+TextsFile ParseTexts(const std::string& utf8, const std::string& name) {
+    TextsFile out;
+    ScanTexts(
+        utf8, name, [&](const std::string& screen) { out.screens.push_back(screen); },
+        [&](const ScreenText& t) { out.texts.push_back(t); });
     return out;
 }
 
-TextsFile ReadTextsFile(const std::string& path) {
+std::string ReadTextsBytes(const std::string& path) {
     std::error_code ec;
     if (std::filesystem::exists(path, ec) && !std::filesystem::is_regular_file(path, ec))
         throw StudioError{"texts file '" + path + "' is not a regular file"};
     std::string bytes;
     if (!winfiles::ReadRegularFile(path, &bytes)) throw StudioError{"cannot read texts file '" + path + "'"};
-    return ParseTexts(bytes, path);
+    return bytes;
 }
+
+TextsFile ReadTextsFile(const std::string& path) { return ParseTexts(ReadTextsBytes(path), path); }
 
 }  // namespace studio

@@ -2,6 +2,8 @@
 #include "GenerateFixture.h"
 #include "Qpf2Reader.h"
 
+#include <random>
+
 using testsupport::N;
 using testsupport::Qpf2Readable;
 
@@ -197,4 +199,72 @@ TEST_F(GenerateTest, LanguageFacesFollowTheDefaultFaceOfEachLanguage) {
     EXPECT_EQ(faces(3), (std::vector<std::u16string>{u"Calibri", u"Calibri"}));
     g_bUseDefaultFont = 0;
     for (auto& f : g_strDefaultFont) f = CString();
+}
+
+// Long runs of texts into two fonts, the collection looked at half-way:
+// every entry keeps its first text whole and then each new character once,
+// in the order the texts brought them.
+TEST_F(GenerateTest, QpfEntriesKeepFirstUseOrderOverManyTexts) {
+    Add(15, u"A", u"Arial", 16);
+    Add(16, u"B", u"Tahoma", 16);
+    std::mt19937 rng(5);
+    std::u16string want[2];
+    std::set<char16_t> seen[2];
+    for (int i = 0; i < 3000; ++i) {
+        std::u16string text;
+        for (int k = 0; k < 10; ++k) {
+            const uint32_t r = rng();
+            text += static_cast<char16_t>(r % 3 ? 0x4E00 + r / 3 % 3000 : 0x21 + r / 3 % 90);
+        }
+        const int f = i % 3 ? 1 : 0;
+        if (want[f].empty()) {
+            want[f] = text;
+            seen[f].insert(text.begin(), text.end());
+        } else {
+            for (char16_t c : text)
+                if (seen[f].insert(c).second) want[f] += c;
+        }
+        tagMULTIFONT mf = Fonts(static_cast<uint16_t>(15 + f));
+        MakeQPF(mf, Text(text), 0, i % 7);
+        if (i == 1500) {
+            ASSERT_EQ(QpfCollection().size(), 2u);
+            EXPECT_EQ(QpfCollection().at(1).chars, want[0]);
+            EXPECT_EQ(QpfCollection().at(2).chars, want[1]);
+        }
+    }
+    EXPECT_EQ(QpfCollection().at(1).chars, want[0]);
+    EXPECT_EQ(QpfCollection().at(2).chars, want[1]);
+    CPackFontFiles result;
+    std::u16string dir = m_out.wpath();
+    Finish_MakeQPF(result, dir, 0);
+    const auto& units = CSingletonTpl<CQpfFontData>::getInstance()->fullBuildUnits();
+    ASSERT_EQ(units.size(), 2u);
+    EXPECT_EQ(units[0].strText, want[0]);
+    EXPECT_EQ(units[1].strText, want[1]);
+}
+
+// Line breaks of every arrangement: "\r\n" pairs go, then every "\n".
+TEST_F(GenerateTest, QpfLineBreaksOfAnyArrangement) {
+    Add(15, u"A", u"Arial", 16);
+    const char16_t units[] = {u'\r', u'\n', u'a'};
+    for (int n = 1; n <= 6; ++n) {
+        int combos = 1;
+        for (int k = 0; k < n; ++k) combos *= 3;
+        for (int code = 0; code < combos; ++code) {
+            std::u16string text;
+            for (int k = 0, c = code; k < n; ++k, c /= 3) text += units[c % 3];
+            std::u16string pairsGone, want;
+            for (size_t i = 0; i < text.size(); ++i) {
+                if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+                else pairsGone += text[i];
+            }
+            for (char16_t c : pairsGone)
+                if (c != u'\n') want += c;
+            CSingletonTpl<CQpfFontData>::getInstance()->reset();
+            tagMULTIFONT mf = Fonts(15);
+            MakeQPF(mf, CString(text.c_str()), 1, 1);
+            ASSERT_FALSE(Heard(1).empty());
+            ASSERT_EQ(Heard(1)[0].first, want) << "text of " << n << " units, code " << code;
+        }
+    }
 }

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <set>
+#include <vector>
 
 #include "Stanchion.h"
 #include "TestSupport.h"
@@ -94,6 +95,25 @@ TEST_F(LanguageTest, LanguagePiecesOfMultiLanguageTexts) {
     EXPECT_EQ(out, u"only");
     GetLangString(std::u16string(u"\x02\x02x\x02"), out, 2);
     EXPECT_EQ(out, u"x");
+
+    // Separators at every place a word-sized scan could miss, among units
+    // that differ from the separator in one bit.
+    const char16_t units[] = {u'\x02', u'\x03', u'\x0102', u'a'};
+    for (int n = 0; n <= 9; ++n)
+        for (int code = 0; code < 1 << (2 * n) && code < 4096; ++code) {
+            std::u16string t;
+            for (int k = 0, c = code; k < n; ++k, c >>= 2) t += units[c & 3];
+            std::vector<std::u16string> pieces(1);
+            for (char16_t c : t) {
+                if (c == u'\x02') pieces.emplace_back();
+                else pieces.back() += c;
+            }
+            for (int lang = 0; lang < 10; ++lang) {
+                GetLangString(t, out, lang);
+                ASSERT_EQ(out, static_cast<size_t>(lang) < pieces.size() ? pieces[static_cast<size_t>(lang)] : u"")
+                    << "text " << code << " of " << n << ", language " << lang;
+            }
+        }
 
     // Buffer form: a 300-unit piece is cut to 259 units and terminated, and
     // nothing past the 260-unit buffer is touched.

@@ -65,3 +65,49 @@ TEST(CStringArray, GrowsInsertsRemoves) {
     EXPECT_EQ(a.GetUpperBound(), 2);
     EXPECT_EQ(a[2], u"d");
 }
+
+TEST(CPtrList, EveryChangeThroughAMemberIsCounted) {
+    int v[3] = {0, 1, 2};
+    CTypedPtrList<CPtrList, int*> list;
+    uint64_t last = list.GetChangeCount();
+    auto changed = [&] {
+        const uint64_t now = list.GetChangeCount();
+        const bool moved = now != last;
+        last = now;
+        return moved;
+    };
+    list.AddTail(&v[0]);
+    EXPECT_TRUE(changed());
+    list.AddHead(&v[1]);
+    EXPECT_TRUE(changed());
+    list.InsertAfter(list.GetHeadPosition(), &v[2]);
+    EXPECT_TRUE(changed());
+    list.InsertBefore(list.GetTailPosition(), &v[0]);
+    EXPECT_TRUE(changed());
+    list.SetAt(list.GetHeadPosition(), &v[2]);
+    EXPECT_TRUE(changed());
+    list.RemoveAt(list.FindIndex(1));
+    EXPECT_TRUE(changed());
+    list.RemoveHead();
+    EXPECT_TRUE(changed());
+    list.RemoveTail();
+    EXPECT_TRUE(changed());
+    list.RemoveAll();
+    EXPECT_TRUE(changed());
+
+    // Reading does not count, whatever position or reference it hands out.
+    list.AddTail(&v[0]);
+    list.AddTail(&v[1]);
+    changed();
+    POSITION pos = list.GetHeadPosition();
+    while (pos) list.GetNext(pos);
+    list.GetHead();
+    list.GetTail();
+    list.Find(&v[1]);
+    list.FindIndex(1);
+    list.GetAt(list.GetTailPosition());
+    pos = list.GetTailPosition();
+    list.GetPrev(pos);
+    EXPECT_FALSE(changed());
+    EXPECT_EQ(list.GetCount(), 2);
+}

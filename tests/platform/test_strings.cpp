@@ -98,6 +98,15 @@ TEST(Utf, RoundTripsAndRepairsBadInput) {
     EXPECT_EQ(Utf8ToUtf16("a\xFF" "b"), u"a\uFFFDb");
     EXPECT_EQ(Utf8ToUtf16("\xE5\xAE"), u"\uFFFD\uFFFD");  // truncated sequence
     EXPECT_EQ(Utf16ToUtf8(std::u16string(1, 0xD800)), "\xEF\xBF\xBD");
+    // Overlong forms, encoded surrogates and code points past U+10FFFF are
+    // one replacement each; a four-byte character is a pair.
+    EXPECT_EQ(Utf8ToUtf16("\xC0\xAFx\xED\xA0\x80y\xF4\x90\x80\x80z\xF0\x9F\x98\x80"), u"\uFFFDx\uFFFDy\uFFFDz\U0001F600");
+    // Into a string that held more before, and from a part of a longer text.
+    std::u16string out(40, u'?');
+    Utf8ToUtf16(std::string_view("long ASCII run then \xE5\xAE\x8B", 23), out);
+    EXPECT_EQ(out, u"long ASCII run then \u5B8B");
+    Utf8ToUtf16(std::string_view(), out);
+    EXPECT_TRUE(out.empty());
 }
 
 TEST(ScanDecimal, BehavesLikePercentD) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
+#include <random>
 #include <set>
 
 #include "Glyphworks.h"
@@ -95,4 +97,73 @@ TEST(Qpf2Build, AFontOfCharactersTheFaceLacksStillReads) {
     generateqpf2(u"中文", u"Arial", -16, false, 50, u"", -1);
     EXPECT_EQ(qpf2tofileEx(out.wpath().c_str()), 1);
     EXPECT_EQ(Readable(out / "arial_16_50.qpf2", U"中文A"), U"");
+}
+
+// The rows' characters are those that searching each character's units in
+// the row's string would give: every character once, in first-use order, a
+// character outside the Basic Multilingual Plane looked for as its pair of
+// units, rows already in the table only gaining what they lack.
+TEST(Qpf2Build, MapTableCharactersAreThoseOfSearchingTheRow) {
+    TestProfile profile({"arial.ttf", "arialbd.ttf", "tahoma.ttf"});
+    const std::u16string pieces[] = {u"a", u"b", u"中", u"\xD840\xDC00", u"\xD83D\xDE00", u"\xD83D", u"\xDE00",
+                                     u"\xDC00", u"\xD840", u"c"};
+    const char16_t* faces[] = {u"Arial", u"Tahoma"};
+    const char16_t* packs[] = {u"A", u"B", u""};
+    std::mt19937 rng(3);
+    auto text = [&](int most) {
+        std::u16string t;
+        for (int n = static_cast<int>(rng() % static_cast<unsigned>(most)); n > 0; --n) t += pieces[rng() % 10];
+        return t;
+    };
+    for (int round = 0; round < 60; ++round) {
+        TTFMapTable table;
+        table[u"A"] = {u"given.ttf", text(6)};
+        table[u"Untouched"] = {u"x.ttf", text(4)};
+        TTFMapTable want = table;
+        // What the font tools keep per file before the table is made: every
+        // character of every call, in order, repeats and all.
+        std::map<std::u16string, std::u32string> kept;
+        std::map<std::u16string, std::u16string> keyOf;
+        std::vector<std::u16string> order;
+        for (int call = 1 + static_cast<int>(rng() % 8); call > 0; --call) {
+            const char16_t* face = faces[rng() % 2];
+            const char16_t* pack = packs[rng() % 3];
+            const int height = rng() % 2 ? -16 : -20;
+            const long weight = rng() % 2 ? 75 : 50;
+            const std::u16string t = text(8);
+            generateqpf2(t.c_str(), face, height, false, weight, pack, -1);
+            const std::u16string file = qpf2UnitFileName(face, height, false, weight, pack);
+            if (!kept.count(file)) {
+                order.push_back(file);
+                keyOf[file] = *pack ? pack : face;
+            }
+            std::u32string& chars = kept[file];
+            for (size_t i = 0; i < t.size(); ++i) {
+                char32_t c = t[i];
+                if (c >= 0xD800 && c < 0xDC00 && i + 1 < t.size() && t[i + 1] >= 0xDC00 && t[i + 1] < 0xE000)
+                    c = 0x10000 + ((c - 0xD800) << 10) + (t[++i] - 0xDC00);
+                chars += c;
+            }
+        }
+        for (const std::u16string& file : order) {
+            std::u16string& row = want[keyOf[file]].second;
+            for (char32_t c : kept[file]) {
+                std::u16string units;
+                if (c >= 0x10000) {
+                    units += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+                    units += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+                } else {
+                    units += static_cast<char16_t>(c);
+                }
+                if (row.find(units) == std::u16string::npos) row += units;
+            }
+        }
+        getSimplifyTTFMapTable(&table);
+        ASSERT_EQ(table.size(), want.size()) << "round " << round;
+        for (const auto& row : want) {
+            ASSERT_TRUE(table.count(row.first)) << "round " << round;
+            EXPECT_EQ(table[row.first].second, row.second.second) << "round " << round;
+        }
+        EXPECT_EQ(table[u"A"].first, u"given.ttf");
+    }
 }

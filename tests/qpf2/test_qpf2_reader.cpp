@@ -7,6 +7,8 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
+#include <sstream>
+
 #include "Qpf2.h"
 #include "TestProfile.h"
 
@@ -110,4 +112,56 @@ TEST(Qpf2Reader, GlyphsTooLargeForTheFormatAreLeftOutNotOverflowed) {
 TEST(Qpf2Reader, FileNamesFollowQtsTool) {
     EXPECT_EQ(qpf2::FileNameFor("DejaVu Sans", 16, 50, true), "dejavu_sans_16_50_italic.qpf2");
     EXPECT_EQ(qpf2::FileNameFor("SimSun", 24, 75, false), "simsun_24_75.qpf2");
+}
+
+// Rendering straight to a file writes the bytes of rendering in memory and
+// serializing: glyphs too large for the format, characters the face lacks,
+// repeated characters, simulated styles, an empty request, a collection
+// member. A face that cannot be opened asks for no stream at all.
+TEST(Qpf2Reader, RenderingStraightToAFileWritesTheSameBytes) {
+    struct Case {
+        const char* file;
+        int index, em;
+        bool bold, italic;
+        std::u32string chars;
+    };
+    const Case cases[] = {
+        {"arial.ttf", 0, 24, false, false, U"Hello, World 0123 \U0001F600Hello"},
+        {"arial.ttf", 0, 400, false, false, U"W.iWx"},
+        {"arial.ttf", 0, 16, true, true, U"Bold italic xyz"},
+        {"simsun.ttc", 0, 20, false, false, U"中文宋体确认报警 abc"},
+        {"simsun.ttc", 1, 12, false, false, U"新宋体 ABC"},
+        {"tahoma.ttf", 0, 30, false, false, U""},
+        {"tahoma.ttf", 0, 30, false, false, U"中文"},
+    };
+    for (const Case& c : cases) {
+        qpf2::RenderRequest rq;
+        rq.path = Fixture(c.file);
+        rq.faceIndex = c.index;
+        rq.pixelEm = c.em;
+        rq.simulateBold = c.bold;
+        rq.simulateItalic = c.italic;
+        rq.chars = c.chars;
+        rq.fontName = c.file;
+        rq.weight = c.bold ? 75 : 50;
+        const std::vector<uint8_t> want = qpf2::Serialize(RenderOrFail(rq));
+        std::stringstream out;
+        out << "before";  // the file's head is filled in where the font began
+        bool again = true;
+        std::string error;
+        ASSERT_TRUE(qpf2::RenderTo(rq, [&]() -> std::ostream* { return &out; }, &error, &again, nullptr))
+            << c.file << " " << c.em << ": " << error;
+        EXPECT_FALSE(again);
+        const std::string bytes = out.str();
+        ASSERT_EQ(bytes.substr(0, 6), "before");
+        EXPECT_TRUE(std::vector<uint8_t>(bytes.begin() + 6, bytes.end()) == want) << c.file << " at " << c.em;
+    }
+    qpf2::RenderRequest missing;
+    missing.path = Fixture("no-such-font.ttf");
+    missing.pixelEm = 20;
+    missing.chars = U"x";
+    bool opened = false;
+    EXPECT_FALSE(qpf2::RenderTo(missing, [&]() -> std::ostream* { opened = true; return nullptr; }, nullptr, nullptr,
+                                nullptr));
+    EXPECT_FALSE(opened);
 }

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <tuple>
@@ -58,14 +59,28 @@ public:
     }
 };
 
+namespace forgeline {
+template <class Style>
+class HeardTexts;
+struct QpfStyle;
+struct TtfStyle;
+}  // namespace forgeline
+
 class FORGELINE_API CQpfFontData {
 public:
+    CQpfFontData();
+    ~CQpfFontData();
+    CQpfFontData(const CQpfFontData&) = delete;
+    CQpfFontData& operator=(const CQpfFontData&) = delete;
+
     // Where the last build of this collector lies; its record is read now.
     void beginBuild(const std::u16string& outDir);
     void setScreenText(int screen, const std::u16string& text, _tagQpfUnit& unit);
     void add(_tagQpfUnit unit);
-    // Calls `render` for every unit whose file is new, changed or missing;
-    // non-zero when anything was rendered.
+    // Calls `render` once per file that is new, changed or missing, with the
+    // characters of all its texts (each once, in the order of the screens
+    // and their texts) and the unit of its first text; non-zero when
+    // anything was rendered.
     int executeBuild(QpfRenderFn render);
     // Deletes the files of the last build that no unit needs and records
     // what this build produced.
@@ -78,14 +93,13 @@ public:
     std::vector<std::pair<std::u16string, _tagQpfUnit>> screenTexts(int screen) const;
 
 private:
-    struct ScreenUnit {
-        std::u16string text;
-        _tagQpfUnit unit;
-    };
-    // file -> what it was built from; equal signatures need no new rendering
-    std::map<std::u16string, std::u16string> Current() const;
+    struct Plan;
+    // file -> what it is built from, worked out once per build; the build
+    // under way keeps it until its files are recorded.
+    const Plan& PlanBuild();
 
-    std::map<int, std::vector<ScreenUnit>> m_screens;
+    std::unique_ptr<forgeline::HeardTexts<forgeline::QpfStyle>> m_heard;
+    std::unique_ptr<Plan> m_plan;
     std::vector<_tagQpfUnit> m_added;
     std::u16string m_dir;
     std::map<std::u16string, std::u16string> m_last;  // file -> signature
@@ -94,14 +108,20 @@ private:
 
 class FORGELINE_API CTtfFontData {
 public:
+    CTtfFontData();
+    ~CTtfFontData();
+    CTtfFontData(const CTtfFontData&) = delete;
+    CTtfFontData& operator=(const CTtfFontData&) = delete;
+
     void beginBuild(const std::u16string& outDir);
     void setScreenText(int screen, const std::u16string& text, const std::u16string& face, _tagTtfUnit& unit);
     void add(const std::u16string& face, _tagTtfUnit unit);
     void setTtfMapTable(const TTFMapTable& table);
-    // Calls `render` for the units of every face whose characters changed
-    // since the build recorded in the folder; non-zero when any was. File
-    // presence is not checked: the rows of pack faces and of faces without a
-    // source file never leave a subset, and would be cut again every time.
+    // Calls `render` for the texts of every face whose characters changed
+    // since the build recorded in the folder (once per file the font tools
+    // keep, as for QPF2 units); non-zero when any was. File presence is not
+    // checked: the rows of pack faces and of faces without a source file
+    // never leave a subset, and would be cut again every time.
     int executeBuild(QpfRenderFn render);
     // Deletes the subsets of groups that are gone. The groups whose
     // characters changed are recorded as built only by endBuild.
@@ -120,14 +140,11 @@ public:
     std::vector<std::tuple<std::u16string, std::u16string, _tagTtfUnit>> screenTexts(int screen) const;
 
 private:
-    struct ScreenUnit {
-        std::u16string text, face;
-        _tagTtfUnit unit;
-    };
     // subset file stem (the panel's name of the face, made a safe file name) -> characters wanted
     std::map<std::u16string, std::u16string> Current() const;
 
-    std::map<int, std::vector<ScreenUnit>> m_screens;
+    std::unique_ptr<forgeline::HeardTexts<forgeline::TtfStyle>> m_heard;
+    std::unique_ptr<std::map<std::u16string, std::u16string>> m_current;  // of the build under way
     std::vector<std::pair<std::u16string, _tagTtfUnit>> m_added;
     TTFMapTable m_table;
     std::u16string m_dir;

@@ -1,10 +1,13 @@
 // The compile library's font unit collectors.
 #include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "Forgeline.h"
+#include "HeardTexts.h"
 #include "win/filesafety.h"
 #include "win/files.h"
 #include "win/wstr.h"
@@ -25,32 +28,60 @@ namespace {
 const char kQpfState[] = ".forgeline-qpf";
 const char kTtfState[] = ".forgeline-ttf";
 
-// One record per line: name, tab, value; \\, \t, \n and \r escaped.
+// One record per line: name, tab, value; \\, \t, \n and \r escaped, and a
+// lone surrogate (which UTF-8 cannot carry) written \uXXXX.
 std::string Escape(const std::u16string& s) {
     std::string out;
-    for (char c : Utf16ToUtf8(s)) {
-        switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '\t': out += "\\t"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            default: out += c;
+    size_t run = 0;  // start of the units not yet written
+    auto flush = [&](size_t end) {
+        for (char c : Utf16ToUtf8(s.substr(run, end - run))) {
+            switch (c) {
+                case '\\': out += "\\\\"; break;
+                case '\t': out += "\\t"; break;
+                case '\n': out += "\\n"; break;
+                case '\r': out += "\\r"; break;
+                default: out += c;
+            }
         }
+    };
+    for (size_t i = 0; i < s.size(); ++i) {
+        const char16_t c = s[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
+            ++i;
+            continue;
+        }
+        if (c < 0xD800 || c >= 0xE000) continue;
+        flush(i);
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "\\u%04X", static_cast<unsigned>(c));
+        out += hex;
+        run = i + 1;
     }
+    flush(s.size());
     return out;
 }
 
 std::u16string Unescape(const std::string& s) {
-    std::string out;
+    std::u16string out;
+    std::string run;
     for (size_t i = 0; i < s.size(); ++i) {
         if (s[i] != '\\' || i + 1 == s.size()) {
-            out += s[i];
+            run += s[i];
             continue;
         }
         const char n = s[++i];
-        out += n == 't' ? '\t' : n == 'n' ? '\n' : n == 'r' ? '\r' : n;
+        if (n == 'u' && i + 4 < s.size() && std::isxdigit(static_cast<unsigned char>(s[i + 1])) &&
+            std::isxdigit(static_cast<unsigned char>(s[i + 2])) && std::isxdigit(static_cast<unsigned char>(s[i + 3])) &&
+            std::isxdigit(static_cast<unsigned char>(s[i + 4]))) {
+            out += Utf8ToUtf16(run);
+            run.clear();
+            out += static_cast<char16_t>(std::stoul(s.substr(i + 1, 4), nullptr, 16));
+            i += 4;
+            continue;
+        }
+        run += n == 't' ? '\t' : n == 'n' ? '\n' : n == 'r' ? '\r' : n;
     }
-    return Utf8ToUtf16(out);
+    return out + Utf8ToUtf16(run);
 }
 
 std::string StatePath(const std::u16string& dir, const char* name) { return NativePath(dir) + "/" + name; }
@@ -99,38 +130,93 @@ bool Exists(const std::u16string& dir, const std::u16string& file) {
     return GetFileAttributesW((dir + u"\\" + file).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// The distinct characters of a text, sorted: what a font built for it holds.
-// A surrogate pair is one character and stays whole: sorted unit by unit,
-// the halves of two pairs from different blocks would part, and the lone
-// halves would not survive the record's UTF-8, so the unit would be built
-// again at every build.
-std::u16string CharSet(const std::u16string& text) {
-    std::vector<char32_t> chars;
-    chars.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        chars.push_back(c);
+}  // namespace
+
+namespace forgeline {
+// A unit without its text.
+struct QpfStyle {
+    _tagQpfUnit unit;  // strText empty
+};
+struct TtfStyle {
+    std::u16string face;
+    _tagTtfUnit unit;  // strText empty
+};
+}  // namespace forgeline
+
+using forgeline::FirstUse;
+
+namespace {
+// The QPF2 file of every style, asking the font tools once per distinct
+// face, pack name, height, weight and slant ("" when it cannot be rendered).
+template <class Style, class Fields>
+std::vector<std::u16string> FilesOfStyles(const std::vector<Style>& styles, Fields fields) {
+    std::map<std::tuple<std::u16string, std::u16string, int, int, bool>, std::u16string> known;
+    std::vector<std::u16string> files;
+    files.reserve(styles.size());
+    for (const Style& s : styles) {
+        const auto key = fields(s);
+        auto it = known.find(key);
+        if (it == known.end())
+            it = known.emplace(key, qpf2UnitFileName(std::get<0>(key).c_str(), std::get<2>(key), std::get<4>(key),
+                                                     std::get<3>(key), std::get<1>(key).c_str()))
+                     .first;
+        files.push_back(it->second);
     }
-    std::sort(chars.begin(), chars.end());
-    chars.erase(std::unique(chars.begin(), chars.end()), chars.end());
-    std::u16string out;
-    out.reserve(chars.size());
-    for (char32_t c : chars) {
-        if (c >= 0x10000) {
-            out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-            out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(c);
+    return files;
+}
+
+// Texts grouped by a number per style (-1: left out), each group in the
+// order of the screens and their texts; groups in order of first use.
+template <class Heard>
+std::vector<std::vector<const typename Heard::Text*>> GroupTexts(const Heard& heard, const std::vector<int>& groupOf,
+                                                                 std::vector<int>* order) {
+    std::vector<std::vector<const typename Heard::Text*>> groups;
+    std::vector<int> slot(groupOf.empty() ? 0 : *std::max_element(groupOf.begin(), groupOf.end()) + 1, -1);
+    for (const auto& screen : heard.Screens())
+        for (const auto& t : screen.second) {
+            const int g = groupOf[t.style];
+            if (g < 0) continue;
+            if (slot[static_cast<size_t>(g)] < 0) {
+                slot[static_cast<size_t>(g)] = static_cast<int>(groups.size());
+                groups.emplace_back();
+                order->push_back(g);
+            }
+            groups[static_cast<size_t>(slot[static_cast<size_t>(g)])].push_back(&t);
         }
+    return groups;
+}
+
+// Numbers the distinct names; "" gets -1.
+std::vector<int> Number(const std::vector<std::u16string>& names, std::vector<std::u16string>* distinct) {
+    std::map<std::u16string, int> ids;
+    std::vector<int> out;
+    for (const std::u16string& n : names) {
+        if (n.empty()) {
+            out.push_back(-1);
+            continue;
+        }
+        auto it = ids.emplace(n, static_cast<int>(distinct->size())).first;
+        if (static_cast<size_t>(it->second) == distinct->size()) distinct->push_back(n);
+        out.push_back(it->second);
     }
     return out;
 }
-
 }  // namespace
 
 // ---- QPF2 units ----
+
+struct CQpfFontData::Plan {
+    struct File {
+        std::u16string name;
+        const _tagQpfUnit* unit;  // of its first text
+        FirstUse chars;
+    };
+    std::vector<File> files;                           // in order of first use
+    std::map<std::u16string, std::u16string> current;  // file -> signature
+};
+
+CQpfFontData::CQpfFontData() : m_heard(new forgeline::HeardTexts<forgeline::QpfStyle>) {}
+CQpfFontData::~CQpfFontData() = default;
 
 void CQpfFontData::beginBuild(const std::u16string& outDir) {
     m_dir = outDir;
@@ -138,60 +224,71 @@ void CQpfFontData::beginBuild(const std::u16string& outDir) {
 }
 
 void CQpfFontData::setScreenText(int screen, const std::u16string& text, _tagQpfUnit& unit) {
-    m_screens[screen].push_back(ScreenUnit{text, unit});
+    forgeline::StyleKey key;
+    key.face = m_heard->Name(unit.strFaceName);
+    key.pack = m_heard->Name(unit.strPackName);
+    key.height = unit.nHeight;
+    key.weight = unit.nWeight;
+    key.index = unit.nIndex;
+    key.flags = (unit.bItalic ? 1u : 0u) | (unit.bLeading ? 2u : 0u);
+    m_heard->Add(screen, text, key,
+                 [&] {
+                     forgeline::QpfStyle style{unit};
+                     style.unit.strText.clear();
+                     return style;
+                 },
+                 unit.strText);
+    m_plan.reset();
 }
 
 void CQpfFontData::add(_tagQpfUnit unit) { m_added.push_back(std::move(unit)); }
 
-std::map<std::u16string, std::u16string> CQpfFontData::Current() const {
-    // Realising a font for every text is costly; units differ in few ways.
-    std::map<std::u16string, std::u16string> fileOf;
-    std::map<std::u16string, std::u16string> chars;
-    for (const auto& screen : m_screens)
-        for (const ScreenUnit& su : screen.second) {
-            const _tagQpfUnit& u = su.unit;
-            const std::u16string key = u.strFaceName + u'\x1f' + u.strPackName + u'\x1f' +
-                                       Utf8ToUtf16(std::to_string(u.nHeight) + "/" + std::to_string(u.nWeight) +
-                                                   (u.bItalic ? "i" : ""));
-            auto it = fileOf.find(key);
-            if (it == fileOf.end())
-                it = fileOf.emplace(key, qpf2UnitFileName(u.strFaceName.c_str(), u.nHeight, u.bItalic, u.nWeight,
-                                                          u.strPackName.c_str()))
-                         .first;
-            if (it->second.empty()) continue;
-            chars[it->second] += su.text;
-        }
-    for (auto& kv : chars) kv.second = CharSet(kv.second);
-    return chars;
+const CQpfFontData::Plan& CQpfFontData::PlanBuild() {
+    if (m_plan) return *m_plan;
+    // The font tools realise a font once per style, not once per text.
+    const std::vector<std::u16string> fileOfStyle =
+        FilesOfStyles(m_heard->Styles(), [](const forgeline::QpfStyle& s) {
+            const _tagQpfUnit& u = s.unit;
+            return std::make_tuple(u.strFaceName, u.strPackName, u.nHeight, u.nWeight, u.bItalic);
+        });
+    std::vector<std::u16string> names;
+    const std::vector<int> groupOf = Number(fileOfStyle, &names);
+    std::vector<int> order;
+    const auto groups = GroupTexts(*m_heard, groupOf, &order);
+    auto plan = std::make_unique<Plan>();
+    plan->files.resize(groups.size());
+    for (size_t g = 0; g < groups.size(); ++g) {
+        Plan::File& f = plan->files[g];
+        f.name = names[static_cast<size_t>(order[g])];
+        f.unit = &m_heard->StyleOf(*groups[g].front()).unit;
+        for (const auto* t : groups[g]) f.chars.Add(m_heard->View(*t));
+        plan->current.emplace(f.name, f.chars.SortedCharacters());
+    }
+    m_plan = std::move(plan);
+    return *m_plan;
 }
 
 int CQpfFontData::executeBuild(QpfRenderFn render) {
     m_failureMark = winfiles::FailureMark();
     if (!render) return 0;
-    const std::map<std::u16string, std::u16string> now = Current();
-    std::set<std::u16string> stale;
-    for (const auto& kv : now) {
-        auto last = m_last.find(kv.first);
-        const bool same = last != m_last.end() && last->second == kv.second && !m_dir.empty() &&
-                          Exists(m_dir, kv.first);
-        if (!same) stale.insert(kv.first);
-    }
-    if (stale.empty()) return 0;
     int rendered = 0;
-    for (const auto& screen : m_screens)
-        for (const ScreenUnit& su : screen.second) {
-            const _tagQpfUnit& u = su.unit;
-            const std::u16string file =
-                qpf2UnitFileName(u.strFaceName.c_str(), u.nHeight, u.bItalic, u.nWeight, u.strPackName.c_str());
-            if (!stale.count(file)) continue;
-            render(su.text.c_str(), u.strFaceName.c_str(), u.nHeight, u.bItalic, u.nWeight, u.strPackName.c_str(), -1);
-            ++rendered;
-        }
+    for (const Plan::File& f : PlanBuild().files) {
+        auto last = m_last.find(f.name);
+        const bool same = last != m_last.end() && last->second == m_plan->current.at(f.name) && !m_dir.empty() &&
+                          Exists(m_dir, f.name);
+        if (same) continue;
+        const _tagQpfUnit& u = *f.unit;
+        for (const std::u16string& part : f.chars.Parts())
+            render(part.c_str(), u.strFaceName.c_str(), u.nHeight, u.bItalic, u.nWeight, u.strPackName.c_str(), -1);
+        ++rendered;
+    }
     return rendered > 0 ? 1 : 0;
 }
 
 void CQpfFontData::removeNoNeedQpf(const std::u16string& outDir) {
-    const std::map<std::u16string, std::u16string> now = Current();
+    PlanBuild();
+    const std::map<std::u16string, std::u16string> now = std::move(m_plan->current);
+    m_plan.reset();
     WIN32_FIND_DATAW fd;
     HANDLE find = FindFirstFileW((outDir + u"\\*.qpf2").c_str(), &fd);
     if (find != INVALID_HANDLE_VALUE) {
@@ -217,20 +314,28 @@ void CQpfFontData::removeNoNeedQpf(const std::u16string& outDir) {
 
 std::vector<std::pair<std::u16string, _tagQpfUnit>> CQpfFontData::screenTexts(int screen) const {
     std::vector<std::pair<std::u16string, _tagQpfUnit>> out;
-    auto it = m_screens.find(screen);
-    if (it != m_screens.end())
-        for (const ScreenUnit& su : it->second) out.emplace_back(su.text, su.unit);
+    auto it = m_heard->Screens().find(screen);
+    if (it == m_heard->Screens().end()) return out;
+    for (const auto& t : it->second) {
+        _tagQpfUnit unit = m_heard->StyleOf(t).unit;
+        unit.strText = m_heard->UnitText(t);
+        out.emplace_back(std::u16string(m_heard->View(t)), std::move(unit));
+    }
     return out;
 }
 
 void CQpfFontData::reset() {
-    m_screens.clear();
+    m_heard->Clear();
+    m_plan.reset();
     m_added.clear();
     m_dir.clear();
     m_last.clear();
 }
 
 // ---- TrueType units ----
+
+CTtfFontData::CTtfFontData() : m_heard(new forgeline::HeardTexts<forgeline::TtfStyle>) {}
+CTtfFontData::~CTtfFontData() = default;
 
 void CTtfFontData::beginBuild(const std::u16string& outDir) {
     m_dir = outDir;
@@ -239,41 +344,86 @@ void CTtfFontData::beginBuild(const std::u16string& outDir) {
 
 void CTtfFontData::setScreenText(int screen, const std::u16string& text, const std::u16string& face,
                                  _tagTtfUnit& unit) {
-    m_screens[screen].push_back(ScreenUnit{text, face, unit});
+    forgeline::StyleKey key;
+    key.face = m_heard->Name(face);
+    key.pack = m_heard->Name(unit.strPackName);
+    key.height = unit.nHeight;
+    key.weight = unit.nWeight;
+    key.flags = (unit.bItalic ? 1u : 0u) | (unit.bLeading ? 2u : 0u);
+    m_heard->Add(screen, text, key,
+                 [&] {
+                     forgeline::TtfStyle style{face, unit};
+                     style.unit.strText.clear();
+                     return style;
+                 },
+                 unit.strText);
+    m_current.reset();
 }
 
 void CTtfFontData::add(const std::u16string& face, _tagTtfUnit unit) { m_added.emplace_back(face, std::move(unit)); }
 
 void CTtfFontData::setTtfMapTable(const TTFMapTable& table) { m_table = table; }
 
+namespace {
+// The subset file stem of every style: the panel's name of the face.
+std::vector<std::u16string> StemsOfStyles(const std::vector<forgeline::TtfStyle>& styles) {
+    std::vector<std::u16string> stems;
+    for (const forgeline::TtfStyle& s : styles)
+        stems.push_back(winfiles::SafeFileName(s.unit.strPackName.empty() ? s.face : s.unit.strPackName));
+    return stems;
+}
+}  // namespace
+
 std::map<std::u16string, std::u16string> CTtfFontData::Current() const {
+    std::vector<std::u16string> stems;
+    const std::vector<int> groupOf = Number(StemsOfStyles(m_heard->Styles()), &stems);
+    std::vector<int> order;
+    const auto groups = GroupTexts(*m_heard, groupOf, &order);
     std::map<std::u16string, std::u16string> chars;
-    for (const auto& screen : m_screens)
-        for (const ScreenUnit& su : screen.second)
-            chars[winfiles::SafeFileName(su.unit.strPackName.empty() ? su.face : su.unit.strPackName)] += su.text;
-    for (auto& kv : chars) kv.second = CharSet(kv.second);
+    for (size_t g = 0; g < groups.size(); ++g) {
+        FirstUse seen;
+        for (const auto* t : groups[g]) seen.Add(m_heard->View(*t));
+        chars.emplace(stems[static_cast<size_t>(order[g])], seen.SortedCharacters());
+    }
     return chars;
 }
 
 int CTtfFontData::executeBuild(QpfRenderFn render) {
     if (!render) return 0;
-    const std::map<std::u16string, std::u16string> now = Current();
-    int rendered = 0;
-    for (const auto& screen : m_screens)
-        for (const ScreenUnit& su : screen.second) {
-            const std::u16string stem = winfiles::SafeFileName(su.unit.strPackName.empty() ? su.face : su.unit.strPackName);
-            auto last = m_last.find(stem);
-            if (last != m_last.end() && last->second == now.at(stem)) continue;
-            const _tagTtfUnit& u = su.unit;
-            render(su.text.c_str(), su.face.c_str(), u.nHeight, u.bItalic, u.nWeight, u.strPackName.c_str(), -1);
-            ++rendered;
-        }
-    return rendered > 0 ? 1 : 0;
+    m_current.reset(new std::map<std::u16string, std::u16string>(Current()));
+    const std::vector<std::u16string> stems = StemsOfStyles(m_heard->Styles());
+    // The texts of the groups whose characters changed, by the file the font
+    // tools keep them in: one render per file, as rendering each text in
+    // turn would leave it.
+    std::vector<std::u16string> files = FilesOfStyles(m_heard->Styles(), [](const forgeline::TtfStyle& s) {
+        return std::make_tuple(s.face, s.unit.strPackName, s.unit.nHeight, s.unit.nWeight, s.unit.bItalic);
+    });
+    for (size_t i = 0; i < files.size(); ++i) {
+        auto last = m_last.find(stems[i]);
+        if (last != m_last.end() && last->second == m_current->at(stems[i]))
+            files[i].clear();
+        else if (files[i].empty())  // the font tools keep nothing for it; it is offered all the same
+            files[i] = u'\0' + Utf8ToUtf16(std::to_string(i));
+    }
+    std::vector<std::u16string> names;
+    const std::vector<int> groupOf = Number(files, &names);
+    std::vector<int> order;
+    const auto groups = GroupTexts(*m_heard, groupOf, &order);
+    for (const auto& group : groups) {
+        FirstUse chars;
+        for (const auto* t : group) chars.Add(m_heard->View(*t));
+        const forgeline::TtfStyle& first = m_heard->StyleOf(*group.front());
+        const _tagTtfUnit& u = first.unit;
+        for (const std::u16string& part : chars.Parts())
+            render(part.c_str(), first.face.c_str(), u.nHeight, u.bItalic, u.nWeight, u.strPackName.c_str(), -1);
+    }
+    return groups.empty() ? 0 : 1;
 }
 
 void CTtfFontData::removeNoNeedTtf(const std::u16string& outDir) {
     if (m_dir != outDir) m_last = ReadState(outDir, kTtfState);
-    const std::map<std::u16string, std::u16string> now = Current();
+    const std::map<std::u16string, std::u16string> now = m_current ? std::move(*m_current) : Current();
+    m_current.reset();
     const std::string dir = NativePath(outDir);
     for (const auto& kv : m_last) {
         if (now.count(kv.first)) continue;
@@ -320,15 +470,21 @@ void CTtfFontData::getTtfMapTable(TtfMapFn fill, TTFMapTable& table) {
 
 std::vector<std::tuple<std::u16string, std::u16string, _tagTtfUnit>> CTtfFontData::screenTexts(int screen) const {
     std::vector<std::tuple<std::u16string, std::u16string, _tagTtfUnit>> out;
-    auto it = m_screens.find(screen);
-    if (it != m_screens.end())
-        for (const ScreenUnit& su : it->second) out.emplace_back(su.text, su.face, su.unit);
+    auto it = m_heard->Screens().find(screen);
+    if (it == m_heard->Screens().end()) return out;
+    for (const auto& t : it->second) {
+        const forgeline::TtfStyle& style = m_heard->StyleOf(t);
+        _tagTtfUnit unit = style.unit;
+        unit.strText = m_heard->UnitText(t);
+        out.emplace_back(std::u16string(m_heard->View(t)), style.face, std::move(unit));
+    }
     return out;
 }
 
 void CTtfFontData::reset() {
     m_pending.clear();
-    m_screens.clear();
+    m_heard->Clear();
+    m_current.reset();
     m_added.clear();
     m_table.clear();
     m_dir.clear();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <map>
 #include <string>
@@ -44,6 +45,11 @@ struct Font {
 GLYPHWORKS_QPF2_API std::vector<uint8_t> Serialize(const Font& font);
 // The same bytes, written to a stream.
 GLYPHWORKS_QPF2_API void Write(const Font& font, std::ostream& out);
+// The bytes before the glyph records (header, tags, CMap and GMap blocks,
+// the Glyph block's tag), from the glyphs' sizes; *recordBytes: the bytes of
+// the records that follow. WriteGlyphBlockEnd pads the block after them.
+GLYPHWORKS_QPF2_API std::vector<uint8_t> HeadBytes(const Font& font, uint32_t* recordBytes);
+GLYPHWORKS_QPF2_API void WriteGlyphBlockEnd(uint32_t recordBytes, std::ostream& out);
 // "family_size_weight[_italic].qpf2", family in lower case with blanks as "_".
 GLYPHWORKS_QPF2_API std::string FileNameFor(const std::string& family, int pixelSize, int weight, bool italic);
 
@@ -69,5 +75,15 @@ struct RenderRequest {
 // the face lacks are left out. False (with a reason) when the face cannot be
 // opened or sized.
 GLYPHWORKS_QPF2_API bool Render(const RenderRequest& request, Font& out, std::string* error);
+// Renders and writes in one go the bytes Serialize(Render()) gives, without
+// keeping the glyphs' bitmaps: each record goes to the stream as it is
+// rendered, and the head is filled in last (the stream must let seekp go
+// back to where it began). `open` gives the stream once the face is open and
+// sized (null stops); `written` is called every megabyte or so. False as
+// Render is, and with *again set when a glyph the face maps could not be
+// rendered, which changes the file's layout: the caller makes it again
+// through Render. A failed write is left in the stream's state.
+GLYPHWORKS_QPF2_API bool RenderTo(const RenderRequest& request, const std::function<std::ostream*()>& open,
+                                  std::string* error, bool* again, const std::function<void()>& written);
 
 }  // namespace qpf2

@@ -100,7 +100,7 @@ void Block(Out& o, uint16_t tag, const std::vector<uint8_t>& data) {
 }
 }  // namespace
 
-void Write(const Font& f, std::ostream& stream) {
+std::vector<uint8_t> HeadBytes(const Font& f, uint32_t* recordBytes) {
     Out o;
     o.b.reserve(1024 + f.fontName.size() + f.fileName.size() + f.freeText.size() + 12 * f.cmap.size() +
                 4 * f.glyphs.size());
@@ -154,29 +154,45 @@ void Write(const Font& f, std::ostream& stream) {
             continue;
         }
         gmap.u32(offset);
-        offset += static_cast<uint32_t>(6 + f.glyphs[i].alpha.size());
+        offset += static_cast<uint32_t>(6 + size_t{f.glyphs[i].width} * f.glyphs[i].height);
     }
     Block(o, 1, gmap.b);
-    // The glyph records are streamed rather than gathered: a large font
-    // would otherwise be copied once more into fresh memory.
     uint32_t glyphBlock = offset ? offset : 4;
     while (glyphBlock % 4) ++glyphBlock;
     o.u16(2);
     o.u16(0);
     o.u32(glyphBlock);
-    stream.write(reinterpret_cast<const char*>(o.b.data()), static_cast<std::streamsize>(o.b.size()));
+    if (recordBytes) *recordBytes = offset;
+    return o.b;
+}
+
+void WriteGlyphBlockEnd(uint32_t recordBytes, std::ostream& stream) {
+    // Qt's reader rejects an empty glyph block; a font whose characters the
+    // face lacks gets four unused bytes there. Blocks end 4-byte aligned.
+    uint32_t glyphBlock = recordBytes ? recordBytes : 4;
+    while (glyphBlock % 4) ++glyphBlock;
+    static const char zeros[4] = {};
+    stream.write(zeros, static_cast<std::streamsize>(glyphBlock - recordBytes));
+}
+
+void Write(const Font& f, std::ostream& stream) {
+    uint32_t records = 0;
+    const std::vector<uint8_t> head = HeadBytes(f, &records);
+    stream.write(reinterpret_cast<const char*>(head.data()), static_cast<std::streamsize>(head.size()));
+    // The glyph records are streamed rather than gathered: a large font
+    // would otherwise be copied once more into fresh memory.
+    std::vector<bool> skip(f.glyphs.size() + 1, false);
+    for (uint32_t id : f.unstorable)
+        if (id < skip.size()) skip[id] = true;
     for (size_t i = 0; i < f.glyphs.size(); ++i) {
         if (skip[i + 1]) continue;
         const Glyph& g = f.glyphs[i];
-        const uint8_t head[6] = {g.width, g.height, g.bytesPerLine, static_cast<uint8_t>(g.x),
-                                 static_cast<uint8_t>(g.y), static_cast<uint8_t>(g.advance)};
-        stream.write(reinterpret_cast<const char*>(head), 6);
+        const uint8_t head6[6] = {g.width, g.height, g.bytesPerLine, static_cast<uint8_t>(g.x),
+                                  static_cast<uint8_t>(g.y), static_cast<uint8_t>(g.advance)};
+        stream.write(reinterpret_cast<const char*>(head6), 6);
         stream.write(reinterpret_cast<const char*>(g.alpha.data()), static_cast<std::streamsize>(g.alpha.size()));
     }
-    // Qt's reader rejects an empty glyph block; a font whose characters the
-    // face lacks gets four unused bytes there. Blocks end 4-byte aligned.
-    static const char zeros[4] = {};
-    stream.write(zeros, static_cast<std::streamsize>(glyphBlock - offset));
+    WriteGlyphBlockEnd(records, stream);
 }
 
 std::vector<uint8_t> Serialize(const Font& f) {

@@ -3,10 +3,13 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
+#include <unordered_set>
 #include <vector>
 
 #include "Glyphworks.h"
 #include "Qpf2.h"
+#include "win/charset.h"
 #include "win/files.h"
 #include "win/filesafety.h"
 #include "win/fontdb.h"
@@ -19,6 +22,9 @@ struct Pending {
     qpf2::RenderRequest request;
     std::u16string packName;
     std::u16string faceName;  // as the unit asked for it
+    // The characters of request.chars: units of one file often share most
+    // of their characters, and each is rendered once anyway.
+    CharSet has;
 };
 
 // By file name, in the order first asked for.
@@ -36,17 +42,18 @@ PendingFonts& Fonts() {
     return p;
 }
 
-std::u32string Utf32(const WCHAR* s) {
-    std::u32string out;
+// Appends the characters of a UTF-16 text that `has` does not hold yet, in
+// text order; a surrogate pair is one character, a lone surrogate is kept
+// as it stands.
+void AppendNewCharacters(const WCHAR* s, CharSet& has, std::u32string& out) {
     for (const WCHAR* p = s; p && *p; ++p) {
         char32_t c = *p;
         if (c >= 0xD800 && c < 0xDC00 && p[1] >= 0xDC00 && p[1] < 0xE000) {
             c = 0x10000 + ((c - 0xD800) << 10) + (p[1] - 0xDC00);
             ++p;
         }
-        out += c;
+        if (has.Insert(c)) out += c;
     }
-    return out;
 }
 
 int WriteAll(const WCHAR* outDir) {
@@ -60,12 +67,23 @@ int WriteAll(const WCHAR* outDir) {
     int written = 0;
     for (const std::string& file : fonts.order) {
         const Pending& p = fonts.byFile[file];
-        qpf2::Font font;
-        if (!qpf2::Render(p.request, font, nullptr)) continue;
         // Whole or not at all: a cut-short file would pass Qt's header check.
-        winfiles::AtomicFile out(dir + "/" + file, false);
-        qpf2::Write(font, out.Stream());
-        if (!out.Commit()) continue;
+        // The glyphs go to the file as they are rendered, and the disk writes
+        // while the rest is rendered.
+        std::unique_ptr<winfiles::AtomicFile> out;
+        const auto open = [&]() -> std::ostream* {
+            out = std::make_unique<winfiles::AtomicFile>(dir + "/" + file, false);
+            return &out->Stream();
+        };
+        bool again = false;
+        if (!qpf2::RenderTo(p.request, open, nullptr, &again, [&out] { out->StartWriteback(); })) {
+            if (out) out->Abandon();
+            if (!again) continue;
+            qpf2::Font font;
+            if (!qpf2::Render(p.request, font, nullptr)) continue;
+            qpf2::Write(font, *open());
+        }
+        if (!out->Commit()) continue;
         ++written;
     }
     fonts.Clear();
@@ -122,7 +140,7 @@ void generateqpf2(const WCHAR* chars, const WCHAR* faceName, int height, bool it
         it = fonts.byFile.emplace(file, std::move(unit)).first;
         fonts.order.push_back(file);
     }
-    it->second.request.chars += Utf32(chars);
+    AppendNewCharacters(chars, it->second.has, it->second.request.chars);
 }
 
 std::u16string qpf2UnitFileName(const WCHAR* faceName, int height, bool italic, long weight, const WCHAR* packName) {
@@ -154,11 +172,54 @@ int qpf2PendingCount() {
     return static_cast<int>(Fonts().order.size());
 }
 
+namespace {
+// What a row's characters hold, for the "not there yet" test of
+// getSimplifyTTFMapTable: a character outside the Basic Multilingual Plane
+// is looked for as its surrogate pair anywhere in the row, every other one
+// as its code unit, so the row is the one a search of the row's string
+// would give, in time linear in the characters.
+class RowCharacters {
+public:
+    explicit RowCharacters(std::u16string& chars) : m_chars(chars) {
+        for (size_t i = 0; i < chars.size(); ++i) Note(i);
+    }
+    // Appends the character unless the row holds it.
+    void Add(char32_t c) {
+        if (c >= 0x10000) {
+            const char16_t hi = static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+            const char16_t lo = static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+            if (m_pairs.count(Pair(hi, lo))) return;
+            m_chars += hi;
+            Note(m_chars.size() - 1);
+            m_chars += lo;
+            Note(m_chars.size() - 1);
+        } else if (!m_units.Contains(c)) {
+            m_chars += static_cast<char16_t>(c);
+            Note(m_chars.size() - 1);
+        }
+    }
+
+private:
+    static uint32_t Pair(char16_t hi, char16_t lo) { return static_cast<uint32_t>(hi) << 16 | lo; }
+    // Takes in the unit at i and the pair it ends, if any.
+    void Note(size_t i) {
+        const char16_t u = m_chars[i];
+        m_units.Insert(u);
+        if (i > 0 && u >= 0xDC00 && u < 0xE000 && m_chars[i - 1] >= 0xD800 && m_chars[i - 1] < 0xDC00)
+            m_pairs.insert(Pair(m_chars[i - 1], u));
+    }
+
+    std::u16string& m_chars;
+    CharSet m_units;
+    std::unordered_set<uint32_t> m_pairs;  // adjacent high and low surrogates
+};
+}  // namespace
+
 int getSimplifyTTFMapTable(TTFMapTable* table) {
     if (!table) return 0;
     PendingFonts& fonts = Fonts();
-    const std::string fontsDir = winprofile::FontsDir();
     int rows = 0;
+    std::map<std::u16string, RowCharacters> seen;
     for (const std::string& file : fonts.order) {
         const Pending& p = fonts.byFile[file];
         const std::u16string key = p.packName.empty() ? p.faceName : p.packName;
@@ -171,17 +232,9 @@ int getSimplifyTTFMapTable(TTFMapTable* table) {
             it = table->emplace(key, std::make_pair(Utf8ToUtf16(fileName), std::u16string())).first;
             ++rows;
         }
-        std::u16string& chars = it->second.second;
-        for (char32_t c : p.request.chars) {
-            std::u16string unit;
-            if (c >= 0x10000) {
-                unit += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-                unit += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-            } else {
-                unit += static_cast<char16_t>(c);
-            }
-            if (chars.find(unit) == std::u16string::npos) chars += unit;
-        }
+        auto row = seen.find(key);
+        if (row == seen.end()) row = seen.emplace(key, RowCharacters(it->second.second)).first;
+        for (char32_t c : p.request.chars) row->second.Add(c);
     }
     fonts.Clear();
     return rows;

@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <ostream>
+#include <string>
 #include <vector>
 
 #include "Qpf2.h"
@@ -34,7 +37,14 @@ bool Fits(int v) {
 }
 }  // namespace
 
-bool Render(const RenderRequest& rq, Font& out, std::string* error) {
+namespace {
+// Renders the characters the face has, in order, into out's glyph list; the
+// alpha map of each glyph that fits the format goes to `keep(glyph, bitmap)`,
+// which stores or writes it. `begin()` runs once the face is open and sized,
+// before the first glyph; false from it stops.
+template <class Begin, class Keep>
+bool RenderGlyphs(const RenderRequest& rq, Font& out, std::string* error, FT_Face* opened, Begin&& begin,
+                  Keep&& keep) {
     auto fail = [error](const std::string& why) {
         if (error) *error = why;
         return false;
@@ -43,11 +53,9 @@ bool Render(const RenderRequest& rq, Font& out, std::string* error) {
     FT_Face face = nullptr;
     if (!winfiles::IsRegularFile(rq.path) || FT_New_Face(SharedLibrary(), rq.path.c_str(), rq.faceIndex, &face) != 0)
         return fail("cannot open " + rq.path);
-    struct Closer {
-        FT_Face f;
-        ~Closer() { FT_Done_Face(f); }
-    } closer{face};
+    *opened = face;
     if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(rq.pixelEm)) != 0) return fail("cannot size the face");
+    if (!begin()) return fail("nowhere to write");
 
     out = Font{};
     out.fontName = rq.fontName;
@@ -111,9 +119,7 @@ bool Render(const RenderRequest& rq, Font& out, std::string* error) {
             g.x = static_cast<int8_t>(slot->bitmap_left);
             g.y = static_cast<int8_t>(-slot->bitmap_top);
             g.advance = static_cast<int8_t>(advance);
-            g.alpha.resize(static_cast<size_t>(g.width) * g.height);
-            for (unsigned row = 0; row < bm.rows; ++row)
-                std::copy_n(bm.buffer + static_cast<ptrdiff_t>(row) * bm.pitch, bm.width, g.alpha.begin() + row * g.width);
+            keep(g, bm);
             widthSum += advance;
             minLeft = std::min(minLeft, static_cast<int>(slot->bitmap_left));
             minRight = std::min(minRight, advance - slot->bitmap_left - static_cast<int>(bm.width));
@@ -130,6 +136,96 @@ bool Render(const RenderRequest& rq, Font& out, std::string* error) {
     out.minLeftBearing = minLeft;
     out.minRightBearing = minRight;
     if (out.xHeight == 0) out.xHeight = out.ascent / 2;
+    return true;
+}
+
+struct FaceCloser {
+    FT_Face face = nullptr;
+    ~FaceCloser() {
+        if (face) FT_Done_Face(face);
+    }
+};
+
+// The glyph map of the characters the face has, in order, as rendering
+// them all would number them: what fixes the size of a file's head.
+Font Predicted(const RenderRequest& rq) {
+    Font f;
+    f.fontName = rq.fontName;
+    f.fileName = rq.path.substr(rq.path.find_last_of('/') + 1);
+    f.writingSystems.assign(5, 0);
+    FaceCloser face;
+    if (FT_New_Face(SharedLibrary(), rq.path.c_str(), rq.faceIndex, &face.face) != 0) return f;
+    std::vector<bool> seen(0x110000);
+    for (char32_t c : rq.chars) {
+        if (c >= seen.size() || seen[c]) continue;
+        seen[c] = true;
+        if (!FT_Get_Char_Index(face.face, c)) continue;
+        f.glyphs.emplace_back();
+        f.cmap[c] = static_cast<uint32_t>(f.glyphs.size());
+    }
+    return f;
+}
+}  // namespace
+
+bool Render(const RenderRequest& rq, Font& out, std::string* error) {
+    FaceCloser face;
+    return RenderGlyphs(rq, out, error, &face.face, [] { return true; }, [](Glyph& g, const FT_Bitmap& bm) {
+        g.alpha.resize(static_cast<size_t>(g.width) * g.height);
+        for (unsigned row = 0; row < bm.rows; ++row)
+            std::copy_n(bm.buffer + static_cast<ptrdiff_t>(row) * bm.pitch, bm.width, g.alpha.begin() + row * g.width);
+    });
+}
+
+bool RenderTo(const RenderRequest& rq, const std::function<std::ostream*()>& open, std::string* error, bool* again,
+              const std::function<void()>& written) {
+    if (again) *again = false;
+    // The head goes first in the file but is known last: its size is fixed
+    // by the characters the face maps, so the records are written after a
+    // place kept for it.
+    std::ostream* stream = nullptr;
+    std::streampos start;
+    size_t headSize = 0;
+    const auto begin = [&] {
+        stream = open();
+        if (!stream) return false;
+        start = stream->tellp();
+        headSize = HeadBytes(Predicted(rq), nullptr).size();
+        stream->write(std::string(headSize, '\0').data(), static_cast<std::streamsize>(headSize));
+        return true;
+    };
+    uint64_t sinceWritten = 0;
+    Font font;
+    FaceCloser face;
+    const bool rendered = RenderGlyphs(rq, font, error, &face.face, begin, [&](Glyph& g, const FT_Bitmap& bm) {
+        const uint8_t head[6] = {g.width, g.height, g.bytesPerLine, static_cast<uint8_t>(g.x),
+                                 static_cast<uint8_t>(g.y), static_cast<uint8_t>(g.advance)};
+        stream->write(reinterpret_cast<const char*>(head), 6);
+        if (bm.pitch == static_cast<int>(bm.width)) {
+            stream->write(reinterpret_cast<const char*>(bm.buffer), static_cast<std::streamsize>(bm.width) * bm.rows);
+        } else {
+            for (unsigned r = 0; r < bm.rows; ++r)
+                stream->write(reinterpret_cast<const char*>(bm.buffer + static_cast<ptrdiff_t>(r) * bm.pitch), bm.width);
+        }
+        sinceWritten += 6 + static_cast<uint64_t>(bm.width) * bm.rows;
+        if (sinceWritten >= (uint64_t{1} << 20) && written) {
+            written();
+            sinceWritten = 0;
+        }
+    });
+    if (!rendered) return false;
+    uint32_t records = 0;
+    const std::vector<uint8_t> head = HeadBytes(font, &records);
+    if (head.size() != headSize) {
+        // A glyph the face maps could not be rendered: the file is made again in memory.
+        if (again) *again = true;
+        if (error) *error = "a mapped glyph could not be rendered";
+        return false;
+    }
+    // A failed write shows in the stream; the caller's commit finds it.
+    WriteGlyphBlockEnd(records, *stream);
+    stream->seekp(start);
+    stream->write(reinterpret_cast<const char*>(head.data()), static_cast<std::streamsize>(head.size()));
+    stream->seekp(0, std::ios_base::end);
     return true;
 }
 

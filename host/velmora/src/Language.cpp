@@ -1,3 +1,4 @@
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -79,20 +80,44 @@ const std::u16string* Lookup(const std::u16string& section, const std::u16string
     return ki == si->second.end() ? nullptr : &ki->second;
 }
 
+// The next separator at or after `from`, or `len`. Four units are tested at
+// a time: texts are long and separators few.
+size_t NextSeparator(const WCHAR* text, size_t from, size_t len) {
+    constexpr uint64_t kOnes = 0x0001000100010001u, kHigh = 0x8000800080008000u;
+    constexpr uint64_t kSeparators = kOnes * kLangSeparator;
+    size_t i = from;
+    for (; i + 4 <= len; i += 4) {
+        uint64_t w;
+        std::memcpy(&w, text + i, 8);
+        const uint64_t x = w ^ kSeparators;  // a separator's unit becomes zero
+        if ((x - kOnes) & ~x & kHigh) break;
+    }
+    for (; i < len; ++i)
+        if (text[i] == kLangSeparator) return i;
+    return len;
+}
+
 // Pieces of a multi-language text: the units between separators. A final
 // piece without its separator still counts.
-std::u16string Piece(const WCHAR* text, size_t len, int lang) {
-    if (!text || lang < 0) return {};
+void Piece(const WCHAR* text, size_t len, int lang, std::u16string& out) {
+    out.clear();
+    if (!text || lang < 0) return;
     size_t start = 0;
-    int index = 0;
-    for (size_t i = 0; i <= len; ++i) {
-        if (i == len || text[i] == kLangSeparator) {
-            if (index == lang) return std::u16string(text + start, i - start);
-            ++index;
-            start = i + 1;
+    for (int index = 0;; ++index) {
+        const size_t end = NextSeparator(text, start, len);
+        if (index == lang) {
+            out.assign(text + start, end - start);
+            return;
         }
+        if (end == len) return;
+        start = end + 1;
     }
-    return {};
+}
+
+std::u16string Piece(const WCHAR* text, size_t len, int lang) {
+    std::u16string out;
+    Piece(text, len, lang, out);
+    return out;
 }
 
 }  // namespace
@@ -138,7 +163,11 @@ int getLangCount() { return State().projectLanguages; }
 int GetCurLanguage() { return State().currentLanguage; }
 
 void GetLangString(const std::u16string& text, std::u16string& out, int lang) {
-    out = Piece(text.c_str(), text.size(), lang);
+    if (&text == &out) {
+        out = Piece(text.c_str(), text.size(), lang);
+        return;
+    }
+    Piece(text.c_str(), text.size(), lang, out);
 }
 
 void GetLangString(const CString& text, CString& out, int lang) {

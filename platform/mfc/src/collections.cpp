@@ -43,6 +43,7 @@ POSITION CPtrList::AddHead(void* p) {
     if (m_head) m_head->prev = n; else m_tail = n;
     m_head = n;
     ++m_count;
+    ++m_changes;
     return n;
 }
 
@@ -53,6 +54,7 @@ POSITION CPtrList::AddTail(void* p) {
     if (m_tail) m_tail->next = n; else m_head = n;
     m_tail = n;
     ++m_count;
+    ++m_changes;
     return n;
 }
 
@@ -75,6 +77,7 @@ void CPtrList::RemoveAt(POSITION pos) {
     if (n->next) n->next->prev = n->prev; else m_tail = n->prev;
     delete n;
     --m_count;
+    ++m_changes;
 }
 
 void CPtrList::RemoveAll() {
@@ -86,6 +89,7 @@ void CPtrList::RemoveAll() {
     }
     m_head = m_tail = nullptr;
     m_count = 0;
+    ++m_changes;
 }
 
 POSITION CPtrList::GetHeadPosition() const { return m_head; }
@@ -110,7 +114,10 @@ void*& CPtrList::GetPrev(POSITION& pos) {
 }
 
 void*& CPtrList::GetAt(POSITION pos) { return N(pos)->data; }
-void CPtrList::SetAt(POSITION pos, void* p) { N(pos)->data = p; }
+void CPtrList::SetAt(POSITION pos, void* p) {
+    N(pos)->data = p;
+    ++m_changes;
+}
 
 POSITION CPtrList::InsertBefore(POSITION pos, void* p) {
     Node* at = N(pos);
@@ -122,6 +129,7 @@ POSITION CPtrList::InsertBefore(POSITION pos, void* p) {
     if (at->prev) at->prev->next = n; else m_head = n;
     at->prev = n;
     ++m_count;
+    ++m_changes;
     return n;
 }
 
@@ -135,6 +143,7 @@ POSITION CPtrList::InsertAfter(POSITION pos, void* p) {
     if (at->next) at->next->prev = n; else m_tail = n;
     at->next = n;
     ++m_count;
+    ++m_changes;
     return n;
 }
 

@@ -85,6 +85,16 @@ protected:
         return std::streambuf::xsputn(s, n);
     }
     int sync() override { return Drain() ? 0 : -1; }
+    // Writers that fill in a header last go back to it.
+    pos_type seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode which) override {
+        if (!(which & std::ios_base::out) || !Drain()) return pos_type(off_type(-1));
+        const int whence = dir == std::ios_base::beg ? SEEK_SET : dir == std::ios_base::cur ? SEEK_CUR : SEEK_END;
+        const off_t at = ::lseek(m_fd, static_cast<off_t>(off), whence);
+        return at < 0 ? pos_type(off_type(-1)) : pos_type(static_cast<off_type>(at));
+    }
+    pos_type seekpos(pos_type pos, std::ios_base::openmode which) override {
+        return seekoff(off_type(pos), std::ios_base::beg, which);
+    }
 
 private:
     bool Put(const char* p, size_t n) {
@@ -356,6 +366,13 @@ bool AtomicFile::Commit(bool* created) {
         ::unlink(m->temp.c_str());
     }
     return ok;
+}
+
+void AtomicFile::StartWriteback() {
+    if (m->fd < 0) return;
+    m->stream->flush();
+    // Only a hint: the disk starts on what is there while more is made.
+    ::sync_file_range(m->fd, 0, 0, SYNC_FILE_RANGE_WRITE);
 }
 
 void AtomicFile::Abandon() {

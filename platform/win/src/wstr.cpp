@@ -138,7 +138,14 @@ std::string Utf16ToUtf8(const WCHAR* s) { return Utf16ToUtf8(std::u16string(s ? 
 
 std::u16string Utf8ToUtf16(const std::string& s) {
     std::u16string out;
-    out.reserve(s.size());
+    Utf8ToUtf16(std::string_view(s), out);
+    return out;
+}
+
+void Utf8ToUtf16(std::string_view s, std::u16string& out) {
+    // A UTF-8 text never has more UTF-16 units than bytes.
+    out.resize(s.size());
+    char16_t* o = &out[0];
     size_t i = 0;
     const size_t n = s.size();
     auto cont = [&](size_t k) {
@@ -146,11 +153,14 @@ std::u16string Utf8ToUtf16(const std::string& s) {
     };
     while (i < n) {
         unsigned char b = static_cast<unsigned char>(s[i]);
+        if (b < 0x80) {
+            *o++ = b;
+            ++i;
+            continue;
+        }
         uint32_t c = 0xFFFD;
         size_t len = 1;
-        if (b < 0x80) {
-            c = b;
-        } else if ((b & 0xE0) == 0xC0 && cont(i + 1)) {
+        if ((b & 0xE0) == 0xC0 && cont(i + 1)) {
             c = ((b & 0x1Fu) << 6) | (s[i + 1] & 0x3F);
             len = 2;
             if (c < 0x80) c = 0xFFFD;
@@ -167,13 +177,13 @@ std::u16string Utf8ToUtf16(const std::string& s) {
         i += len;
         if (c >= 0x10000) {
             c -= 0x10000;
-            out += static_cast<char16_t>(0xD800 + (c >> 10));
-            out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+            *o++ = static_cast<char16_t>(0xD800 + (c >> 10));
+            *o++ = static_cast<char16_t>(0xDC00 + (c & 0x3FF));
         } else {
-            out += static_cast<char16_t>(c);
+            *o++ = static_cast<char16_t>(c);
         }
     }
-    return out;
+    out.resize(static_cast<size_t>(o - out.data()));
 }
 
 size_t ScanDecimal(const WCHAR* s, int* out) {

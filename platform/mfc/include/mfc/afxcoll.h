@@ -1,6 +1,7 @@
 // MFC collections: CStringArray, CPtrList, CTypedPtrList.
 #pragma once
 
+#include <cstdint>
 #include <list>
 #include <vector>
 
@@ -42,6 +43,11 @@ private:
 //   while (pos) { void* p = list.GetNext(pos); ... }
 // GetNext returns the element at pos and advances pos. RemoveAt invalidates
 // only the removed position.
+//
+// Every member that adds, removes or replaces an element advances a change
+// count, so an index kept beside a list can tell that the list changed under
+// it. Writes through the references that GetHead, GetNext, GetAt and the
+// like return are not counted: an index keeps positions, not elements.
 class CPtrList {
 public:
     CPtrList() = default;
@@ -52,6 +58,7 @@ public:
     INT_PTR GetCount() const { return m_count; }
     INT_PTR GetSize() const { return m_count; }
     bool IsEmpty() const { return m_count == 0; }
+    uint64_t GetChangeCount() const { return m_changes; }
 
     void*& GetHead();
     void*& GetTail();
@@ -84,6 +91,7 @@ private:
     Node* m_head = nullptr;
     Node* m_tail = nullptr;
     INT_PTR m_count = 0;
+    uint64_t m_changes = 0;
 };
 
 template <class BASE, class TYPE>

@@ -81,7 +81,11 @@ public:
 
     // False when the temporary could not be created.
     bool IsOpen() const;
+    // The bytes go to the temporary; seekp goes back to fill in what is known last.
     std::ostream& Stream();
+    // Lets the disk start on what was written so far, without waiting, so
+    // that Commit has less to wait for when a large file is made piece by piece.
+    void StartWriteback();
     bool Write(const void* data, size_t size);
     // Puts the file in place. False (and the old file untouched) when
     // anything failed, with *created telling whether the temporary had been

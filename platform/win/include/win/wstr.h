@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "win/windows.h"
 
@@ -28,6 +29,8 @@ std::string Utf16ToUtf8(const std::u16string& s);
 std::string Utf16ToUtf8(const WCHAR* s);
 // Invalid UTF-8 bytes become U+FFFD.
 std::u16string Utf8ToUtf16(const std::string& s);
+// The same into `out`, whose storage is reused.
+void Utf8ToUtf16(std::string_view s, std::u16string& out);
 
 // A line of a settings file without its surrounding blanks, tabs and CR.
 std::string TrimLine(const std::string& s);

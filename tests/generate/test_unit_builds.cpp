@@ -1,0 +1,254 @@
+// A unit build renders each file once with the characters of all its texts.
+// What the font tools keep from that must be what rendering every text in
+// turn (screens ascending, texts in the order heard) would leave: the same
+// files, asked for with the same unit, with the same characters in the same
+// order, surrogate pairs and lone surrogates included.
+#include <random>
+
+#include "GenerateFixture.h"
+
+namespace {
+// What generateqpf2 keeps per file: the unit that first asked for it and
+// every character once, in first-use order, pairs joined within one call.
+struct Kept {
+    std::u16string face, pack;
+    int height = 0;
+    bool italic = false;
+    long weight = 0;
+    std::u32string chars;
+    std::set<char32_t> seen;
+    bool operator==(const Kept& o) const {
+        return face == o.face && pack == o.pack && height == o.height && italic == o.italic && weight == o.weight &&
+               chars == o.chars;
+    }
+};
+std::map<std::u16string, Kept> g_kept;
+std::vector<std::u16string> g_order;  // files in the order first asked for
+
+void Keep(const WCHAR* chars, const WCHAR* face, int height, bool italic, long weight, const WCHAR* pack, int) {
+    const std::u16string file = qpf2UnitFileName(face, height, italic, weight, pack);
+    if (file.empty()) return;
+    auto it = g_kept.find(file);
+    if (it == g_kept.end()) {
+        it = g_kept.emplace(file, Kept{face, pack, height, italic, weight, {}, {}}).first;
+        g_order.push_back(file);
+    }
+    for (const WCHAR* p = chars; *p; ++p) {
+        char32_t c = *p;
+        if (c >= 0xD800 && c < 0xDC00 && p[1] >= 0xDC00 && p[1] < 0xE000) c = 0x10000 + ((c - 0xD800) << 10) + (*++p - 0xDC00);
+        if (it->second.seen.insert(c).second) it->second.chars += c;
+    }
+}
+
+struct Style {
+    std::u16string face, pack;
+    int height;
+    int weight;
+    bool italic;
+    int index;
+};
+// Styles that share files: Tahoma under the pack name "Arial" lands in
+// Arial's file; index numbers do not make files.
+const Style kStyles[] = {
+    {u"Arial", u"", -16, 50, false, 1},    {u"Arial", u"", -16, 75, false, 2},  {u"Tahoma", u"Arial", -16, 50, false, 3},
+    {u"SimSun", u"", -20, 50, true, 4},    {u"Arial", u"", -16, 50, false, 5},  {u"No Such Face", u"Ghost", -12, 50, false, 6},
+    {u"Calibri", u"Calibri", -16, 50, false, 7},
+};
+
+struct Heard {
+    int screen;
+    std::u16string text;
+    int style;
+};
+
+// Texts over few characters: ASCII, CJK, a surrogate pair, lone surrogates
+// (a lone high one may end a text and a lone low one start the next).
+std::vector<Heard> RandomTexts(unsigned seed, int count) {
+    std::mt19937 rng(seed);
+    const std::u16string pieces[] = {u"a", u"b", u"Z", u" ", u"中", u"文", u"\xD840\xDC00", u"\xD83D\xDE00",
+                                     u"\xD83D", u"\xDE00", u"\xDC01", u"\xD840"};
+    const int screens[] = {7, 3, 9, 1, 3};
+    std::vector<Heard> out;
+    for (int i = 0; i < count; ++i) {
+        Heard h{screens[rng() % 5], u"", static_cast<int>(rng() % (sizeof kStyles / sizeof kStyles[0]))};
+        const int n = static_cast<int>(rng() % 7);
+        for (int k = 0; k < n; ++k) h.text += pieces[rng() % (sizeof pieces / sizeof pieces[0])];
+        out.push_back(h);
+    }
+    return out;
+}
+
+// The texts in the order a build walks them: screens ascending, then as heard.
+std::vector<Heard> ScreenOrder(std::vector<Heard> texts) {
+    std::stable_sort(texts.begin(), texts.end(), [](const Heard& a, const Heard& b) { return a.screen < b.screen; });
+    return texts;
+}
+
+void KeepEveryText(const std::vector<Heard>& texts, const std::function<bool(const Style&)>& wanted) {
+    for (const Heard& h : ScreenOrder(texts)) {
+        const Style& s = kStyles[h.style];
+        if (wanted(s)) Keep(h.text.c_str(), s.face.c_str(), s.height, s.italic, s.weight, s.pack.c_str(), -1);
+    }
+}
+
+// The unit of a heard text: the fields both kinds of unit have.
+template <class Unit>
+Unit UnitOf(const Heard& h) {
+    const Style& s = kStyles[h.style];
+    Unit u;
+    u.bItalic = s.italic;
+    u.nWeight = s.weight;
+    u.nHeight = s.height;
+    u.strPackName = s.pack;
+    u.strText = h.text;
+    return u;
+}
+
+void HearQpf(CQpfFontData& c, const std::vector<Heard>& texts) {
+    for (const Heard& h : texts) {
+        _tagQpfUnit u = UnitOf<_tagQpfUnit>(h);
+        u.nIndex = kStyles[h.style].index;
+        u.strFaceName = kStyles[h.style].face;
+        c.setScreenText(h.screen, h.text, u);
+    }
+}
+
+void HearTtf(CTtfFontData& c, const std::vector<Heard>& texts) {
+    for (const Heard& h : texts) {
+        _tagTtfUnit u = UnitOf<_tagTtfUnit>(h);
+        c.setScreenText(h.screen, h.text, kStyles[h.style].face, u);
+    }
+}
+
+std::map<std::u16string, Kept> TakeKept(std::vector<std::u16string>* order) {
+    std::map<std::u16string, Kept> kept;
+    kept.swap(g_kept);
+    order->swap(g_order);
+    g_order.clear();
+    return kept;
+}
+
+std::map<std::string, std::vector<unsigned char>> Contents(const std::filesystem::path& dir) {
+    std::map<std::string, std::vector<unsigned char>> out;
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        if (e.path().extension() == ".qpf2") out[e.path().filename().string()] = testsupport::ReadBytes(e.path());
+    return out;
+}
+}  // namespace
+
+TEST_F(GenerateTest, QpfUnitBuildKeepsWhatRenderingEveryTextWould) {
+    for (unsigned seed = 1; seed <= 40; ++seed) {
+        const std::vector<Heard> texts = RandomTexts(seed, 1 + static_cast<int>(seed % 30));
+        KeepEveryText(texts, [](const Style&) { return true; });
+        std::vector<std::u16string> wantOrder, gotOrder;
+        const auto want = TakeKept(&wantOrder);
+        CQpfFontData c;
+        HearQpf(c, texts);
+        EXPECT_EQ(c.executeBuild(Keep), want.empty() ? 0 : 1);
+        const auto got = TakeKept(&gotOrder);
+        EXPECT_EQ(gotOrder, wantOrder) << "seed " << seed;
+        EXPECT_TRUE(got == want) << "seed " << seed;
+    }
+}
+
+TEST_F(GenerateTest, QpfUnitBuildWritesTheFilesOfRenderingEveryText) {
+    const std::vector<Heard> texts = RandomTexts(99, 60);
+    testsupport::TempDir each, units;
+    for (const Heard& h : ScreenOrder(texts)) {
+        const Style& s = kStyles[h.style];
+        generateqpf2(h.text.c_str(), s.face.c_str(), s.height, s.italic, s.weight, s.pack.c_str(), -1);
+    }
+    qpf2tofileEx(each.wpath().c_str());
+
+    CQpfFontData c;
+    c.beginBuild(units.wpath());
+    HearQpf(c, texts);
+    ASSERT_EQ(c.executeBuild(generateqpf2), 1);
+    qpf2tofileEx(units.wpath().c_str());
+    c.removeNoNeedQpf(units.wpath());
+    const auto want = Contents(each.path());
+    EXPECT_EQ(want.size(), 5u);
+    EXPECT_TRUE(Contents(units.path()) == want);
+
+    // One more text in Arial's file: in a new process only that file is
+    // rendered again, and it is the file rendering every text gives.
+    std::vector<Heard> more = texts;
+    more.push_back({2, u"xyz", 2});
+    testsupport::TempDir eachMore;
+    for (const Heard& h : ScreenOrder(more)) {
+        const Style& s = kStyles[h.style];
+        generateqpf2(h.text.c_str(), s.face.c_str(), s.height, s.italic, s.weight, s.pack.c_str(), -1);
+    }
+    qpf2tofileEx(eachMore.wpath().c_str());
+    CQpfFontData again;
+    again.beginBuild(units.wpath());
+    HearQpf(again, more);
+    g_order.clear();
+    g_kept.clear();
+    ASSERT_EQ(again.executeBuild(Keep), 1);
+    EXPECT_EQ(g_order, (std::vector<std::u16string>{u"arial_16_50.qpf2"}));
+    g_kept.clear();
+    g_order.clear();
+    ASSERT_EQ(again.executeBuild(generateqpf2), 1);
+    qpf2tofileEx(units.wpath().c_str());
+    again.removeNoNeedQpf(units.wpath());
+    EXPECT_TRUE(Contents(units.path()) == Contents(eachMore.path()));
+    // Unchanged: nothing is rendered.
+    CQpfFontData third;
+    third.beginBuild(units.wpath());
+    HearQpf(third, more);
+    EXPECT_EQ(third.executeBuild(Keep), 0);
+    EXPECT_TRUE(g_kept.empty());
+}
+
+TEST_F(GenerateTest, TtfUnitBuildKeepsWhatRenderingEveryTextOfChangedFacesWould) {
+    const std::u16string dir = m_out.wpath();
+    for (unsigned seed = 1; seed <= 30; ++seed) {
+        const std::vector<Heard> texts = RandomTexts(seed + 100, 1 + static_cast<int>(seed % 25));
+        // First build into an empty folder: every face is new.
+        std::filesystem::remove_all(m_out.path() / ".forgeline-ttf");
+        KeepEveryText(texts, [](const Style&) { return true; });
+        std::vector<std::u16string> wantOrder, gotOrder;
+        const auto want = TakeKept(&wantOrder);
+        CTtfFontData c;
+        c.beginBuild(dir);
+        HearTtf(c, texts);
+        EXPECT_EQ(c.executeBuild(Keep), texts.empty() ? 0 : 1);
+        const auto got = TakeKept(&gotOrder);
+        EXPECT_EQ(gotOrder, wantOrder) << "seed " << seed;
+        EXPECT_TRUE(got == want) << "seed " << seed;
+        c.removeNoNeedTtf(dir);
+        c.endBuild();
+
+        // The next build adds a text to the faces under the panel name
+        // "Arial": only their texts are rendered.
+        std::vector<Heard> more = texts;
+        more.push_back({5, u"new", 0});
+        KeepEveryText(more, [](const Style& s) { return (s.pack.empty() ? s.face : s.pack) == u"Arial"; });
+        const auto wantMore = TakeKept(&wantOrder);
+        CTtfFontData next;
+        next.beginBuild(dir);
+        HearTtf(next, more);
+        EXPECT_EQ(next.executeBuild(Keep), 1);
+        const auto gotMore = TakeKept(&gotOrder);
+        EXPECT_EQ(gotOrder, wantOrder) << "seed " << seed;
+        EXPECT_TRUE(gotMore == wantMore) << "seed " << seed;
+    }
+}
+
+TEST_F(GenerateTest, TtfUnitBuildGivesTheMapTableOfRenderingEveryText) {
+    const std::vector<Heard> texts = RandomTexts(7, 80);
+    for (const Heard& h : ScreenOrder(texts)) {
+        const Style& s = kStyles[h.style];
+        generateqpf2(h.text.c_str(), s.face.c_str(), s.height, s.italic, s.weight, s.pack.c_str(), -1);
+    }
+    TTFMapTable want;
+    getSimplifyTTFMapTable(&want);
+    CTtfFontData c;
+    HearTtf(c, texts);
+    ASSERT_EQ(c.executeBuild(generateqpf2), 1);
+    TTFMapTable got;
+    c.getTtfMapTable(getSimplifyTTFMapTable, got);
+    EXPECT_EQ(got.size(), 4u);  // rows by panel name: Arial, Calibri, Ghost, SimSun
+    EXPECT_TRUE(got == want);
+}

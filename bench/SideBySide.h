@@ -61,6 +61,7 @@ struct Case {
     std::string name;
     std::function<double()> run;
     std::vector<double> seconds;
+    bool failed = false;  // a run returned a negative time: not run again
 };
 
 inline double Seconds(const std::function<void()>& fn) {
@@ -86,8 +87,14 @@ inline void Alternate(std::vector<Case>& cases, const Options& o) {
     for (int r = -1; r < rounds; ++r)
         for (size_t k = 0; k < cases.size(); ++k) {
             Case& c = cases[(k + static_cast<size_t>(r + 1)) % cases.size()];
+            if (c.failed) continue;
             const double s = c.run();
-            if (r >= 0) c.seconds.push_back(s);
+            if (s < 0) {
+                c.failed = true;
+                c.seconds.clear();
+            } else if (r >= 0) {
+                c.seconds.push_back(s);
+            }
         }
 }
 
@@ -99,6 +106,7 @@ inline const Case* Find(const std::vector<Case>& cases, const std::string& name)
 
 inline void PrintCases(const std::vector<Case>& cases) {
     for (const Case& c : cases) {
+        if (c.failed) std::printf("  %-44s failed\n", c.name.c_str());
         if (c.seconds.empty()) continue;
         const auto mm = std::minmax_element(c.seconds.begin(), c.seconds.end());
         std::printf("  %-44s %10.1f ms   (%.1f-%.1f)\n", c.name.c_str(), Median(c.seconds) * 1e3, *mm.first * 1e3,
@@ -178,7 +186,7 @@ public:
             dup2(out[1], 1);
             close(in[1]);
             close(out[0]);
-            if (!freopen("/dev/null", "w", stderr)) _exit(127);
+            // stderr stays the benchmark's: a failing child says why.
             std::vector<char*> args;
             for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
             args.push_back(nullptr);

@@ -44,7 +44,8 @@ def cut(myFont, subset, todo):
             subsetter = subset.Subsetter(options)
             subsetter.populate(text=text, unicodes=extra)
             subsetter.subset(font)
-            subset.save_font(font, out, options)
+            with open(out, "wb") as f:
+                myFont.save_font(subset, font, f, options)
         finally:
             font.close()
     return time.perf_counter() - start

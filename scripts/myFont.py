@@ -13,6 +13,7 @@ subset.
 """
 
 import os
+import struct
 
 _subset = None
 
@@ -69,7 +70,7 @@ def _save_whole(subset, font, out, options):
     fd = os.open(temp, os.O_WRONLY | os.O_CREAT | os.O_EXCL | os.O_NOFOLLOW | os.O_CLOEXEC, 0o644)
     try:
         with os.fdopen(fd, "wb") as f:
-            subset.save_font(font, f, options)
+            save_font(subset, font, f, options)
             f.flush()
             os.fsync(f.fileno())
         os.replace(temp, out)
@@ -79,6 +80,57 @@ def _save_whole(subset, font, out, options):
         except OSError:
             pass
         raise
+
+
+def save_font(subset, font, f, options):
+    """subset.save_font, for subsets of many scattered characters too: a
+    format 4 cmap subtable holds at most 64 KB (about 8,000 separate
+    characters), so one that does not fit is left out where a format 12
+    subtable maps the same characters, and becomes one otherwise, as
+    HarfBuzz's subsetter does. FreeType and Qt read format 12."""
+    try:
+        subset.save_font(font, f, options)
+    except (struct.error, OverflowError):
+        if not _fit_cmap(font):
+            raise
+        f.seek(0)
+        f.truncate()
+        subset.save_font(font, f, options)
+
+
+def _compiles(table, font):
+    try:
+        table.compile(font)
+        return True
+    except (struct.error, OverflowError):
+        return False
+
+
+def _fit_cmap(font):
+    """True when a format 4 subtable that cannot be written was replaced."""
+    if "cmap" not in font:
+        return False
+    from fontTools.ttLib.tables._c_m_a_p import CmapSubtable
+    cmap = font["cmap"]
+    wide = {(t.platformID, t.platEncID) for t in cmap.tables if t.format == 12}
+    kept, changed = [], False
+    for table in cmap.tables:
+        if table.format != 4 or _compiles(table, font):
+            kept.append(table)
+            continue
+        changed = True
+        encoding = (table.platformID, 10 if table.platformID == 3 else 4)
+        if encoding in wide:
+            continue
+        twelve = CmapSubtable.newSubtable(12)
+        twelve.platformID, twelve.platEncID = encoding
+        twelve.language = 0
+        twelve.cmap = dict(table.cmap)
+        kept.append(twelve)
+        wide.add(encoding)
+    kept.sort(key=lambda t: (t.platformID, t.platEncID, t.language))
+    cmap.tables = kept
+    return changed
 
 
 def FontSubset(src, text, unicodes, out, number):

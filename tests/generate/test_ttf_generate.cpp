@@ -1,6 +1,8 @@
 // Subset TrueType panel fonts and the subsetting bridge, checked with fontTools.
 #include <unistd.h>
 
+#include <cstdlib>
+
 #include "FontSubsetBridge.h"
 #include "GenerateFixture.h"
 
@@ -175,4 +177,19 @@ TEST(SubsetBridge, DevanagariRuleAndTheModulePath) {
     const std::string path = "\n" + bridge.ModuleSearchPath();
     EXPECT_EQ(path.find("\n\n"), std::string::npos);
     EXPECT_EQ(path.find("\n" + std::string(cwd) + "\n"), std::string::npos);
+}
+
+// Ten thousand characters with gaps between them need more than the 64 KB a
+// format 4 cmap subtable can hold; the subset still carries every one.
+TEST_F(GenerateTest, BridgeCutsSubsetsOfManyScatteredCharacters) {
+    const std::filesystem::path wide = m_profile.fonts() / "wide.ttf";
+    const std::string make = "/usr/bin/python3 '" TAMSEL_SOURCE_DIR "/tests/fixtures/make_wide_font.py' '" +
+                             wide.string() + "' 20000";
+    ASSERT_EQ(std::system(make.c_str()), 0);
+    std::u16string every2nd;
+    for (char16_t c = 0x4E00; c < 0x4E00 + 20000; c += 2) every2nd += c;
+    TTFMapTable table;
+    table[u"Wide"] = {u"wide.ttf", every2nd};
+    EXPECT_GT(CFontSubsetBridge::Instance().SubsetFontTable(table, m_out.wpath()), 0);
+    EXPECT_EQ(ReadWithFontTools(m_out / "Wide.ttf")["cmap"], CmapOf(every2nd));
 }

@@ -159,6 +159,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ++files;
     }
     FUZZ_CHECK(files == written);
+    // Each file written has its record; a record without a file says why.
+    std::set<std::string> recorded;
+    for (const CoverageRecord& r : takeCoverageReport()) {
+        FUZZ_CHECK(r.missing.size() + r.tooLarge.size() <= static_cast<size_t>(r.requested));
+        if (r.file.empty())
+            FUZZ_CHECK(!r.note.empty());
+        else if (r.note.empty())
+            recorded.insert(Utf16ToUtf8(r.file));
+    }
+    FUZZ_CHECK(recorded == fuzzsupport::Listing(d.out));
     FUZZ_CHECK(fuzzsupport::Listing(d.out.parent_path()) == (std::set<std::string>{"out", "profile"}));
     (void)winfiles::TakeFailures();
     return 0;

@@ -13,7 +13,7 @@ struct QpfFontEntry {
     LOGFONTW lf;
     std::u16string chars;
     std::u16string packName;
-    CharSet has;  // the code units of chars
+    CharSet has;  // the characters of chars (a surrogate pair is one character)
 };
 
 struct TtfFontEntry {

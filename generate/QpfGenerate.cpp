@@ -78,6 +78,22 @@ private:
     size_t m_used = 0;
 };
 
+// Notes the characters of [begin, end) in `seen`; with `out`, appends those
+// not there yet, in text order. A surrogate pair is one character; a lone
+// surrogate counts as itself.
+void NewCharacters(const char16_t* begin, const char16_t* end, CharSet& seen, std::u16string* out) {
+    for (const char16_t* p = begin; p < end; ++p) {
+        const char16_t c = *p;
+        if (c >= 0xD800 && c < 0xDC00 && p + 1 < end && p[1] >= 0xDC00 && p[1] < 0xE000) {
+            const char32_t pair = 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (p[1] - 0xDC00u);
+            if (seen.Insert(pair) && out) out->append(p, 2);
+            ++p;
+        } else if (seen.Insert(c) && out) {
+            *out += c;
+        }
+    }
+}
+
 struct QpfCollectionState {
     std::map<int, QpfFontEntry> entries;
     std::vector<QpfFontEntry*> bySerial;  // serial number - 1 -> entry
@@ -115,8 +131,8 @@ struct QpfCollectionState {
         for (uint32_t k : order) {
             const Run& r = runs[k];
             QpfFontEntry& e = *bySerial[static_cast<size_t>(r.serial) - 1];
-            for (size_t i = r.offset; i < r.offset + r.length; ++i)
-                if (e.has.Insert(unmerged[i])) e.chars += unmerged[i];
+            const char16_t* text = unmerged.data() + r.offset;
+            NewCharacters(text, text + r.length, e.has, &e.chars);
         }
         unmerged.clear();
         runs.clear();
@@ -297,7 +313,7 @@ void MakeQPF(tagMULTIFONT& mf, CString text, int mode, int screen) {
             // The first text stays whole, repeated characters too.
             e.chars = piece;
             e.packName = pack;
-            for (char16_t ch : piece) e.has.Insert(ch);
+            NewCharacters(piece.data(), piece.data() + piece.size(), e.has, nullptr);
             c.bySerial.push_back(&e);
             c.byBytes.Insert(hash, serial, lf);
         }

@@ -41,17 +41,27 @@ out="$root/build/demo-output"
 rm -rf "$out"
 mkdir -p "$out"
 echo "== compile examples/demo (a fresh copy) to QPF2 bitmap fonts"
-$zh "$studio" compile "$work/panel" --texts "$demo/texts.txt" --out "$out/qpf2-full" --target qpf2
+$zh "$studio" compile "$work/panel" --texts "$demo/texts.txt" --out "$out/qpf2-full" --target qpf2 \
+    --report "$out/qpf2-full-report.json"
 echo "== the QPF2 files read back with Qt's own reader"
 QT_QPA_PLATFORM=offscreen "$root/build/bin/qpf2check" "$out"/qpf2-full/*.qpf2 2>/dev/null
 echo "== compile to QPF2 through the compile library's units, twice (the second renders nothing)"
 $zh "$studio" compile "$work/panel" --texts "$demo/texts.txt" --out "$out/panel" --target qpf2 --incremental
 $zh "$studio" compile "$work/panel" --texts "$demo/texts.txt" --out "$out/panel" --target qpf2 --incremental
 echo "== compile to subset TrueType fonts"
-$zh "$studio" compile "$work/panel" --texts "$demo/texts.txt" --out "$out/ttf" --target ttf
+$zh "$studio" compile "$work/panel" --texts "$demo/texts.txt" --out "$out/ttf" --target ttf \
+    --report "$out/ttf-report.json"
 echo "== the subset fonts read back with fontTools"
 for f in "$out"/ttf/*; do
     echo "$(basename "$f"): $(/usr/bin/python3 "$root/tests/fixtures/font_cmap.py" "$f" | tr '\n' ' ' | cut -c1-150)"
 done
+# The same project on this desktop's own locale: its default profile links
+# the Chinese glyphs into the QPF2 fonts of Latin faces; a subset cannot
+# borrow glyphs, so the summary names what the TrueType fonts cannot draw.
+echo "== compile on this desktop's default profile, to both targets"
+"$studio" compile "$work/panel" --texts "$demo/texts.txt" --out "$out/local-qpf2" --target qpf2 \
+    --report "$out/local-qpf2-report.json"
+"$studio" compile "$work/panel" --texts "$demo/texts.txt" --out "$out/local-ttf" --target ttf \
+    --report "$out/local-ttf-report.json"
 cp "$work"/*.png "$out/"
-echo "PNG renderings and compiled fonts kept in build/demo-output/"
+echo "PNG renderings, compiled fonts and coverage reports (*-report.json) kept in build/demo-output/"

@@ -10,8 +10,12 @@
 #include <filesystem>
 #include <iostream>
 #include <map>
+#include <set>
 
+#include "Coverage.h"
 #include "Forgeline.h"
+#include "Glyphworks.h"
+#include "PanelFonts.h"
 #include "Studio.h"
 #include "Tamsel.h"
 #include "TextsFile.h"
@@ -24,12 +28,17 @@ namespace studio {
 
 const char* kCompileUsage =
     "  compile PROJECT --texts FILE --out DIR --target qpf2|ttf [--incremental] [--force]\n"
+    "          [--report JSON] [--strict]\n"
     "                         the panel fonts for the texts of FILE: QPF2 bitmap fonts (into\n"
     "                         DIR/qpf2 with --incremental) or subset TrueType fonts; a full\n"
     "                         compile empties DIR first, --incremental renders only what changed.\n"
     "                         DIR must be new, empty or made by an earlier compile, and neither the\n"
     "                         project folder nor a folder above it nor the home folder; --force\n"
-    "                         allows these (never the root folder)\n";
+    "                         allows these (never the root folder). A summary follows: per file,\n"
+    "                         the characters asked for and those it cannot draw; --report\n"
+    "                         writes the whole report (faces asked for and realised, missing\n"
+    "                         characters, glyphs too large for QPF2, glyphs from linked faces)\n"
+    "                         as JSON; --strict exits with 3 when any character is lost\n";
 
 // Marks a folder that compiles made, so a later compile may empty it again.
 const char kOutputMarker[] = ".tamsel-output";
@@ -48,7 +57,9 @@ std::map<std::string, FileState> Snapshot(const fs::path& dir) {
     for (const auto& e : fs::directory_iterator(dir, ec)) {
         const std::string name = e.path().filename().string();
         // The compile library's record of the last build, and the studio's mark.
-        if (!e.is_regular_file(ec) || name.rfind(".forgeline-", 0) == 0 || name == kOutputMarker) continue;
+        if (!e.is_regular_file(ec) || name.rfind(".forgeline-", 0) == 0 || name == kOutputMarker ||
+            name == kCoverageStore)
+            continue;
         files[name] = FileState{e.last_write_time(ec), e.file_size(ec)};
     }
     return files;
@@ -212,6 +223,12 @@ int RunCompile(const Options& opt, std::ostream& out) {
     std::cerr << "building " << (qpf ? "QPF2" : "subset TrueType") << " fonts for " << textCount
               << " text(s)...\n";
     const auto start = std::chrono::steady_clock::now();
+    // The texts of faces that travel whole, as the module collected them:
+    // their fonts are not cut, so what they lack is found here.
+    std::map<std::u16string, std::u16string> wholeFaceTexts;
+    if (!qpf)
+        for (const TtfFontEntry& e : TtfTextList()) wholeFaceTexts[e.lf.lfFaceName] += e.text;
+    takeCoverageReport();  // only this build's files
     CPackFontFiles packs;
     double mb = 0.0;
     if (qpf)
@@ -239,7 +256,32 @@ int RunCompile(const Options& opt, std::ostream& out) {
     char line[96];
     snprintf(line, sizeof line, "%.3f MB of panel font data (%.1f s)\n", mb, seconds);
     out << line;
+
+    std::vector<CoverageRecord> coverage;
+    for (CoverageRecord& r : takeCoverageReport())
+        // An incremental subset build tables the rows of pack fonts too and
+        // then drops them: those fonts travel whole, and are checked below.
+        if (!(opt.incremental && r.subset && packs.count(r.key))) coverage.push_back(std::move(r));
+    for (const auto& kv : packs) {
+        auto text = wholeFaceTexts.find(kv.first);
+        if (text != wholeFaceTexts.end())
+            coverage.push_back(wholeFontCoverage(kv.first.c_str(), kv.second.c_str(), text->second));
+    }
+    // An incremental compile remakes only some files: the others keep what
+    // the last compile found.
+    std::set<std::string> present;
+    for (const auto& kv : after) present.insert(kv.first);
+    coverage = WithUnchangedFiles(outPath.string(), std::move(coverage), present, opt.incremental);
+    PrintCoverageSummary(coverage, out);
+    if (!opt.report.empty() && WriteCoverageReport(coverage, opt.target, opt.report))
+        out << "wrote the coverage report " << opt.report << "\n";
     Font_DenitLib();
+    if (opt.strict)
+        for (const CoverageRecord& r : coverage)
+            if (LosesCharacters(r)) {
+                std::cerr << "tamsel-studio: compile: --strict: the panel cannot draw every character of the texts\n";
+                return kLost;
+            }
     return kOk;
 }
 

@@ -62,6 +62,10 @@ Options ParseOptions(const std::vector<std::string>& args) {
             opt.incremental = true;
         } else if (a == "--force") {
             opt.force = true;
+        } else if (a == "--report") {
+            opt.report = value("--report");
+        } else if (a == "--strict") {
+            opt.strict = true;
         } else if (a == "--no-dialog") {
             opt.noDialog = true;
         } else if (a == "--face") {

@@ -10,7 +10,8 @@
 namespace studio {
 
 // Exit codes of tamsel-studio.
-enum ExitCode { kOk = 0, kFailure = 1, kUsage = 2 };
+// kLost: a compile with --strict lost characters (its files are still written).
+enum ExitCode { kOk = 0, kFailure = 1, kUsage = 2, kLost = 3 };
 
 struct Options {
     std::string uiLanguage = "en_US";  // --ui-lang
@@ -28,6 +29,8 @@ struct Options {
     std::string target;                // --target: qpf2 or ttf
     bool incremental = false;          // --incremental
     bool force = false;                // --force: compile into a folder the studio would refuse
+    std::string report;                // --report: a compile's coverage report as JSON
+    bool strict = false;               // --strict: a compile that loses characters fails
     std::vector<std::string> missing;  // --missing: faces for the font change dialog
     std::vector<std::string> positional;
 };

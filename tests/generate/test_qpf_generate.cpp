@@ -47,6 +47,17 @@ TEST_F(GenerateTest, QpfOneEntryPerByteIdenticalLogicalFont) {
     EXPECT_FALSE(units[0].second.bLeading);
 }
 
+TEST_F(GenerateTest, QpfASurrogatePairIsOneCharacterOfTheMerge) {
+    Add(15, u"Old Italic", u"Arial", 16);
+    tagMULTIFONT mf = Fonts(15);
+    MakeQPF(mf, Text(u"A\U00010300"), 0, 1);
+    MakeQPF(mf, Text(u"B\U00010301"), 0, 1);            // shares its high surrogate with the first
+    MakeQPF(mf, Text(u"\U00010301\U00010300BA"), 0, 1);  // nothing new
+    const auto& c = QpfCollection();
+    ASSERT_EQ(c.size(), 1u);
+    EXPECT_EQ(c.at(1).chars, u"A\U00010300B\U00010301");
+}
+
 TEST_F(GenerateTest, QpfLanguagesLineBreaksAndPackNames) {
     Add(15, u"En", u"Arial", 16);
     Add(16, u"Zh", u"SimSun", 16);

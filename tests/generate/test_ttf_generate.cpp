@@ -193,3 +193,20 @@ TEST_F(GenerateTest, BridgeCutsSubsetsOfManyScatteredCharacters) {
     EXPECT_GT(CFontSubsetBridge::Instance().SubsetFontTable(table, m_out.wpath()), 0);
     EXPECT_EQ(ReadWithFontTools(m_out / "Wide.ttf")["cmap"], CmapOf(every2nd));
 }
+
+TEST_F(GenerateTest, TtfOneSubsetPerFaceIsCutFromItsRegularFileWhateverStyleComesFirst) {
+    ASSERT_TRUE(CFontSubsetBridge::Instance().IsReady());
+    Add(15, u"Bold", u"Arial", -20, 700);
+    Add(16, u"Plain", u"Arial", -20);
+    tagMULTIFONT bold = Fonts(15), plain = Fonts(16);
+    AddTextInfo(bold, Text(u"Bold"), 0, 1);
+    AddTextInfo(plain, Text(u"text"), 0, 1);
+    CPackFontFiles result;
+    std::u16string dir = m_out.wpath();
+    Finish_MakeTTF(result, dir);
+    // A panel can embolden a regular outline, not undo a bold one.
+    const auto read = ReadWithFontTools(m_out / "Arial.ttf");
+    EXPECT_EQ(read.at("family"), "Arial");
+    EXPECT_EQ(read.at("style"), "Regular");
+    EXPECT_EQ(read.at("cmap"), CmapOf(u"Boldtext"));
+}

@@ -12,6 +12,8 @@
 #include "win/wstr.h"
 
 using testsupport::N;
+using testsupport::MapperRegistry;
+using testsupport::MultiString;
 using testsupport::TestProfile;
 using testsupport::U;
 
@@ -253,36 +255,6 @@ TEST(GdiObjects, DcsStockFontsAndIconTitleFont) {
 }
 
 namespace {
-// A .reg text with the font mapper's keys; the Fonts key stays the installer's.
-std::string MapperRegistry(const std::string& substitutes, const std::string& links = "") {
-    return "Windows Registry Editor Version 5.00\r\n\r\n"
-           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]\r\n" +
-           substitutes +
-           "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink]\r\n" + links;
-}
-
-// REG_MULTI_SZ data in .reg form.
-std::string MultiString(const std::vector<std::string>& strings) {
-    std::string out = "hex(7):";
-    char hex[4];
-    auto add = [&](unsigned byte) {
-        std::snprintf(hex, sizeof hex, "%02x,", byte);
-        out += hex;
-    };
-    for (const std::string& s : strings) {
-        for (char16_t c : U(s)) {
-            add(c & 0xFF);
-            add(c >> 8);
-        }
-        add(0);
-        add(0);
-    }
-    add(0);
-    add(0);
-    out.pop_back();
-    return out;
-}
-
 std::string FileOf(const std::u16string& face, BYTE charset = DEFAULT_CHARSET) {
     const fontdb::Face* real = testsupport::RealizedFace(face, charset);
     return real ? real->fileName + "#" + std::to_string(real->faceIndex) : "";

@@ -167,3 +167,53 @@ TEST(Qpf2Build, MapTableCharactersAreThoseOfSearchingTheRow) {
         EXPECT_EQ(table[u"A"].first, u"given.ttf");
     }
 }
+
+TEST(Qpf2Build, ALatinFaceDrawsWhatItLacksWithItsLinkedFacesAndTheReportSaysSo) {
+    // NSimSun, not SimSun: the default links would find SimSun on their own.
+    const std::string links = "\"Arial\"=" + testsupport::MultiString({"simsun.ttc,NSimSun"}) + "\r\n";
+    TestProfile profile({"arial.ttf", "simsun.ttc"}, testsupport::MapperRegistry("", links));
+    TempDir out;
+    takeCoverageReport();
+    generateqpf2(u"Ab中文\U00013000\t", u"Arial", -16, false, 50, u"", -1);
+    ASSERT_EQ(qpf2tofileEx(out.wpath().c_str()), 1);
+    EXPECT_EQ(Readable(out / "arial_16_50.qpf2", U"Ab中文\U00013000"), U"Ab中文");
+    const std::vector<CoverageRecord> report = takeCoverageReport();
+    ASSERT_EQ(report.size(), 1u);
+    const CoverageRecord& r = report[0];
+    EXPECT_EQ(r.file, u"arial_16_50.qpf2");
+    EXPECT_EQ(r.facesAsked, std::vector<std::u16string>{u"Arial"});
+    EXPECT_EQ(r.fontFile, u"arial.ttf");
+    EXPECT_EQ(r.requested, 5);  // the tab is never drawn, so never missing
+    EXPECT_EQ(r.missing, U"\U00013000");
+    EXPECT_EQ(r.tooLarge, U"");
+    ASSERT_EQ(r.linked.size(), 1u);
+    EXPECT_NE(r.linked[0].first.find(u"NSimSun"), std::u16string::npos) << N(r.linked[0].first.c_str());
+    EXPECT_EQ(r.linked[0].second, U"中文");
+    EXPECT_TRUE(takeCoverageReport().empty());
+}
+
+TEST(Qpf2Build, WhatTheFormatCannotHoldIsReportedAndNoHeaderContradictsItsFile) {
+    TestProfile profile({"arial.ttf"});
+    TempDir out;
+    takeCoverageReport();
+    generateqpf2(u"W.", u"Arial", -250, false, 50, u"", -1);     // "W" advances past the signed byte
+    generateqpf2(u"W.中", u"Arial", -300, false, 50, u"", -1);   // the PixelSize byte cannot say 300
+    generateqpf2(u"x", u"Arial", -16, false, 75, u"", -1);
+    EXPECT_EQ(qpf2tofileEx(out.wpath().c_str()), 2);
+    EXPECT_EQ(Files(out.path()), (std::set<std::string>{"arial_250_50.qpf2", "arial_16_75.qpf2"}));
+    EXPECT_EQ(Readable(out / "arial_250_50.qpf2", U"W."), U".");
+    const std::vector<CoverageRecord> report = takeCoverageReport();
+    ASSERT_EQ(report.size(), 3u);
+    EXPECT_EQ(report[0].file, u"arial_250_50.qpf2");
+    EXPECT_EQ(report[0].tooLarge, U"W");
+    EXPECT_EQ(report[0].missing, U"");
+    EXPECT_EQ(report[0].note, u"");
+    EXPECT_EQ(report[1].file, u"");
+    EXPECT_EQ(report[1].pixelSize, 300);
+    EXPECT_EQ(report[1].tooLarge, U"W.");
+    EXPECT_EQ(report[1].missing, U"中");
+    EXPECT_NE(report[1].note.find(u"300"), std::u16string::npos);
+    EXPECT_EQ(report[2].file, u"arial_16_75.qpf2");
+    EXPECT_EQ(report[2].simulatedBold, true);
+    EXPECT_EQ(report[2].tooLarge + report[2].missing, U"");
+}

@@ -88,25 +88,45 @@ TEST(Qpf2Reader, QtAcceptsTheFileAndFindsEveryGlyph) {
     EXPECT_EQ(font.glyphs.size(), 13u);
 }
 
-TEST(Qpf2Reader, GlyphsTooLargeForTheFormatAreLeftOutNotOverflowed) {
+TEST(Qpf2Reader, GlyphsTooLargeForTheFormatAreListedButNotRendered) {
     App();
     qpf2::RenderRequest rq;
     rq.path = Fixture("arial.ttf");
-    rq.pixelEm = 400;
+    rq.pixelEm = 250;  // "W" advances past the signed byte, "." does not
     rq.chars = U"W.";
     rq.fontName = "Arial";
     const qpf2::Font font = RenderOrFail(rq);
     ASSERT_EQ(font.cmap.size(), 2u);
-    EXPECT_FALSE(font.unstorable.empty());
+    ASSERT_EQ(font.unstorable.size(), 1u);
+    EXPECT_EQ(font.tooLarge, U"W");
+    EXPECT_EQ(font.missing, U"");
     const std::vector<uint8_t> bytes = qpf2::Serialize(font);
     ASSERT_TRUE(QFontEngineQPF2::verifyHeader(bytes.data(), static_cast<int>(bytes.size())));
+    EXPECT_EQ(QFontEngineQPF2::extractHeaderField(bytes.data(), QFontEngineQPF2::Tag_PixelSize).toInt(), 250);
     QFontDef def;
-    def.pixelSize = 255;
+    def.pixelSize = 250;
     const QByteArray data(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()));
     QFontEngineQPF2 engine(def, data);
     ASSERT_TRUE(engine.isValid());
-    // Every stored record is complete; the big ones are marked not rendered.
-    for (uint32_t id : font.unstorable) EXPECT_EQ(engine.findGlyph(id), nullptr);
+    // Every stored record is complete; the big one is marked not rendered.
+    EXPECT_EQ(engine.findGlyph(font.unstorable[0]), nullptr);
+    ASSERT_NE(engine.findGlyph(engine.glyphIndex(U'.')), nullptr);
+    EXPECT_GT(engine.findGlyph(engine.glyphIndex(U'.'))->advance, 0);
+}
+
+TEST(Qpf2Reader, APixelSizeBeyondTheFormatMakesNoFontButSaysWhatWasLost) {
+    qpf2::RenderRequest rq;
+    rq.path = Fixture("arial.ttf");
+    rq.pixelEm = 300;  // the PixelSize byte cannot say 300
+    rq.chars = U"W.\u4E2D";
+    rq.fontName = "Arial";
+    qpf2::Font font;
+    std::string error;
+    EXPECT_FALSE(qpf2::Render(rq, font, &error));
+    EXPECT_NE(error.find("300"), std::string::npos) << error;
+    EXPECT_TRUE(font.glyphs.empty());
+    EXPECT_EQ(font.tooLarge, U"W.");   // the face has them
+    EXPECT_EQ(font.missing, U"\u4E2D");  // it has not this one
 }
 
 TEST(Qpf2Reader, FileNamesFollowQtsTool) {
@@ -124,10 +144,12 @@ TEST(Qpf2Reader, RenderingStraightToAFileWritesTheSameBytes) {
         int index, em;
         bool bold, italic;
         std::u32string chars;
+        const char* link = nullptr;  // a face for what the face lacks
     };
     const Case cases[] = {
         {"arial.ttf", 0, 24, false, false, U"Hello, World 0123 \U0001F600Hello"},
-        {"arial.ttf", 0, 400, false, false, U"W.iWx"},
+        {"arial.ttf", 0, 250, false, false, U"W.iWx"},  // "W" beyond the format
+        {"arial.ttf", 0, 18, true, false, U"A中文B𓀀", "simsun.ttc"},
         {"arial.ttf", 0, 16, true, true, U"Bold italic xyz"},
         {"simsun.ttc", 0, 20, false, false, U"中文宋体确认报警 abc"},
         {"simsun.ttc", 1, 12, false, false, U"新宋体 ABC"},
@@ -144,6 +166,11 @@ TEST(Qpf2Reader, RenderingStraightToAFileWritesTheSameBytes) {
         rq.chars = c.chars;
         rq.fontName = c.file;
         rq.weight = c.bold ? 75 : 50;
+        if (c.link) {
+            rq.links.emplace_back();
+            rq.links.back().path = Fixture(c.link);
+            rq.links.back().simulateBold = c.bold;
+        }
         const std::vector<uint8_t> want = qpf2::Serialize(RenderOrFail(rq));
         std::stringstream out;
         out << "before";  // the file's head is filled in where the font began

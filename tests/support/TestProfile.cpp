@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "win/gdi.h"
 #include "win/profile.h"
@@ -65,6 +66,34 @@ std::string FontsRegistry(const std::vector<std::pair<std::string, std::string>>
     };
     for (const auto& kv : values) s += quote(kv.first) + "=" + quote(kv.second) + "\r\n";
     return s;
+}
+
+std::string MapperRegistry(const std::string& substitutes, const std::string& links) {
+    return "Windows Registry Editor Version 5.00\r\n\r\n"
+           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]\r\n" +
+           substitutes +
+           "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink]\r\n" + links;
+}
+
+std::string MultiString(const std::vector<std::string>& strings) {
+    std::string out = "hex(7):";
+    char hex[4];
+    auto add = [&](unsigned byte) {
+        std::snprintf(hex, sizeof hex, "%02x,", byte);
+        out += hex;
+    };
+    for (const std::string& s : strings) {
+        for (char16_t c : Utf8ToUtf16(s)) {
+            add(c & 0xFF);
+            add(c >> 8);
+        }
+        add(0);
+        add(0);
+    }
+    add(0);
+    add(0);
+    out.pop_back();
+    return out;
 }
 
 }  // namespace testsupport

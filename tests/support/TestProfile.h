@@ -38,5 +38,10 @@ const fontdb::Face* RealizedFace(const std::u16string& face, BYTE charset = DEFA
 
 // A .reg text holding the installed-fonts key with the given values (name, data).
 std::string FontsRegistry(const std::vector<std::pair<std::string, std::string>>& values);
+// A .reg text with the font mapper's keys (FontSubstitutes values, then
+// FontLink\SystemLink values); the Fonts key stays the installer's.
+std::string MapperRegistry(const std::string& substitutes, const std::string& links = "");
+// REG_MULTI_SZ data in .reg form.
+std::string MultiString(const std::vector<std::string>& strings);
 
 }  // namespace testsupport

@@ -142,6 +142,10 @@ public:
 private:
     // subset file stem (the panel's name of the face, made a safe file name) -> characters wanted
     std::map<std::u16string, std::u16string> Current() const;
+    // The stem of the subset a unit's texts go to.
+    std::u16string Stem(const std::u16string& face, const std::u16string& pack) const;
+    // The stem of every style heard, in the order of the styles.
+    std::vector<std::u16string> Stems() const;
 
     std::unique_ptr<forgeline::HeardTexts<forgeline::TtfStyle>> m_heard;
     std::unique_ptr<std::map<std::u16string, std::u16string>> m_current;  // of the build under way
@@ -150,6 +154,8 @@ private:
     std::u16string m_dir;
     std::map<std::u16string, std::u16string> m_last;     // stem -> characters
     std::map<std::u16string, std::u16string> m_pending;  // cut in this build, not yet confirmed
+    mutable std::map<std::u16string, std::u16string> m_stems;  // face and pack name -> stem
+    mutable uint64_t m_stemsGeneration = 0;                     // of the machine profile they were found in
     uint64_t m_failureMark = 0;
 };
 

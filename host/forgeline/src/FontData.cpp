@@ -10,6 +10,7 @@
 #include "HeardTexts.h"
 #include "win/filesafety.h"
 #include "win/files.h"
+#include "win/profile.h"
 #include "win/wstr.h"
 
 template <>
@@ -364,19 +365,29 @@ void CTtfFontData::add(const std::u16string& face, _tagTtfUnit unit) { m_added.e
 
 void CTtfFontData::setTtfMapTable(const TTFMapTable& table) { m_table = table; }
 
-namespace {
-// The subset file stem of every style: the panel's name of the face.
-std::vector<std::u16string> StemsOfStyles(const std::vector<forgeline::TtfStyle>& styles) {
+std::u16string CTtfFontData::Stem(const std::u16string& face, const std::u16string& pack) const {
+    // The subset is named after the font tool library's row key, which for a
+    // face without a pack name takes a realisation to find.
+    if (m_stemsGeneration != winprofile::Generation()) {
+        m_stems.clear();
+        m_stemsGeneration = winprofile::Generation();
+    }
+    const std::u16string id = face + u'\x1f' + pack;
+    auto it = m_stems.find(id);
+    if (it == m_stems.end())
+        it = m_stems.emplace(id, winfiles::SafeFileName(ttfMapKey(face.c_str(), pack.c_str()))).first;
+    return it->second;
+}
+
+std::vector<std::u16string> CTtfFontData::Stems() const {
     std::vector<std::u16string> stems;
-    for (const forgeline::TtfStyle& s : styles)
-        stems.push_back(winfiles::SafeFileName(s.unit.strPackName.empty() ? s.face : s.unit.strPackName));
+    for (const forgeline::TtfStyle& s : m_heard->Styles()) stems.push_back(Stem(s.face, s.unit.strPackName));
     return stems;
 }
-}  // namespace
 
 std::map<std::u16string, std::u16string> CTtfFontData::Current() const {
     std::vector<std::u16string> stems;
-    const std::vector<int> groupOf = Number(StemsOfStyles(m_heard->Styles()), &stems);
+    const std::vector<int> groupOf = Number(Stems(), &stems);
     std::vector<int> order;
     const auto groups = GroupTexts(*m_heard, groupOf, &order);
     std::map<std::u16string, std::u16string> chars;
@@ -391,7 +402,7 @@ std::map<std::u16string, std::u16string> CTtfFontData::Current() const {
 int CTtfFontData::executeBuild(QpfRenderFn render) {
     if (!render) return 0;
     m_current.reset(new std::map<std::u16string, std::u16string>(Current()));
-    const std::vector<std::u16string> stems = StemsOfStyles(m_heard->Styles());
+    const std::vector<std::u16string> stems = Stems();
     // The texts of the groups whose characters changed, by the file the font
     // tools keep them in: one render per file, as rendering each text in
     // turn would leave it.
@@ -485,6 +496,7 @@ void CTtfFontData::reset() {
     m_pending.clear();
     m_heard->Clear();
     m_current.reset();
+    m_stems.clear();
     m_added.clear();
     m_table.clear();
     m_dir.clear();

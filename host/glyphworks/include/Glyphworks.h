@@ -4,6 +4,8 @@
 
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "win/windows.h"
 
@@ -27,8 +29,13 @@ GLYPHWORKS_API int getFontFileMapByRegedit(std::map<std::u16string, std::u16stri
 // Renders QPF2 data for `chars` in the font GDI realises for face, height
 // (as lfHeight: negative for an em height), italic and Qt weight (75 bold,
 // else normal), and keeps it until it is written. Units that give the same
-// file (see qpf2tofile) share it: their characters are merged. `reserved`
-// is not used.
+// file (see qpf2tofile) share it: their characters are merged, a surrogate
+// pair counting as one character. A character the realised face lacks comes
+// from the faces the registry's FontLink\SystemLink key links to it (or to
+// the face asked for), then from the default links: those of "Microsoft Sans
+// Serif" and of the face GDI realises for it, as Windows links fonts on an
+// Asian system. A font whose em is beyond the format's 255 pixels is not
+// written. `reserved` is not used.
 GLYPHWORKS_API void generateqpf2(const WCHAR* chars, const WCHAR* faceName, int height, bool italic, long weight,
                                  const WCHAR* packName, int reserved);
 // Writes the kept fonts into `outDir` and forgets them. Files are named as
@@ -52,8 +59,48 @@ GLYPHWORKS_API int qpf2PendingCount();
 // key (the panel's name of the face) -> (font file in the fonts folder, characters to keep).
 typedef std::map<std::u16string, std::pair<std::u16string, std::u16string>> TTFMapTable;
 // Adds a row per face of the units kept by generateqpf2 since the last write:
-// the key is the unit's pack name (its face name when it has none), the file
-// the one GDI realises for it, the characters those of all its units, each
-// once, in first-use order. Rows already in the table gain the new
-// characters. The kept units are then forgotten. Returns the rows added.
+// the key is ttfMapKey of the unit, the file the one GDI realises for the
+// face upright at normal weight (one subset serves every style of a face,
+// and a panel can embolden or slant a regular outline but cannot undo a bold
+// one), the characters those of all its units, each once, in first-use
+// order. Rows already in the table gain the new characters. The kept units
+// are then forgotten. Returns the rows added.
 GLYPHWORKS_API int getSimplifyTTFMapTable(TTFMapTable* table);
+// The key of a unit's row: its pack name; without one, the family that the
+// file of the face GDI realises carries as its first family name, which is
+// the name the subsetting bridge finds the member of a collection by (a face
+// realised through FontSubstitutes is cut from that member, not member 0).
+GLYPHWORKS_API std::u16string ttfMapKey(const WCHAR* faceName, const WCHAR* packName);
+
+// ---- What the files of a build can draw ----
+// One file of a build, as the font tool library made it: a QPF2 file, or a
+// row of the TrueType map table (the subset cut from it).
+struct CoverageRecord {
+    std::u16string file;                     // in the output folder; "" when none could be made
+    bool subset = false;                     // a subset TrueType file (or a whole font), else QPF2
+    std::u16string key;                      // subsets: the row's key
+    std::vector<std::u16string> facesAsked;  // as the units named them, each once
+    std::u16string faceRealised;             // full name of the face GDI realised, "" when none
+    std::u16string fontFile;                 // its file in the fonts folder
+    int faceIndex = 0;                       // its member of a collection
+    bool simulatedBold = false, simulatedItalic = false;
+    int pixelSize = 0;                       // QPF2: the em in pixels
+    int weight = 50;                         // QPF2: Qt's scale
+    bool italic = false;
+    int requested = 0;                       // distinct characters asked for
+    std::u32string missing;                  // requested characters no face of the file draws
+    std::u32string tooLarge;                 // drawn, but beyond the QPF2 format's byte fields
+    // Per linked face (its full name), the characters it supplied.
+    std::vector<std::pair<std::u16string, std::u32string>> linked;
+    std::u16string note;                     // why no file was written, "" when one was
+};
+// The records of the files written (QPF2) or tabled (subsets) since the last
+// call, in that order, and of the units no face could be realised for; they
+// are then forgotten (a host that never asks keeps only the latest
+// 100,000). Control characters, which text layout never draws, are never
+// counted missing.
+GLYPHWORKS_API std::vector<CoverageRecord> takeCoverageReport();
+// What a font that travels whole can draw of `chars`: the face GDI realises
+// for `faceName` upright at normal weight, as the file `fontFile` (not kept).
+GLYPHWORKS_API CoverageRecord wholeFontCoverage(const WCHAR* faceName, const WCHAR* fontFile,
+                                                const std::u16string& chars);

@@ -27,7 +27,8 @@ struct Glyph {
 struct Font {
     std::string fontName, fileName, freeText;
     uint32_t fileIndex = 0, fontRevision = 0;
-    // Metrics in pixels; written as 26.6 fixed point.
+    // Metrics in pixels, Qt's engine values for the face at this size (what
+    // Qt's makeqpf writes); written as 26.6 fixed point.
     double ascent = 0, descent = 0, leading = 0, xHeight = 0, averageCharWidth = 0, maxCharWidth = 0,
            lineThickness = 1, minLeftBearing = 0, minRightBearing = 0, underlinePosition = 0;
     uint8_t pixelSize = 0;
@@ -39,7 +40,22 @@ struct Font {
     // Glyph ids whose bitmap did not fit the format's byte fields; the
     // glyph map marks them not rendered.
     std::vector<uint32_t> unstorable;
+
+    // What rendering found, for the build's report: the characters no face
+    // has (control characters, which text layout never draws, left out), the
+    // characters whose glyphs are in `unstorable`, and per linked face (by
+    // name) the characters it supplied.
+    std::u32string missing, tooLarge;
+    std::vector<std::pair<std::string, std::u32string>> linked;
 };
+
+// Control characters are never drawn (text layout handles tabs and line
+// breaks), so they are never missing from a font.
+inline bool IsDrawn(char32_t c) { return c >= 0x20 && (c < 0x7F || c > 0x9F); }
+
+// The largest pixel size the format's PixelSize byte holds. A larger font is
+// not written: its header would contradict its name and its glyphs.
+constexpr int kMaxPixelSize = 255;
 
 // The bytes of a .qpf2 file: header, tags, CMap, GMap and Glyph blocks.
 GLYPHWORKS_QPF2_API std::vector<uint8_t> Serialize(const Font& font);
@@ -57,6 +73,16 @@ GLYPHWORKS_QPF2_API std::string FileNameFor(const std::string& family, int pixel
 
 namespace qpf2 {
 
+// A face that supplies the characters the rendered face lacks (font linking),
+// with the bold and italic it lacks simulated.
+struct LinkedFace {
+    std::string path;
+    int faceIndex = 0;
+    bool simulateBold = false;
+    bool simulateItalic = false;
+    std::string name;  // for the report
+};
+
 // What to render: a face file (a collection member by index) at an em size
 // in pixels, with the bold and italic that the face lacks simulated.
 struct RenderRequest {
@@ -69,11 +95,16 @@ struct RenderRequest {
     std::string fontName;  // the family written into the file
     int weight = 50;       // Qt's scale
     bool italic = false;
+    std::vector<LinkedFace> links;  // asked in order for what the face lacks
 };
 
-// Renders the characters the face has with FreeType into `out`. Characters
-// the face lacks are left out. False (with a reason) when the face cannot be
-// opened or sized.
+// Renders the characters with FreeType into `out`: from the face, else from
+// the first linked face that has them; characters no face has are left out.
+// Advances are those Qt lays the face out with: hinted, and above Qt's glyph
+// cache size (64 px) unhinted; simulated bold keeps the face's advances.
+// False (with a reason) when the face cannot be opened or sized, or when
+// the pixel size is beyond kMaxPixelSize; `out` then still says which
+// characters were missing and which too large.
 GLYPHWORKS_QPF2_API bool Render(const RenderRequest& request, Font& out, std::string* error);
 // Renders and writes in one go the bytes Serialize(Render()) gives, without
 // keeping the glyphs' bitmaps: each record goes to the stream as it is
@@ -82,8 +113,16 @@ GLYPHWORKS_QPF2_API bool Render(const RenderRequest& request, Font& out, std::st
 // sized (null stops); `written` is called every megabyte or so. False as
 // Render is, and with *again set when a glyph the face maps could not be
 // rendered, which changes the file's layout: the caller makes it again
-// through Render. A failed write is left in the stream's state.
+// through Render. A failed write is left in the stream's state. With
+// `found`, it gets what rendering found (missing, too large, linked), also
+// when nothing could be rendered.
 GLYPHWORKS_QPF2_API bool RenderTo(const RenderRequest& request, const std::function<std::ostream*()>& open,
-                                  std::string* error, bool* again, const std::function<void()>& written);
+                                  std::string* error, bool* again, const std::function<void()>& written,
+                                  Font* found = nullptr);
+
+// The characters of `chars` that a face (a collection member by index) has
+// no glyph for, each once, control characters left out; all of them when the
+// file cannot be opened.
+GLYPHWORKS_QPF2_API std::u32string Lacking(const std::string& path, int faceIndex, const std::u32string& chars);
 
 }  // namespace qpf2

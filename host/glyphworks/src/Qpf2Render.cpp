@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Qpf2.h"
+#include "Qpf2Metrics.h"
 #include "win/filesafety.h"
 
 namespace qpf2 {
@@ -28,52 +29,133 @@ FT_Library SharedLibrary() {
     return l.lib;
 }
 
-double Px(FT_Pos v) {
-    return static_cast<double>(v) / 64.0;
-}
-
 bool Fits(int v) {
     return v >= -128 && v <= 127;
+}
+
+// The face of a request and its linked faces, each opened and sized when a
+// character first needs it.
+class FaceChain {
+public:
+    explicit FaceChain(const RenderRequest& rq) : m_rq(rq), m_links(rq.links.size()) {}
+    ~FaceChain() {
+        if (m_base) FT_Done_Face(m_base);
+        for (Link& l : m_links)
+            if (l.face) FT_Done_Face(l.face);
+    }
+    FaceChain(const FaceChain&) = delete;
+    FaceChain& operator=(const FaceChain&) = delete;
+
+    bool Open(bool sized, std::string* why) {
+        if (!winfiles::IsRegularFile(m_rq.path) ||
+            FT_New_Face(SharedLibrary(), m_rq.path.c_str(), m_rq.faceIndex, &m_base) != 0) {
+            m_base = nullptr;
+            *why = "cannot open " + m_rq.path;
+            return false;
+        }
+        if (sized && FT_Set_Pixel_Sizes(m_base, 0, static_cast<FT_UInt>(m_rq.pixelEm)) != 0) {
+            *why = "cannot size the face";
+            return false;
+        }
+        m_sized = sized;
+        return true;
+    }
+    FT_Face base() const { return m_base; }
+
+    // Which face draws `c` (0 the face, i + 1 link i; -1 none) and its glyph.
+    int Find(char32_t c, FT_UInt* index) {
+        if ((*index = FT_Get_Char_Index(m_base, c)) != 0) return 0;
+        for (size_t i = 0; i < m_links.size(); ++i) {
+            FT_Face f = Linked(i);
+            if (f && (*index = FT_Get_Char_Index(f, c)) != 0) return static_cast<int>(i + 1);
+        }
+        return -1;
+    }
+    FT_Face Face(int which) { return which == 0 ? m_base : Linked(static_cast<size_t>(which - 1)); }
+    bool Bold(int which) const { return which == 0 ? m_rq.simulateBold : m_rq.links[which - 1].simulateBold; }
+    bool Italic(int which) const { return which == 0 ? m_rq.simulateItalic : m_rq.links[which - 1].simulateItalic; }
+
+private:
+    struct Link {
+        FT_Face face = nullptr;
+        bool tried = false;
+    };
+    FT_Face Linked(size_t i) {
+        Link& l = m_links[i];
+        if (l.tried) return l.face;
+        l.tried = true;
+        const LinkedFace& lf = m_rq.links[i];
+        if (!winfiles::IsRegularFile(lf.path) ||
+            FT_New_Face(SharedLibrary(), lf.path.c_str(), lf.faceIndex, &l.face) != 0) {
+            l.face = nullptr;
+        } else if (m_sized && FT_Set_Pixel_Sizes(l.face, 0, static_cast<FT_UInt>(m_rq.pixelEm)) != 0) {
+            FT_Done_Face(l.face);
+            l.face = nullptr;
+        }
+        return l.face;
+    }
+
+    const RenderRequest& m_rq;
+    FT_Face m_base = nullptr;
+    bool m_sized = false;
+    std::vector<Link> m_links;
+};
+
+void NoteLinked(Font& out, const std::string& face, char32_t c) {
+    auto it = std::find_if(out.linked.begin(), out.linked.end(), [&](const auto& l) { return l.first == face; });
+    if (it == out.linked.end()) it = out.linked.insert(out.linked.end(), {face, std::u32string()});
+    it->second += c;
+}
+
+// A font too large for the format: which characters a face has (too large)
+// and which none has (missing), without rendering anything.
+void Classify(const RenderRequest& rq, FaceChain& chain, Font& out) {
+    std::vector<bool> seen(0x110000);
+    for (char32_t c : rq.chars) {
+        if (c >= seen.size() || seen[c] || !IsDrawn(c)) continue;
+        seen[c] = true;
+        FT_UInt index = 0;
+        (chain.Find(c, &index) < 0 ? out.missing : out.tooLarge) += c;
+    }
 }
 }  // namespace
 
 namespace {
-// Renders the characters the face has, in order, into out's glyph list; the
-// alpha map of each glyph that fits the format goes to `keep(glyph, bitmap)`,
-// which stores or writes it. `begin()` runs once the face is open and sized,
-// before the first glyph; false from it stops.
+// Renders the characters, in order, into out's glyph list: from the face,
+// else from the first linked face that has them. The alpha map of each glyph
+// that fits the format goes to `keep(glyph, bitmap)`, which stores or writes
+// it. `begin()` runs once the face is open and sized, before the first
+// glyph; false from it stops.
 template <class Begin, class Keep>
-bool RenderGlyphs(const RenderRequest& rq, Font& out, std::string* error, FT_Face* opened, Begin&& begin,
-                  Keep&& keep) {
+bool RenderGlyphs(const RenderRequest& rq, Font& out, std::string* error, Begin&& begin, Keep&& keep) {
     auto fail = [error](const std::string& why) {
         if (error) *error = why;
         return false;
     };
-    if (rq.pixelEm <= 0) return fail("no pixel size");
-    FT_Face face = nullptr;
-    if (!winfiles::IsRegularFile(rq.path) || FT_New_Face(SharedLibrary(), rq.path.c_str(), rq.faceIndex, &face) != 0)
-        return fail("cannot open " + rq.path);
-    *opened = face;
-    if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(rq.pixelEm)) != 0) return fail("cannot size the face");
-    if (!begin()) return fail("nowhere to write");
-
     out = Font{};
+    if (rq.pixelEm <= 0) return fail("no pixel size");
+    FaceChain chain(rq);
+    std::string why;
+    const bool tooLarge = rq.pixelEm > kMaxPixelSize;
+    if (!chain.Open(!tooLarge, &why)) {
+        out.missing = Lacking(rq.path, rq.faceIndex, rq.chars);
+        return fail(why);
+    }
+    if (tooLarge) {
+        Classify(rq, chain, out);
+        return fail("the pixel size " + std::to_string(rq.pixelEm) + " is beyond the format's " +
+                    std::to_string(kMaxPixelSize));
+    }
+    if (!begin()) return fail("nowhere to write");
+    FT_Face face = chain.base();
+
     out.fontName = rq.fontName;
     out.fileName = rq.path.substr(rq.path.find_last_of('/') + 1);
     out.fileIndex = static_cast<uint32_t>(rq.faceIndex);
-    out.pixelSize = static_cast<uint8_t>(std::min(rq.pixelEm, 255));
+    out.pixelSize = static_cast<uint8_t>(rq.pixelEm);
     out.weight = static_cast<uint8_t>(rq.weight);
     out.style = rq.italic ? 1 : 0;
-    const FT_Size_Metrics& m = face->size->metrics;
-    out.ascent = Px(m.ascender);
-    out.descent = -Px(m.descender);
-    out.leading = std::max(0.0, Px(m.height) - out.ascent - out.descent);
-    out.maxCharWidth = Px(m.max_advance);
-    if (FT_IS_SCALABLE(face)) {
-        const double scale = static_cast<double>(rq.pixelEm) / face->units_per_EM;
-        out.lineThickness = std::max(1.0, std::round(face->underline_thickness * scale));
-        out.underlinePosition = -face->underline_position * scale;
-    }
+    SetQtMetrics(face, rq.pixelEm, out);
     // Latin and, when the face has CJK ideographs, Simplified Chinese.
     out.writingSystems.assign(5, 0);
     out.writingSystems[0] |= 0x02;  // Latin (writing system 1)
@@ -81,37 +163,44 @@ bool RenderGlyphs(const RenderRequest& rq, Font& out, std::string* error, FT_Fac
 
     std::vector<bool> seen(0x110000);
     out.glyphs.reserve(rq.chars.size());
-    double widthSum = 0;
-    int minLeft = 0, minRight = 0;
     for (char32_t c : rq.chars) {
         if (c >= seen.size() || seen[c]) continue;
         seen[c] = true;
-        const FT_UInt index = FT_Get_Char_Index(face, c);
-        if (index == 0) continue;
-        if (FT_Load_Glyph(face, index, FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) != 0) continue;
-        FT_GlyphSlot slot = face->glyph;
-        if (rq.simulateBold) FT_GlyphSlot_Embolden(slot);
-        if (rq.simulateItalic) FT_GlyphSlot_Oblique(slot);
+        FT_UInt index = 0;
+        const int which = chain.Find(c, &index);
+        FT_Face from = which < 0 ? nullptr : chain.Face(which);
+        if (!from || FT_Load_Glyph(from, index, FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) != 0) {
+            if (IsDrawn(c)) out.missing += c;
+            continue;
+        }
+        FT_GlyphSlot slot = from->glyph;
+        // The face's own advance, before any emboldening.
+        const int advance = QtAdvance(from, index, rq.pixelEm, slot->advance.x);
+        if (chain.Bold(which)) FT_GlyphSlot_Embolden(slot);
+        if (chain.Italic(which)) FT_GlyphSlot_Oblique(slot);
+        if (which > 0) NoteLinked(out, rq.links[static_cast<size_t>(which - 1)].name, c);
+        const uint32_t id = static_cast<uint32_t>(out.glyphs.size() + 1);
         // A glyph the format cannot hold is not rendered at all: at a hostile
         // size its bitmap alone could take gigabytes.
         if (slot->format == FT_GLYPH_FORMAT_OUTLINE) {
             FT_BBox box;
             FT_Outline_Get_CBox(&slot->outline, &box);
             if ((box.xMax - box.xMin) / 64 > 256 || (box.yMax - box.yMin) / 64 > 256) {
-                out.unstorable.push_back(static_cast<uint32_t>(out.glyphs.size() + 1));
-                if (c == U'x') out.xHeight = Px(box.yMax);
+                out.unstorable.push_back(id);
+                if (IsDrawn(c)) out.tooLarge += c;
                 out.glyphs.emplace_back();
-                out.cmap[c] = static_cast<uint32_t>(out.glyphs.size());
+                out.cmap[c] = id;
                 continue;
             }
         }
-        if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) continue;
+        if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) {
+            if (IsDrawn(c)) out.missing += c;
+            continue;
+        }
         const FT_Bitmap& bm = slot->bitmap;
         Glyph g;
-        const int advance = static_cast<int>(std::lround(Px(slot->advance.x)));
         const bool fits = bm.width <= 255 && bm.rows <= 255 && Fits(slot->bitmap_left) && Fits(-slot->bitmap_top) &&
                           Fits(advance);
-        const uint32_t id = static_cast<uint32_t>(out.glyphs.size() + 1);
         if (fits) {
             g.width = static_cast<uint8_t>(bm.width);
             g.height = static_cast<uint8_t>(bm.rows);
@@ -120,46 +209,34 @@ bool RenderGlyphs(const RenderRequest& rq, Font& out, std::string* error, FT_Fac
             g.y = static_cast<int8_t>(-slot->bitmap_top);
             g.advance = static_cast<int8_t>(advance);
             keep(g, bm);
-            widthSum += advance;
-            minLeft = std::min(minLeft, static_cast<int>(slot->bitmap_left));
-            minRight = std::min(minRight, advance - slot->bitmap_left - static_cast<int>(bm.width));
         } else {
             // Too large for the format's byte fields: listed, but not rendered.
             out.unstorable.push_back(id);
+            if (IsDrawn(c)) out.tooLarge += c;
         }
-        if (c == U'x') out.xHeight = slot->bitmap_top;
         out.glyphs.push_back(std::move(g));
         out.cmap[c] = id;
     }
-    const size_t stored = out.glyphs.size() - out.unstorable.size();
-    out.averageCharWidth = stored ? widthSum / static_cast<double>(stored) : 0;
-    out.minLeftBearing = minLeft;
-    out.minRightBearing = minRight;
-    if (out.xHeight == 0) out.xHeight = out.ascent / 2;
     return true;
 }
 
-struct FaceCloser {
-    FT_Face face = nullptr;
-    ~FaceCloser() {
-        if (face) FT_Done_Face(face);
-    }
-};
-
-// The glyph map of the characters the face has, in order, as rendering
-// them all would number them: what fixes the size of a file's head.
+// The glyph map of the characters the face and its linked faces have, in
+// order, as rendering them all would number them: what fixes the size of a
+// file's head.
 Font Predicted(const RenderRequest& rq) {
     Font f;
     f.fontName = rq.fontName;
     f.fileName = rq.path.substr(rq.path.find_last_of('/') + 1);
     f.writingSystems.assign(5, 0);
-    FaceCloser face;
-    if (FT_New_Face(SharedLibrary(), rq.path.c_str(), rq.faceIndex, &face.face) != 0) return f;
+    FaceChain chain(rq);
+    std::string why;
+    if (!chain.Open(false, &why)) return f;
     std::vector<bool> seen(0x110000);
     for (char32_t c : rq.chars) {
         if (c >= seen.size() || seen[c]) continue;
         seen[c] = true;
-        if (!FT_Get_Char_Index(face.face, c)) continue;
+        FT_UInt index = 0;
+        if (chain.Find(c, &index) < 0) continue;
         f.glyphs.emplace_back();
         f.cmap[c] = static_cast<uint32_t>(f.glyphs.size());
     }
@@ -168,8 +245,7 @@ Font Predicted(const RenderRequest& rq) {
 }  // namespace
 
 bool Render(const RenderRequest& rq, Font& out, std::string* error) {
-    FaceCloser face;
-    return RenderGlyphs(rq, out, error, &face.face, [] { return true; }, [](Glyph& g, const FT_Bitmap& bm) {
+    return RenderGlyphs(rq, out, error, [] { return true; }, [](Glyph& g, const FT_Bitmap& bm) {
         g.alpha.resize(static_cast<size_t>(g.width) * g.height);
         for (unsigned row = 0; row < bm.rows; ++row)
             std::copy_n(bm.buffer + static_cast<ptrdiff_t>(row) * bm.pitch, bm.width, g.alpha.begin() + row * g.width);
@@ -177,7 +253,7 @@ bool Render(const RenderRequest& rq, Font& out, std::string* error) {
 }
 
 bool RenderTo(const RenderRequest& rq, const std::function<std::ostream*()>& open, std::string* error, bool* again,
-              const std::function<void()>& written) {
+              const std::function<void()>& written, Font* found) {
     if (again) *again = false;
     // The head goes first in the file but is known last: its size is fixed
     // by the characters the face maps, so the records are written after a
@@ -195,8 +271,7 @@ bool RenderTo(const RenderRequest& rq, const std::function<std::ostream*()>& ope
     };
     uint64_t sinceWritten = 0;
     Font font;
-    FaceCloser face;
-    const bool rendered = RenderGlyphs(rq, font, error, &face.face, begin, [&](Glyph& g, const FT_Bitmap& bm) {
+    const bool rendered = RenderGlyphs(rq, font, error, begin, [&](Glyph& g, const FT_Bitmap& bm) {
         const uint8_t head[6] = {g.width, g.height, g.bytesPerLine, static_cast<uint8_t>(g.x),
                                  static_cast<uint8_t>(g.y), static_cast<uint8_t>(g.advance)};
         stream->write(reinterpret_cast<const char*>(head), 6);
@@ -212,6 +287,11 @@ bool RenderTo(const RenderRequest& rq, const std::function<std::ostream*()>& ope
             sinceWritten = 0;
         }
     });
+    if (found) {
+        found->missing = font.missing;
+        found->tooLarge = font.tooLarge;
+        found->linked = font.linked;
+    }
     if (!rendered) return false;
     uint32_t records = 0;
     const std::vector<uint8_t> head = HeadBytes(font, &records);
@@ -227,6 +307,24 @@ bool RenderTo(const RenderRequest& rq, const std::function<std::ostream*()>& ope
     stream->write(reinterpret_cast<const char*>(head.data()), static_cast<std::streamsize>(head.size()));
     stream->seekp(0, std::ios_base::end);
     return true;
+}
+
+std::u32string Lacking(const std::string& path, int faceIndex, const std::u32string& chars) {
+    RenderRequest rq;
+    rq.path = path;
+    rq.faceIndex = faceIndex;
+    FaceChain chain(rq);
+    std::string why;
+    const bool open = !path.empty() && chain.Open(false, &why);
+    std::u32string lacking;
+    std::vector<bool> seen(0x110000);
+    for (char32_t c : chars) {
+        if (c >= seen.size() || seen[c] || !IsDrawn(c)) continue;
+        seen[c] = true;
+        FT_UInt index = 0;
+        if (!open || chain.Find(c, &index) < 0) lacking += c;
+    }
+    return lacking;
 }
 
 }  // namespace qpf2

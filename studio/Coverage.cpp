@@ -1,0 +1,291 @@
+#include "Coverage.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <ostream>
+#include <set>
+#include <sstream>
+
+#include "win/filesafety.h"
+#include "win/wstr.h"
+
+namespace studio {
+
+const char kCoverageStore[] = ".tamsel-coverage";
+
+namespace {
+// How many lost characters a summary line names before "…".
+constexpr size_t kShown = 8;
+
+std::string CodePoint(char32_t c) {
+    char buf[16];
+    snprintf(buf, sizeof buf, "U+%04X", static_cast<unsigned>(c));
+    return buf;
+}
+
+// A surrogate has no UTF-8 form: it is shown as U+FFFD, its code says what it was.
+std::string Utf8(const std::u32string& s) {
+    std::string out;
+    for (char32_t c : s) {
+        if ((c >= 0xD800 && c < 0xE000) || c > 0x10FFFF) c = 0xFFFD;
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | c >> 6);
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | c >> 12);
+            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | c >> 18);
+            out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+// "三号线 (U+4E09 U+53F7 U+7EBF)", the first few of them only.
+std::string FirstOf(const std::u32string& chars) {
+    const std::u32string shown = chars.substr(0, kShown);
+    std::string codes;
+    for (char32_t c : shown) codes += (codes.empty() ? "" : " ") + CodePoint(c);
+    const char* more = chars.size() > kShown ? " …" : "";
+    return Utf8(shown) + more + " (" + codes + more + ")";
+}
+
+std::string Json(const std::string& utf8) {
+    std::string out = "\"";
+    for (unsigned char c : utf8) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char buf[8];
+            snprintf(buf, sizeof buf, "\\u%04x", c);
+            out += buf;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+std::string Json(const std::u16string& s) { return Json(Utf16ToUtf8(s)); }
+
+// Characters as text and as their codes, so a reader need not decode them.
+std::string JsonChars(const std::u32string& chars) {
+    std::string codes;
+    for (char32_t c : chars) codes += (codes.empty() ? "" : ", ") + Json(CodePoint(c));
+    return "{\"count\": " + std::to_string(chars.size()) + ", \"text\": " + Json(Utf8(chars)) + ", \"codes\": [" +
+           codes + "]}";
+}
+
+size_t LinkedCount(const CoverageRecord& r) {
+    size_t n = 0;
+    for (const auto& l : r.linked) n += l.second.size();
+    return n;
+}
+
+// What no file of the build can draw, in first-loss order.
+std::u32string LostEverywhere(const std::vector<CoverageRecord>& records) {
+    std::u32string lost;
+    std::set<char32_t> seen;
+    for (const CoverageRecord& r : records)
+        for (const std::u32string* chars : {&r.missing, &r.tooLarge})
+            for (char32_t c : *chars)
+                if (seen.insert(c).second) lost += c;
+    return lost;
+}
+}  // namespace
+
+namespace {
+// ---- The stored records: a line per record, tab-separated fields ----
+// Strings are percent-encoded UTF-8, lists comma-separated, characters as
+// hexadecimal codes.
+std::string Escape(const std::string& s) {
+    std::string out;
+    char buf[4];
+    for (unsigned char c : s) {
+        if (c <= 0x20 || c == 0x7F || c == '%' || c == ',' || c == '=') {
+            snprintf(buf, sizeof buf, "%%%02X", c);
+            out += buf;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+std::string Escape(const std::u16string& s) { return Escape(Utf16ToUtf8(s)); }
+
+std::u16string Unescape(const std::string& s) {
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '%' && i + 2 < s.size()) {
+            out += static_cast<char>(std::strtol(s.substr(i + 1, 2).c_str(), nullptr, 16));
+            i += 2;
+        } else {
+            out += s[i];
+        }
+    }
+    return Utf8ToUtf16(out);
+}
+
+std::vector<std::string> Split(const std::string& s, char by) {
+    std::vector<std::string> parts;
+    std::istringstream in(s);
+    for (std::string part; std::getline(in, part, by);) parts.push_back(part);
+    if (!s.empty() && s.back() == by) parts.emplace_back();
+    return parts;
+}
+
+std::string Codes(const std::u32string& chars) {
+    std::string out;
+    char buf[16];
+    for (char32_t c : chars) {
+        snprintf(buf, sizeof buf, "%s%X", out.empty() ? "" : ",", static_cast<unsigned>(c));
+        out += buf;
+    }
+    return out;
+}
+
+std::u32string FromCodes(const std::string& s) {
+    std::u32string out;
+    for (const std::string& code : Split(s, ','))
+        if (!code.empty()) out += static_cast<char32_t>(std::strtoul(code.c_str(), nullptr, 16) & 0x1FFFFF);
+    return out;
+}
+
+int Number(const std::string& s) { return static_cast<int>(std::strtol(s.c_str(), nullptr, 10)); }
+
+std::string StoredLine(const CoverageRecord& r) {
+    std::string asked, linked;
+    for (const std::u16string& f : r.facesAsked) asked += (asked.empty() ? "" : ",") + Escape(f);
+    for (const auto& l : r.linked) linked += (linked.empty() ? "" : ",") + Escape(l.first) + "=" + Codes(l.second);
+    linked = Escape(linked);  // its own commas
+    const std::vector<std::string> fields = {
+        Escape(r.file), r.subset ? "1" : "0", Escape(r.key), asked, Escape(r.faceRealised), Escape(r.fontFile),
+        std::to_string(r.faceIndex), r.simulatedBold ? "1" : "0", r.simulatedItalic ? "1" : "0",
+        std::to_string(r.pixelSize), std::to_string(r.weight), r.italic ? "1" : "0", std::to_string(r.requested),
+        Codes(r.missing), Codes(r.tooLarge), linked, Escape(r.note)};
+    std::string line;
+    for (const std::string& f : fields) line += (line.empty() ? "" : "\t") + f;
+    return line + "\n";
+}
+
+constexpr size_t kStoredFields = 17;
+
+bool ParseStoredLine(const std::string& line, CoverageRecord* r) {
+    const std::vector<std::string> f = Split(line, '\t');
+    if (f.size() != kStoredFields) return false;
+    r->file = Unescape(f[0]);
+    r->subset = f[1] == "1";
+    r->key = Unescape(f[2]);
+    for (const std::string& face : Split(f[3], ','))
+        if (!face.empty()) r->facesAsked.push_back(Unescape(face));
+    r->faceRealised = Unescape(f[4]);
+    r->fontFile = Unescape(f[5]);
+    r->faceIndex = Number(f[6]);
+    r->simulatedBold = f[7] == "1";
+    r->simulatedItalic = f[8] == "1";
+    r->pixelSize = Number(f[9]);
+    r->weight = Number(f[10]);
+    r->italic = f[11] == "1";
+    r->requested = Number(f[12]);
+    r->missing = FromCodes(f[13]);
+    r->tooLarge = FromCodes(f[14]);
+    for (const std::string& l : Split(Utf16ToUtf8(Unescape(f[15])), ',')) {
+        const size_t eq = l.find('=');
+        if (eq != std::string::npos) r->linked.emplace_back(Unescape(l.substr(0, eq)), FromCodes(l.substr(eq + 1)));
+    }
+    r->note = Unescape(f[16]);
+    return true;
+}
+}  // namespace
+
+std::vector<CoverageRecord> WithUnchangedFiles(const std::string& folder, std::vector<CoverageRecord> built,
+                                               const std::set<std::string>& present, bool incremental) {
+    const std::string store = folder + "/" + kCoverageStore;
+    std::vector<CoverageRecord> all;
+    std::string bytes;
+    if (incremental && winfiles::ReadRegularFile(store, &bytes, size_t{64} << 20)) {
+        std::set<std::u16string> remade;
+        for (const CoverageRecord& r : built) remade.insert(r.file);
+        for (const std::string& line : Split(bytes, '\n')) {
+            CoverageRecord r;
+            if (ParseStoredLine(line, &r) && !r.file.empty() && !remade.count(r.file) &&
+                present.count(Utf16ToUtf8(r.file)))
+                all.push_back(std::move(r));
+        }
+    }
+    for (CoverageRecord& r : built) all.push_back(std::move(r));
+    std::string text;
+    for (const CoverageRecord& r : all) text += StoredLine(r);
+    winfiles::AtomicFile file(store);
+    file.Write(text.data(), text.size());
+    file.Commit();
+    return all;
+}
+
+bool LosesCharacters(const CoverageRecord& r) {
+    return !r.missing.empty() || !r.tooLarge.empty() || !r.note.empty();
+}
+
+void PrintCoverageSummary(const std::vector<CoverageRecord>& records, std::ostream& out) {
+    size_t losing = 0;
+    for (const CoverageRecord& r : records) losing += LosesCharacters(r) ? 1 : 0;
+    out << "coverage: " << records.size() << " file(s), " << losing << " losing characters\n";
+    for (const CoverageRecord& r : records) {
+        out << "  " << (r.file.empty() ? "no file" : Utf16ToUtf8(r.file));
+        if (r.file.empty() && !r.subset && r.pixelSize > 0) out << " at " << r.pixelSize << " px";
+        if (!r.facesAsked.empty()) {
+            out << " [" << Utf16ToUtf8(r.facesAsked.front());
+            if (!r.faceRealised.empty()) out << " -> " << Utf16ToUtf8(r.faceRealised);
+            out << "]";
+        }
+        out << ": " << r.requested << " character(s)";
+        if (!LosesCharacters(r)) out << ", all drawn";
+        if (const size_t linked = LinkedCount(r)) out << ", " << linked << " from linked faces";
+        if (!r.missing.empty()) out << "; " << r.missing.size() << " missing: " << FirstOf(r.missing);
+        if (!r.tooLarge.empty()) out << "; " << r.tooLarge.size() << " too large for QPF2: " << FirstOf(r.tooLarge);
+        if (!r.note.empty()) out << "; " << Utf16ToUtf8(r.note);
+        out << "\n";
+    }
+    const std::u32string lost = LostEverywhere(records);
+    if (!lost.empty()) out << "coverage: " << lost.size() << " character(s) lost: " << FirstOf(lost) << "\n";
+}
+
+bool WriteCoverageReport(const std::vector<CoverageRecord>& records, const std::string& target,
+                         const std::string& path) {
+    std::string j = "{\n  \"target\": " + Json(target) + ",\n  \"lost\": " + JsonChars(LostEverywhere(records)) +
+                    ",\n  \"files\": [";
+    for (size_t i = 0; i < records.size(); ++i) {
+        const CoverageRecord& r = records[i];
+        std::string asked;
+        for (const std::u16string& f : r.facesAsked) asked += (asked.empty() ? "" : ", ") + Json(f);
+        std::string linked;
+        for (const auto& l : r.linked)
+            linked += std::string(linked.empty() ? "" : ", ") + "{\"face\": " + Json(l.first) +
+                      ", \"characters\": " + JsonChars(l.second) + "}";
+        j += std::string(i ? "," : "") + "\n    {\"file\": " + Json(r.file) +
+             ", \"kind\": " + Json(std::string(r.subset ? "truetype" : "qpf2")) +
+             (r.key.empty() ? "" : ", \"key\": " + Json(r.key)) + ",\n     \"facesAsked\": [" + asked +
+             "], \"faceRealised\": " + Json(r.faceRealised) + ", \"fontFile\": " + Json(r.fontFile) +
+             ", \"faceIndex\": " + std::to_string(r.faceIndex) +
+             ",\n     \"simulatedBold\": " + (r.simulatedBold ? "true" : "false") +
+             ", \"simulatedItalic\": " + (r.simulatedItalic ? "true" : "false");
+        if (!r.subset)
+            j += ", \"pixelSize\": " + std::to_string(r.pixelSize) + ", \"weight\": " + std::to_string(r.weight) +
+                 ", \"italic\": " + (r.italic ? "true" : "false");
+        j += ",\n     \"requested\": " + std::to_string(r.requested) + ", \"missing\": " + JsonChars(r.missing) +
+             ",\n     \"tooLarge\": " + JsonChars(r.tooLarge) + ",\n     \"linked\": [" + linked +
+             "], \"note\": " + Json(r.note) + "}";
+    }
+    j += "\n  ]\n}\n";
+    winfiles::AtomicFile file(path);
+    file.Write(j.data(), j.size());
+    return file.Commit();
+}
+
+}  // namespace studio

@@ -1,0 +1,36 @@
+// What the files of a compile can draw: the summary the studio prints and
+// the report it writes as JSON.
+#pragma once
+
+#include <iosfwd>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "Glyphworks.h"
+
+namespace studio {
+
+// Whether the file loses anything: a character no face draws, a glyph the
+// QPF2 format cannot hold, or a file that could not be made.
+bool LosesCharacters(const CoverageRecord& r);
+
+// Per file: the count of characters asked for and, for a file that loses
+// some, how many and the first of them as text and as U+ codes.
+void PrintCoverageSummary(const std::vector<CoverageRecord>& records, std::ostream& out);
+
+// The records of an incremental compile: those of this build, after those
+// that the last compile into `folder` stored for the files it still holds and
+// this build did not remake. The result is stored in the folder for the next
+// compile (a full compile only stores its own). `present`: the files there.
+std::vector<CoverageRecord> WithUnchangedFiles(const std::string& folder, std::vector<CoverageRecord> built,
+                                               const std::set<std::string>& present, bool incremental);
+// The name of that record in the output folder.
+extern const char kCoverageStore[];
+
+// The whole report as JSON; written whole or not at all. False when the file
+// could not be written (the failure is kept for the host to print).
+bool WriteCoverageReport(const std::vector<CoverageRecord>& records, const std::string& target,
+                         const std::string& path);
+
+}  // namespace studio

@@ -1,0 +1,140 @@
+// QPF2 header metrics and advances against Qt's own engine on the same font
+// file and pixel size (QRawFont with full hinting, as the glyphs are hinted).
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QRawFont>
+#include <QtGui/private/qfontengine_p.h>
+#include <QtGui/private/qfontengine_qpf2_p.h>
+#include <QtGui/private/qrawfont_p.h>
+
+#include <filesystem>
+#include <map>
+
+#include "Qpf2.h"
+#include "TestProfile.h"
+
+namespace {
+void App() {
+    static int argc = 1;
+    static char arg0[] = "test";
+    static char* argv[] = {arg0, nullptr};
+    if (!QGuiApplication::instance()) new QGuiApplication(argc, argv);
+}
+
+// The fixture's faces and, where the machine has them, faces of Debian's font
+// packages: one without an OS/2 x-height (DejaVu Sans) and a CJK face.
+std::vector<std::string> Faces() {
+    std::vector<std::string> faces = {(testsupport::FixtureFontsDir() / "Fonts" / "arial.ttf").string(),
+                                      (testsupport::FixtureFontsDir() / "Fonts" / "arialblk.ttf").string()};
+    for (const char* f : {"/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+                          "/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf",
+                          "/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc"})
+        if (std::filesystem::exists(f)) faces.push_back(f);
+    return faces;
+}
+
+// The header's tags: tag -> raw value (26.6 for the metrics).
+std::map<int, int32_t> HeaderTags(const std::vector<uint8_t>& b) {
+    std::map<int, int32_t> tags;
+    auto u16 = [&](size_t at) { return static_cast<int>(b[at] << 8 | b[at + 1]); };
+    const size_t end = 12 + static_cast<size_t>(u16(10));
+    for (size_t at = 12; at + 4 <= end;) {
+        const int tag = u16(at), length = u16(at + 2);
+        if (length == 4)
+            tags[tag] = static_cast<int32_t>(static_cast<uint32_t>(b[at + 4]) << 24 | b[at + 5] << 16 | b[at + 6] << 8 |
+                                             b[at + 7]);
+        else if (length == 1)
+            tags[tag] = b[at + 4];
+        at += 4 + static_cast<size_t>(length);
+        if (tag == QFontEngineQPF2::Tag_EndOfHeader) break;
+    }
+    return tags;
+}
+
+qpf2::Font RenderOrFail(const std::string& path, int px, const std::u32string& chars, bool bold = false) {
+    qpf2::RenderRequest rq;
+    rq.path = path;
+    rq.pixelEm = px;
+    rq.chars = chars;
+    rq.fontName = "Face";
+    rq.simulateBold = bold;
+    rq.weight = bold ? 75 : 50;
+    qpf2::Font font;
+    std::string error;
+    EXPECT_TRUE(qpf2::Render(rq, font, &error)) << error;
+    return font;
+}
+
+QFontEngine* EngineOf(const QRawFont& raw) { return QRawFontPrivate::get(raw)->fontEngine; }
+
+const std::u32string kSample = U"Hamburgefonstiv 0123 xyz,.;!?@WM";
+}  // namespace
+
+TEST(Qpf2Metrics, HeaderMetricsAreQtsFrom9To100Pixels) {
+    App();
+    for (const std::string& path : Faces()) {
+        for (int px = 9; px <= 100; ++px) {
+            SCOPED_TRACE(path + " at " + std::to_string(px) + " px");
+            const QRawFont raw(QString::fromStdString(path), px, QFont::PreferFullHinting);
+            ASSERT_TRUE(raw.isValid());
+            const QFontEngine* qt = EngineOf(raw);
+            const std::map<int, int32_t> tags = HeaderTags(qpf2::Serialize(RenderOrFail(path, px, kSample)));
+            EXPECT_EQ(tags.at(QFontEngineQPF2::Tag_Ascent), qt->ascent().value());
+            EXPECT_EQ(tags.at(QFontEngineQPF2::Tag_Descent), qt->descent().value());
+            EXPECT_EQ(tags.at(QFontEngineQPF2::Tag_Leading), qt->leading().value());
+            EXPECT_EQ(tags.at(QFontEngineQPF2::Tag_XHeight), qt->xHeight().value());
+            EXPECT_EQ(tags.at(QFontEngineQPF2::Tag_AverageCharWidth), qt->averageCharWidth().value());
+            EXPECT_EQ(tags.at(QFontEngineQPF2::Tag_MaxCharWidth), QFixed::fromReal(qt->maxCharWidth()).value());
+            EXPECT_EQ(tags.at(QFontEngineQPF2::Tag_LineThickness), qt->lineThickness().value());
+            EXPECT_EQ(tags.at(QFontEngineQPF2::Tag_UnderlinePosition), qt->underlinePosition().value());
+            // Reals, written to the 64th.
+            EXPECT_NEAR(tags.at(QFontEngineQPF2::Tag_MinLeftBearing) / 64.0, qt->minLeftBearing(), 1 / 64.0);
+            EXPECT_NEAR(tags.at(QFontEngineQPF2::Tag_MinRightBearing) / 64.0, qt->minRightBearing(), 1 / 64.0);
+            EXPECT_EQ(tags.at(QFontEngineQPF2::Tag_PixelSize), px);
+            if (HasFailure()) return;
+        }
+    }
+}
+
+TEST(Qpf2Metrics, AdvancesAreQtsAndSimulatedBoldKeepsThem) {
+    App();
+    for (const std::string& path : Faces()) {
+        for (int px = 9; px <= 100; ++px) {
+            SCOPED_TRACE(path + " at " + std::to_string(px) + " px");
+            const QRawFont raw(QString::fromStdString(path), px, QFont::PreferFullHinting);
+            for (bool bold : {false, true}) {
+                const qpf2::Font font = RenderOrFail(path, px, kSample, bold);
+                const std::vector<uint8_t> bytes = qpf2::Serialize(font);
+                const QByteArray data(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()));
+                QFontDef def;
+                def.pixelSize = px;
+                QFontEngineQPF2 engine(def, data);
+                ASSERT_TRUE(engine.isValid());
+                for (char32_t c : kSample) {
+                    const quint32 qtGlyph = raw.glyphIndexesForString(QString(QChar(static_cast<ushort>(c)))).value(0);
+                    const QVector<QPointF> qtAdvance = raw.advancesForGlyphIndexes(QVector<quint32>{qtGlyph});
+                    const QFontEngineQPF2::Glyph* g = engine.findGlyph(engine.glyphIndex(c));
+                    ASSERT_NE(g, nullptr) << static_cast<char>(c);
+                    EXPECT_EQ(g->advance, qRound(qtAdvance.value(0).x()))
+                        << static_cast<char>(c) << (bold ? " bold" : "");
+                }
+                if (HasFailure()) return;
+            }
+        }
+    }
+}
+
+TEST(Qpf2Metrics, SimulatedBoldDrawsBolderGlyphsOnTheSameAdvances) {
+    App();
+    const std::string path = (testsupport::FixtureFontsDir() / "Fonts" / "arial.ttf").string();
+    const qpf2::Font regular = RenderOrFail(path, 24, U"H");
+    const qpf2::Font bold = RenderOrFail(path, 24, U"H", true);
+    ASSERT_EQ(regular.glyphs.size(), 1u);
+    ASSERT_EQ(bold.glyphs.size(), 1u);
+    int inkRegular = 0, inkBold = 0;
+    for (uint8_t a : regular.glyphs[0].alpha) inkRegular += a;
+    for (uint8_t a : bold.glyphs[0].alpha) inkBold += a;
+    EXPECT_GT(inkBold, inkRegular + inkRegular / 10);
+    EXPECT_EQ(bold.glyphs[0].advance, regular.glyphs[0].advance);
+}

@@ -19,7 +19,7 @@
 #include "BenchFonts.h"
 #include "FontPropertiesDialog.h"
 #include "Stanchion.h"
-#include "Tamsel.h"
+#include "FontTable.h"
 #include "Velmora.h"
 #include "mfc/mfcauto.h"
 #include "win/fontdb.h"

@@ -14,7 +14,7 @@
 #include <map>
 
 #include "BenchFonts.h"
-#include "FontMap.h"
+#include "FontTable.h"
 #include "win/profile.h"
 
 namespace fs = std::filesystem;

@@ -7,16 +7,13 @@
 #include "win/wstr.h"
 
 namespace {
-constexpr int kList = 3025;
-constexpr int kFaces = 3028;
-constexpr int kSample = 3030;
-// Grid lines, full-row select, one-click activate, regional, multiple work areas.
-constexpr DWORD kListExStyle = 0x2261;
+constexpr DWORD kListExStyle = LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_ONECLICKACTIVATE | LVS_EX_REGIONAL |
+                               LVS_EX_MULTIWORKAREAS;
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CFontChangeDlg, CBCGPDialog)
-    ON_NOTIFY(LVN_ITEMCHANGED, kList, &CFontChangeDlg::OnItemChangedList)
-    ON_CBN_SELCHANGE(kFaces, &CFontChangeDlg::OnSelChangeFont)
+    ON_NOTIFY(LVN_ITEMCHANGED, IDC_CHANGE_LIST, &CFontChangeDlg::OnItemChangedList)
+    ON_CBN_SELCHANGE(IDC_CHANGE_FACES, &CFontChangeDlg::OnSelChangeFont)
 END_MESSAGE_MAP()
 
 CFontChangeDlg::CFontChangeDlg(CWnd* parent, CMissingFaceMap* fontMap)
@@ -26,8 +23,8 @@ CFontChangeDlg::~CFontChangeDlg() = default;
 
 void CFontChangeDlg::DoDataExchange(CDataExchange* dx) {
     CBCGPDialog::DoDataExchange(dx);
-    DDX_Control(dx, kList, m_ListCtrl);
-    DDX_Control(dx, kFaces, m_cbFont);
+    DDX_Control(dx, IDC_CHANGE_LIST, m_ListCtrl);
+    DDX_Control(dx, IDC_CHANGE_FACES, m_cbFont);
 }
 
 int CFontChangeDlg::EnumFaceProc(const LOGFONTW* lf, const TEXTMETRICW*, DWORD type, LPARAM param) {
@@ -105,7 +102,7 @@ void CFontChangeDlg::OnSelChangeFont() {
 
 void CFontChangeDlg::UpdateSample(const CString& face) {
     dialogcommon::CreateFaceFont(m_SampleFont, face, 42);
-    if (CWnd* sample = GetDlgItem(kSample)) sample->SetFont(&m_SampleFont);
+    if (CWnd* sample = GetDlgItem(IDC_CHANGE_SAMPLE)) sample->SetFont(&m_SampleFont);
 }
 
 void CFontChangeDlg::OnOK() {

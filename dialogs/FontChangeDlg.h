@@ -9,7 +9,7 @@
 // Missing face name -> replacement face name, ordered by the missing name.
 typedef std::map<CString, CString> CMissingFaceMap;
 
-class TAMSEL_API CFontChangeDlg : public CBCGPDialog {
+class CFontChangeDlg : public CBCGPDialog {
 public:
     typedef ::CFontCombo CFontCombo;
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "bcg/BCGCBProInc.h"
-#include "fonttable/Tamsel.h"
+#include "fonttable/FontTable.h"
 
 // Item data bits read when drawing.
 constexpr DWORD kFontComboImage1Bit = 0x10000;
@@ -10,7 +10,7 @@ constexpr DWORD kFontComboTrueTypeBit = 4;
 // m_dwFlags: draw the technology glyph before the name.
 constexpr DWORD kFontComboShowGlyph = 4;
 
-class TAMSEL_API CFontCombo : public CBCGPComboBox {
+class CFontCombo : public CBCGPComboBox {
 public:
     CFontCombo() = default;
     ~CFontCombo() override;

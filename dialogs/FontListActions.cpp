@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "FontPropertiesDialog.h"
+#include "TamselRes.h"
 #include "Stanchion.h"
 #include "Velmora.h"
 #include "win/wstr.h"
@@ -35,8 +36,8 @@ int Fill(CListBox& list, int selectId) {
 }
 
 void ShowLabels(CWnd& dlg, const tagHMIFONT& rec) {
-    dlg.SetDlgItemText(kFaceLabel, rec.lf.lfFaceName);
-    dlg.SetDlgItemText(kSizeLabel, Format(u"%d", rec.lf.lfHeight));
+    dlg.SetDlgItemText(IDC_FONT_FACE, rec.lf.lfFaceName);
+    dlg.SetDlgItemText(IDC_FONT_SIZE, Format(u"%d", rec.lf.lfHeight));
 }
 
 void SetSample(CWnd& dlg, int sampleId, CFont& font, const LOGFONTW& lf) {

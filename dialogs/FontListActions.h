@@ -3,13 +3,9 @@
 #pragma once
 
 #include "bcg/BCGCBProInc.h"
-#include "fonttable/Tamsel.h"
+#include "fonttable/FontTable.h"
 
 namespace fontlist {
-
-// Control ids both dialogs use for the face and size of the shown font.
-constexpr int kFaceLabel = 3006;
-constexpr int kSizeLabel = 3007;
 
 // Copies `name` into the 32-unit name field, zero filled.
 void StoreName(tagHMIFONT& rec, const CString& name);

@@ -4,27 +4,15 @@
 
 #include "DialogCommon.h"
 #include "DialogResources.h"
-#include "FontMap.h"
+#include "FontTable.h"
 #include "FontSelectDialog.h"
 #include "PackConfig.h"
 #include "Velmora.h"
 #include "win/wstr.h"
 
 namespace {
-enum : int {
-    kList = 3023,
-    kSampleText = 3045,
-    kSample = 3038,
-    kGroup = 3046,
-    kAllFonts = 3076,
-    kFirstSlotField = 3057,
-    kFirstSlotButton = 3068,
-    kTotal = 3040,
-    kHelp = 3009,
-};
-// Grid lines, check boxes, full-row select, one-click activate, regional, multiple work areas.
-constexpr DWORD kListExStyle = 0x2265;
-constexpr UINT kFontsChangedMessage = 0x1600;
+constexpr DWORD kListExStyle = LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_ONECLICKACTIVATE |
+                               LVS_EX_REGIONAL | LVS_EX_MULTIWORKAREAS;
 
 void AddToPack(const std::u16string& face) {
     PackListAdd(PackFontList, face);
@@ -33,13 +21,13 @@ void AddToPack(const std::u16string& face) {
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CFontPackDlg, CBCGPDialog)
-    ON_NOTIFY(LVN_ITEMCHANGED, kList, &CFontPackDlg::OnItemChanged)
-    ON_NOTIFY(LVN_COLUMNCLICK, kList, &CFontPackDlg::OnColumnClick)
-    ON_EN_CHANGE(kSampleText, &CFontPackDlg::OnSampleTextChanged)
-    ON_BN_CLICKED(kGroup, &CFontPackDlg::OnUseDefaultClicked)
-    ON_BN_CLICKED(kAllFonts, &CFontPackDlg::OnSetAllFonts)
-    ON_CONTROL_RANGE(BN_CLICKED, kFirstSlotButton, kFirstSlotButton + 7, &CFontPackDlg::OnSetFont)
-    ON_BN_CLICKED(kHelp, &CFontPackDlg::OnHelp)
+    ON_NOTIFY(LVN_ITEMCHANGED, IDC_PACK_LIST, &CFontPackDlg::OnItemChanged)
+    ON_NOTIFY(LVN_COLUMNCLICK, IDC_PACK_LIST, &CFontPackDlg::OnColumnClick)
+    ON_EN_CHANGE(IDC_SAMPLE_TEXT, &CFontPackDlg::OnSampleTextChanged)
+    ON_BN_CLICKED(IDC_PACK_DEFAULT_GROUP, &CFontPackDlg::OnUseDefaultClicked)
+    ON_BN_CLICKED(IDC_PACK_ALL_FONTS, &CFontPackDlg::OnSetAllFonts)
+    ON_CONTROL_RANGE(BN_CLICKED, IDC_PACK_FIRST_SLOT_BUTTON, IDC_PACK_FIRST_SLOT_BUTTON + 7, &CFontPackDlg::OnSetFont)
+    ON_BN_CLICKED(IDC_PACK_HELP, &CFontPackDlg::OnHelp)
 END_MESSAGE_MAP()
 
 CFontPackDlg::CFontPackDlg(CWnd* parent) : CBCGPDialog(IDD_FONT_PACK, parent) {}
@@ -48,8 +36,8 @@ CFontPackDlg::~CFontPackDlg() = default;
 
 void CFontPackDlg::DoDataExchange(CDataExchange* dx) {
     CBCGPDialog::DoDataExchange(dx);
-    DDX_Control(dx, kList, m_list);
-    DDX_Control(dx, kGroup, m_groupDefault);
+    DDX_Control(dx, IDC_PACK_LIST, m_list);
+    DDX_Control(dx, IDC_PACK_DEFAULT_GROUP, m_groupDefault);
 }
 
 bool CFontPackDlg::GroupChecked() const {
@@ -60,8 +48,8 @@ BOOL CFontPackDlg::OnInitDialog() {
     CBCGPDialog::OnInitDialog();
     EnableVisualManagerStyle(TRUE, FALSE);
     LA_SetDlgStrings(this, IDD_FONT_PACK, u"Tamsel");
-    SetDlgItemText(kSample, dialogcommon::DefaultSampleText());
-    SetDlgItemText(kSampleText, dialogcommon::DefaultSampleText());
+    SetDlgItemText(IDC_PACK_SAMPLE, dialogcommon::DefaultSampleText());
+    SetDlgItemText(IDC_SAMPLE_TEXT, dialogcommon::DefaultSampleText());
 
     dialogcommon::SetUpFaceList(m_list, m_listFont, kListExStyle);
     CRect client;
@@ -74,7 +62,7 @@ BOOL CFontPackDlg::OnInitDialog() {
         m_strDefaultFont[n] = g_strDefaultFont[n];
         ShowSlot(n);
     }
-    if (auto* edit = static_cast<CEdit*>(GetDlgItem(kSampleText))) edit->LimitText(32);
+    if (auto* edit = static_cast<CEdit*>(GetDlgItem(IDC_SAMPLE_TEXT))) edit->LimitText(32);
     m_groupDefault.SetCheckRadioStyle(1, m_bUseDefaultFont, TRUE, FALSE, TRUE);
     m_groupDefault.SetCheck(m_bUseDefaultFont, TRUE);
     LoadPackFontNames(&PackFontList);
@@ -110,13 +98,13 @@ void CFontPackDlg::UpdateTotal() {
     m_dTotalSize = 0.0;
     for (int row = 0; row < m_list.GetItemCount(); ++row)
         if (m_list.GetCheck(row)) m_dTotalSize += FontSizeMap[m_list.GetItemText(row, 0).str()];
-    SetDlgItemText(kTotal, Format(u"%.2lfMB", m_dTotalSize));
+    SetDlgItemText(IDC_PACK_TOTAL, Format(u"%.2lfMB", m_dTotalSize));
     UpdateData(FALSE);
 }
 
 void CFontPackDlg::ShowSlot(int n) {
     dialogcommon::CreateFaceFont(m_langFont[n], m_strDefaultFont[n], 20);
-    if (CWnd* field = GetDlgItem(kFirstSlotField + n)) {
+    if (CWnd* field = GetDlgItem(IDC_PACK_FIRST_SLOT_FACE + n)) {
         field->SetWindowText(m_strDefaultFont[n]);
         field->SetFont(&m_langFont[n]);
         field->Invalidate(TRUE);
@@ -126,7 +114,7 @@ void CFontPackDlg::ShowSlot(int n) {
 
 void CFontPackDlg::ShowSample(const CString& face) {
     dialogcommon::CreateFaceFont(m_sampleFont, face, 36);
-    if (CWnd* sample = GetDlgItem(kSample)) sample->SetFont(&m_sampleFont);
+    if (CWnd* sample = GetDlgItem(IDC_PACK_SAMPLE)) sample->SetFont(&m_sampleFont);
 }
 
 void CFontPackDlg::CheckRowOf(const CString& face) {
@@ -185,9 +173,9 @@ void CFontPackDlg::OnUseDefaultClicked() {
 }
 
 void CFontPackDlg::OnSetFont(UINT id) {
-    const int n = static_cast<int>(id) - kFirstSlotButton;
+    const int n = static_cast<int>(id) - IDC_PACK_FIRST_SLOT_BUTTON;
     RECT r{};
-    GetDlgItem(kFirstSlotField + n)->GetWindowRect(&r);
+    GetDlgItem(IDC_PACK_FIRST_SLOT_FACE + n)->GetWindowRect(&r);
     CSelectFontDlg dlg(this, POINT{r.right, r.bottom});
     if (dlg.DoModal() == IDOK) {
         m_strDefaultFont[n] = dlg.m_strSelFont;
@@ -200,7 +188,7 @@ void CFontPackDlg::OnSetFont(UINT id) {
 
 void CFontPackDlg::OnSetAllFonts() {
     RECT r{};
-    GetDlgItem(kAllFonts)->GetWindowRect(&r);
+    GetDlgItem(IDC_PACK_ALL_FONTS)->GetWindowRect(&r);
     CSelectFontDlg dlg(this, POINT{r.right, r.bottom});
     if (dlg.DoModal() == IDOK) {
         for (int n = 0; n < 8; ++n) {
@@ -215,8 +203,8 @@ void CFontPackDlg::OnSetAllFonts() {
 
 void CFontPackDlg::OnSampleTextChanged() {
     CString text;
-    GetDlgItemText(kSampleText, text);
-    SetDlgItemText(kSample, text.IsEmpty() ? dialogcommon::DefaultSampleText() : text);
+    GetDlgItemText(IDC_SAMPLE_TEXT, text);
+    SetDlgItemText(IDC_PACK_SAMPLE, text.IsEmpty() ? dialogcommon::DefaultSampleText() : text);
 }
 
 void CFontPackDlg::OnHelp() {

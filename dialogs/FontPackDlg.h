@@ -3,9 +3,9 @@
 #pragma once
 
 #include "bcg/BCGCBProInc.h"
-#include "fonttable/Tamsel.h"
+#include "fonttable/FontTable.h"
 
-class TAMSEL_API CFontPackDlg : public CBCGPDialog {
+class CFontPackDlg : public CBCGPDialog {
 public:
     explicit CFontPackDlg(CWnd* parent = nullptr);
     ~CFontPackDlg() override;
@@ -41,6 +41,3 @@ private:
     bool GroupChecked() const;
     CFont m_listFont;
 };
-
-// Runs the font pack dialog on the open project.
-TAMSEL_API void OpenFontPackDlg();

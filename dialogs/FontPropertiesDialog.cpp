@@ -7,17 +7,6 @@
 #include "win/wstr.h"
 
 namespace {
-enum : int {
-    kName = 3020,
-    kFace = 3011,
-    kStyle = 3013,
-    kSize = 3015,
-    kStrikeOut = 3016,
-    kUnderline = 3017,
-    kEffects = 3018,
-    kSampleText = 3045,
-    kSample = 3021,
-};
 constexpr int kMaxNameChars = 31;
 constexpr int kMaxSampleChars = 32;
 constexpr int kMaxListedNameChars = 16;
@@ -60,16 +49,16 @@ int LeadingNumber(const CString& text) {
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CFontPropertiesDialog, CBCGPDialog)
-    ON_CBN_SELCHANGE(kFace, &CFontPropertiesDialog::OnSelChangeFace)
-    ON_CBN_SELCHANGE(kStyle, &CFontPropertiesDialog::OnSelChangeStyle)
-    ON_CBN_SELCHANGE(kSize, &CFontPropertiesDialog::OnSelChangeSize)
-    ON_BN_CLICKED(kStrikeOut, &CFontPropertiesDialog::OnEffectClicked)
-    ON_BN_CLICKED(kUnderline, &CFontPropertiesDialog::OnEffectClicked)
-    ON_CBN_EDITCHANGE(kFace, &CFontPropertiesDialog::OnEditChangeFace)
-    ON_CBN_EDITCHANGE(kStyle, &CFontPropertiesDialog::OnEditChangeStyle)
-    ON_CBN_EDITCHANGE(kSize, &CFontPropertiesDialog::OnEditChangeSize)
-    ON_EN_KILLFOCUS(kName, &CFontPropertiesDialog::OnKillFocusName)
-    ON_EN_CHANGE(kSampleText, &CFontPropertiesDialog::OnChangeSampleText)
+    ON_CBN_SELCHANGE(IDC_PROPS_FACE, &CFontPropertiesDialog::OnSelChangeFace)
+    ON_CBN_SELCHANGE(IDC_PROPS_STYLE, &CFontPropertiesDialog::OnSelChangeStyle)
+    ON_CBN_SELCHANGE(IDC_PROPS_SIZE, &CFontPropertiesDialog::OnSelChangeSize)
+    ON_BN_CLICKED(IDC_PROPS_STRIKEOUT, &CFontPropertiesDialog::OnEffectClicked)
+    ON_BN_CLICKED(IDC_PROPS_UNDERLINE, &CFontPropertiesDialog::OnEffectClicked)
+    ON_CBN_EDITCHANGE(IDC_PROPS_FACE, &CFontPropertiesDialog::OnEditChangeFace)
+    ON_CBN_EDITCHANGE(IDC_PROPS_STYLE, &CFontPropertiesDialog::OnEditChangeStyle)
+    ON_CBN_EDITCHANGE(IDC_PROPS_SIZE, &CFontPropertiesDialog::OnEditChangeSize)
+    ON_EN_KILLFOCUS(IDC_PROPS_NAME, &CFontPropertiesDialog::OnKillFocusName)
+    ON_EN_CHANGE(IDC_SAMPLE_TEXT, &CFontPropertiesDialog::OnChangeSampleText)
 END_MESSAGE_MAP()
 
 CFontPropertiesDialog::CFontPropertiesDialog(CWnd* parent) : CBCGPDialog(IDD_FONT_PROPERTIES, parent) {}
@@ -78,12 +67,12 @@ CFontPropertiesDialog::~CFontPropertiesDialog() = default;
 
 void CFontPropertiesDialog::DoDataExchange(CDataExchange* dx) {
     CBCGPDialog::DoDataExchange(dx);
-    DDX_Control(dx, kStrikeOut, m_btnStrikeOut);
-    DDX_Control(dx, kUnderline, m_btnUnderline);
-    DDX_Control(dx, kStyle, m_cbStyle);
-    DDX_Control(dx, kSize, m_cbSize);
-    DDX_Control(dx, kFace, m_cbFace);
-    DDX_Text(dx, kName, m_strName);
+    DDX_Control(dx, IDC_PROPS_STRIKEOUT, m_btnStrikeOut);
+    DDX_Control(dx, IDC_PROPS_UNDERLINE, m_btnUnderline);
+    DDX_Control(dx, IDC_PROPS_STYLE, m_cbStyle);
+    DDX_Control(dx, IDC_PROPS_SIZE, m_cbSize);
+    DDX_Control(dx, IDC_PROPS_FACE, m_cbFace);
+    DDX_Text(dx, IDC_PROPS_NAME, m_strName);
     DDV_MaxChars(dx, m_strName, kMaxNameChars);
 }
 
@@ -97,10 +86,10 @@ BOOL CFontPropertiesDialog::OnInitDialog() {
         if (CFont* own = GetFont()) own->GetLogFont(&lf);
         m_Font.CreateFontIndirect(&lf);
     }
-    if (auto* sampleEdit = static_cast<CEdit*>(GetDlgItem(kSampleText))) sampleEdit->LimitText(kMaxSampleChars);
+    if (auto* sampleEdit = static_cast<CEdit*>(GetDlgItem(IDC_SAMPLE_TEXT))) sampleEdit->LimitText(kMaxSampleChars);
     const CString sample = dialogcommon::DefaultSampleText();
-    SetDlgItemText(kSample, sample);
-    SetDlgItemText(kSampleText, sample);
+    SetDlgItemText(IDC_PROPS_SAMPLE, sample);
+    SetDlgItemText(IDC_SAMPLE_TEXT, sample);
 
     HideEffectControls();
 
@@ -114,7 +103,7 @@ BOOL CFontPropertiesDialog::OnInitDialog() {
     }
 
     SetLogFont(nullptr);
-    SetDlgItemText(kName, m_strName);
+    SetDlgItemText(IDC_PROPS_NAME, m_strName);
 
     if (m_nEditIndex >= 0) {
         if (const tagHMIFONT* rec = findFontByName(m_strName)) {
@@ -130,7 +119,7 @@ BOOL CFontPropertiesDialog::OnInitDialog() {
 void CFontPropertiesDialog::HideEffectControls() {
     // Hidden, but their check state still goes into the sample, so an edited
     // font keeps its underline and strikeout.
-    if (CWnd* frame = GetDlgItem(kEffects)) frame->ShowWindow(SW_HIDE);
+    if (CWnd* frame = GetDlgItem(IDC_PROPS_EFFECTS)) frame->ShowWindow(SW_HIDE);
     m_btnUnderline.ShowWindow(SW_HIDE);
     m_btnStrikeOut.ShowWindow(SW_HIDE);
     m_btnUnderline.EnableWindow(FALSE);
@@ -291,7 +280,7 @@ void CFontPropertiesDialog::FaceChange() {
         m_cbFace.GetWindowText(faceField);
         m_cbSize.GetWindowText(sizeField);
         m_strName = faceField + u"_" + sizeField;
-        SetDlgItemText(kName, m_strName);
+        SetDlgItemText(IDC_PROPS_NAME, m_strName);
     }
     RebuildSample();
 }
@@ -314,7 +303,7 @@ void CFontPropertiesDialog::RebuildSample() {
     }
     lf.lfCharSet = DEFAULT_CHARSET;
     m_Font.CreateFontIndirect(&lf);
-    if (CWnd* sample = GetDlgItem(kSample)) sample->SetFont(&m_Font);
+    if (CWnd* sample = GetDlgItem(IDC_PROPS_SAMPLE)) sample->SetFont(&m_Font);
 }
 
 void CFontPropertiesDialog::OnSelChangeFace() {
@@ -336,7 +325,7 @@ void CFontPropertiesDialog::OnSelChangeSize() {
             m_strName = cut >= 0 ? m_strName.Left(cut) : CString();
             m_strName += u"_";
             m_strName += size;
-            SetDlgItemText(kName, m_strName);
+            SetDlgItemText(IDC_PROPS_NAME, m_strName);
         }
     }
     RebuildSample();
@@ -377,9 +366,9 @@ void CFontPropertiesDialog::OnKillFocusName() {
 
 void CFontPropertiesDialog::OnChangeSampleText() {
     CString text;
-    GetDlgItemText(kSampleText, text);
+    GetDlgItemText(IDC_SAMPLE_TEXT, text);
     if (text.IsEmpty()) text = dialogcommon::DefaultSampleText();
-    SetDlgItemText(kSample, text);
+    SetDlgItemText(IDC_PROPS_SAMPLE, text);
 }
 
 void CFontPropertiesDialog::ShowMessage(const WCHAR* key) {

@@ -3,7 +3,7 @@
 
 #include "FontCombo.h"
 
-class TAMSEL_API CFontPropertiesDialog : public CBCGPDialog {
+class CFontPropertiesDialog : public CBCGPDialog {
 public:
     typedef ::CFontCombo CFontCombo;
 

@@ -3,24 +3,23 @@
 #include "DialogCommon.h"
 #include "DialogResources.h"
 #include "FontListActions.h"
-#include "FontMap.h"
+#include "FontTable.h"
 #include "Velmora.h"
 
 namespace {
-enum : int { kList = 3023, kNew = 3003, kDelete = 3004, kEdit = 3005, kSample = 3021, kHelp = 3002, kFaces = 3056 };
-// Grid lines, full-row select, one-click activate, regional, multiple work areas, label tips.
-constexpr DWORD kFaceListExStyle = 0x6261;
+constexpr DWORD kFaceListExStyle = LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_ONECLICKACTIVATE | LVS_EX_REGIONAL |
+                                   LVS_EX_MULTIWORKAREAS | LVS_EX_LABELTIP;
 }  // namespace
 
 // ---------------------------------------------------------------- project fonts
 
 BEGIN_MESSAGE_MAP(CFontSelectDialog, CBCGPDialog)
-    ON_LBN_SELCHANGE(kList, &CFontSelectDialog::OnSelChange)
-    ON_LBN_DBLCLK(kList, &CFontSelectDialog::OnOK)
-    ON_BN_CLICKED(kNew, &CFontSelectDialog::OnNew)
-    ON_BN_CLICKED(kEdit, &CFontSelectDialog::OnEdit)
-    ON_BN_CLICKED(kDelete, &CFontSelectDialog::OnDelete)
-    ON_BN_CLICKED(kHelp, &CFontSelectDialog::OnHelp)
+    ON_LBN_SELCHANGE(IDC_SELECT_LIST, &CFontSelectDialog::OnSelChange)
+    ON_LBN_DBLCLK(IDC_SELECT_LIST, &CFontSelectDialog::OnOK)
+    ON_BN_CLICKED(IDC_FONT_ADD, &CFontSelectDialog::OnNew)
+    ON_BN_CLICKED(IDC_FONT_EDIT, &CFontSelectDialog::OnEdit)
+    ON_BN_CLICKED(IDC_FONT_DELETE, &CFontSelectDialog::OnDelete)
+    ON_BN_CLICKED(IDC_SELECT_HELP, &CFontSelectDialog::OnHelp)
 END_MESSAGE_MAP()
 
 CFontSelectDialog::CFontSelectDialog(CWnd* parent) : CBCGPDialog(IDD_FONT_SELECT, parent) {}
@@ -29,7 +28,7 @@ CFontSelectDialog::~CFontSelectDialog() = default;
 
 void CFontSelectDialog::DoDataExchange(CDataExchange* dx) {
     CBCGPDialog::DoDataExchange(dx);
-    DDX_Control(dx, kList, m_FontList);
+    DDX_Control(dx, IDC_SELECT_LIST, m_FontList);
 }
 
 BOOL CFontSelectDialog::OnInitDialog() {
@@ -45,8 +44,8 @@ BOOL CFontSelectDialog::OnInitDialog() {
 void CFontSelectDialog::Refresh() {
     const int row = m_FontList.GetCurSel();
     CWnd* use = GetDlgItem(IDOK);
-    CWnd* edit = GetDlgItem(kEdit);
-    CWnd* del = GetDlgItem(kDelete);
+    CWnd* edit = GetDlgItem(IDC_FONT_EDIT);
+    CWnd* del = GetDlgItem(IDC_FONT_DELETE);
     if (row == LB_ERR) {
         use->EnableWindow(FALSE);
         edit->EnableWindow(FALSE);
@@ -55,7 +54,7 @@ void CFontSelectDialog::Refresh() {
     }
     use->EnableWindow(TRUE);
     if (const tagHMIFONT* shown = findFontInList(static_cast<int>(m_FontList.GetItemData(row)))) {
-        fontlist::SetSample(*this, kSample, m_SampleFont, shown->lf);
+        fontlist::SetSample(*this, IDC_SELECT_SAMPLE, m_SampleFont, shown->lf);
         const BOOL changeable = shown->nID != kDefaultFontID;
         edit->EnableWindow(changeable);
         del->EnableWindow(changeable);
@@ -65,8 +64,8 @@ void CFontSelectDialog::Refresh() {
     if (const tagHMIFONT* rec = findFontByName(name)) {
         fontlist::ShowLabels(*this, *rec);
     } else {
-        SetDlgItemText(fontlist::kFaceLabel, LA_GetString(u"STR_40015"));
-        SetDlgItemText(fontlist::kSizeLabel, LA_GetString(u"STR_40016"));
+        SetDlgItemText(IDC_FONT_FACE, LA_GetString(u"STR_40015"));
+        SetDlgItemText(IDC_FONT_SIZE, LA_GetString(u"STR_40016"));
     }
 }
 
@@ -127,7 +126,7 @@ int Font_Select(CWnd* pParent, int nCurrent) {
 // ---------------------------------------------------------------- installed faces
 
 BEGIN_MESSAGE_MAP(CSelectFontDlg, CBCGPDialog)
-    ON_NOTIFY(NM_DBLCLK, kFaces, &CSelectFontDlg::OnDblClkList)
+    ON_NOTIFY(NM_DBLCLK, IDC_SELECT_FACE_LIST, &CSelectFontDlg::OnDblClkList)
 END_MESSAGE_MAP()
 
 CSelectFontDlg::CSelectFontDlg(CWnd* parent, POINT anchor) : CBCGPDialog(IDD_SELECT_FACE, parent), m_ptAnchor(anchor) {}
@@ -136,7 +135,7 @@ CSelectFontDlg::~CSelectFontDlg() = default;
 
 void CSelectFontDlg::DoDataExchange(CDataExchange* dx) {
     CBCGPDialog::DoDataExchange(dx);
-    DDX_Control(dx, kFaces, m_ListCtrl);
+    DDX_Control(dx, IDC_SELECT_FACE_LIST, m_ListCtrl);
 }
 
 BOOL CSelectFontDlg::OnInitDialog() {

@@ -3,9 +3,9 @@
 #pragma once
 
 #include "bcg/BCGCBProInc.h"
-#include "fonttable/Tamsel.h"
+#include "fonttable/FontTable.h"
 
-class TAMSEL_API CFontSelectDialog : public CBCGPDialog {
+class CFontSelectDialog : public CBCGPDialog {
 public:
     explicit CFontSelectDialog(CWnd* parent = nullptr);
     ~CFontSelectDialog() override;
@@ -29,7 +29,7 @@ private:
     void Refresh();
 };
 
-class TAMSEL_API CSelectFontDlg : public CBCGPDialog {
+class CSelectFontDlg : public CBCGPDialog {
 public:
     CSelectFontDlg(CWnd* parent, POINT anchor);
     ~CSelectFontDlg() override;
@@ -47,7 +47,3 @@ protected:
 private:
     CFont m_listFont;
 };
-
-// Runs the font selection dialog; the chosen font id, or nCurrent when the
-// user closed it without choosing.
-TAMSEL_API int Font_Select(CWnd* pParent, int nCurrent);

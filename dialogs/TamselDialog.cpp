@@ -4,19 +4,13 @@
 #include "FontListActions.h"
 #include "Velmora.h"
 
-namespace {
-enum : int { kList = 3002, kAdd = 3003, kDelete = 3004, kEdit = 3005, kSample = 3008, kHelp = 3009 };
-// Tells the studio's main window that the project's fonts changed.
-constexpr UINT kFontsChangedMessage = 0x1600;
-}  // namespace
-
 BEGIN_MESSAGE_MAP(CTamselDialog, CBCGPDialog)
-    ON_BN_CLICKED(kAdd, &CTamselDialog::OnAdd)
-    ON_BN_CLICKED(kDelete, &CTamselDialog::OnDelete)
-    ON_BN_CLICKED(kEdit, &CTamselDialog::OnEdit)
-    ON_BN_CLICKED(kHelp, &CTamselDialog::OnHelp)
-    ON_LBN_SELCHANGE(kList, &CTamselDialog::OnSelChange)
-    ON_LBN_DBLCLK(kList, &CTamselDialog::OnDblClk)
+    ON_BN_CLICKED(IDC_FONT_ADD, &CTamselDialog::OnAdd)
+    ON_BN_CLICKED(IDC_FONT_DELETE, &CTamselDialog::OnDelete)
+    ON_BN_CLICKED(IDC_FONT_EDIT, &CTamselDialog::OnEdit)
+    ON_BN_CLICKED(IDC_LIBRARY_HELP, &CTamselDialog::OnHelp)
+    ON_LBN_SELCHANGE(IDC_LIBRARY_LIST, &CTamselDialog::OnSelChange)
+    ON_LBN_DBLCLK(IDC_LIBRARY_LIST, &CTamselDialog::OnDblClk)
 END_MESSAGE_MAP()
 
 CTamselDialog::CTamselDialog(CWnd* parent) : CBCGPDialog(IDD_FONT_LIBRARY, parent) {}
@@ -25,7 +19,7 @@ CTamselDialog::~CTamselDialog() = default;
 
 void CTamselDialog::DoDataExchange(CDataExchange* dx) {
     CBCGPDialog::DoDataExchange(dx);
-    DDX_Control(dx, kList, m_FontList);
+    DDX_Control(dx, IDC_LIBRARY_LIST, m_FontList);
 }
 
 BOOL CTamselDialog::OnInitDialog() {
@@ -41,8 +35,8 @@ BOOL CTamselDialog::OnInitDialog() {
 
 void CTamselDialog::Refresh() {
     const int row = m_FontList.GetCurSel();
-    CWnd* del = GetDlgItem(kDelete);
-    CWnd* edit = GetDlgItem(kEdit);
+    CWnd* del = GetDlgItem(IDC_FONT_DELETE);
+    CWnd* edit = GetDlgItem(IDC_FONT_EDIT);
     if (row == LB_ERR) {
         del->EnableWindow(FALSE);
         edit->EnableWindow(FALSE);
@@ -52,7 +46,7 @@ void CTamselDialog::Refresh() {
     m_FontList.GetText(row, name);
     const tagHMIFONT* rec = findFontByName(name);
     if (!rec) return;
-    fontlist::SetSample(*this, kSample, m_SampleFont, rec->lf);
+    fontlist::SetSample(*this, IDC_LIBRARY_SAMPLE, m_SampleFont, rec->lf);
     fontlist::ShowLabels(*this, *rec);
     // The project's default font is shown but never changed here.
     const BOOL changeable = rec->nID != kDefaultFontID;
@@ -94,7 +88,7 @@ void CTamselDialog::OnEdit() {
             fontlist::ShowLabels(*this, *rec);
             m_bModified = 1;
         }
-        fontlist::SetSample(*this, kSample, m_SampleFont, rec->lf);
+        fontlist::SetSample(*this, IDC_LIBRARY_SAMPLE, m_SampleFont, rec->lf);
         Refresh();
     }
     fontlist::DiscardDebugOutput();

@@ -2,9 +2,9 @@
 #pragma once
 
 #include "bcg/BCGCBProInc.h"
-#include "fonttable/Tamsel.h"
+#include "fonttable/FontTable.h"
 
-class TAMSEL_API CTamselDialog : public CBCGPDialog {
+class CTamselDialog : public CBCGPDialog {
 public:
     explicit CTamselDialog(CWnd* parent = nullptr);
     ~CTamselDialog() override;
@@ -30,6 +30,3 @@ protected:
 private:
     void Refresh();
 };
-
-// Runs the font library dialog over the open project's table; always 1.
-TAMSEL_API int Font_EditLib(CWnd* pParent);

@@ -1,5 +1,5 @@
 // The system font map, rebuilt from the registry, GDI and the font files.
-#include "FontMap.h"
+#include "FontTable.h"
 
 #include <algorithm>
 #include <cstring>

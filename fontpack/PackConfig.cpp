@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "FontMap.h"
+#include "FontTable.h"
 #include "Stanchion.h"
 #include "Velmora.h"
 #include "win/filesafety.h"

@@ -1,5 +1,5 @@
 // Data classes the studio links against; the module's own logic uses neither.
-#include "Tamsel.h"
+#include "FontTable.h"
 
 CUnit::CUnit() : m_pValueType(nullptr) {}
 

@@ -1,7 +1,6 @@
 // The project's default face per language.
-#include "FontMap.h"
+#include "FontTable.h"
 #include "PackConfig.h"
-#include "Tamsel.h"
 #include "Velmora.h"
 #include "win/wstr.h"
 

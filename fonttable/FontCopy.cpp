@@ -6,7 +6,7 @@
 #include <set>
 #include <vector>
 
-#include "Tamsel.h"
+#include "FontTable.h"
 #include "Velmora.h"
 #include "win/wstr.h"
 

@@ -1,7 +1,6 @@
 // CSS font strings of project fonts, as the panel's pages draw them.
-#include "FontMap.h"
+#include "FontTable.h"
 #include "PackConfig.h"
-#include "Tamsel.h"
 #include "Velmora.h"
 #include "win/wstr.h"
 

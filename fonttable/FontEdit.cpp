@@ -4,7 +4,7 @@
 
 #include "FontTableIndex.h"
 #include "GenerateSession.h"
-#include "Tamsel.h"
+#include "FontTable.h"
 #include "Velmora.h"
 #include "win/gdi.h"
 #include "win/wstr.h"

@@ -3,11 +3,10 @@
 #include <cstring>
 
 #include "FontChangeDlg.h"
-#include "FontMap.h"
+#include "FontTable.h"
 #include "FontPropertiesDialog.h"
 #include "PackConfig.h"
 #include "Stanchion.h"
-#include "Tamsel.h"
 #include "Velmora.h"
 #include "win/gdi.h"
 #include "win/wstr.h"

@@ -4,7 +4,7 @@
 
 #include "FontTableIndex.h"
 #include "Stanchion.h"
-#include "Tamsel.h"
+#include "FontTable.h"
 #include "Velmora.h"
 #include "win/files.h"
 #include "win/wstr.h"

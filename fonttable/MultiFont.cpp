@@ -1,5 +1,5 @@
 // Per-language font choices of text objects and their string forms.
-#include "Tamsel.h"
+#include "FontTable.h"
 #include "Velmora.h"
 #include "win/wstr.h"
 

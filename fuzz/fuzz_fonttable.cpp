@@ -5,9 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "FontTable.h"
 #include "FuzzSupport.h"
-#include "mfc/lsan_suppressions.h"
-#include "Tamsel.h"
 #include "win/wstr.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

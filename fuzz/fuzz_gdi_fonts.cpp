@@ -10,10 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "FontMap.h"
+#include "FontTable.h"
 #include "FuzzSupport.h"
 #include "Glyphworks.h"
-#include "mfc/lsan_suppressions.h"
 #include "win/fontdb.h"
 #include "win/gdi.h"
 #include "win/profile.h"

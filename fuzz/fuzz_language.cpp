@@ -7,7 +7,6 @@
 
 #include "FuzzSupport.h"
 #include "Velmora.h"
-#include "mfc/lsan_suppressions.h"
 #include "win/wstr.h"
 
 namespace {

@@ -3,8 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "mfc/lsan_suppressions.h"
-#include "Tamsel.h"
+#include "FontTable.h"
 #include "Velmora.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -7,10 +7,9 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "mfc/lsan_suppressions.h"
 #include "PackConfig.h"
 #include "Stanchion.h"
-#include "Tamsel.h"
+#include "FontTable.h"
 #include "win/wstr.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "mfc/lsan_suppressions.h"
 #include "win/gdi.h"
 #include "win/profile.h"
 #include "win/wstr.h"

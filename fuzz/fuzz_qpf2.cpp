@@ -14,7 +14,6 @@
 #include "FuzzSupport.h"
 #include "Glyphworks.h"
 #include "Qpf2.h"
-#include "mfc/lsan_suppressions.h"
 #include "win/filesafety.h"
 #include "win/fontdb.h"
 #include "win/profile.h"

@@ -9,10 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "FontMap.h"
+#include "FontTable.h"
 #include "FuzzSupport.h"
 #include "Glyphworks.h"
-#include "mfc/lsan_suppressions.h"
 #include "win/profile.h"
 #include "win/registry.h"
 #include "win/wstr.h"

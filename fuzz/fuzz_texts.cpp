@@ -8,7 +8,6 @@
 #include "FuzzSupport.h"
 #include "Studio.h"
 #include "TextsFile.h"
-#include "mfc/lsan_suppressions.h"
 
 namespace {
 

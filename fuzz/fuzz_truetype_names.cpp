@@ -8,7 +8,6 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "mfc/lsan_suppressions.h"
 #include "TrueTypeFont.h"
 #include "win/wstr.h"
 

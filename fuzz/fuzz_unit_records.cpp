@@ -17,7 +17,6 @@
 #include "Forgeline.h"
 #include "FuzzSupport.h"
 #include "Glyphworks.h"
-#include "mfc/lsan_suppressions.h"
 #include "win/filesafety.h"
 #include "win/files.h"
 #include "win/profile.h"

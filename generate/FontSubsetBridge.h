@@ -5,11 +5,11 @@
 #include <string>
 
 #include "Glyphworks.h"
-#include "Tamsel.h"
+#include "FontTable.h"
 
 typedef struct _object PyObject;
 
-class TAMSEL_API CFontSubsetBridge {
+class CFontSubsetBridge {
 public:
     // The one bridge of the process, started when the library is loaded.
     static CFontSubsetBridge& Instance();

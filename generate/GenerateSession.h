@@ -7,7 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "Tamsel.h"
+#include "FontTable.h"
 
 struct FontUseRecord {
     int nID = 0;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "Tamsel.h"
+#include "FontTable.h"
 #include "win/charset.h"
 
 struct QpfFontEntry {
@@ -23,15 +23,18 @@ struct TtfFontEntry {
 };
 
 // serial number -> entry, every text merged
-TAMSEL_API const std::map<int, QpfFontEntry>& QpfCollection();
-TAMSEL_API const std::vector<TtfFontEntry>& TtfTextList();
+const std::map<int, QpfFontEntry>& QpfCollection();
+const std::vector<TtfFontEntry>& TtfTextList();
 
 // Forgets the QPF2 collection and the TrueType text list, as a fresh load
 // of the library has them (a host starting a new compile in the same process).
-TAMSEL_API void ResetPanelFontCollections();
+void ResetPanelFontCollections();
+
+// Deletes a folder with everything in it.
+BOOL DeleteDirectoryTree(const WCHAR* dir);
 
 // The characters of the default "Calibri" unit.
-extern TAMSEL_API const WCHAR kDefaultCharSet[];
+extern const WCHAR kDefaultCharSet[];
 
 namespace panelfonts {
 

@@ -2,7 +2,7 @@
 #include <cstring>
 #include <memory>
 
-#include "FontMap.h"
+#include "FontTable.h"
 #include "Forgeline.h"
 #include "Glyphworks.h"
 #include "PackConfig.h"

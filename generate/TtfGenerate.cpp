@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <unordered_map>
 
-#include "FontMap.h"
+#include "FontTable.h"
 #include "FontSubsetBridge.h"
 #include "Forgeline.h"
 #include "Glyphworks.h"

@@ -5,7 +5,8 @@
 # SECONDS defaults to 30; 0 is the short smoke run of the test command (a
 # fixed number of runs per target from a fresh copy of the seeds). Timed runs
 # keep their corpus in build-fuzz/corpus/TARGET and grow it from run to run.
-# Findings are written to build-fuzz/findings/.
+# Findings are written to build-fuzz/findings/. TAMSEL_WERROR=ON builds the
+# targets with warnings as errors, as the test command does.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 secs=${1:-30}
@@ -17,7 +18,7 @@ targets=${*:-$all}
 command -v clang++ >/dev/null || { echo "clang++ not installed: skipping the fuzz targets"; exit 0; }
 build="$root/build-fuzz"
 cmake -S "$root" -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-    -DCMAKE_BUILD_TYPE=Debug -DTAMSEL_FUZZ=ON -DTAMSEL_BUILD_TESTS=OFF >/dev/null
+    -DCMAKE_BUILD_TYPE=Debug -DTAMSEL_FUZZ=ON -DTAMSEL_BUILD_TESTS=OFF -DTAMSEL_WERROR="${TAMSEL_WERROR:-OFF}" >/dev/null
 cmake --build "$build" -j "$(nproc)" --target $targets
 
 # Small valid fonts (TrueType, a collection, raster .fnt) as font seeds.

@@ -1,13 +1,16 @@
 #!/bin/sh
-# Installs what is needed, builds, and runs every test suite: once in a normal
-# build and once under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Installs what is needed, builds with warnings as errors, and runs every test
+# suite: once in a normal build and once under AddressSanitizer and
+# UndefinedBehaviorSanitizer. The normal build is also installed, moved and
+# used from its new place.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
 export QT_QPA_PLATFORM=offscreen
-"$root/scripts/build.sh" build
+"$root/scripts/build.sh" build -DTAMSEL_WERROR=ON
 (cd "$root/build" && ctest --output-on-failure -j "$(nproc)")
-"$root/scripts/build.sh" build-asan -DTAMSEL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+"$root/scripts/check-install.sh" "$root/build"
+"$root/scripts/build.sh" build-asan -DTAMSEL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DTAMSEL_WERROR=ON
 (cd "$root/build-asan" && ctest --output-on-failure -j "$(nproc)")
 # A short run of every libFuzzer target (clang); longer runs: scripts/fuzz.sh SECONDS.
-"$root/scripts/fuzz.sh" 0
+TAMSEL_WERROR=ON "$root/scripts/fuzz.sh" 0

@@ -11,11 +11,11 @@
 #include <iostream>
 #include <map>
 #include <set>
+#include <tuple>
 
 #include "Coverage.h"
 #include "Forgeline.h"
 #include "Glyphworks.h"
-#include "PanelFonts.h"
 #include "Studio.h"
 #include "Tamsel.h"
 #include "TextsFile.h"
@@ -223,11 +223,13 @@ int RunCompile(const Options& opt, std::ostream& out) {
     std::cerr << "building " << (qpf ? "QPF2" : "subset TrueType") << " fonts for " << textCount
               << " text(s)...\n";
     const auto start = std::chrono::steady_clock::now();
-    // The texts of faces that travel whole, as the module collected them:
-    // their fonts are not cut, so what they lack is found here.
+    // The texts of every face, as the compile library heard them: the fonts
+    // of pack faces travel whole, so what they lack is found here.
     std::map<std::u16string, std::u16string> wholeFaceTexts;
     if (!qpf)
-        for (const TtfFontEntry& e : TtfTextList()) wholeFaceTexts[e.lf.lfFaceName] += e.text;
+        for (const auto& screen : screenNumber)
+            for (const auto& heard : CSingletonTpl<CTtfFontData>::getInstance()->screenTexts(screen.second))
+                wholeFaceTexts[std::get<1>(heard)] += std::get<0>(heard);
     takeCoverageReport();  // only this build's files
     CPackFontFiles packs;
     double mb = 0.0;

@@ -2,8 +2,8 @@
 #include <cstdio>
 #include <iostream>
 
-#include "FontMap.h"
 #include "Studio.h"
+#include "Tamsel.h"
 #include "win/profile.h"
 
 namespace studio {

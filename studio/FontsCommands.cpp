@@ -1,18 +1,19 @@
 // tamsel-studio fonts ...: the project font table.
 #include <algorithm>
+#include <cstring>
 #include <iomanip>
 #include <iostream>
 
 #include "Studio.h"
 #include "Tamsel.h"
-#include "win/files.h"
+#include "win/filesafety.h"
 #include "win/wstr.h"
 
 namespace studio {
 
 const char* kFontsUsage =
     "  fonts list PROJECT     print the project's font table (Font.hft)\n"
-    "  fonts save PROJECT     read Font.hft into the module and write it back\n"
+    "  fonts save PROJECT     read Font.hft into the module's table and write it back\n"
     "  fonts add PROJECT --face F --size N [--style S]\n"
     "                         find or create the font (style: the language file's style names)\n"
     "  fonts import PROJECT OTHER/Font.hft\n"
@@ -35,59 +36,91 @@ std::string Pad(const std::string& utf8, size_t width) {
     return cells >= width ? utf8 + " " : utf8 + std::string(width - cells, ' ');
 }
 
-// Loads Font.hft into the table, warning about records the file lacks.
-void LoadTable(std::ostream& err) {
-    const CString path = FontTablePath();
-    HftFileContents file = ReadFontTableFile(path);
+// The records of a Font.hft file: a little-endian 32-bit count, then
+// 160-byte tagHMIFONT records. Only whole records are taken, whatever the
+// count claims.
+struct TableFile {
+    bool read = false;       // a regular file that could be read
+    uint32_t declared = 0;   // the count in its header
+    bool complete = false;   // it held every declared record and no more
+    std::vector<tagHMIFONT> records;
+};
+
+TableFile ReadTableFile(const std::string& path) {
+    TableFile file;
+    std::string bytes;
+    if (!winfiles::ReadRegularFile(path, &bytes)) return file;
+    file.read = true;
+    if (bytes.size() < 4) return file;
+    for (size_t i = 0; i < 4; ++i) file.declared |= uint32_t{static_cast<unsigned char>(bytes[i])} << (8 * i);
+    const size_t fits = (bytes.size() - 4) / sizeof(tagHMIFONT);
+    const size_t count = std::min<size_t>(file.declared, fits);
+    file.records.resize(count);
+    if (count) std::memcpy(file.records.data(), bytes.data() + 4, count * sizeof(tagHMIFONT));
+    // A name that fills its field is cut to 31 units, as the module reads it.
+    for (tagHMIFONT& rec : file.records) {
+        rec.szName[31] = 0;
+        rec.lf.lfFaceName[LF_FACESIZE - 1] = 0;
+    }
+    file.complete = count == file.declared && bytes.size() == 4 + count * sizeof(tagHMIFONT);
+    return file;
+}
+
+// Reads the open project's Font.hft, warning about records the file lacks.
+TableFile ReadProjectTable(std::ostream& err) {
+    const std::string path = FontTableFile();
+    TableFile file = ReadTableFile(path);
+    if (file.read && !file.complete)
+        err << "warning: " << path << " declares " << file.declared << " record(s); " << file.records.size()
+            << " whole record(s) were read\n";
+    return file;
+}
+
+int List(std::ostream& out) {
+    const TableFile file = ReadProjectTable(std::cerr);
+    if (!file.read) {
+        out << "no font table (" << FontTableFile() << " not found)\n";
+        return kOk;
+    }
+    out << file.records.size() << " font(s) in " << FontTableFile() << "\n";
+    PrintTable(out, file.records);
+    return kOk;
+}
+
+// The table goes through the module: loaded into its font table and saved by it.
+int Save(std::ostream& out) {
+    const TableFile file = ReadProjectTable(std::cerr);
     Font_DenitLib();
-    if (!file.opened) return;
-    if (!file.complete)
-        err << "warning: " << NativePath(path) << " declares " << file.declared << " record(s); "
-            << file.records.size() << " whole record(s) were read\n";
     for (const tagHMIFONT& rec : file.records) {
         g_FontList.AddTail(new tagHMIFONT(rec));
         g_nMaxFontID = std::max(g_nMaxFontID, rec.nID);
     }
-}
-
-int List(std::ostream& out) {
-    const CString path = FontTablePath();
-    const HftFileContents probe = ReadFontTableFile(path);
-    if (!probe.opened) {
-        out << "no font table (" << NativePath(path) << " not found)\n";
-        return kOk;
-    }
-    LoadTable(std::cerr);
-    out << g_FontList.GetCount() << " font(s) in " << NativePath(path) << "\n";
-    PrintTable(out);
-    Font_DenitLib();
-    return kOk;
-}
-
-int Save(std::ostream& out) {
-    LoadTable(std::cerr);
-    const INT_PTR count = g_FontList.GetCount();
     const int ok = Font_SaveLib();
     Font_DenitLib();
-    if (!ok) throw StudioError{"could not write " + NativePath(FontTablePath())};
-    out << "saved " << count << " font(s) to " << NativePath(FontTablePath()) << "\n";
+    if (!ok) throw StudioError{"could not write " + FontTableFile()};
+    out << "saved " << file.records.size() << " font(s) to " << FontTableFile() << "\n";
     return kOk;
 }
 
 }  // namespace
 
-void PrintTable(std::ostream& out) {
+void PrintTable(std::ostream& out, const std::vector<tagHMIFONT>& records) {
     out << std::left << std::setw(6) << "id" << std::setw(24) << "name" << std::setw(24) << "face"
         << std::setw(7) << "height" << std::setw(7) << "weight" << std::setw(7) << "italic"
         << "charset\n";
-    POSITION pos = g_FontList.GetHeadPosition();
-    while (pos) {
-        const tagHMIFONT* rec = g_FontList.GetNext(pos);
-        out << std::left << std::setw(6) << rec->nID << Pad(FieldText(rec->szName), 24)
-            << Pad(FieldText(rec->lf.lfFaceName), 24) << std::setw(7) << rec->lf.lfHeight
-            << std::setw(7) << rec->lf.lfWeight << std::setw(7) << int{rec->lf.lfItalic}
-            << int{rec->lf.lfCharSet} << "\n";
+    for (const tagHMIFONT& rec : records) {
+        out << std::left << std::setw(6) << rec.nID << Pad(FieldText(rec.szName), 24)
+            << Pad(FieldText(rec.lf.lfFaceName), 24) << std::setw(7) << rec.lf.lfHeight
+            << std::setw(7) << rec.lf.lfWeight << std::setw(7) << int{rec.lf.lfItalic}
+            << int{rec.lf.lfCharSet} << "\n";
     }
+}
+
+std::vector<tagHMIFONT> ModuleTable() {
+    std::vector<tagHMIFONT> records;
+    POSITION pos = g_FontList.GetHeadPosition();
+    while (pos) records.push_back(*g_FontList.GetNext(pos));
+    return records;
 }
 
 int RunFonts(const Options& opt, std::ostream& out) {

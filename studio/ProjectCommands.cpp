@@ -8,9 +8,6 @@
 #include "Studio.h"
 #include "Tamsel.h"
 #include "TextsFile.h"
-#include "dialogs/FontPackDlg.h"
-#include "dialogs/FontSelectDialog.h"
-#include "dialogs/TamselDialog.h"
 #include "Velmora.h"
 #include "mfc/mfcauto.h"
 #include "win/files.h"
@@ -39,8 +36,6 @@ const char* kOpenUsage =
     "                         --no-dialog replaced by SimSun\n";
 
 namespace {
-CHmiSet g_panel{};
-
 std::string Piece(const WCHAR* css) {
     std::u16string s(css);
     for (auto& c : s)
@@ -53,9 +48,7 @@ void OpenProjectFonts(const Options& opt, bool repair, std::ostream& out) {
     const bool ask = repair && !opt.noDialog;
     OpenProjectDir(opt.positional.at(opt.positional[0] == "fonts" ? 2 : 1));
     LoadProfile(opt);
-    const auto& s = winprofile::GetSettings();
-    g_panel = CHmiSet{0, s.screenWidth, s.screenHeight, 16};
-    stanchion::SetAppObject(u"HmiSet", &g_panel);
+    SetPanelSettings();
     int skip = 0;
     if (ask && !HaveDisplay()) {
         // No one could answer the dialog: it is cancelled and the faces kept.
@@ -65,14 +58,14 @@ void OpenProjectFonts(const Options& opt, bool repair, std::ostream& out) {
     for (const std::string& e : mfcauto::Errors())
         std::cerr << "tamsel-studio: " << e << " (no display; use --no-dialog to replace missing faces)\n";
     mfcauto::ClearErrors();
-    if (!read) out << "no readable " << NativePath(FontTablePath()) << "; the project starts with the default fonts\n";
+    if (!read) out << "no readable " << FontTableFile() << "; the project starts with the default fonts\n";
 }
 
 int RunOpen(const Options& opt, std::ostream& out) {
     if (opt.positional.size() != 2) throw StudioError{"open: expected one PROJECT directory", kUsage};
     OpenProjectFonts(opt, true, out);
     out << g_FontList.GetCount() << " font(s), highest id " << g_nMaxFontID << "\n";
-    PrintTable(out);
+    PrintTable(out, ModuleTable());
     Font_DenitLib();
     return kOk;
 }
@@ -83,7 +76,9 @@ class StudioMainWindow : public CWnd {
 public:
     explicit StudioMainWindow(std::ostream& out) : m_out(out) {}
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override {
-        if (msg == 0x1600) m_out << "the studio was told that fonts changed (0x1600, " << wp << ", " << lp << ")\n";
+        if (msg == kFontsChangedMessage)
+            m_out << "the studio was told that fonts changed (0x" << std::hex << msg << std::dec << ", " << wp << ", "
+                  << lp << ")\n";
         return 0;
     }
 

@@ -130,6 +130,17 @@ void LoadProfile(const Options& opt) {
     velmora::SetScreenSize(s.screenWidth, s.screenHeight);
 }
 
+std::string FontTableFile() {
+    return NativePath(CRootMgr::getSingleton()->getProjectDir() + u"\\Font.hft");
+}
+
+void SetPanelSettings() {
+    static CHmiSet panel{};
+    const auto& s = winprofile::GetSettings();
+    panel = CHmiSet{0, s.screenWidth, s.screenHeight, 16};
+    stanchion::SetAppObject(u"HmiSet", &panel);
+}
+
 bool HaveDisplay() {
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     if (platform && std::string(platform) == "offscreen") return false;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "Tamsel.h"
 #include "mfc/afxstr.h"
 
 namespace studio {
@@ -76,8 +77,15 @@ extern const char* kEditUsage;
 extern const char* kOpenUsage;
 // fonts add|import|css|prune: on the project opened as the studio opens it.
 int RunProjectFonts(const Options& opt, std::ostream& out);
-// The module's font table, one font per line.
-void PrintTable(std::ostream& out);
+// A font table, one font per line.
+void PrintTable(std::ostream& out, const std::vector<tagHMIFONT>& records);
+// The records of the module's font table, in table order.
+std::vector<tagHMIFONT> ModuleTable();
+// The open project's Font.hft (native path).
+std::string FontTableFile();
+// Gives the module the panel settings the studio keeps under "HmiSet": the
+// screen of the loaded machine profile.
+void SetPanelSettings();
 // Opens the project as the studio does (Font_InitLib). With `repair`, missing
 // faces are replaced: through the font change dialog, or with --no-dialog by
 // SimSun; without it they are kept as stored.

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "Studio.h"
-#include "mfc/lsan_suppressions.h"
 
 namespace {
 void PrintUsage(std::ostream& os) {

@@ -241,7 +241,8 @@ TEST_F(DialogTest, FontChangeRowsFacesAndSample) {
         EXPECT_EQ(N(l.GetItemText(0, 0).GetString()), "Old Face A");
         EXPECT_EQ(N(l.GetItemText(1, 0).GetString()), "Old Face B");
         EXPECT_EQ(N(l.GetItemText(1, 1).GetString()), "宋体");
-        EXPECT_EQ(l.GetExtendedStyle(), 0x2261u);
+        EXPECT_EQ(l.GetExtendedStyle(), DWORD{LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_ONECLICKACTIVATE |
+                                              LVS_EX_REGIONAL | LVS_EX_MULTIWORKAREAS});
         EXPECT_FALSE(dlg.m_ListCtrl.IsSortingEnabled());
         RECT client{};
         l.GetClientRect(&client);

@@ -59,7 +59,7 @@ protected:
     }
     size_t Notices() const {
         size_t n = 0;
-        for (const auto& m : main.received) n += std::get<0>(m) == 0x1600 && std::get<1>(m) == 0 && std::get<2>(m) == 1;
+        for (const auto& m : main.received) n += std::get<0>(m) == kFontsChangedMessage && std::get<1>(m) == 0 && std::get<2>(m) == 1;
         return n;
     }
     TestProfile profile{{"arial.ttf", "tahoma.ttf", "calibri.ttf"}};

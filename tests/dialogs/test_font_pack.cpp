@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "FontMap.h"
+#include "FontTable.h"
 #include "FontTableFixture.h"
 #include "PackConfig.h"
 #include "TestProfile.h"
@@ -25,7 +25,7 @@ class MainWindow : public CWnd {
 public:
     std::vector<std::pair<WPARAM, LPARAM>> notices;
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override {
-        if (msg == 0x1600) notices.emplace_back(wp, lp);
+        if (msg == kFontsChangedMessage) notices.emplace_back(wp, lp);
         return 0;
     }
 };

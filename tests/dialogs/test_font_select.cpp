@@ -1,7 +1,10 @@
 // Choosing a project font for an object, and an installed face for the pack.
 #include <gtest/gtest.h>
 
-#include "FontMap.h"
+#include <QPoint>
+#include <QRect>
+
+#include "FontTable.h"
 #include "FontTableFixture.h"
 #include "TestProfile.h"
 #include "dialogs/FontSelectDialog.h"

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "FontMap.h"
+#include "FontTable.h"
 #include "TestProfile.h"
 #include "win/fcprofile.h"
 #include "win/fontlink.h"

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "FontMap.h"
+#include "FontTable.h"
 #include "Glyphworks.h"
 #include "TestProfile.h"
 #include "win/profile.h"
@@ -81,7 +81,7 @@ TEST(FontMap, BoldKeysAreSearchedWholeButStoredWithoutTheSuffix) {
 TEST(FontMap, RebuildsFromScratchAndPackNamesIndex) {
     TestProfile p({"arial.ttf"}, FontsRegistry({{"Arial (TrueType)", "arial.ttf"}}));
     MakeFontMap();
-    PackNameMap[u"Stale"] = u"x";
+    PackNameMap.emplace(u"Stale", u"x");
     EXPECT_EQ(Font_GetPackName(u"Arial"), u"Arial");
     EXPECT_EQ(Font_GetPackName(u"Not Installed"), u"");
     EXPECT_TRUE(PackNameMap.count(u"Not Installed"));

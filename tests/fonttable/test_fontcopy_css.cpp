@@ -2,7 +2,7 @@
 #include <climits>
 #include <cstring>
 
-#include "FontMap.h"
+#include "FontTable.h"
 #include "FontTableFixture.h"
 #include "PackConfig.h"
 

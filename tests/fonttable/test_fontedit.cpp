@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "FontMap.h"
+#include "FontTable.h"
 #include "FontTableFixture.h"
 #include "TestProfile.h"
 

@@ -9,7 +9,7 @@
 #include <set>
 #include <string>
 
-#include "FontMap.h"
+#include "FontTable.h"
 #include "FontTableFixture.h"
 #include "Forgeline.h"
 #include "PanelFonts.h"

@@ -165,7 +165,7 @@ TEST_F(GenerateTest, QpfUnitBuildsRenderOnlyWhatChanged) {
 }
 
 TEST_F(GenerateTest, QpfUnitBuildFolderRule) {
-    for (const std::u16string& given : {u"C:\\out\\qpf2\\panel", u"C:\\out\\qpf2"}) {
+    for (const std::u16string given : {u"C:\\out\\qpf2\\panel", u"C:\\out\\qpf2"}) {
         std::u16string dir = m_out.wpath() + u"\\" + given.substr(3);
         const std::u16string before = dir;
         CPackFontFiles result;

@@ -170,7 +170,8 @@ TEST(SubsetBridge, DevanagariRuleAndTheModulePath) {
     EXPECT_FALSE(CFontSubsetBridge::HasDevanagari(u"\u08FF\u0980\uA8DF\uA900"));
     CFontSubsetBridge& bridge = CFontSubsetBridge::Instance();
     ASSERT_TRUE(bridge.IsReady());
-    EXPECT_EQ(bridge.ModuleFile(), std::string(TAMSEL_SOURCE_DIR) + "/scripts/myFont.py");
+    // The studio's own script module, from its data folder beside the libraries.
+    EXPECT_EQ(bridge.ModuleFile(), GetStudioScriptDir() + "/myFont.py");
     // Neither the current folder nor an empty entry (its stand-in) is searched.
     char cwd[4096] = {};
     ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);

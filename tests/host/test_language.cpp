@@ -1,3 +1,4 @@
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -19,10 +20,15 @@ const char* const kModuleKeys[] = {"STR_40001", "STR_40002", "STR_40003", "STR_4
                                    "STR_40013", "STR_40014", "STR_40015", "STR_40016", "STR_40017", "STR_40021",
                                    "STR_40022", "STR_40025", "STR_40028", "STR_40030"};
 
+// The studio's data folder, as the language service finds it.
+std::filesystem::path DataDir() {
+    return std::filesystem::path(GetStudioScriptDir()).parent_path();
+}
+
 class LanguageTest : public ::testing::Test {
 protected:
     void TearDown() override {
-        velmora::SetLanguageDir(TAMSEL_SOURCE_DIR "/host/velmora/lang");
+        velmora::SetLanguageDir((DataDir() / "lang").string());
         velmora::SetUILanguage("en_US");
         velmora::SetProjectLanguages(1);
         velmora::SetCurrentLanguage(0);
@@ -155,9 +161,23 @@ TEST(HostUtilities, ModelLimitsFromTheDataFile) {
     ASSERT_TRUE(velmora::SetPanelModel("C"));
     EXPECT_FALSE(CHmiAuth::getSingleton()->getModelDataLimit("FontFileMaxSize", limit, ""));
     EXPECT_FALSE(velmora::SetPanelModel("Z"));
+}
 
-    // The shipped data file knows the demo's panel model.
-    velmora::SetModelDataFile(TAMSEL_SOURCE_DIR "/host/velmora/data/models.ini");
+// The data comes with the library: the language files, the panel models and
+// the script modules are found from where libVelmora.so itself lies, never
+// from the source tree.
+TEST(HostData, FoundBesideTheLibrary) {
+    Dl_info info{};
+    ASSERT_TRUE(dladdr(reinterpret_cast<const void*>(&LA_GetString), &info));
+    const std::filesystem::path libDir = std::filesystem::canonical(info.dli_fname).parent_path();
+    EXPECT_EQ(DataDir(), (libDir / TAMSEL_DATADIR_FROM_LIBDIR).lexically_normal());
+    // Not the source tree's folders, which a moved or installed tree lacks.
+    EXPECT_NE(std::filesystem::path(GetStudioScriptDir()), std::filesystem::path(TAMSEL_SOURCE_DIR) / "scripts");
+    EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::path(GetStudioScriptDir()) / "myFont.py"));
+    // Nothing set by the host: the shipped language file and panel models are read.
+    ASSERT_TRUE(velmora::SetUILanguage("zh_CN"));
+    EXPECT_FALSE(LA_GetString(u"STR_40015").IsEmpty());
+    int64_t limit = 0;
     ASSERT_TRUE(velmora::SetPanelModel("TP-0435"));
     EXPECT_TRUE(CHmiAuth::getSingleton()->getModelDataLimit("FontFileMaxSize", limit, ""));
     EXPECT_EQ(limit, 10 * 1024 * 1024);

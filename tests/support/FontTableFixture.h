@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "Stanchion.h"
-#include "Tamsel.h"
+#include "FontTable.h"
 #include "TestSupport.h"
 #include "Velmora.h"
 #include "win/wstr.h"

@@ -1,7 +1,5 @@
 #include "TestSupport.h"
 
-#include "mfc/lsan_suppressions.h"
-
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>

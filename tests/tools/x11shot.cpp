@@ -5,8 +5,6 @@
 #include <QScreen>
 #include <cstdio>
 
-#include "mfc/lsan_suppressions.h"
-
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: x11shot FILE.png\n");

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#define GLYPHWORKS_QPF2_API __attribute__((visibility("default")))
+#include "Glyphworks.h"
 
 namespace qpf2 {
 
@@ -58,16 +58,16 @@ inline bool IsDrawn(char32_t c) { return c >= 0x20 && (c < 0x7F || c > 0x9F); }
 constexpr int kMaxPixelSize = 255;
 
 // The bytes of a .qpf2 file: header, tags, CMap, GMap and Glyph blocks.
-GLYPHWORKS_QPF2_API std::vector<uint8_t> Serialize(const Font& font);
+GLYPHWORKS_API std::vector<uint8_t> Serialize(const Font& font);
 // The same bytes, written to a stream.
-GLYPHWORKS_QPF2_API void Write(const Font& font, std::ostream& out);
+GLYPHWORKS_API void Write(const Font& font, std::ostream& out);
 // The bytes before the glyph records (header, tags, CMap and GMap blocks,
 // the Glyph block's tag), from the glyphs' sizes; *recordBytes: the bytes of
 // the records that follow. WriteGlyphBlockEnd pads the block after them.
-GLYPHWORKS_QPF2_API std::vector<uint8_t> HeadBytes(const Font& font, uint32_t* recordBytes);
-GLYPHWORKS_QPF2_API void WriteGlyphBlockEnd(uint32_t recordBytes, std::ostream& out);
+GLYPHWORKS_API std::vector<uint8_t> HeadBytes(const Font& font, uint32_t* recordBytes);
+GLYPHWORKS_API void WriteGlyphBlockEnd(uint32_t recordBytes, std::ostream& out);
 // "family_size_weight[_italic].qpf2", family in lower case with blanks as "_".
-GLYPHWORKS_QPF2_API std::string FileNameFor(const std::string& family, int pixelSize, int weight, bool italic);
+GLYPHWORKS_API std::string FileNameFor(const std::string& family, int pixelSize, int weight, bool italic);
 
 }  // namespace qpf2
 
@@ -105,7 +105,7 @@ struct RenderRequest {
 // False (with a reason) when the face cannot be opened or sized, or when
 // the pixel size is beyond kMaxPixelSize; `out` then still says which
 // characters were missing and which too large.
-GLYPHWORKS_QPF2_API bool Render(const RenderRequest& request, Font& out, std::string* error);
+GLYPHWORKS_API bool Render(const RenderRequest& request, Font& out, std::string* error);
 // Renders and writes in one go the bytes Serialize(Render()) gives, without
 // keeping the glyphs' bitmaps: each record goes to the stream as it is
 // rendered, and the head is filled in last (the stream must let seekp go
@@ -116,13 +116,13 @@ GLYPHWORKS_QPF2_API bool Render(const RenderRequest& request, Font& out, std::st
 // through Render. A failed write is left in the stream's state. With
 // `found`, it gets what rendering found (missing, too large, linked), also
 // when nothing could be rendered.
-GLYPHWORKS_QPF2_API bool RenderTo(const RenderRequest& request, const std::function<std::ostream*()>& open,
-                                  std::string* error, bool* again, const std::function<void()>& written,
-                                  Font* found = nullptr);
+GLYPHWORKS_API bool RenderTo(const RenderRequest& request, const std::function<std::ostream*()>& open,
+                             std::string* error, bool* again, const std::function<void()>& written,
+                             Font* found = nullptr);
 
 // The characters of `chars` that a face (a collection member by index) has
 // no glyph for, each once, control characters left out; all of them when the
 // file cannot be opened.
-GLYPHWORKS_QPF2_API std::u32string Lacking(const std::string& path, int faceIndex, const std::u32string& chars);
+GLYPHWORKS_API std::u32string Lacking(const std::string& path, int faceIndex, const std::u32string& chars);
 
 }  // namespace qpf2

@@ -14,6 +14,8 @@ enum Tag : uint16_t {
     kMinLeftBearing = 12, kMinRightBearing = 13, kUnderlinePosition = 14, kGlyphFormat = 15, kPixelSize = 16,
     kWeight = 17, kStyle = 18, kEndOfHeader = 19, kWritingSystems = 20,
 };
+// The blocks after the header, named as Qt's QPF2 engine names them.
+enum BlockTag : uint16_t { CMapBlock = 0, GMapBlock = 1, GlyphBlock = 2 };
 constexpr uint8_t kAlphamapFormat = 8;
 
 struct Out {
@@ -88,7 +90,7 @@ std::vector<uint8_t> CmapTable(const std::map<char32_t, uint32_t>& map) {
     return o.b;
 }
 
-void Block(Out& o, uint16_t tag, const std::vector<uint8_t>& data) {
+void Block(Out& o, BlockTag tag, const std::vector<uint8_t>& data) {
     o.u16(tag);
     o.u16(0);
     const size_t sizeAt = o.b.size();
@@ -104,7 +106,8 @@ std::vector<uint8_t> HeadBytes(const Font& f, uint32_t* recordBytes) {
     Out o;
     o.b.reserve(1024 + f.fontName.size() + f.fileName.size() + f.freeText.size() + 12 * f.cmap.size() +
                 4 * f.glyphs.size());
-    o.b.insert(o.b.end(), {'Q', 'P', 'F', '2'});    o.u32(0xFFFFFFFFu);  // lock: a pre-rendered font
+    o.b.insert(o.b.end(), {'Q', 'P', 'F', '2'});
+    o.u32(0xFFFFFFFFu);  // lock: a pre-rendered font
     o.u8(2);
     o.u8(0);
     const size_t dataSizeAt = o.b.size();
@@ -138,7 +141,7 @@ std::vector<uint8_t> HeadBytes(const Font& f, uint32_t* recordBytes) {
     o.pad4();
     o.put16(dataSizeAt, static_cast<uint16_t>(o.b.size() - tagsStart));
 
-    Block(o, 0, CmapTable(f.cmap));
+    Block(o, CMapBlock, CmapTable(f.cmap));
     // Glyph records and the map of their offsets (glyph 0 included, never drawn).
     std::vector<bool> skip(f.glyphs.size() + 1, false);
     for (uint32_t id : f.unstorable)
@@ -156,10 +159,10 @@ std::vector<uint8_t> HeadBytes(const Font& f, uint32_t* recordBytes) {
         gmap.u32(offset);
         offset += static_cast<uint32_t>(6 + size_t{f.glyphs[i].width} * f.glyphs[i].height);
     }
-    Block(o, 1, gmap.b);
+    Block(o, GMapBlock, gmap.b);
     uint32_t glyphBlock = offset ? offset : 4;
     while (glyphBlock % 4) ++glyphBlock;
-    o.u16(2);
+    o.u16(GlyphBlock);
     o.u16(0);
     o.u32(glyphBlock);
     if (recordBytes) *recordBytes = offset;

@@ -10,8 +10,6 @@
 #include "mfc/afxwin.h"
 #include "win/windows.h"
 
-#define VELMORA_API __attribute__((visibility("default")))
-
 // The host allows at most this many project languages.
 constexpr int kMaxProjectLanguages = 8;
 // Separator that ends each language's piece of a multi-language text.

@@ -25,7 +25,10 @@
 #include "mfc/afxstr.h"
 #include "win/windows.h"
 
-class CXMLDocument {
+// What libVelmora.so exports: the classes and operations its headers declare.
+#define VELMORA_API __attribute__((visibility("default")))
+
+class VELMORA_API CXMLDocument {
 public:
     CXMLDocument();
     ~CXMLDocument();

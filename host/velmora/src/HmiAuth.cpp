@@ -2,13 +2,14 @@
 #include <map>
 #include <sstream>
 
+#include "DataDir.h"
 #include "Velmora.h"
 #include "win/filesafety.h"
 #include "win/wstr.h"
 
 namespace {
 struct ModelState {
-    std::string file = TAMSEL_MODEL_FILE;
+    std::string file = velmora::DataDir() + "/models.ini";
     std::string model;
     std::map<std::string, int64_t> limits;
 };

@@ -3,6 +3,7 @@
 #include <map>
 #include <sstream>
 
+#include "DataDir.h"
 #include "Velmora.h"
 #include "win/filesafety.h"
 #include "win/wstr.h"
@@ -12,7 +13,7 @@ namespace {
 using Section = std::map<std::u16string, std::u16string>;
 
 struct LanguageState {
-    std::string dir = TAMSEL_LANG_DIR;
+    std::string dir = velmora::DataDir() + "/lang";
     std::string uiName;
     bool loaded = false;
     std::map<std::u16string, Section> sections;

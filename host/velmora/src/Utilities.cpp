@@ -1,6 +1,7 @@
 #include <cstdarg>
 #include <filesystem>
 
+#include "DataDir.h"
 #include "Velmora.h"
 #include "win/files.h"
 #include "win/wstr.h"
@@ -30,7 +31,7 @@ CString Format(const WCHAR* fmt, ...) {
 std::string Unicode_ConvertTo_Utf8(const std::u16string& text) { return Utf16ToUtf8(text); }
 std::string Unicode_ConvertTo_Utf8(const WCHAR* text) { return Utf16ToUtf8(text); }
 
-std::string GetStudioScriptDir() { return TAMSEL_SCRIPT_DIR; }
+std::string GetStudioScriptDir() { return velmora::DataDir() + "/scripts"; }
 
 int GetFastCompileEnable() { return State().fastCompile ? 1 : 0; }
 

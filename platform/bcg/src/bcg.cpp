@@ -1,12 +1,15 @@
-#include <QGroupBox>
-#include <QTreeWidget>
+#include <QWidget>
 #include <algorithm>
 #include <vector>
 
 #include "bcg/BCGCBProInc.h"
-#include "qtimpl.h"
 
-using namespace mfcimpl;
+// Out of line, so that these classes' vtables live in this library alone.
+CBCGPDialog::~CBCGPDialog() = default;
+CBCGPListBox::~CBCGPListBox() = default;
+CBCGPComboBox::~CBCGPComboBox() = default;
+CBCGPButton::~CBCGPButton() = default;
+CBCGPGroup::~CBCGPGroup() = default;
 
 void CBCGPDialog::EnableVisualManagerStyle(BOOL enable, BOOL) {
     m_bVisualManagerStyle = enable;
@@ -20,8 +23,7 @@ void CBCGPDialog::EnableVisualManagerStyle(BOOL enable, BOOL) {
 }
 
 void CBCGPListCtrl::Sort(int column, BOOL ascending) {
-    QTreeWidget* t = dynamic_cast<QTreeWidget*>(GetWidget());
-    if (!t || column < 0 || column >= t->columnCount()) return;
+    if (column < 0 || column >= GetColumnCount()) return;
     m_nSortColumn = column;
     m_bAscending = ascending;
     // Sort through item data holding the row's text, then restore the data.
@@ -71,21 +73,8 @@ void CBCGPGroup::SetCheck(int check, BOOL) {
 
 void CBCGPGroup::SetCheckRadioStyle(UINT style, int check, BOOL, BOOL, BOOL) {
     m_nCheckStyle = style;
-    auto* g = dynamic_cast<QGroupBox*>(GetWidget());
-    if (!g) return;
-    Silence quiet;
-    g->setCheckable(style != 0);
-    g->setChecked(check != 0);
-    if (style == 0 || g->property("mfc_wired").toBool()) return;
-    g->setProperty("mfc_wired", true);
-    QObject::connect(g, &QGroupBox::clicked, g, [g, this](bool) {
-        // The manual kinds keep their state until the program sets it.
-        if (m_nCheckStyle == BS_CHECKBOX || m_nCheckStyle == BS_RADIOBUTTON) {
-            Silence q;
-            g->setChecked(!g->isChecked());
-        }
-        NotifyCommand(g, BN_CLICKED);
-    });
+    // The manual kinds keep their state until the program sets it.
+    SetTitleCheckBox(style != 0, check, style == BS_CHECKBOX || style == BS_RADIOBUTTON);
 }
 
 int BCGPMessageBox(LPCTSTR text, UINT type) {

@@ -568,6 +568,11 @@ void MeasureNewItem(CWnd* wnd, QListWidgetItem* item, int row, UINT ctlType) {
 
 // ---------------------------------------------------------------- buttons
 
+// Out of line, so that these classes' vtables live in this library alone.
+CStatic::~CStatic() = default;
+CButton::~CButton() = default;
+CEdit::~CEdit() = default;
+
 int CButton::GetCheck() const {
     if (auto* b = dynamic_cast<QAbstractButton*>(m_pWidget)) return b->isChecked() ? BST_CHECKED : BST_UNCHECKED;
     if (auto* g = dynamic_cast<QGroupBox*>(m_pWidget)) return g->isCheckable() && g->isChecked() ? BST_CHECKED : BST_UNCHECKED;
@@ -580,6 +585,24 @@ void CButton::SetCheck(int check) {
     else if (auto* g = dynamic_cast<QGroupBox*>(m_pWidget)) {
         if (g->isCheckable()) g->setChecked(check == BST_CHECKED);
     }
+}
+
+void CButton::SetTitleCheckBox(BOOL show, int check, BOOL manual) {
+    auto* g = dynamic_cast<QGroupBox*>(m_pWidget);
+    if (!g) return;
+    Silence quiet;
+    g->setCheckable(show != 0);
+    g->setChecked(check != 0);
+    g->setProperty("mfc_manual", manual != 0);
+    if (!show || g->property("mfc_wired").toBool()) return;
+    g->setProperty("mfc_wired", true);
+    QObject::connect(g, &QGroupBox::clicked, g, [g](bool) {
+        if (g->property("mfc_manual").toBool()) {
+            Silence q;
+            g->setChecked(!g->isChecked());
+        }
+        NotifyCommand(g, BN_CLICKED);
+    });
 }
 
 // ---------------------------------------------------------------- edits

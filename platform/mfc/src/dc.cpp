@@ -396,7 +396,7 @@ BOOL CBrush::CreateSysColorBrush(int index) {
 
 // ---------------------------------------------------------------- image lists
 
-BOOL CImageList::Create(UINT bitmapId, int cx, int grow, COLORREF mask) {
+BOOL CImageList::Create(UINT bitmapId, int cx, int /*grow*/, COLORREF mask) {
     CBitmap bmp;
     if (!bmp.LoadBitmap(bitmapId) || cx <= 0) return FALSE;
     m_cx = cx;

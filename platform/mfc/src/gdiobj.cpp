@@ -1,5 +1,13 @@
 #include "mfc/afxgdi.h"
 
+// The destructors are defined here so that the classes' vtables and type
+// information live in this library alone.
+CGdiObject::~CGdiObject() {
+    DeleteObject();
+}
+
+CFont::~CFont() = default;
+
 BOOL CGdiObject::Attach(HGDIOBJ obj) {
     // MFC asserts on attaching over a live handle; here the old one is kept
     // and the attach refused, so no handle leaks.

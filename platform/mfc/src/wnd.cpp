@@ -514,12 +514,10 @@ const AFX_MSGMAP* CWnd::GetMessageMap() const {
     return GetThisMessageMap();
 }
 
-bool CWnd::DispatchMap(UINT msg, UINT code, UINT id, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+bool CWnd::DispatchMap(UINT msg, UINT code, UINT id, LPARAM lParam, LRESULT* result) {
     for (const AFX_MSGMAP* map = GetMessageMap(); map; map = map->pfnGetBaseMap ? map->pfnGetBaseMap() : nullptr) {
         for (const AFX_MSGMAP_ENTRY* e = map->lpEntries; e->nSig != AfxSig_end; ++e) {
-            if (e->nMessage != msg || !e->pfn) continue;
-            const bool idMatch = msg == WM_COMMAND || msg == WM_NOTIFY ? (id >= e->nID && id <= e->nLastID) : true;
-            if (!idMatch || ((msg == WM_COMMAND || msg == WM_NOTIFY) && e->nCode != code)) continue;
+            if (e->nMessage != msg || !e->pfn || id < e->nID || id > e->nLastID || e->nCode != code) continue;
             switch (e->nSig) {
             case AfxSig_vv:
                 (this->*(e->pfn))();
@@ -531,11 +529,6 @@ bool CWnd::DispatchMap(UINT msg, UINT code, UINT id, WPARAM wParam, LPARAM lPara
             case AfxSig_vNMHDRpl: {
                 LRESULT r = 0;
                 (this->*reinterpret_cast<void (CWnd::*)(NMHDR*, LRESULT*)>(e->pfn))(reinterpret_cast<NMHDR*>(lParam), &r);
-                if (result) *result = r;
-                return true;
-            }
-            case AfxSig_lwl: {
-                const LRESULT r = (this->*reinterpret_cast<LRESULT (CWnd::*)(WPARAM, LPARAM)>(e->pfn))(wParam, lParam);
                 if (result) *result = r;
                 return true;
             }
@@ -553,7 +546,7 @@ BOOL CWnd::OnCommand(WPARAM wParam, LPARAM lParam) {
         LRESULT r = 0;
         if (child->OnChildNotify(WM_COMMAND, wParam, lParam, &r)) return TRUE;
     }
-    return DispatchMap(WM_COMMAND, code, id, wParam, lParam, nullptr) ? TRUE : FALSE;
+    return DispatchMap(WM_COMMAND, code, id, lParam, nullptr) ? TRUE : FALSE;
 }
 
 BOOL CWnd::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) {
@@ -562,7 +555,7 @@ BOOL CWnd::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) {
     if (CWnd* child = FromHandle(hdr->hwndFrom)) {
         if (child->OnChildNotify(WM_NOTIFY, wParam, lParam, result)) return TRUE;
     }
-    return DispatchMap(WM_NOTIFY, hdr->code, static_cast<UINT>(hdr->idFrom), wParam, lParam, result) ? TRUE : FALSE;
+    return DispatchMap(WM_NOTIFY, hdr->code, static_cast<UINT>(hdr->idFrom), lParam, result) ? TRUE : FALSE;
 }
 
 BOOL CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*) {
@@ -575,7 +568,7 @@ void CWnd::OnDrawItem(int, LPDRAWITEMSTRUCT dis) {
         child->OnChildNotify(WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(dis), &r);
 }
 
-void CWnd::OnMeasureItem(int id, LPMEASUREITEMSTRUCT mis) {
+void CWnd::OnMeasureItem(int, LPMEASUREITEMSTRUCT mis) {
     LRESULT r = 0;
     if (CWnd* child = mis ? GetDlgItem(static_cast<int>(mis->CtlID)) : nullptr)
         child->OnChildNotify(WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(mis), &r);
@@ -610,8 +603,6 @@ LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_GETTEXTLENGTH:
         return GetWindowTextLength();
     default:
-        break;
+        return 0;
     }
-    if (DispatchMap(msg, 0, 0, wParam, lParam, &result)) return result;
-    return 0;
 }

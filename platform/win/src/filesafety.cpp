@@ -224,7 +224,7 @@ std::u16string SafeFileName(const std::u16string& name) {
             for (size_t k = i; k < j; ++k) out[k] = u'_';
         i = j;
     }
-    if (out.empty()) out = u"_";
+    if (out.empty()) out.assign(1, u'_');
     // Whole characters only: never split a surrogate pair.
     size_t bytes = 0, keep = 0;
     for (size_t i = 0; i < out.size();) {

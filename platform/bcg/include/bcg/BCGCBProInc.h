@@ -6,9 +6,13 @@
 #include "mfc/afxcmn.h"
 #include "mfc/afxwin.h"
 
-class CBCGPDialog : public CDialog {
+// What libbcg.so exports: the classes and operations declared here.
+#define BCG_API __attribute__((visibility("default")))
+
+class BCG_API CBCGPDialog : public CDialog {
 public:
     explicit CBCGPDialog(UINT idTemplate = 0, CWnd* parent = nullptr) : CDialog(idTemplate, parent) {}
+    ~CBCGPDialog() override;
     // Paints the dialog and its controls in the visual manager's colours.
     void EnableVisualManagerStyle(BOOL enable = TRUE, BOOL nonClientArea = FALSE);
     BOOL IsVisualManagerStyle() const { return m_bVisualManagerStyle; }
@@ -17,7 +21,7 @@ private:
     BOOL m_bVisualManagerStyle = FALSE;
 };
 
-class CBCGPListCtrl : public CListCtrl {
+class BCG_API CBCGPListCtrl : public CListCtrl {
 public:
     // With sorting on, a click on a column header sorts the rows by that
     // column's text; a second click on the same column reverses the order.
@@ -35,18 +39,26 @@ private:
     BOOL m_bAscending = TRUE;
 };
 
-class CBCGPListBox : public CListBox {};
-
-class CBCGPComboBox : public CComboBox {};
-
-class CBCGPButton : public CButton {
+class BCG_API CBCGPListBox : public CListBox {
 public:
+    ~CBCGPListBox() override;
+};
+
+class BCG_API CBCGPComboBox : public CComboBox {
+public:
+    ~CBCGPComboBox() override;
+};
+
+class BCG_API CBCGPButton : public CButton {
+public:
+    ~CBCGPButton() override;
     BOOL m_bTransparent = FALSE;
 };
 
 // A group frame that can carry a check box (or radio button) in its title.
-class CBCGPGroup : public CButton {
+class BCG_API CBCGPGroup : public CButton {
 public:
+    ~CBCGPGroup() override;
     // A non-zero style puts a box in the title (BS_CHECKBOX and BS_RADIOBUTTON
     // keep their state until the program sets it; any other value toggles on
     // a click); clicking it sends BN_CLICKED to the dialog. The box starts
@@ -59,5 +71,5 @@ private:
     UINT m_nCheckStyle = 0;
 };
 
-int BCGPMessageBox(LPCTSTR text, UINT type = MB_OK);
-int BCGPMessageBox(HWND owner, LPCTSTR text, LPCTSTR caption, UINT type);
+BCG_API int BCGPMessageBox(LPCTSTR text, UINT type = MB_OK);
+BCG_API int BCGPMessageBox(HWND owner, LPCTSTR text, LPCTSTR caption, UINT type);

@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "mfc/afxwin.h"
+#include "win/commctrl.h"
 
-
-class CImageList {
+class MFC_API CImageList {
 public:
     // Cuts a bitmap resource into images `cx` wide; pixels of `mask` colour
     // become transparent.
@@ -24,7 +24,7 @@ private:
     std::vector<CBitmap> m_images;
 };
 
-class CListCtrl : public CWnd {
+class MFC_API CListCtrl : public CWnd {
 public:
     int InsertColumn(int col, LPCTSTR heading, int format = LVCFMT_LEFT, int width = -1, int subItem = -1);
     BOOL DeleteColumn(int col);

@@ -11,7 +11,7 @@
 struct __POSITION {};
 typedef __POSITION* POSITION;
 
-class CStringArray {
+class MFC_API CStringArray {
 public:
     INT_PTR GetSize() const { return static_cast<INT_PTR>(m_items.size()); }
     INT_PTR GetCount() const { return GetSize(); }
@@ -48,7 +48,7 @@ private:
 // count, so an index kept beside a list can tell that the list changed under
 // it. Writes through the references that GetHead, GetNext, GetAt and the
 // like return are not counted: an index keeps positions, not elements.
-class CPtrList {
+class MFC_API CPtrList {
 public:
     CPtrList() = default;
     CPtrList(const CPtrList&) = delete;

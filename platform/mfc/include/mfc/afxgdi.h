@@ -5,15 +5,14 @@
 #include <memory>
 #include <vector>
 
-#include "mfc/afxmsg.h"
 #include "mfc/afxstr.h"
 #include "mfc/atltypes.h"
 #include "win/gdi.h"
 
-class CGdiObject {
+class MFC_API CGdiObject {
 public:
     CGdiObject() = default;
-    virtual ~CGdiObject() { DeleteObject(); }
+    virtual ~CGdiObject();
     CGdiObject(const CGdiObject&) = delete;
     CGdiObject& operator=(const CGdiObject&) = delete;
 
@@ -26,8 +25,9 @@ protected:
     HGDIOBJ m_hObject = nullptr;
 };
 
-class CFont : public CGdiObject {
+class MFC_API CFont : public CGdiObject {
 public:
+    ~CFont() override;
     BOOL CreateFontIndirect(const LOGFONTW* lf);
     // Height in tenths of a point at the screen resolution, as MFC takes it.
     BOOL CreatePointFont(int pointSizeTenths, LPCTSTR faceName);
@@ -36,7 +36,7 @@ public:
 };
 
 // Brushes and pens are solid colours; they hold no GDI handle.
-class CBrush {
+class MFC_API CBrush {
 public:
     CBrush() = default;
     explicit CBrush(COLORREF color) { CreateSolidBrush(color); }
@@ -51,11 +51,12 @@ private:
     bool m_valid = false;
 };
 
-class CPen {
+class MFC_API CPen {
 public:
     CPen() = default;
     CPen(int style, int width, COLORREF color) { CreatePen(style, width, color); }
-    BOOL CreatePen(int style, int width, COLORREF color) {
+    // Pens are solid: the style is not kept.
+    BOOL CreatePen([[maybe_unused]] int style, int width, COLORREF color) {
         m_width = width; m_color = color; m_valid = true; return TRUE;
     }
     bool IsValid() const { return m_valid; }
@@ -69,7 +70,7 @@ private:
 };
 
 // A device-independent bitmap held as 32-bit ARGB rows (top row first).
-class CBitmap {
+class MFC_API CBitmap {
 public:
     // Loads a bitmap resource registered with RegisterBitmapResource.
     BOOL LoadBitmap(UINT resourceId);
@@ -98,7 +99,7 @@ struct DCTextMetrics {
 // A device context. HDCs handed out by this layer (owner-draw records,
 // CWnd::GetDC) stand for a QPainter plus the GDI state of the DC; Attach
 // binds a CDC object to one of them.
-class CDC {
+class MFC_API CDC {
 public:
     CDC() = default;
     virtual ~CDC();
@@ -159,7 +160,7 @@ public:
 };
 
 // A DC on a window's client area, released when it goes out of scope.
-class CClientDC : public CDC {
+class MFC_API CClientDC : public CDC {
 public:
     explicit CClientDC(class CWnd* wnd);
     ~CClientDC() override;
@@ -170,7 +171,7 @@ private:
 
 // A memory DC on a white bitmap of its own (CreateCompatibleDC with a
 // selected bitmap), for drawing off screen. Pixel(x, y) reads the result.
-class CMemoryDC : public CDC {
+class MFC_API CMemoryDC : public CDC {
 public:
     CMemoryDC(int width, int height);
     ~CMemoryDC() override;

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "mfc/afxmsg.h"
+#include "win/winuser.h"
 #include "mfc/afxstr.h"
 
 struct DialogControl {
@@ -27,13 +27,13 @@ struct DialogTemplate {
     std::vector<DialogControl> controls;
 };
 
-void RegisterDialogTemplate(UINT id, const DialogTemplate& tmpl);
-const DialogTemplate* FindDialogTemplate(UINT id);
+MFC_API void RegisterDialogTemplate(UINT id, const DialogTemplate& tmpl);
+MFC_API const DialogTemplate* FindDialogTemplate(UINT id);
 
 // Registers the bytes of a .bmp file (BITMAPFILEHEADER first), as an RT_BITMAP
 // resource would hold them after the file header.
-void RegisterBitmapResource(UINT id, std::vector<BYTE> bmpFile);
-const std::vector<BYTE>* FindBitmapResource(UINT id);
+MFC_API void RegisterBitmapResource(UINT id, std::vector<BYTE> bmpFile);
+MFC_API const std::vector<BYTE>* FindBitmapResource(UINT id);
 
 // Dialog base units of a template font: average character width of the
 // alphabet (rounded, as GdiGetCharDimensions does) and the text height, in
@@ -43,7 +43,7 @@ struct DialogBaseUnits {
     int cx = 0;
     int cy = 0;
 };
-DialogBaseUnits GetTemplateBaseUnits(const std::u16string& face, int pointSize);
-int MulDiv(int number, int numerator, int denominator);
+MFC_API DialogBaseUnits GetTemplateBaseUnits(const std::u16string& face, int pointSize);
+MFC_API int MulDiv(int number, int numerator, int denominator);
 // Dialog units to pixels: x * cx / 4, y * cy / 8, rounded as MulDiv rounds.
-RECT DialogUnitsToPixels(const DialogBaseUnits& units, int x, int y, int cx, int cy);
+MFC_API RECT DialogUnitsToPixels(const DialogBaseUnits& units, int x, int y, int cx, int cy);

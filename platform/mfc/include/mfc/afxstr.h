@@ -6,7 +6,10 @@
 
 #include "win/windows.h"
 
-class CString {
+// What libmfc.so exports: the classes and operations its headers declare.
+#define MFC_API __attribute__((visibility("default")))
+
+class MFC_API CString {
 public:
     CString() = default;
     CString(const WCHAR* s) : m_str(s ? s : u"") {}  // NOLINT(google-explicit-constructor)
@@ -90,22 +93,22 @@ private:
     std::u16string m_str;
 };
 
-CString operator+(const CString& a, const CString& b);
-CString operator+(const CString& a, const WCHAR* b);
-CString operator+(const WCHAR* a, const CString& b);
-CString operator+(const CString& a, WCHAR b);
-bool operator==(const CString& a, const CString& b);
-bool operator==(const CString& a, const WCHAR* b);
-bool operator==(const WCHAR* a, const CString& b);
-bool operator!=(const CString& a, const CString& b);
-bool operator!=(const CString& a, const WCHAR* b);
-bool operator!=(const WCHAR* a, const CString& b);
-bool operator<(const CString& a, const CString& b);
+MFC_API CString operator+(const CString& a, const CString& b);
+MFC_API CString operator+(const CString& a, const WCHAR* b);
+MFC_API CString operator+(const WCHAR* a, const CString& b);
+MFC_API CString operator+(const CString& a, WCHAR b);
+MFC_API bool operator==(const CString& a, const CString& b);
+MFC_API bool operator==(const CString& a, const WCHAR* b);
+MFC_API bool operator==(const WCHAR* a, const CString& b);
+MFC_API bool operator!=(const CString& a, const CString& b);
+MFC_API bool operator!=(const CString& a, const WCHAR* b);
+MFC_API bool operator!=(const WCHAR* a, const CString& b);
+MFC_API bool operator<(const CString& a, const CString& b);
 
 // The UTF-16 printf engine used by CString::Format and the studio's Format.
 // Conversions: %s (const WCHAR*), %S (const char*, UTF-8), %c (WCHAR), %C (char),
 // %d %i %u %x %X %o (32-bit; 'l' is 32-bit too, as on Windows; 'll'/'I64' 64-bit;
 // 'h' 16-bit), %f %F %e %E %g %G (double), %p, %%; flags "-+ 0#", width and
 // precision as digits or '*'. A null %s prints "(null)".
-std::u16string FormatV16(const WCHAR* fmt, va_list args);
-std::u16string Format16(const WCHAR* fmt, ...);
+MFC_API std::u16string FormatV16(const WCHAR* fmt, va_list args);
+MFC_API std::u16string Format16(const WCHAR* fmt, ...);

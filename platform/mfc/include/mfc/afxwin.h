@@ -15,7 +15,7 @@
 class QWidget;
 class CDataExchange;
 
-class CWnd {
+class MFC_API CWnd {
 public:
     CWnd() = default;
     virtual ~CWnd();
@@ -78,7 +78,7 @@ public:
     UINT IsDlgButtonChecked(int id) const;
 
     BOOL UpdateData(BOOL saveAndValidate = TRUE);
-    virtual void DoDataExchange(CDataExchange* dx) {}
+    virtual void DoDataExchange(CDataExchange* /*dx*/) {}
 
     // Takes over the widget of the dialog's control `id` (MFC subclassing):
     // from then on its notifications reach this object's virtuals.
@@ -102,8 +102,9 @@ protected:
 
     static const AFX_MSGMAP* GetThisMessageMap();
     virtual const AFX_MSGMAP* GetMessageMap() const;
-    // Finds a map entry along the chain and calls it; false when none.
-    bool DispatchMap(UINT msg, UINT code, UINT id, WPARAM wParam, LPARAM lParam, LRESULT* result);
+    // Finds the entry for a command or notification (WM_COMMAND or WM_NOTIFY)
+    // along the chain and calls it; false when none.
+    bool DispatchMap(UINT msg, UINT code, UINT id, LPARAM lParam, LRESULT* result);
 
     CString m_strText;
 
@@ -125,7 +126,7 @@ private:
 };
 
 // Data exchange between a dialog's members and its controls.
-class CDataExchange {
+class MFC_API CDataExchange {
 public:
     CDataExchange(CWnd* dlg, BOOL saveAndValidate) : m_pDlgWnd(dlg), m_bSaveAndValidate(saveAndValidate) {}
     CWnd* PrepareCtrl(int id);
@@ -139,17 +140,17 @@ public:
     bool m_bEditLastControl = false;
 };
 
-void DDX_Control(CDataExchange* dx, int id, CWnd& control);
-void DDX_Text(CDataExchange* dx, int id, CString& value);
-void DDX_Text(CDataExchange* dx, int id, int& value);
-void DDX_CBString(CDataExchange* dx, int id, CString& value);
-void DDX_CBIndex(CDataExchange* dx, int id, int& index);
-void DDX_LBIndex(CDataExchange* dx, int id, int& index);
-void DDX_Check(CDataExchange* dx, int id, int& value);
-void DDV_MaxChars(CDataExchange* dx, const CString& value, int maxChars);
-void DDV_MinMaxInt(CDataExchange* dx, int value, int minVal, int maxVal);
+MFC_API void DDX_Control(CDataExchange* dx, int id, CWnd& control);
+MFC_API void DDX_Text(CDataExchange* dx, int id, CString& value);
+MFC_API void DDX_Text(CDataExchange* dx, int id, int& value);
+MFC_API void DDX_CBString(CDataExchange* dx, int id, CString& value);
+MFC_API void DDX_CBIndex(CDataExchange* dx, int id, int& index);
+MFC_API void DDX_LBIndex(CDataExchange* dx, int id, int& index);
+MFC_API void DDX_Check(CDataExchange* dx, int id, int& value);
+MFC_API void DDV_MaxChars(CDataExchange* dx, const CString& value, int maxChars);
+MFC_API void DDV_MinMaxInt(CDataExchange* dx, int value, int minVal, int maxVal);
 
-class CDialog : public CWnd {
+class MFC_API CDialog : public CWnd {
 public:
     explicit CDialog(UINT idTemplate = 0, CWnd* parent = nullptr);
     ~CDialog() override;
@@ -189,17 +190,26 @@ private:
     void* m_pLoop = nullptr;  // QEventLoop of an interactive modal run
 };
 
-class CStatic : public CWnd {};
-
-class CButton : public CWnd {
+class MFC_API CStatic : public CWnd {
 public:
+    ~CStatic() override;
+};
+
+class MFC_API CButton : public CWnd {
+public:
+    ~CButton() override;
     int GetCheck() const;
     void SetCheck(int check);
     UINT GetButtonStyle() const { return m_dwStyle & 0xFFFF; }
+    // A group box with a check box in its title, as the vendor's groups have:
+    // shown with `check` when `show`; a click toggles it (unless `manual`: the
+    // state is then the program's to set) and sends BN_CLICKED.
+    void SetTitleCheckBox(BOOL show, int check, BOOL manual);
 };
 
-class CEdit : public CWnd {
+class MFC_API CEdit : public CWnd {
 public:
+    ~CEdit() override;
     void LimitText(int maxChars = 0);
     void SetLimitText(UINT maxChars) { LimitText(static_cast<int>(maxChars)); }
     UINT GetLimitText() const;
@@ -207,7 +217,7 @@ public:
     void SetReadOnly(BOOL readOnly = TRUE);
 };
 
-class CListBox : public CWnd {
+class MFC_API CListBox : public CWnd {
 public:
     int AddString(LPCTSTR text);
     int InsertString(int index, LPCTSTR text);
@@ -231,7 +241,7 @@ public:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 };
 
-class CComboBox : public CWnd {
+class MFC_API CComboBox : public CWnd {
 public:
     int AddString(LPCTSTR text);
     int InsertString(int index, LPCTSTR text);
@@ -256,30 +266,30 @@ public:
     DWORD GetEditSel() const;
     BOOL SetEditSel(int start, int end);
 
-    virtual void DrawItem(LPDRAWITEMSTRUCT dis) {}
-    virtual void MeasureItem(LPMEASUREITEMSTRUCT mis) {}
-    virtual int CompareItem(LPCOMPAREITEMSTRUCT cis) { return 0; }
+    virtual void DrawItem(LPDRAWITEMSTRUCT /*dis*/) {}
+    virtual void MeasureItem(LPMEASUREITEMSTRUCT /*mis*/) {}
+    virtual int CompareItem(LPCOMPAREITEMSTRUCT /*cis*/) { return 0; }
 
     BOOL OnChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 };
 
 // System colours as a default Windows 10 desktop reports them.
-COLORREF GetSysColor(int index);
+MFC_API COLORREF GetSysColor(int index);
 // Screen position of the last input event (or automated action), packed as
 // Windows does: x in the low word, y in the high word.
-DWORD GetMessagePos();
-void SetMessagePos(int x, int y);
+MFC_API DWORD GetMessagePos();
+MFC_API void SetMessagePos(int x, int y);
 
-int AfxMessageBox(LPCTSTR text, UINT type = MB_OK, UINT helpId = 0);
+MFC_API int AfxMessageBox(LPCTSTR text, UINT type = MB_OK, UINT helpId = 0);
 // The caption of AfxMessageBox boxes (MFC uses the application name).
-void AfxSetAppName(LPCTSTR name);
+MFC_API void AfxSetAppName(LPCTSTR name);
 // The modal message box behind AfxMessageBox, CWnd::MessageBox and the
 // vendor's BCGPMessageBox.
-int AfxRunMessageBox(CWnd* parent, LPCTSTR text, LPCTSTR caption, UINT type);
+MFC_API int AfxRunMessageBox(CWnd* parent, LPCTSTR text, LPCTSTR caption, UINT type);
 // The application's main window: the host sets it, and messages the module
 // sends to it reach the host's CWnd::WindowProc.
-CWnd* AfxGetMainWnd();
-void AfxSetMainWnd(CWnd* wnd);
+MFC_API CWnd* AfxGetMainWnd();
+MFC_API void AfxSetMainWnd(CWnd* wnd);
 // Creates the QApplication when the host has none.
-void AfxEnsureApp();
+MFC_API void AfxEnsureApp();

@@ -9,13 +9,14 @@
 #include <string>
 #include <vector>
 
-#include <QImage>
-
 #include "mfc/afxwin.h"
+
+// Qt stays behind the layer: a caller of Capture includes <QImage> itself.
+class QImage;
 
 namespace mfcauto {
 
-class ModalContext {
+class MFC_API ModalContext {
 public:
     bool IsMessageBox() const { return m_isMessageBox; }
     // The dialog (nullptr for a message box).
@@ -76,20 +77,20 @@ private:
 
 using Script = std::function<void(ModalContext&)>;
 
-void PushScript(Script script);
-void ClearScripts();
-size_t PendingScripts();
+MFC_API void PushScript(Script script);
+MFC_API void ClearScripts();
+MFC_API size_t PendingScripts();
 // Errors met while automating (script left a window open, threw, no script).
-const std::vector<std::string>& Errors();
-void ClearErrors();
+MFC_API const std::vector<std::string>& Errors();
+MFC_API void ClearErrors();
 // Runs the next script for a window that became modal; false when none is
 // queued. Used by the modal loops.
-bool RunNextScript(ModalContext& ctx);
-void ReportError(const std::string& message);
+MFC_API bool RunNextScript(ModalContext& ctx);
+MFC_API void ReportError(const std::string& message);
 // True when no user can answer (offscreen platform) or scripts are in use.
-bool Automated();
+MFC_API bool Automated();
 
 }  // namespace mfcauto
 
 // Renders a shown window (a dialog during its modal run) to a PNG file.
-bool RenderToPng(CWnd& wnd, const std::string& path);
+MFC_API bool RenderToPng(CWnd& wnd, const std::string& path);

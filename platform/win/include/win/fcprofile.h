@@ -23,16 +23,19 @@
 
 #include <string>
 
+// What libwinfontconfig.so exports: the operations declared here.
+#define WINFONTCONFIG_API __attribute__((visibility("default")))
+
 namespace fcprofile {
 
 // Brings the profile in `dir` up to date with fontconfig's fonts for
 // `locale` (a name such as "zh-CN"). False with a message when it cannot be
 // made; *rebuilt tells whether it was made anew.
-bool Update(const std::string& dir, const std::string& locale, std::string* error = nullptr,
+WINFONTCONFIG_API bool Update(const std::string& dir, const std::string& locale, std::string* error = nullptr,
             bool* rebuilt = nullptr);
 
 // "zh-CN" from a POSIX locale such as "zh_CN.UTF-8"; "en-US" for "C",
 // "POSIX" or nothing.
-std::string LocaleFromPosix(const std::string& posix);
+WINFONTCONFIG_API std::string LocaleFromPosix(const std::string& posix);
 
 }  // namespace fcprofile

@@ -25,33 +25,33 @@
 // The native (UTF-8, forward slash) form of a Windows-style path. A
 // backslash is a separator; the private characters U+F05C and U+F080-U+F0FF
 // stand for the raw bytes 0x5C and 0x80-0xFF of a Linux name (see below).
-std::string NativePath(const WCHAR* path);
+WINAPI_EXPORT std::string NativePath(const WCHAR* path);
 // The native path of an existing file whose last component is matched
 // without regard to case, as Windows file systems match names; the plain
 // native path when no entry matches.
-std::string NativeExistingPath(const WCHAR* path);
-std::string NativePath(const std::u16string& path);
+WINAPI_EXPORT std::string NativeExistingPath(const WCHAR* path);
+WINAPI_EXPORT std::string NativePath(const std::u16string& path);
 // The Windows form of a native path or name. A Linux name may hold bytes a
 // Windows name cannot: a backslash, which would read as a separator, and
 // bytes that are not UTF-8. As Wine does, each is carried as the private
 // character U+F000 + byte, so every Linux name survives the round trip and a
 // backslash typed by a user is never taken for a separator.
-std::u16string WindowsPath(const std::string& native);
+WINAPI_EXPORT std::u16string WindowsPath(const std::string& native);
 
-HANDLE CreateFileW(const WCHAR* path, DWORD access, DWORD share, void* security, DWORD disposition,
+WINAPI_EXPORT HANDLE CreateFileW(const WCHAR* path, DWORD access, DWORD share, void* security, DWORD disposition,
                    DWORD flags, HANDLE tmpl);
-BOOL ReadFile(HANDLE h, void* buf, DWORD toRead, DWORD* read, void* overlapped);
-BOOL WriteFile(HANDLE h, const void* buf, DWORD toWrite, DWORD* written, void* overlapped);
-BOOL FlushFileBuffers(HANDLE h);
-DWORD GetFileSize(HANDLE h, DWORD* high);
-BOOL CloseHandle(HANDLE h);
-BOOL DeleteFileW(const WCHAR* path);
-BOOL MoveFileExW(const WCHAR* from, const WCHAR* to, DWORD flags);
-DWORD GetFileAttributesW(const WCHAR* path);
-BOOL CreateDirectoryW(const WCHAR* path, void* security);
-DWORD GetLastError();
-BOOL RemoveDirectoryW(const WCHAR* path);
-void Sleep(DWORD milliseconds);
+WINAPI_EXPORT BOOL ReadFile(HANDLE h, void* buf, DWORD toRead, DWORD* read, void* overlapped);
+WINAPI_EXPORT BOOL WriteFile(HANDLE h, const void* buf, DWORD toWrite, DWORD* written, void* overlapped);
+WINAPI_EXPORT BOOL FlushFileBuffers(HANDLE h);
+WINAPI_EXPORT DWORD GetFileSize(HANDLE h, DWORD* high);
+WINAPI_EXPORT BOOL CloseHandle(HANDLE h);
+WINAPI_EXPORT BOOL DeleteFileW(const WCHAR* path);
+WINAPI_EXPORT BOOL MoveFileExW(const WCHAR* from, const WCHAR* to, DWORD flags);
+WINAPI_EXPORT DWORD GetFileAttributesW(const WCHAR* path);
+WINAPI_EXPORT BOOL CreateDirectoryW(const WCHAR* path, void* security);
+WINAPI_EXPORT DWORD GetLastError();
+WINAPI_EXPORT BOOL RemoveDirectoryW(const WCHAR* path);
+WINAPI_EXPORT void Sleep(DWORD milliseconds);
 
 // Directory enumeration. The pattern is a directory and a last component
 // with the wildcards * and ?; "*.*" matches every name, as on Windows.
@@ -61,9 +61,9 @@ struct WIN32_FIND_DATAW {
     DWORD nFileSizeLow;
     WCHAR cFileName[MAX_PATH];
 };
-HANDLE FindFirstFileW(const WCHAR* pattern, WIN32_FIND_DATAW* data);
-BOOL FindNextFileW(HANDLE find, WIN32_FIND_DATAW* data);
-BOOL FindClose(HANDLE find);
+WINAPI_EXPORT HANDLE FindFirstFileW(const WCHAR* pattern, WIN32_FIND_DATAW* data);
+WINAPI_EXPORT BOOL FindNextFileW(HANDLE find, WIN32_FIND_DATAW* data);
+WINAPI_EXPORT BOOL FindClose(HANDLE find);
 
 // Writes `size` bytes to `path` through a temporary file in the same folder
 // that replaces the target only when everything was written. Returns false
@@ -71,4 +71,4 @@ BOOL FindClose(HANDLE find);
 // whether a write into it failed (the target is then left as it was).
 // Failures are also recorded for the host (win/filesafety.h), and the
 // temporaries of processes that no longer run are removed first.
-bool ReplaceFileContents(const WCHAR* path, const void* data, size_t size, bool* writeFailed);
+WINAPI_EXPORT bool ReplaceFileContents(const WCHAR* path, const void* data, size_t size, bool* writeFailed);

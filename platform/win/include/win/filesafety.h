@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "win/windows.h"
+
 namespace winfiles {
 
 // ---- Failures kept for the host ----
@@ -19,22 +21,22 @@ struct Failure {
     std::string path;     // native
     std::string what;
 };
-void RecordFailure(const std::string& path, const std::string& what);
+WINAPI_EXPORT void RecordFailure(const std::string& path, const std::string& what);
 // The serial the next failure will get: take it before an operation, then
 // ask FailuresSince for what went wrong during it.
-uint64_t FailureMark();
-std::vector<Failure> FailuresSince(uint64_t mark);
+WINAPI_EXPORT uint64_t FailureMark();
+WINAPI_EXPORT std::vector<Failure> FailuresSince(uint64_t mark);
 // Every failure not yet taken, and forgets them.
-std::vector<Failure> TakeFailures();
+WINAPI_EXPORT std::vector<Failure> TakeFailures();
 
 // ---- Reading ----
 // Opens a regular file (a link to one is fine) for reading without blocking
 // on a FIFO or device: -1 with errno set otherwise (EINVAL for other kinds).
-int OpenRegularFile(const std::string& path);
-bool IsRegularFile(const std::string& path);
+WINAPI_EXPORT int OpenRegularFile(const std::string& path);
+WINAPI_EXPORT bool IsRegularFile(const std::string& path);
 // The whole file; false when it is no regular file or cannot be read.
 // `limit` bounds what is read (larger files fail with EFBIG).
-bool ReadRegularFile(const std::string& path, std::string* bytes, size_t limit = size_t{1} << 30);
+WINAPI_EXPORT bool ReadRegularFile(const std::string& path, std::string* bytes, size_t limit = size_t{1} << 30);
 
 // ---- Names made from names ----
 // The one mapping from a face name, pack name or record key to a file name:
@@ -46,25 +48,25 @@ bool ReadRegularFile(const std::string& path, std::string* bytes, size_t limit =
 //  - an empty result becomes "_";
 //  - the name is cut to 200 bytes of UTF-8 (whole characters), leaving room
 //    for a size, style and extension within the 255 bytes Linux allows.
-std::u16string SafeFileName(const std::u16string& name);
+WINAPI_EXPORT std::u16string SafeFileName(const std::u16string& name);
 // True when the name is already what SafeFileName makes of it.
-bool IsSafeFileName(const std::u16string& name);
+WINAPI_EXPORT bool IsSafeFileName(const std::u16string& name);
 
 // ---- Folders ----
 // The absolute path with every link resolved; empty when it does not exist.
-std::string ResolvedPath(const std::string& path);
+WINAPI_EXPORT std::string ResolvedPath(const std::string& path);
 // Whether `path` names an entry inside `folder` (or the folder itself, with
 // `allowSelf`). The folder and the directory part of the path are resolved
 // through their links; the last component of the path is not, because what
 // is deleted or replaced there is the entry itself, never a link's target.
-bool IsInside(const std::string& folder, const std::string& path, bool allowSelf = false);
+WINAPI_EXPORT bool IsInside(const std::string& folder, const std::string& path, bool allowSelf = false);
 // Removes `name` (one path component) from `folder`: a file, or a link as a
 // link, never a directory. A name that is not there is no failure; anything
 // else that fails is recorded.
-bool RemoveFromFolder(const std::string& folder, const std::string& name);
+WINAPI_EXPORT bool RemoveFromFolder(const std::string& folder, const std::string& name);
 // Removes the temporaries ("<name>.~<pid>") that processes which no longer
 // run left in `folder`; only those of `base` when it is not empty.
-void RemoveStaleTemporaries(const std::string& folder, const std::string& base = std::string());
+WINAPI_EXPORT void RemoveStaleTemporaries(const std::string& folder, const std::string& base = std::string());
 
 // A file written whole or not at all. Bytes go to "<path>.~<pid>" in the same
 // folder, which replaces `path` in Commit only when every byte was written
@@ -72,7 +74,7 @@ void RemoveStaleTemporaries(const std::string& folder, const std::string& base =
 // that fails is recorded, and the temporary is removed. With `sweep`, the
 // temporaries of `path` that dead processes left are removed first (a build
 // that writes many files into one folder sweeps it once instead).
-class AtomicFile {
+class WINAPI_EXPORT AtomicFile {
 public:
     explicit AtomicFile(const std::string& path, bool sweep = true);
     ~AtomicFile();

@@ -43,32 +43,32 @@ struct Face {
 
 // Faces of the current profile, in file-name order then face index. Rescans
 // when the profile generation changed.
-const std::vector<Face>& Faces();
+WINAPI_EXPORT const std::vector<Face>& Faces();
 
 // The key a face name is indexed under: its first 31 units (up to a NUL),
 // case-folded as GDI compares face names.
-std::u16string NameKey(const std::u16string& name);
+WINAPI_EXPORT std::u16string NameKey(const std::u16string& name);
 
 // The faces MatchesName accepts for `name`, in Faces() order.
-const std::vector<const Face*>& FacesNamed(const std::u16string& name);
+WINAPI_EXPORT const std::vector<const Face*>& FacesNamed(const std::u16string& name);
 
 // The faces of one file of the fonts folder, its name compared without
 // regard to case as Windows compares file names; in face-index order.
-const std::vector<const Face*>& FacesInFile(const std::string& fileName);
+WINAPI_EXPORT const std::vector<const Face*>& FacesInFile(const std::string& fileName);
 
 // Every face of one font file (collection members included), read as the
 // files of the fonts folder are read. Empty for a file FreeType cannot open.
-std::vector<Face> ScanFontFile(const std::string& path);
+WINAPI_EXPORT std::vector<Face> ScanFontFile(const std::string& path);
 
 // The family name GDI reports for a face under the profile's locale.
-std::u16string ReportedFamily(const Face& face);
+WINAPI_EXPORT std::u16string ReportedFamily(const Face& face);
 
 // True when `name` (compared case-insensitively on its first 31 units) is any
 // family name of the face in any language, or its full name.
-bool MatchesName(const Face& face, const std::u16string& name);
+WINAPI_EXPORT bool MatchesName(const Face& face, const std::u16string& name);
 
 // GDI character sets a face supports, from its code-page ranges, in the order
 // GDI enumerates them.
-std::vector<BYTE> CharSets(const Face& face);
+WINAPI_EXPORT std::vector<BYTE> CharSets(const Face& face);
 
 }  // namespace fontdb

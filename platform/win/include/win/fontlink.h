@@ -18,18 +18,18 @@ namespace fontlink {
 // The face the font mapper puts in place of `face` asked for in `charset`:
 // the value "face,charset" when the key has one, else the value "face";
 // empty when neither is there. Names compare without regard to case.
-std::u16string SubstituteFor(const std::u16string& face, BYTE charset);
+WINAPI_EXPORT std::u16string SubstituteFor(const std::u16string& face, BYTE charset);
 
 struct Link {
     std::u16string file;  // a file name in the fonts folder
     std::u16string face;  // empty: the file's first face
 };
 // The SystemLink entries of a face, in the registry's order.
-std::vector<Link> SystemLinkOf(const std::u16string& face);
+WINAPI_EXPORT std::vector<Link> SystemLinkOf(const std::u16string& face);
 
 // The installed faces that supply characters `face` lacks: each SystemLink
 // entry resolved in the fonts folder (the file's face of that name, or its
 // first face), entries whose file or face is not there skipped.
-std::vector<const fontdb::Face*> LinkedFaces(const std::u16string& face);
+WINAPI_EXPORT std::vector<const fontdb::Face*> LinkedFaces(const std::u16string& face);
 
 }  // namespace fontlink

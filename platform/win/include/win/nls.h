@@ -21,7 +21,7 @@
 // converted becomes one U+FFFD per bad sequence in UTF-8 and one '?' per bad
 // byte in the other code pages; with MB_ERR_INVALID_CHARS the call fails
 // instead. Only the MB_ERR_INVALID_CHARS flag is examined.
-int MultiByteToWideChar(UINT codePage, DWORD flags, const char* src, int cbSrc, WCHAR* dst, int cchDst);
+WINAPI_EXPORT int MultiByteToWideChar(UINT codePage, DWORD flags, const char* src, int cbSrc, WCHAR* dst, int cchDst);
 
 // The code page CP_ACP stands for right now.
-UINT GetACP();
+WINAPI_EXPORT UINT GetACP();

@@ -37,16 +37,16 @@ struct Settings {
 
 // Loads a profile directory. False (and the previous profile kept) when the
 // directory does not exist or its settings cannot be parsed.
-bool Load(const std::string& dir, std::string* error = nullptr);
+WINAPI_EXPORT bool Load(const std::string& dir, std::string* error = nullptr);
 // True once a profile has been loaded.
-bool IsLoaded();
-const std::string& Dir();
+WINAPI_EXPORT bool IsLoaded();
+WINAPI_EXPORT const std::string& Dir();
 // Absolute path of the fonts folder (<profile>/Fonts), "" without a profile.
-std::string FontsDir();
-const Settings& GetSettings();
+WINAPI_EXPORT std::string FontsDir();
+WINAPI_EXPORT const Settings& GetSettings();
 // Increments on every Load, so caches built from the profile know to refresh.
-uint64_t Generation();
+WINAPI_EXPORT uint64_t Generation();
 // Windows LANGID for a locale name such as "zh-CN"; 0x0409 for unknown names.
-WORD LangIdForLocale(const std::string& locale);
+WINAPI_EXPORT WORD LangIdForLocale(const std::string& locale);
 
 }  // namespace winprofile

@@ -35,18 +35,18 @@
 
 #define CSIDL_FONTS 0x0014
 
-LONG RegOpenKeyExW(HKEY root, const WCHAR* subKey, DWORD options, DWORD access, HKEY* result);
+WINAPI_EXPORT LONG RegOpenKeyExW(HKEY root, const WCHAR* subKey, DWORD options, DWORD access, HKEY* result);
 // Windows semantics: *nameChars is the buffer size in characters on entry and
 // the name length without its NUL on success; *dataBytes likewise in bytes
 // (string data includes its NUL). A buffer too small gives ERROR_MORE_DATA.
-LONG RegEnumValueW(HKEY key, DWORD index, WCHAR* name, DWORD* nameChars, DWORD* reserved, DWORD* type,
+WINAPI_EXPORT LONG RegEnumValueW(HKEY key, DWORD index, WCHAR* name, DWORD* nameChars, DWORD* reserved, DWORD* type,
                    BYTE* data, DWORD* dataBytes);
-LONG RegQueryValueExW(HKEY key, const WCHAR* valueName, DWORD* reserved, DWORD* type, BYTE* data,
+WINAPI_EXPORT LONG RegQueryValueExW(HKEY key, const WCHAR* valueName, DWORD* reserved, DWORD* type, BYTE* data,
                       DWORD* dataBytes);
-LONG RegCloseKey(HKEY key);
+WINAPI_EXPORT LONG RegCloseKey(HKEY key);
 
 // Writes the folder path (at most MAX_PATH units with its NUL) for CSIDL_FONTS.
-BOOL SHGetSpecialFolderPathW(HWND owner, WCHAR* path, int csidl, BOOL create);
+WINAPI_EXPORT BOOL SHGetSpecialFolderPathW(HWND owner, WCHAR* path, int csidl, BOOL create);
 
 namespace winregistry {
 struct Value {
@@ -61,15 +61,15 @@ struct Value {
 // with its values; the rest is kept, as regedit imports what it can. Only
 // hex data goes on over a trailing backslash. False, with *error, only when
 // the text is no registry file at all.
-bool ParseRegFile(const std::string& text, std::vector<std::pair<std::u16string, std::vector<Value>>>& keys,
+WINAPI_EXPORT bool ParseRegFile(const std::string& text, std::vector<std::pair<std::u16string, std::vector<Value>>>& keys,
                   std::string* error, std::vector<std::string>* problems = nullptr);
 // What the profile's registry.reg held that could not be read, for the host
 // to show; empty when it read cleanly or there is none.
-std::vector<std::string> RegistryProblems();
+WINAPI_EXPORT std::vector<std::string> RegistryProblems();
 // The values of the profile's installed fonts key, in registry order.
-std::vector<Value> InstalledFontValues();
+WINAPI_EXPORT std::vector<Value> InstalledFontValues();
 // REG_SZ data: the UTF-16LE units with their terminator.
-std::vector<BYTE> StringData(const std::u16string& s);
+WINAPI_EXPORT std::vector<BYTE> StringData(const std::u16string& s);
 // The installed-fonts key as Windows' installer fills it for the fonts
 // folder: one value per font file, "<full names of its faces joined by
 // ' & '> (TrueType)" -> file name (" (OpenType)" for .otf/.otc files, the
@@ -81,5 +81,5 @@ std::vector<BYTE> StringData(const std::u16string& s);
 // most regular face first, so the first value that names a family is its
 // regular file; values whose file name is too long for a 259-byte data
 // buffer come last.
-std::vector<Value> InstallerFontValues();
+WINAPI_EXPORT std::vector<Value> InstallerFontValues();
 }  // namespace winregistry

@@ -6,6 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 
+// What libwinapi.so exports: the operations its headers declare.
+#define WINAPI_EXPORT __attribute__((visibility("default")))
+
 typedef char16_t WCHAR;
 typedef WCHAR* LPWSTR;
 typedef const WCHAR* LPCWSTR;
@@ -23,6 +26,8 @@ typedef int32_t INT;
 typedef int64_t LONGLONG;
 typedef intptr_t INT_PTR;
 typedef uintptr_t UINT_PTR;
+typedef uintptr_t ULONG_PTR;
+typedef uintptr_t DWORD_PTR;
 typedef intptr_t LPARAM;
 typedef uintptr_t WPARAM;
 typedef intptr_t LRESULT;
@@ -38,6 +43,10 @@ typedef struct HKEY__* HKEY;
 #define TRUE 1
 #define FALSE 0
 #endif
+
+#define LOWORD(l) ((WORD)(((UINT_PTR)(l)) & 0xffff))
+#define HIWORD(l) ((WORD)((((UINT_PTR)(l)) >> 16) & 0xffff))
+#define MAKELONG(a, b) ((LONG)(((WORD)(((UINT_PTR)(a)) & 0xffff)) | ((DWORD)((WORD)(((UINT_PTR)(b)) & 0xffff))) << 16))
 
 #define MAX_PATH 260
 #define LF_FACESIZE 32
@@ -122,6 +131,8 @@ struct RECT {
     LONG bottom;
 };
 typedef RECT* LPRECT;
+typedef const RECT* LPCRECT;
+typedef POINT* LPPOINT;
 
 static_assert(sizeof(WCHAR) == 2, "WCHAR is one UTF-16 code unit");
 static_assert(sizeof(LONG) == 4, "LONG is 32-bit as on Windows");

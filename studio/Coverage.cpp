@@ -162,8 +162,9 @@ int Number(const std::string& s) { return static_cast<int>(std::strtol(s.c_str()
 std::string StoredLine(const CoverageRecord& r) {
     std::string asked, linked;
     for (const std::u16string& f : r.facesAsked) asked += (asked.empty() ? "" : ",") + Escape(f);
-    for (const auto& l : r.linked) linked += (linked.empty() ? "" : ",") + Escape(l.first) + "=" + Codes(l.second);
-    linked = Escape(linked);  // its own commas
+    // "face=codes" items: the codes' own commas escaped, so that the items' commas part them.
+    for (const auto& l : r.linked)
+        linked += (linked.empty() ? "" : ",") + Escape(l.first) + "=" + Escape(Codes(l.second));
     const std::vector<std::string> fields = {
         Escape(r.file), r.subset ? "1" : "0", Escape(r.key), asked, Escape(r.faceRealised), Escape(r.fontFile),
         std::to_string(r.faceIndex), r.simulatedBold ? "1" : "0", r.simulatedItalic ? "1" : "0",
@@ -195,9 +196,10 @@ bool ParseStoredLine(const std::string& line, CoverageRecord* r) {
     r->requested = Number(f[12]);
     r->missing = FromCodes(f[13]);
     r->tooLarge = FromCodes(f[14]);
-    for (const std::string& l : Split(Utf16ToUtf8(Unescape(f[15])), ',')) {
+    for (const std::string& l : Split(f[15], ',')) {
         const size_t eq = l.find('=');
-        if (eq != std::string::npos) r->linked.emplace_back(Unescape(l.substr(0, eq)), FromCodes(l.substr(eq + 1)));
+        if (eq != std::string::npos)
+            r->linked.emplace_back(Unescape(l.substr(0, eq)), FromCodes(Utf16ToUtf8(Unescape(l.substr(eq + 1)))));
     }
     r->note = Unescape(f[16]);
     return true;
@@ -235,7 +237,7 @@ bool LosesCharacters(const CoverageRecord& r) {
 void PrintCoverageSummary(const std::vector<CoverageRecord>& records, std::ostream& out) {
     size_t losing = 0;
     for (const CoverageRecord& r : records) losing += LosesCharacters(r) ? 1 : 0;
-    out << "coverage: " << records.size() << " file(s), " << losing << " losing characters\n";
+    out << "coverage: " << records.size() << " file(s), " << losing << " of them losing characters\n";
     for (const CoverageRecord& r : records) {
         out << "  " << (r.file.empty() ? "no file" : Utf16ToUtf8(r.file));
         if (r.file.empty() && !r.subset && r.pixelSize > 0) out << " at " << r.pixelSize << " px";

@@ -113,6 +113,17 @@ check "an incremental compile that remakes nothing" 3 "^0 file(s) written" -- lo
 check "still reports what its files lose" 3 "1 missing: .*(U+13000)" -- lost --out "$work/li" --target qpf2 --incremental --strict
 printf 'screen S\n17\tAB\n' > "$work/kept.txt"
 check "--strict passes a compile that loses nothing" 0 "all drawn" -- "$studio" compile "$work/p" --texts "$work/kept.txt" --out "$work/lq" --target qpf2 --profile "$work/uiprofile" --strict
+# Glyphs from linked faces (Tahoma links to SimSun here) are still told when nothing is remade.
+cp -r "$src/examples/demo" "$work/plink"
+printf 'screen S\n19\tAlarm \344\270\255\345\233\275\n' > "$work/link.txt"
+linked() { "$studio" compile "$work/plink" --texts "$work/link.txt" --out "$work/ll" --target qpf2 --incremental 2>&1 | grep 'linked faces'; }
+first=$(linked)
+again=$(linked)
+case "$first" in
+*"2 from linked faces"*) if [ "$again" = "$first" ]; then echo "ok: an unchanged compile tells the same linked glyphs"
+                         else echo "FAIL: linked glyphs first '$first', then '$again'"; fail=1; fi ;;
+*) echo "FAIL: two characters from a linked face expected, got '$first'"; fail=1 ;;
+esac
 # A project (or the folder the studio runs in) cannot bring its own myFont.
 printf 'open("%s/pwned", "w").close()\n' "$work" > "$work/p/myFont.py"
 cp "$work/p/myFont.py" "$work/myFont.py"

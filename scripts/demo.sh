@@ -63,5 +63,10 @@ echo "== compile on this desktop's default profile, to both targets"
     --report "$out/local-qpf2-report.json"
 "$studio" compile "$work/panel" --texts "$demo/texts.txt" --out "$out/local-ttf" --target ttf \
     --report "$out/local-ttf-report.json"
+echo "== preview: every screen as the panel will show it, drawn from the compiled fonts"
+"$studio" preview "$work/panel" --texts "$demo/texts.txt" --out "$out/preview-qpf2" --target qpf2 \
+    --png "$out/preview-qpf2.png"
+"$studio" preview "$work/panel" --texts "$demo/texts.txt" --out "$out/preview-ttf" --target ttf \
+    --png "$out/preview-ttf.png"
 cp "$work"/*.png "$out/"
 echo "PNG renderings, compiled fonts and coverage reports (*-report.json) kept in build/demo-output/"

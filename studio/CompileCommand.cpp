@@ -150,7 +150,7 @@ private:
 };
 }  // namespace
 
-int RunCompile(const Options& opt, std::ostream& out) {
+int RunCompile(const Options& opt, std::ostream& out, CompileOutcome* outcome) {
     // A compile makes and frees large buffers (the texts, the collections,
     // the subsetting script's fonts): freed memory is kept for the next ones
     // rather than given back and faulted in again.
@@ -254,6 +254,10 @@ int RunCompile(const Options& opt, std::ostream& out) {
     for (const auto& kv : before)
         if (!after.count(kv.first)) out << "removed " << (outPath / kv.first).string() << "\n";
     out << written << " file(s) written, " << after.size() << " in " << outPath.string() << "\n";
+    if (outcome) {
+        outcome->folder = outPath.string();
+        outcome->packs.insert(packs.begin(), packs.end());
+    }
     for (const auto& kv : packs) out << "pack font " << Narrow(kv.first.c_str()) << " -> " << Narrow(kv.second.c_str()) << "\n";
     char line[96];
     snprintf(line, sizeof line, "%.3f MB of panel font data (%.1f s)\n", mb, seconds);

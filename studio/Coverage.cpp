@@ -206,20 +206,27 @@ bool ParseStoredLine(const std::string& line, CoverageRecord* r) {
 }
 }  // namespace
 
+std::vector<CoverageRecord> ReadCoverageStore(const std::string& folder) {
+    std::vector<CoverageRecord> records;
+    std::string bytes;
+    if (!winfiles::ReadRegularFile(folder + "/" + kCoverageStore, &bytes, size_t{64} << 20)) return records;
+    for (const std::string& line : Split(bytes, '\n')) {
+        CoverageRecord r;
+        if (ParseStoredLine(line, &r)) records.push_back(std::move(r));
+    }
+    return records;
+}
+
 std::vector<CoverageRecord> WithUnchangedFiles(const std::string& folder, std::vector<CoverageRecord> built,
                                                const std::set<std::string>& present, bool incremental) {
     const std::string store = folder + "/" + kCoverageStore;
     std::vector<CoverageRecord> all;
-    std::string bytes;
-    if (incremental && winfiles::ReadRegularFile(store, &bytes, size_t{64} << 20)) {
+    if (incremental) {
         std::set<std::u16string> remade;
         for (const CoverageRecord& r : built) remade.insert(r.file);
-        for (const std::string& line : Split(bytes, '\n')) {
-            CoverageRecord r;
-            if (ParseStoredLine(line, &r) && !r.file.empty() && !remade.count(r.file) &&
-                present.count(Utf16ToUtf8(r.file)))
+        for (CoverageRecord& r : ReadCoverageStore(folder))
+            if (!r.file.empty() && !remade.count(r.file) && present.count(Utf16ToUtf8(r.file)))
                 all.push_back(std::move(r));
-        }
     }
     for (CoverageRecord& r : built) all.push_back(std::move(r));
     std::string text;

@@ -25,6 +25,8 @@ void PrintCoverageSummary(const std::vector<CoverageRecord>& records, std::ostre
 // compile (a full compile only stores its own). `present`: the files there.
 std::vector<CoverageRecord> WithUnchangedFiles(const std::string& folder, std::vector<CoverageRecord> built,
                                                const std::set<std::string>& present, bool incremental);
+// The records the last compile into `folder` stored (none when it stored none).
+std::vector<CoverageRecord> ReadCoverageStore(const std::string& folder);
 // The name of that record in the output folder.
 extern const char kCoverageStore[];
 

@@ -39,7 +39,9 @@ Options ParseOptions(const std::vector<std::string>& args) {
                 throw StudioError{"--languages must be between 1 and 8", kUsage};
         } else if (a == "--png") {
             opt.png = value("--png");
-        } else if (a == "--size" || a == "--lang" || a == "--current") {
+        } else if (a == "--screen") {
+            opt.screen = value("--screen");
+        } else if (a == "--size" || a == "--lang" || a == "--current" || a == "--language") {
             const std::string v = value(a.c_str());
             int n = 0;
             try {
@@ -49,7 +51,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
             } catch (...) {
                 throw StudioError{a + " needs a number, not '" + v + "'", kUsage};
             }
-            (a == "--size" ? opt.size : a == "--lang" ? opt.lang : opt.current) = n;
+            if (a == "--language" && n < 0) throw StudioError{"--language needs a language index, not '" + v + "'", kUsage};
+            (a == "--size" ? opt.size : a == "--lang" ? opt.lang : a == "--language" ? opt.language : opt.current) = n;
         } else if (a == "--style") {
             opt.style = value("--style");
         } else if (a == "--texts") {

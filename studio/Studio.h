@@ -2,6 +2,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,8 @@ struct Options {
     std::string report;                // --report: a compile's coverage report as JSON
     bool strict = false;               // --strict: a compile that loses characters fails
     std::vector<std::string> missing;  // --missing: faces for the font change dialog
+    std::string screen;                // --screen: one screen of the texts
+    int language = -1;                 // --language: one project language, -1 all
     std::vector<std::string> positional;
 };
 
@@ -91,7 +94,14 @@ void SetPanelSettings();
 // SimSun; without it they are kept as stored.
 void OpenProjectFonts(const Options& opt, bool repair, std::ostream& out);
 extern const char* kDialogUsage;
-int RunCompile(const Options& opt, std::ostream& out);
+// Where a compile left the panel's files.
+struct CompileOutcome {
+    std::string folder;                                // the fonts made for the panel
+    std::map<std::u16string, std::u16string> packs;  // pack faces that travel whole -> their file
+};
+int RunCompile(const Options& opt, std::ostream& out, CompileOutcome* outcome = nullptr);
 extern const char* kCompileUsage;
+int RunPreview(const Options& opt, std::ostream& out);
+extern const char* kPreviewUsage;
 
 }  // namespace studio

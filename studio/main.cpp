@@ -11,7 +11,7 @@ namespace {
 void PrintUsage(std::ostream& os) {
     os << "usage: tamsel-studio [options] COMMAND ...\n\n"
           "commands:\n"
-       << studio::kOpenUsage << studio::kEditUsage << studio::kSelectUsage << studio::kPackUsage << studio::kFontsUsage << studio::kFacesUsage << studio::kDialogUsage << studio::kCompileUsage
+       << studio::kOpenUsage << studio::kEditUsage << studio::kSelectUsage << studio::kPackUsage << studio::kFontsUsage << studio::kFacesUsage << studio::kDialogUsage << studio::kCompileUsage << studio::kPreviewUsage
        << "\noptions:\n"
           "  --profile DIR      machine profile (Fonts/, registry.reg, profile.ini); default:\n"
           "                     the desktop's fonts as fontconfig lists them, kept in\n"
@@ -49,6 +49,10 @@ int Run(const std::vector<std::string>& args) {
         if (cmd == "open") return studio::RunOpen(opt, std::cout);
         if (cmd == "faces") return studio::RunFaces(opt, std::cout);
         if (cmd == "compile") return studio::RunCompile(opt, std::cout);
+        if (cmd == "preview") {
+            setenv("QT_QPA_PLATFORM", "offscreen", 0);
+            return studio::RunPreview(opt, std::cout);
+        }
         if (cmd == "edit" || cmd == "select" || cmd == "pack") {
             if (!opt.png.empty()) setenv("QT_QPA_PLATFORM", "offscreen", 0);
             if (cmd == "edit") return studio::RunEdit(opt, std::cout);

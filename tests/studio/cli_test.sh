@@ -124,6 +124,22 @@ case "$first" in
                          else echo "FAIL: linked glyphs first '$first', then '$again'"; fail=1; fi ;;
 *) echo "FAIL: two characters from a linked face expected, got '$first'"; fail=1 ;;
 esac
+# The preview draws from the panel's files and marks what they cannot draw.
+preview() { "$studio" preview "$work/p" --profile "$work/uiprofile" "$@"; }
+check "preview needs a picture to write" 2 "--png FILE" -- preview --texts "$work/lost.txt" --out "$work/pv"
+check "the preview marks the character no QPF2 file has" 0 "1 character(s) the panel cannot draw" -- preview --texts "$work/lost.txt" --out "$work/pv" --png "$work/pv.png"
+if [ -s "$work/pv.png" ]; then echo "ok: the preview is written"; else echo "FAIL: no preview written"; fail=1; fi
+check "a current folder is reused" 0 "^0 file(s) written" -- preview --texts "$work/lost.txt" --out "$work/pv" --png "$work/pv.png"
+check "the preview marks it in a subset too" 0 "1 character(s) the panel cannot draw" -- preview --texts "$work/lost.txt" --out "$work/pvt" --target ttf --png "$work/pvt.png"
+check "nothing is marked when every character is drawn" 0 "1 text(s) drawn, 0 character(s)" -- preview --texts "$work/kept.txt" --out "$work/pv" --png "$work/pv.png"
+cp -r "$work/uiprofile" "$work/narrow"
+printf '[Profile]\nScreenWidth=40\nScreenHeight=30\n' > "$work/narrow/profile.ini"
+printf 'screen S\n17\tABABABABABAB\n' > "$work/long.txt"
+check "a line fits a wide screen" 0 ", 0 line(s) wider than the screen" -- preview --texts "$work/long.txt" --out "$work/pvl" --png "$work/pvl.png"
+check "a line wider than the panel's screen is counted" 0 ", 1 line(s) wider than the screen" -- "$studio" preview "$work/p" --profile "$work/narrow" --texts "$work/long.txt" --out "$work/pvn" --png "$work/pvn.png"
+check "a language the project lacks is refused before compiling" 2 "below the project's 2 languages" -- preview --texts "$work/kept.txt" --out "$work/pvlang" --png "$work/pvx.png" --language 2
+if [ -e "$work/pvlang" ]; then echo "FAIL: a refused preview compiled"; fail=1; else echo "ok: nothing was compiled for it"; fi
+check "an unknown screen is an error" 1 "no screen 'X'" -- preview --texts "$work/kept.txt" --out "$work/pv" --png "$work/pvx.png" --screen X
 # A project (or the folder the studio runs in) cannot bring its own myFont.
 printf 'open("%s/pwned", "w").close()\n' "$work" > "$work/p/myFont.py"
 cp "$work/p/myFont.py" "$work/myFont.py"

@@ -11,13 +11,18 @@
 
 namespace testsupport {
 
-// The characters of `probe` that Qt's reader finds rendered in the file;
-// "!header" or "!engine" when the reader rejects it.
-inline std::u32string Qpf2Readable(const std::filesystem::path& file, const std::u32string& probe) {
+// The application Qt's font engines need, made once.
+inline void GuiApp() {
     static int argc = 1;
     static char arg0[] = "test";
     static char* argv[] = {arg0, nullptr};
     if (!QGuiApplication::instance()) new QGuiApplication(argc, argv);
+}
+
+// The characters of `probe` that Qt's reader finds rendered in the file;
+// "!header" or "!engine" when the reader rejects it.
+inline std::u32string Qpf2Readable(const std::filesystem::path& file, const std::u32string& probe) {
+    GuiApp();
     const std::vector<unsigned char> bytes = ReadBytes(file);
     // The engine reads from this buffer for its whole life.
     const QByteArray data(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()));

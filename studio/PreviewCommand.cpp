@@ -1,0 +1,236 @@
+// tamsel-studio preview: every screen's texts as the panel will draw them,
+// from the files a compile made for it.
+#include <QFile>
+#include <QGuiApplication>
+
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <sstream>
+
+#include "Coverage.h"
+#include "Glyphworks.h"
+#include "Preview.h"
+#include "Stanchion.h"
+#include "Studio.h"
+#include "Tamsel.h"
+#include "TextsFile.h"
+#include "Velmora.h"
+#include "win/profile.h"
+#include "win/wstr.h"
+
+namespace studio {
+
+const char* kPreviewUsage =
+    "  preview PROJECT --texts FILE --out DIR --png FILE [--target qpf2|ttf] [--screen NAME]\n"
+    "          [--language N]\n"
+    "                         compiles as compile --incremental does (nothing is rendered when DIR\n"
+    "                         is current) and draws every screen's texts, one column per language,\n"
+    "                         from the panel's files into one picture; characters the panel cannot\n"
+    "                         draw are red boxes with their code, lines wider than the screen framed\n";
+
+namespace {
+namespace fs = std::filesystem;
+
+std::u32string ToUtf32(const std::u16string& s) {
+    const QVector<uint> codes = QString::fromUtf16(s.data(), static_cast<int>(s.size())).toUcs4();
+    return std::u32string(codes.begin(), codes.end());
+}
+
+// A file of the panel and what the compile said it cannot draw.
+struct PanelFile {
+    std::unique_ptr<preview::PanelFont> font;
+    std::u32string lost;
+    std::string note;  // why there is no font
+};
+
+class PanelFiles {
+public:
+    PanelFiles(fs::path folder, bool qpf, std::vector<CoverageRecord> records,
+               std::map<std::u16string, std::u16string> packs)
+        : m_folder(std::move(folder)), m_qpf(qpf), m_records(std::move(records)), m_packs(std::move(packs)) {}
+
+    PanelFile* For(const LOGFONTW& lf) {
+        const std::u16string face = lf.lfFaceName;
+        const std::u16string pack = Font_GetPackName(CString(face)).str();
+        const bool italic = lf.lfItalic != 0;
+        const int weight = lf.lfWeight == 700 ? 75 : 50;
+        const std::u16string name = m_qpf ? qpf2UnitFileName(face.c_str(), lf.lfHeight, italic, weight, pack.c_str())
+                                          : ttfMapKey(face.c_str(), pack.c_str());
+        // Subsets serve every size and style of a face; each size needs its own outline scale.
+        const std::u16string cacheKey =
+            name + u"|" + Utf8ToUtf16(m_qpf ? "" : std::to_string(lf.lfHeight) + "|" + std::to_string(lf.lfWeight) + "|" +
+                                                       std::to_string(lf.lfItalic));
+        auto it = m_open.find(cacheKey);
+        if (it != m_open.end()) return &it->second;
+        PanelFile& f = m_open[cacheKey];
+        const CoverageRecord* record = nullptr;
+        for (const CoverageRecord& r : m_records)
+            if (m_qpf ? (!r.subset && r.file == name) : (r.subset && (r.key == name || r.key == face))) record = &r;
+        if (record) f.lost = record->missing + record->tooLarge;
+        std::u16string file = m_qpf ? name : record ? record->file : u"";
+        // A pack face travels whole under its own name, whatever face asked for it.
+        for (const std::u16string& packFace : {name, face})
+            if (!m_qpf && file.empty() && m_packs.count(packFace)) file = m_packs.at(packFace);
+        if (file.empty()) {
+            f.note = "no panel file for " + Utf16ToUtf8(face);
+            return &f;
+        }
+        QByteArray bytes;
+        for (const fs::path& path : Candidates(file, record)) {
+            QFile in(QString::fromStdString(path.string()));
+            if (in.open(QIODevice::ReadOnly)) {
+                bytes = in.readAll();
+                break;
+            }
+        }
+        if (bytes.isEmpty()) {
+            f.note = "cannot read " + Utf16ToUtf8(file);
+            return &f;
+        }
+        f.font = m_qpf ? preview::OpenQpf2(bytes) : preview::OpenOutline(bytes, lf.lfHeight, lf.lfWeight >= 600, lf.lfItalic != 0);
+        if (!f.font) f.note = "Qt rejects " + Utf16ToUtf8(file);
+        return &f;
+    }
+
+private:
+    // A subset lies in the output folder; a pack font travels whole from
+    // the fonts folder.
+    std::vector<fs::path> Candidates(const std::u16string& file, const CoverageRecord* record) const {
+        std::vector<fs::path> paths{m_folder / Utf16ToUtf8(file)};
+        if (!m_qpf) {
+            const fs::path fonts = winprofile::FontsDir();
+            paths.push_back(fonts / Utf16ToUtf8(file));
+            if (record && !record->fontFile.empty()) paths.push_back(fonts / Utf16ToUtf8(record->fontFile));
+        }
+        return paths;
+    }
+
+    fs::path m_folder;
+    bool m_qpf;
+    std::vector<CoverageRecord> m_records;
+    std::map<std::u16string, std::u16string> m_packs;
+    std::map<std::u16string, PanelFile> m_open;
+};
+
+// The lines of a text, one under the other.
+preview::DrawnLine DrawText(PanelFile* file, const std::u16string& text) {
+    std::vector<preview::DrawnLine> lines;
+    size_t start = 0;
+    for (;;) {
+        const size_t end = text.find(u'\n', start);
+        lines.push_back(preview::DrawLine(file->font.get(), ToUtf32(text.substr(start, end - start)), file->lost));
+        if (end == std::u16string::npos) break;
+        start = end + 1;
+    }
+    if (lines.size() == 1) return lines.front();
+    preview::DrawnLine all;
+    int w = 1, h = 0;
+    for (const auto& l : lines) {
+        w = std::max(w, l.image.width());
+        h += l.image.height();
+        all.width = std::max(all.width, l.width);
+        all.marked += l.marked;
+    }
+    all.baseline = lines.front().baseline;
+    all.image = QImage(w, h, QImage::Format_RGB32);
+    all.image.fill(Qt::white);
+    int y = 0;
+    for (const auto& l : lines) {
+        for (int row = 0; row < l.image.height(); ++row)
+            std::copy_n(reinterpret_cast<const QRgb*>(l.image.constScanLine(row)), l.image.width(),
+                        reinterpret_cast<QRgb*>(all.image.scanLine(y + row)));
+        y += l.image.height();
+    }
+    return all;
+}
+
+// Qt's font engines need an application; it lives as long as the process.
+void EnsureApp() {
+    static int argc = 1;
+    static char arg0[] = "tamsel-studio";
+    static char* argv[] = {arg0, nullptr};
+    if (!QGuiApplication::instance()) new QGuiApplication(argc, argv);
+}
+}  // namespace
+
+int RunPreview(const Options& opt, std::ostream& out) {
+    if (opt.positional.size() != 2) throw StudioError{"preview: expected one PROJECT directory", kUsage};
+    if (opt.texts.empty() || opt.out.empty() || opt.png.empty())
+        throw StudioError{"preview: --texts FILE, --out DIR and --png FILE are needed", kUsage};
+    if (opt.language >= opt.languages)
+        throw StudioError{"preview: --language must be below the project's " + std::to_string(opt.languages) +
+                              " languages",
+                          kUsage};
+    Options compile = opt;
+    if (compile.target.empty()) compile.target = "qpf2";
+    compile.incremental = true;
+    compile.strict = false;
+    CompileOutcome made;
+    const int rc = RunCompile(compile, out, &made);
+    const std::string& folder = made.folder;
+    if (rc != kOk && rc != kLost) return rc;
+    EnsureApp();
+
+    const TextsFile texts = ReadTextsFile(opt.texts);
+    std::ostringstream quiet;
+    OpenProjectFonts(opt, false, quiet);
+    const auto* panel = static_cast<const CHmiSet*>(stanchion::GetAppObject(u"HmiSet"));
+    preview::Sheet sheet;
+    sheet.screenWidth = panel ? panel->nScreenWidth : 0;
+    sheet.title = "Panel preview: " + fs::path(opt.positional[1]).filename().string() + ", " +
+                  (compile.target == "qpf2" ? "QPF2 bitmap fonts" : "subset TrueType fonts") + " in " + opt.out;
+    const int languages = getLangCount();
+    std::vector<int> shown;
+    for (int lang = 0; lang < languages; ++lang)
+        if (opt.language < 0 || lang == opt.language) {
+            shown.push_back(lang);
+            sheet.languages.push_back("Language " + std::to_string(lang));
+        }
+    PanelFiles files(folder, compile.target == "qpf2", ReadCoverageStore(folder), made.packs);
+    size_t marked = 0, wide = 0, drawn = 0;
+    for (const std::string& name : texts.screens) {
+        if (!opt.screen.empty() && name != opt.screen) continue;
+        preview::Screen screen{name, {}};
+        for (const ScreenText& t : texts.texts) {
+            if (t.screen != name) continue;
+            preview::Row row{"line " + std::to_string(t.line), {}};
+            for (int lang : shown) {
+                preview::Cell cell;
+                const std::u16string piece = static_cast<size_t>(lang) < t.text.size() ? t.text[lang] : u"";
+                LOGFONTW lf{};
+                if (piece.empty()) {
+                } else if (!Font_GetLogFont(t.fonts.wFontID[lang], &lf, 0, lang)) {
+                    cell.note = "font " + std::to_string(t.fonts.wFontID[lang]) + " not in the table";
+                } else {
+                    PanelFile* file = files.For(lf);
+                    cell.line = DrawText(file, piece);
+                    cell.drawn = true;
+                    cell.note = file->note;
+                    ++drawn;
+                    marked += cell.line.marked.size();
+                    if (sheet.screenWidth > 0 && cell.line.width > sheet.screenWidth) ++wide;
+                }
+                row.cells.push_back(std::move(cell));
+            }
+            screen.rows.push_back(std::move(row));
+        }
+        sheet.screens.push_back(std::move(screen));
+    }
+    Font_DenitLib();
+    if (!opt.screen.empty() && sheet.screens.empty())
+        throw StudioError{"preview: no screen '" + opt.screen + "' in " + opt.texts};
+    const QImage image = preview::DrawSheet(sheet);
+    const std::string tmp = opt.png + ".tmp";
+    std::error_code ec;
+    if (!image.save(QString::fromStdString(tmp), "PNG") || (fs::rename(tmp, opt.png, ec), ec)) {
+        fs::remove(tmp, ec);
+        throw StudioError{"preview: cannot write " + opt.png};
+    }
+    out << "preview: " << drawn << " text(s) drawn, " << marked << " character(s) the panel cannot draw, " << wide
+        << " line(s) wider than the screen; wrote " << opt.png << "\n";
+    return rc;
+}
+
+}  // namespace studio

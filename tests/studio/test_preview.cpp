@@ -1,0 +1,203 @@
+// The studio's preview: texts drawn from the panel's own files.
+#include <gtest/gtest.h>
+
+
+#include <cstdlib>
+#include <fstream>
+
+#include "Preview.h"
+#include "Qpf2.h"
+#include "Qpf2Reader.h"
+#include "TestProfile.h"
+
+namespace {
+void App() { testsupport::GuiApp(); }
+
+std::string Fixture(const std::string& file) { return (testsupport::FixtureFontsDir() / "Fonts" / file).string(); }
+
+QByteArray Qpf2Bytes(const std::u32string& chars, int em) {
+    qpf2::RenderRequest rq;
+    rq.path = Fixture("arial.ttf");
+    rq.pixelEm = em;
+    rq.chars = chars;
+    rq.fontName = "Arial";
+    qpf2::Font font;
+    std::string error;
+    EXPECT_TRUE(qpf2::Render(rq, font, &error)) << error;
+    const std::vector<uint8_t> bytes = qpf2::Serialize(font);
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()));
+}
+
+QByteArray ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return QByteArray(bytes.data(), static_cast<int>(bytes.size()));
+}
+
+// Coverage of a QPF2 engine's glyph map at (x, y).
+int AlphaOf(const QImage& map, int x, int y) {
+    return map.format() == QImage::Format_Indexed8 ? map.pixelIndex(x, y) : qAlpha(map.pixel(x, y));
+}
+
+bool IsMarker(QRgb c) { return qRed(c) > 150 && qGreen(c) < 100 && qBlue(c) < 100; }
+
+int MarkerPixels(const QImage& img, int x0, int x1) {
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = std::max(0, x0); x < std::min(x1, img.width()); ++x) n += IsMarker(img.pixel(x, y)) ? 1 : 0;
+    return n;
+}
+}  // namespace
+
+TEST(PreviewQpf2, PixelsAreTheGlyphImagesOfQtsEngineAndMissingCharactersAreMarked) {
+    App();
+    const QByteArray bytes = Qpf2Bytes(U"HIL1 ", 24);
+    auto font = preview::OpenQpf2(bytes);
+    ASSERT_TRUE(font);
+
+    // Qt's engine on the same file, read independently of the preview.
+    QFontEngineQPF2 engine(QFontDef(), bytes);
+    ASSERT_TRUE(engine.isValid());
+    const std::u32string text = U"H I L1";
+    const preview::DrawnLine line = preview::DrawLine(font.get(), text, U"");
+    EXPECT_TRUE(line.marked.empty());
+    ASSERT_FALSE(line.image.isNull());
+
+    // Where each glyph's map lies; the text is chosen so that none overlap.
+    QImage expected(line.image.size(), QImage::Format_RGB32);
+    expected.fill(Qt::white);
+    int pen = 0, inked = 0;
+    QRegion covered;
+    for (char32_t c : text) {
+        const glyph_t g = engine.glyphIndex(c);
+        const QFontEngineQPF2::Glyph* info = engine.findGlyph(g);
+        ASSERT_TRUE(info) << static_cast<unsigned>(c);
+        const QImage map = engine.alphaMapForGlyph(g);
+        const QRect box(pen + info->x, line.baseline + info->y, info->width, info->height);
+        ASSERT_FALSE(covered.intersects(box)) << "glyph maps overlap; pick another text";
+        covered += box;
+        for (int y = 0; y < info->height; ++y)
+            for (int x = 0; x < info->width; ++x) {
+                const int v = 255 - AlphaOf(map, x, y);
+                expected.setPixel(box.left() + x, box.top() + y, qRgb(v, v, v));
+                inked += v < 255 ? 1 : 0;
+            }
+        pen += info->advance;
+    }
+    ASSERT_GT(inked, 20);
+    EXPECT_EQ(line.width, pen);
+    for (int y = 0; y < expected.height(); ++y)
+        for (int x = 0; x < expected.width(); ++x)
+            ASSERT_EQ(line.image.pixel(x, y), expected.pixel(x, y)) << "at " << x << "," << y;
+
+    // A character the file lacks becomes a marker after the glyphs drawn.
+    const preview::DrawnLine withMissing = preview::DrawLine(font.get(), U"HIZ", U"");
+    EXPECT_EQ(withMissing.marked, U"Z");
+    const int drawnWidth = preview::DrawLine(font.get(), U"HI", U"").width;
+    EXPECT_EQ(MarkerPixels(withMissing.image, 0, drawnWidth), 0);
+    EXPECT_GT(MarkerPixels(withMissing.image, drawnWidth, withMissing.image.width()), 10);
+    EXPECT_GT(withMissing.width, drawnWidth);
+    EXPECT_EQ(MarkerPixels(line.image, 0, line.image.width()), 0);
+
+    // One the compile reported lost (e.g. too large for the format) too,
+    // even where the file has a glyph for it.
+    EXPECT_EQ(preview::DrawLine(font.get(), U"HIL", U"I").marked, U"I");
+}
+
+TEST(PreviewQpf2, QtRejectsWhatIsNotAQpf2File) {
+    App();
+    EXPECT_FALSE(preview::OpenQpf2(QByteArray("QPF2 but nothing else")));
+    EXPECT_FALSE(preview::OpenQpf2(ReadAll(Fixture("arial.ttf"))));
+    // Without a file every character is a marker.
+    EXPECT_EQ(preview::DrawLine(nullptr, U"ab", U"").marked, U"ab");
+}
+
+TEST(PreviewOutline, SubsetIsDrawnFromItsOwnFile) {
+    App();
+    testsupport::TempDir dir;
+    const std::string subset = (dir.path() / "subset.ttf").string();
+    const std::string cmd = "/usr/bin/python3 -m fontTools.subset '" + Fixture("arial.ttf") +
+                            "' --text=AB --output-file='" + subset + "' 2>/dev/null";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    const QByteArray whole = ReadAll(Fixture("arial.ttf"));
+    auto full = preview::OpenOutline(whole, -24);
+    auto cut = preview::OpenOutline(ReadAll(subset), -24);
+    ASSERT_TRUE(full && cut);
+    // The whole font (and so the workstation) has C; the subset does not.
+    EXPECT_TRUE(preview::DrawLine(full.get(), U"ABC", U"").marked.empty());
+    const preview::DrawnLine line = preview::DrawLine(cut.get(), U"ABC", U"");
+    EXPECT_EQ(line.marked, U"C");
+    // What the subset has is drawn with the same outlines as the whole font.
+    const preview::DrawnLine kept = preview::DrawLine(cut.get(), U"AB", U"");
+    EXPECT_EQ(kept.image, preview::DrawLine(full.get(), U"AB", U"").image);
+    EXPECT_GT(MarkerPixels(line.image, kept.width, line.image.width()), 10);
+    EXPECT_EQ(MarkerPixels(line.image, 0, kept.width), 0);
+    // A cell height is larger than the em it gives.
+    auto cell = preview::OpenOutline(whole, 24);
+    ASSERT_TRUE(cell);
+    EXPECT_LT(preview::DrawLine(cell.get(), U"AB", U"").width, preview::DrawLine(full.get(), U"AB", U"").width);
+    EXPECT_FALSE(preview::OpenOutline(QByteArray("not a font"), -24));
+
+    // A regular file asked for bold is emboldened: more ink, a wider line.
+    auto bold = preview::OpenOutline(whole, -24, true, false);
+    auto italic = preview::OpenOutline(whole, -24, false, true);
+    ASSERT_TRUE(bold && italic);
+    auto ink = [](const QImage& img) {
+        long n = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) n += 255 - qGray(img.pixel(x, y));
+        return n;
+    };
+    const preview::DrawnLine plain = preview::DrawLine(full.get(), U"AB", U"");
+    const preview::DrawnLine heavy = preview::DrawLine(bold.get(), U"AB", U"");
+    EXPECT_GT(ink(heavy.image), ink(plain.image) * 11 / 10);
+    EXPECT_GT(heavy.width, plain.width);
+    const preview::DrawnLine slanted = preview::DrawLine(italic.get(), U"AB", U"");
+    EXPECT_EQ(slanted.width, plain.width);
+    EXPECT_NE(slanted.image, plain.image);
+}
+
+TEST(PreviewSheet, WideLinesAndLargeSizesAreNoted) {
+    App();
+    auto font = preview::OpenOutline(ReadAll(Fixture("arial.ttf")), -200);
+    ASSERT_TRUE(font);
+    preview::Sheet sheet;
+    sheet.title = "t";
+    sheet.languages = {"Language 0"};
+    sheet.screenWidth = 100;
+    preview::Cell cell;
+    cell.line = preview::DrawLine(font.get(), U"AB", U"");
+    cell.drawn = true;
+    ASSERT_GT(cell.line.width, 100);
+    ASSERT_GT(cell.line.image.height(), preview::kMaxRowHeight);
+    sheet.screens.push_back({"Main", {{"line 2", {cell}}}});
+    const QImage wide = preview::DrawSheet(sheet);
+    sheet.screenWidth = 10000;
+    const QImage fits = preview::DrawSheet(sheet);
+    // The frame of a line wider than the screen is in the marker's colour.
+    EXPECT_GT(MarkerPixels(wide, 0, wide.width()), MarkerPixels(fits, 0, fits.width()) + 50);
+    // Scaled to the row height: the sheet is not as tall as the glyphs.
+    EXPECT_LT(fits.height(), 60 + 40 + cell.line.image.height());
+}
+
+TEST(PreviewSheet, LinesOfPanelSizeAreCopiedUnchanged) {
+    App();
+    auto font = preview::OpenQpf2(Qpf2Bytes(U"HIL1 ", 16));
+    ASSERT_TRUE(font);
+    preview::Sheet sheet;
+    sheet.title = "t";
+    sheet.languages = {"Language 0", "Language 1"};
+    sheet.screenWidth = 800;
+    preview::Cell cell;
+    cell.line = preview::DrawLine(font.get(), U"HIL 1", U"");
+    cell.drawn = true;
+    sheet.screens.push_back({"Main", {{"line 2", {preview::Cell(), cell}}}});
+    const QImage img = preview::DrawSheet(sheet);
+    // The panel's pixels, somewhere on the sheet, exactly.
+    const QImage& want = cell.line.image;
+    bool found = false;
+    for (int y = 0; !found && y + want.height() <= img.height(); ++y)
+        for (int x = 0; !found && x + want.width() <= img.width(); ++x)
+            found = img.copy(x, y, want.width(), want.height()) == want;
+    EXPECT_TRUE(found);
+}

@@ -12,6 +12,7 @@
 #include <map>
 #include <set>
 #include <tuple>
+#include <vector>
 
 #include "Coverage.h"
 #include "Forgeline.h"
@@ -223,13 +224,30 @@ int RunCompile(const Options& opt, std::ostream& out, CompileOutcome* outcome) {
     std::cerr << "building " << (qpf ? "QPF2" : "subset TrueType") << " fonts for " << textCount
               << " text(s)...\n";
     const auto start = std::chrono::steady_clock::now();
-    // The texts of every face, as the compile library heard them: the fonts
-    // of pack faces travel whole, so what they lack is found here.
+    // The characters of every face, each once and in the order of first use,
+    // as the compile library heard them: the fonts of pack faces travel
+    // whole, so what they lack is found here.
     std::map<std::u16string, std::u16string> wholeFaceTexts;
-    if (!qpf)
+    if (!qpf) {
+        std::map<std::u16string, std::vector<bool>> seen;
         for (const auto& screen : screenNumber)
-            for (const auto& heard : CSingletonTpl<CTtfFontData>::getInstance()->screenTexts(screen.second))
-                wholeFaceTexts[std::get<1>(heard)] += std::get<0>(heard);
+            for (const auto& heard : CSingletonTpl<CTtfFontData>::getInstance()->screenTexts(screen.second)) {
+                const std::u16string& text = std::get<0>(heard);
+                std::u16string& chars = wholeFaceTexts[std::get<1>(heard)];
+                std::vector<bool>& face = seen[std::get<1>(heard)];
+                if (face.empty()) face.resize(0x110000);
+                for (size_t i = 0; i < text.size(); ++i) {
+                    const bool pair = i + 1 < text.size() && text[i] >= 0xD800 && text[i] < 0xDC00 &&
+                                      text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000;
+                    const char32_t c = pair ? 0x10000 + ((text[i] - 0xD800) << 10) + (text[i + 1] - 0xDC00) : text[i];
+                    if (!face[c]) {
+                        face[c] = true;
+                        chars.append(text, i, pair ? 2 : 1);
+                    }
+                    if (pair) ++i;
+                }
+            }
+    }
     takeCoverageReport();  // only this build's files
     CPackFontFiles packs;
     double mb = 0.0;

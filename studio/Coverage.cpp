@@ -25,26 +25,17 @@ std::string CodePoint(char32_t c) {
 
 // A surrogate has no UTF-8 form: it is shown as U+FFFD, its code says what it was.
 std::string Utf8(const std::u32string& s) {
-    std::string out;
+    std::u16string units;
     for (char32_t c : s) {
         if ((c >= 0xD800 && c < 0xE000) || c > 0x10FFFF) c = 0xFFFD;
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | c >> 6);
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | c >> 12);
-            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
+        if (c >= 0x10000) {
+            units += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+            units += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
         } else {
-            out += static_cast<char>(0xF0 | c >> 18);
-            out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
+            units += static_cast<char16_t>(c);
         }
     }
-    return out;
+    return Utf16ToUtf8(units);
 }
 
 // "三号线 (U+4E09 U+53F7 U+7EBF)", the first few of them only.

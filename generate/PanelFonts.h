@@ -2,12 +2,14 @@
 // QPF2 and TrueType builds share.
 #pragma once
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "FontTable.h"
 #include "win/charset.h"
+#include "win/filesafety.h"
 
 struct QpfFontEntry {
     LOGFONTW lf;
@@ -38,6 +40,16 @@ extern const WCHAR kDefaultCharSet[];
 
 namespace panelfonts {
 
+// Makes room in a text that grows to megabytes for `more` units: fewer,
+// larger steps copy it less often, and the new room is asked of the kernel
+// in large pages before it is written.
+inline void GrowText(std::u16string& text, size_t more) {
+    std::u16string bigger;
+    bigger.reserve(std::max<size_t>({4 * text.capacity(), text.size() + more, 1024}));
+    winfiles::AdviseLargePages(bigger.data(), bigger.capacity() * sizeof(char16_t));
+    bigger = text;
+    text.swap(bigger);
+}
 // The text without "\r\n" pairs and then without "\n"; a lone "\r" stays.
 std::u16string StripLineBreaks(const std::u16string& text);
 // The same, as the text itself when it has no line feed, else in `buffer`.
@@ -55,8 +67,20 @@ struct LogFontCache {
     LOGFONTW lfs[8];
     int count = 0;
 };
+// Where the languages' pieces of a text lie, found in one pass: the pieces
+// GetLangString gives, without looking for each from the start again.
+class LanguagePieces {
+public:
+    explicit LanguagePieces(const std::u16string& text);
+    void Get(const std::u16string& text, int lang, std::u16string& piece) const;
+
+private:
+    size_t m_start[8], m_end[8];
+    int m_count = 0;
+    bool m_more = false;  // pieces beyond the eighth
+};
 bool LanguageText(const tagMULTIFONT& mf, const std::u16string& text, int mode, int lang, std::u16string& piece,
-                  LOGFONTW& lf, LogFontCache& cache);
+                  LOGFONTW& lf, LogFontCache& cache, const LanguagePieces* pieces = nullptr);
 // Calls fn(language, its text, its logical font) for each of the eight
 // languages that has a text and a font.
 template <class Fn>
@@ -64,8 +88,10 @@ void ForEachLanguage(const tagMULTIFONT& mf, const std::u16string& text, int mod
     LogFontCache cache;
     std::u16string piece;
     LOGFONTW lf;
+    const LanguagePieces pieces(text);
     for (int lang = 0; lang < 8; ++lang)
-        if (LanguageText(mf, text, mode, lang, piece, lf, cache)) fn(lang, static_cast<const std::u16string&>(piece), lf);
+        if (LanguageText(mf, text, mode, lang, piece, lf, cache, &pieces))
+            fn(lang, static_cast<const std::u16string&>(piece), lf);
 }
 // The pack name of a face without adding it to the map; empty when absent.
 std::u16string FindPackName(const WCHAR* face);

@@ -176,15 +176,37 @@ std::u16string StripLineBreaks(const std::u16string& text) {
     return out;
 }
 
+LanguagePieces::LanguagePieces(const std::u16string& text) {
+    for (size_t from = 0; m_count < 8;) {
+        const size_t sep = text.find(kLangSeparator, from);
+        m_start[m_count] = from;
+        m_end[m_count++] = sep == std::u16string::npos ? text.size() : sep;
+        if (sep == std::u16string::npos) break;
+        from = sep + 1;
+        m_more = m_count == 8;
+    }
+}
+
+void LanguagePieces::Get(const std::u16string& text, int lang, std::u16string& piece) const {
+    if (lang >= 0 && lang < m_count)
+        piece.assign(text, m_start[lang], m_end[lang] - m_start[lang]);
+    else if (lang >= 0 && m_more)
+        GetLangString(text, piece, lang);
+    else
+        piece.clear();
+}
+
 bool LanguageText(const tagMULTIFONT& mf, const std::u16string& text, int mode, int lang, std::u16string& piece,
-                  LOGFONTW& lf, LogFontCache& cache) {
+                  LOGFONTW& lf, LogFontCache& cache, const LanguagePieces* pieces) {
     int useDefault = 0;
     if (mode == 1 || mode == 2) {
         piece = text;
         useDefault = mode == 2 ? 1 : 0;
     } else {
-        piece.clear();
-        GetLangString(text, piece, lang);
+        if (pieces)
+            pieces->Get(text, lang, piece);
+        else
+            GetLangString(text, piece, lang);
         if (piece.empty()) return false;
     }
     const int id = mf.wFontID[lang];

@@ -104,7 +104,7 @@ void AddTextInfo(tagMULTIFONT& mf, CString text, int mode, int screen) {
         if (match != list.byFace.end()) {
             // A face's text grows to megabytes: fewer, larger steps copy it less often.
             std::u16string& all = list.entries[match->second].text;
-            if (all.size() + piece.size() > all.capacity()) all.reserve(std::max<size_t>(4 * all.capacity(), 1024));
+            if (all.size() + piece.size() > all.capacity()) GrowText(all, piece.size());
             all += piece;
         }
         if (NeverCollected(face)) return;

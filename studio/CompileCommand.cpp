@@ -224,30 +224,6 @@ int RunCompile(const Options& opt, std::ostream& out, CompileOutcome* outcome) {
     std::cerr << "building " << (qpf ? "QPF2" : "subset TrueType") << " fonts for " << textCount
               << " text(s)...\n";
     const auto start = std::chrono::steady_clock::now();
-    // The characters of every face, each once and in the order of first use,
-    // as the compile library heard them: the fonts of pack faces travel
-    // whole, so what they lack is found here.
-    std::map<std::u16string, std::u16string> wholeFaceTexts;
-    if (!qpf) {
-        std::map<std::u16string, std::vector<bool>> seen;
-        for (const auto& screen : screenNumber)
-            for (const auto& heard : CSingletonTpl<CTtfFontData>::getInstance()->screenTexts(screen.second)) {
-                const std::u16string& text = std::get<0>(heard);
-                std::u16string& chars = wholeFaceTexts[std::get<1>(heard)];
-                std::vector<bool>& face = seen[std::get<1>(heard)];
-                if (face.empty()) face.resize(0x110000);
-                for (size_t i = 0; i < text.size(); ++i) {
-                    const bool pair = i + 1 < text.size() && text[i] >= 0xD800 && text[i] < 0xDC00 &&
-                                      text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000;
-                    const char32_t c = pair ? 0x10000 + ((text[i] - 0xD800) << 10) + (text[i + 1] - 0xDC00) : text[i];
-                    if (!face[c]) {
-                        face[c] = true;
-                        chars.append(text, i, pair ? 2 : 1);
-                    }
-                    if (pair) ++i;
-                }
-            }
-    }
     takeCoverageReport();  // only this build's files
     CPackFontFiles packs;
     double mb = 0.0;
@@ -286,11 +262,13 @@ int RunCompile(const Options& opt, std::ostream& out, CompileOutcome* outcome) {
         // An incremental subset build tables the rows of pack fonts too and
         // then drops them: those fonts travel whole, and are checked below.
         if (!(opt.incremental && r.subset && packs.count(r.key))) coverage.push_back(std::move(r));
-    for (const auto& kv : packs) {
-        auto text = wholeFaceTexts.find(kv.first);
-        if (text != wholeFaceTexts.end())
-            coverage.push_back(wholeFontCoverage(kv.first.c_str(), kv.second.c_str(), text->second));
-    }
+    // The fonts of pack faces travel whole: what they lack is found from
+    // the characters the compile library heard in them.
+    if (!qpf)
+        for (const auto& kv : packs) {
+            const std::u16string chars = CSingletonTpl<CTtfFontData>::getInstance()->faceCharacters(kv.first);
+            if (!chars.empty()) coverage.push_back(wholeFontCoverage(kv.first.c_str(), kv.second.c_str(), chars));
+        }
     // An incremental compile remakes only some files: the others keep what
     // the last compile found.
     std::set<std::string> present;

@@ -37,19 +37,31 @@ std::string Unescape(std::string_view s, const std::string& name, int line) {
 }
 
 bool ValidUtf8(std::string_view s) {
-    for (size_t i = 0; i < s.size();) {
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const auto* const end = p + s.size();
+    auto cont = [](unsigned char c) { return (c & 0xC0) == 0x80; };
+    while (p < end) {
         // Eight ASCII bytes at a time.
         uint64_t w;
-        if (i + 8 <= s.size() && (std::memcpy(&w, s.data() + i, 8), (w & 0x8080808080808080u) == 0)) {
-            i += 8;
+        if (end - p >= 8 && (std::memcpy(&w, p, 8), (w & 0x8080808080808080u) == 0)) {
+            p += 8;
             continue;
         }
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        const int n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-        if (n == 0 || i + n > s.size()) return false;
-        for (int k = 1; k < n; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) >> 6) != 2) return false;
-        i += n;
+        const unsigned char c = *p;
+        if (c < 0x80) {
+            ++p;
+        } else if ((c >> 4) == 14) {  // most of a CJK text
+            if (end - p < 3 || !cont(p[1]) || !cont(p[2])) return false;
+            p += 3;
+        } else if ((c >> 5) == 6) {
+            if (end - p < 2 || !cont(p[1])) return false;
+            p += 2;
+        } else if ((c >> 3) == 30) {
+            if (end - p < 4 || !cont(p[1]) || !cont(p[2]) || !cont(p[3])) return false;
+            p += 4;
+        } else {
+            return false;
+        }
     }
     return true;
 }

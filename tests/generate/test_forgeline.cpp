@@ -133,3 +133,20 @@ TEST_F(GenerateTest, CollectorsRecordCharactersBeyondTheBasicPlane) {
     EXPECT_EQ(ttf(), 0);
     EXPECT_TRUE(g_rendered.empty());
 }
+
+TEST(TtfCollector, FaceCharactersAreEachOnceInScreenOrder) {
+    CTtfFontData c;
+    _tagTtfUnit u;
+    u.nHeight = -12;
+    const auto hear = [&](int screen, const std::u16string& text, const std::u16string& face) {
+        u.strText = text;
+        c.setScreenText(screen, text, face, u);
+    };
+    hear(2, u"dcb", u"Arial");  // heard first, on a later screen
+    hear(1, u"ab\U0001F600a", u"Arial");
+    hear(1, u"xyz", u"SimHei");
+    hear(3, u"b\U0001F600e", u"Arial");
+    EXPECT_EQ(c.faceCharacters(u"Arial"), u"ab\U0001F600dce");
+    EXPECT_EQ(c.faceCharacters(u"SimHei"), u"xyz");
+    EXPECT_EQ(c.faceCharacters(u"Tahoma"), u"");
+}

@@ -279,3 +279,28 @@ TEST_F(GenerateTest, QpfLineBreaksOfAnyArrangement) {
         }
     }
 }
+
+TEST(LanguagePieces, AreThePiecesGetLangStringGives) {
+    const std::u16string sep(1, kLangSeparator);
+    std::vector<std::u16string> texts = {u"", u"a", sep, u"a" + sep, sep + u"b", u"a" + sep + sep + u"c",
+                                         u"long piece of text" + sep + u"\u4E2D\u6587" + sep + u"x"};
+    std::u16string nine;
+    for (int i = 0; i < 9; ++i) nine += std::u16string(static_cast<size_t>(i), u'a' + i) + sep;
+    texts.push_back(nine);
+    std::mt19937 rng(3);
+    const char16_t alphabet[] = {u'a', u'\u4E2D', kLangSeparator, u'\n'};
+    for (int i = 0; i < 300; ++i) {
+        std::u16string t;
+        for (size_t n = rng() % 40; n > 0; --n) t += alphabet[rng() % 4];
+        texts.push_back(t);
+    }
+    for (const std::u16string& t : texts) {
+        const panelfonts::LanguagePieces pieces(t);
+        for (int lang = -1; lang <= 9; ++lang) {
+            std::u16string want, got = u"stale";
+            GetLangString(t, want, lang);
+            pieces.Get(t, lang, got);
+            ASSERT_EQ(got, want) << "language " << lang << " of a text of " << t.size() << " units";
+        }
+    }
+}

@@ -97,6 +97,20 @@ TEST(FileSafety, OnlyRegularFilesAreReadAndNothingBlocks) {
     ASSERT_TRUE(winfiles::ReadRegularFile((dir / "link").string(), &bytes));
     EXPECT_EQ(bytes, "content");
     EXPECT_FALSE(winfiles::ReadRegularFile((dir / "real").string(), &bytes, 3));
+    // The limit itself is allowed; an empty file is read as empty.
+    ASSERT_TRUE(winfiles::ReadRegularFile((dir / "real").string(), &bytes, 7));
+    EXPECT_EQ(bytes, "content");
+    testsupport::WriteText(dir / "empty", "");
+    bytes = "left over";
+    ASSERT_TRUE(winfiles::ReadRegularFile((dir / "empty").string(), &bytes));
+    EXPECT_TRUE(bytes.empty());
+    // A file of several large pages comes back byte for byte.
+    std::string big(9 << 20, '\0');
+    for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 2654435761u >> 24);
+    testsupport::WriteText(dir / "big", big);
+    ASSERT_TRUE(winfiles::ReadRegularFile((dir / "big").string(), &bytes));
+    EXPECT_TRUE(bytes == big);
+    EXPECT_FALSE(winfiles::ReadRegularFile((dir / "big").string(), &bytes, big.size() - 1));
 }
 
 TEST(FileSafety, AFileIsReplacedWholeOrNotAtAll) {

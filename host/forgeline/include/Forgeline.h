@@ -138,6 +138,10 @@ public:
     const std::vector<std::pair<std::u16string, _tagTtfUnit>>& fullBuildUnits() const { return m_added; }
     // (text, face, unit) heard for a screen, in order.
     std::vector<std::tuple<std::u16string, std::u16string, _tagTtfUnit>> screenTexts(int screen) const;
+    // The characters of every text heard in `face`, each once, in the order
+    // of the screens (by number) and their texts: what a whole font of the
+    // face must hold.
+    std::u16string faceCharacters(const std::u16string& face) const;
 
 private:
     // subset file stem (the panel's name of the face, made a safe file name) -> characters wanted

@@ -492,6 +492,18 @@ std::vector<std::tuple<std::u16string, std::u16string, _tagTtfUnit>> CTtfFontDat
     return out;
 }
 
+std::u16string CTtfFontData::faceCharacters(const std::u16string& face) const {
+    std::vector<bool> inFace;
+    for (const forgeline::TtfStyle& s : m_heard->Styles()) inFace.push_back(s.face == face);
+    FirstUse chars;
+    for (const auto& screen : m_heard->Screens())
+        for (const auto& t : screen.second)
+            if (inFace[t.style]) chars.Add(m_heard->View(t));
+    std::u16string out;
+    for (const std::u16string& part : chars.Parts()) out += part;
+    return out;
+}
+
 void CTtfFontData::reset() {
     m_pending.clear();
     m_heard->Clear();

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "win/charset.h"
+#include "win/filesafety.h"
 
 namespace forgeline {
 
@@ -101,7 +102,7 @@ public:
     }
 
 private:
-    static constexpr size_t kBlockUnits = size_t{1} << 19;
+    static constexpr size_t kBlockUnits = size_t{1} << 21;  // 4 MB
 
     // Open addressing over the keys; slots hold the key, so a look-up reads
     // one slot, whatever the number of styles.
@@ -143,6 +144,7 @@ private:
             // A text longer than a block gets a block of its own.
             const size_t size = n > kBlockUnits ? n : kBlockUnits;
             m_blocks.emplace_back(new char16_t[size ? size : 1]);
+            winfiles::AdviseLargePages(m_blocks.back().get(), size * sizeof(char16_t));
             m_room = size;
             m_used = 0;
         }

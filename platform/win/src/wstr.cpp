@@ -1,5 +1,7 @@
 #include "win/wstr.h"
 
+#include <cstring>
+
 size_t wcslen16(const WCHAR* s) {
     size_t n = 0;
     if (s)
@@ -152,6 +154,14 @@ void Utf8ToUtf16(std::string_view s, std::u16string& out) {
         return k < n && (static_cast<unsigned char>(s[k]) & 0xC0) == 0x80;
     };
     while (i < n) {
+        // Eight ASCII bytes at a time.
+        uint64_t w;
+        if (i + 8 <= n && (std::memcpy(&w, s.data() + i, 8), (w & 0x8080808080808080u) == 0)) {
+            for (int k = 0; k < 8; ++k) o[k] = static_cast<char16_t>(static_cast<unsigned char>(s[i + k]));
+            o += 8;
+            i += 8;
+            continue;
+        }
         unsigned char b = static_cast<unsigned char>(s[i]);
         if (b < 0x80) {
             *o++ = b;

@@ -1,7 +1,10 @@
 // The system font map, rebuilt from the registry, GDI and the font files.
 #include "FontTable.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "Glyphworks.h"
@@ -96,6 +99,62 @@ std::u16string FontsFolder() {
     return folder;
 }
 
+// What a file is: another size, time, status change or inode is another file.
+struct FileStamp {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    int64_t mtime = 0, ctime = 0;
+    bool operator==(const FileStamp& o) const {
+        return dev == o.dev && ino == o.ino && size == o.size && mtime == o.mtime && ctime == o.ctime;
+    }
+};
+
+// What was read from an installed font file, kept while the file stays as it
+// was: every project open would otherwise read every installed file again.
+struct FileFacts {
+    FileStamp stamp;
+    uint64_t seenInMap = 0;  // the map build that last looked at the file
+    bool measured = false;
+    double megabytes = 0.0;
+    std::map<std::u16string, std::u16string> families;  // face asked for -> family read ("" when none)
+};
+
+std::map<std::u16string, FileFacts>& KnownFiles() {
+    static std::map<std::u16string, FileFacts> files;
+    return files;
+}
+
+// The facts of the file at `path` (links followed; the name found as Windows
+// finds it, whatever its case), emptied when the file changed; null when no
+// regular file is there.
+uint64_t g_mapBuild = 0;  // map builds so far; a file is looked at once per build
+
+FileFacts* FactsOf(const std::u16string& path) {
+    auto seen = KnownFiles().find(path);
+    if (seen != KnownFiles().end() && seen->second.seenInMap == g_mapBuild) return &seen->second;
+    struct stat st {};
+    const std::string exact = NativePath(path);
+    if (::stat(exact.c_str(), &st) != 0 && ::stat(NativeExistingPath(path.c_str()).c_str(), &st) != 0) st.st_mode = 0;
+    if (!S_ISREG(st.st_mode)) {
+        KnownFiles().erase(path);
+        return nullptr;
+    }
+    FileStamp now;
+    now.dev = st.st_dev;
+    now.ino = st.st_ino;
+    now.size = st.st_size;
+    now.mtime = int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+    now.ctime = int64_t{st.st_ctim.tv_sec} * 1000000000 + st.st_ctim.tv_nsec;
+    FileFacts& facts = KnownFiles()[path];
+    if (!(facts.stamp == now)) {
+        facts = FileFacts();
+        facts.stamp = now;
+    }
+    facts.seenInMap = g_mapBuild;
+    return &facts;
+}
+
 void RegistryMapPass() {
     std::map<std::u16string, std::u16string> files;
     if (getFontFileMapByRegedit(files) <= 0) return;
@@ -111,7 +170,11 @@ void RegistryMapPass() {
         if (bold != std::u16string::npos) face.erase(bold, 5);
         const std::u16string path = folder + u"\\" + kv.second;
         std::u16string family;
-        if (kv.second.find(u".ttc") != std::u16string::npos || kv.second.find(u".TTC") != std::u16string::npos) {
+        FileFacts* facts = FactsOf(path);
+        auto known = facts ? facts->families.find(kv.first) : decltype(facts->families.end()){};
+        if (facts && known != facts->families.end()) {
+            family = known->second;
+        } else if (kv.second.find(u".ttc") != std::u16string::npos || kv.second.find(u".TTC") != std::u16string::npos) {
             if (path != collectionPath) {
                 collection.Close();
                 collectionPath = path;
@@ -124,6 +187,7 @@ void RegistryMapPass() {
         } else if (font.Open(path.c_str())) {
             family = font.GetFamilyName();
         }
+        if (facts) facts->families.emplace(kv.first, family);
         auto it = PackNameMap.find(face);
         if (it == PackNameMap.end())
             PackNameMap[face] = family;
@@ -134,16 +198,22 @@ void RegistryMapPass() {
 }
 
 double FileMegabytes(const std::u16string& path) {
+    FileFacts* facts = FactsOf(path);
+    if (!facts) return 0.0;
+    if (facts->measured) return facts->megabytes;
+    facts->measured = true;
     HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, 1 /*FILE_SHARE_READ*/, nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) return 0.0;
     const DWORD size = GetFileSize(h, nullptr);
     CloseHandle(h);
-    return size == INVALID_FILE_SIZE ? 0.0 : size / 1048576.0;
+    facts->megabytes = size == INVALID_FILE_SIZE ? 0.0 : size / 1048576.0;
+    return facts->megabytes;
 }
 
 }  // namespace
 
 void MakeFontMap() {
+    ++g_mapBuild;
     FontFileMap.clear();
     PackNameMap.clear();
     FontSizeMap.clear();

@@ -160,3 +160,24 @@ TEST(FontMap, EveryFamilyOfTheFolderGetsItsOwnFile) {
     for (const auto& kv : PackNameMap)
         EXPECT_TRUE(kv.first == U("新宋体") || FontFileMap.count(kv.first)) << testsupport::N(kv.first);
 }
+
+TEST(FontMap, AFileChangedSinceTheLastMapIsReadAgain) {
+    TestProfile p({"arial.ttf", "tahoma.ttf"},
+                  FontsRegistry({{"Arial (TrueType)", "arial.ttf"}, {"Tahoma (TrueType)", "tahoma.ttf"}}));
+    MakeFontMap();
+    ASSERT_EQ(PackNameMap.at(u"Arial"), u"Arial");
+    EXPECT_DOUBLE_EQ(FontSizeMap.at(u"Arial"), Mb(p.fonts() / "arial.ttf"));
+    // The same files: the same map.
+    MakeFontMap();
+    EXPECT_EQ(PackNameMap.at(u"Arial"), u"Arial");
+    // arial.ttf now holds another font; the profile still lists it as Arial.
+    std::filesystem::remove(p.fonts() / "arial.ttf");
+    std::filesystem::copy_file(testsupport::FixtureFontsDir() / "Fonts" / "tahoma.ttf", p.fonts() / "arial.ttf");
+    MakeFontMap();
+    EXPECT_EQ(PackNameMap.at(u"Arial"), u"Tahoma");
+    EXPECT_DOUBLE_EQ(FontSizeMap.at(u"Arial"), Mb(testsupport::FixtureFontsDir() / "Fonts" / "tahoma.ttf"));
+    // Gone: no size.
+    std::filesystem::remove(p.fonts() / "arial.ttf");
+    MakeFontMap();
+    EXPECT_EQ(FontSizeMap.at(u"Arial"), 0.0);
+}

@@ -118,6 +118,40 @@ TEST(GdiEnum, OneCallbackPerFamilyAndCharacterSet) {
     EXPECT_EQ(result, 1);
 }
 
+namespace {
+int Scribble(const LOGFONTW* lf, const TEXTMETRICW* tm, DWORD type, LPARAM param) {
+    Collect(lf, tm, type, param);
+    // A callback may write over what it is given; the next listing must not see it.
+    auto* mine = const_cast<LOGFONTW*>(lf);
+    CopyFixedName(mine->lfFaceName, u"Scribbled", LF_FACESIZE);
+    const_cast<TEXTMETRICW*>(tm)->tmHeight = -1;
+    return 1;
+}
+}  // namespace
+
+TEST(GdiEnum, ListingsFollowTheProfileAndCallbacksCannotChangeThem) {
+    {
+        TestProfile p(testsupport::AllFixtureFonts(), "", kZh);
+        Collector c;
+        LOGFONTW lf{};
+        lf.lfCharSet = DEFAULT_CHARSET;
+        CopyFixedName(lf.lfFaceName, u"SimSun", LF_FACESIZE);
+        HDC dc = GetDC(nullptr);
+        EnumFontFamiliesExW(dc, &lf, Scribble, reinterpret_cast<LPARAM>(&c), 0);
+        ReleaseDC(nullptr, dc);
+        ASSERT_FALSE(c.seen.empty());
+        const auto again = Enumerate(u"SimSun");
+        ASSERT_EQ(again.size(), c.seen.size());
+        for (size_t i = 0; i < again.size(); ++i) EXPECT_EQ(again[i].face, c.seen[i].face);
+        EXPECT_EQ(again[0].face, U("宋体"));
+    }
+    // Another profile in the same process: its own names.
+    TestProfile english(testsupport::AllFixtureFonts());
+    const auto en = Enumerate(u"SimSun");
+    ASSERT_FALSE(en.empty());
+    EXPECT_EQ(en[0].face, u"SimSun");
+}
+
 TEST(GdiEnum, CharacterSetsAndLocalizedNames) {
     TestProfile p(testsupport::AllFixtureFonts(), "", kZh);
     const auto gb = Enumerate(u"", GB2312_CHARSET);

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -20,7 +22,13 @@ thread_local DWORD g_lastError = 0;
 
 struct FileHandle {
     int fd;
+    // A handle opened for reading only reads ahead, as Windows' cache does:
+    // a table read record by record would otherwise cost a system call each.
+    bool readOnly = false;
+    std::unique_ptr<char[]> ahead;
+    size_t at = 0, held = 0;
 };
+constexpr size_t kReadAhead = 64 * 1024;
 
 DWORD ErrnoToWin(int e) {
     switch (e) {
@@ -155,7 +163,10 @@ HANDLE CreateFileW(const WCHAR* path, DWORD access, DWORD /*share*/, void* /*sec
     }
     // O_NONBLOCK stays: it changes nothing for a regular file.
     g_lastError = 0;
-    return new FileHandle{fd};
+    auto* f = new FileHandle();
+    f->fd = fd;
+    f->readOnly = (mode & O_ACCMODE) == O_RDONLY;
+    return f;
 }
 
 BOOL ReadFile(HANDLE h, void* buf, DWORD toRead, DWORD* read, void* /*overlapped*/) {
@@ -165,7 +176,22 @@ BOOL ReadFile(HANDLE h, void* buf, DWORD toRead, DWORD* read, void* /*overlapped
     DWORD total = 0;
     auto* p = static_cast<char*>(buf);
     while (total < toRead) {
-        ssize_t n = ::read(f->fd, p + total, toRead - total);
+        if (f->at < f->held) {
+            const size_t take = std::min<size_t>(f->held - f->at, toRead - total);
+            std::memcpy(p + total, f->ahead.get() + f->at, take);
+            f->at += take;
+            total += static_cast<DWORD>(take);
+            continue;
+        }
+        // Large reads go straight into the caller's buffer; small ones refill.
+        const bool refill = f->readOnly && toRead - total < kReadAhead;
+        if (refill && !f->ahead) f->ahead.reset(new char[kReadAhead]);
+        ssize_t n = refill ? ::read(f->fd, f->ahead.get(), kReadAhead) : ::read(f->fd, p + total, toRead - total);
+        if (refill && n > 0) {
+            f->at = 0;
+            f->held = static_cast<size_t>(n);
+            continue;
+        }
         if (n < 0) {
             if (errno == EINTR) continue;
             g_lastError = ErrnoToWin(errno);

@@ -311,6 +311,31 @@ void FillEnumData(const fontdb::Face& f, BYTE cs, const std::u16string& reported
     CopyFixedName(elf.elfScript, ScriptName(cs), 32);
 }
 
+// What enumeration reports for a face in a character set, horizontal or
+// vertical, made once per profile: a project open enumerates its fonts'
+// faces record by record.
+struct EnumData {
+    ENUMLOGFONTEXW elf;
+    NEWTEXTMETRICEXW ntm;
+};
+const EnumData& EnumDataOf(const fontdb::Face& f, BYTE cs, bool vertical) {
+    static uint64_t generation = ~uint64_t{0};
+    static std::unordered_map<uint64_t, EnumData> cache;
+    const auto& faces = fontdb::Faces();
+    if (generation != winprofile::Generation()) {
+        cache.clear();
+        generation = winprofile::Generation();
+    }
+    const uint64_t key = static_cast<uint64_t>(&f - faces.data()) << 9 | uint64_t{cs} << 1 | (vertical ? 1u : 0u);
+    auto it = cache.find(key);
+    if (it == cache.end()) {
+        EnumData d;
+        FillEnumData(f, cs, (vertical ? u"@" : u"") + fontdb::ReportedFamily(f), d.elf, d.ntm);
+        it = cache.emplace(key, d).first;
+    }
+    return it->second;
+}
+
 }  // namespace
 
 HFONT CreateFontIndirectW(const LOGFONTW* lf) {
@@ -453,8 +478,6 @@ int EnumFontFamiliesExW(HDC /*dc*/, LOGFONTW* lf, FONTENUMPROCW proc, LPARAM par
         chosen = &fontdb::FacesNamed(name);
     }
     int result = 1;
-    ENUMLOGFONTEXW elf;
-    NEWTEXTMETRICEXW ntm;
     for (int pass = 0; pass < 2; ++pass) {
         // Horizontal faces first, then the vertical ones.
         if (pass == 0 && vertical) continue;
@@ -463,9 +486,9 @@ int EnumFontFamiliesExW(HDC /*dc*/, LOGFONTW* lf, FONTENUMPROCW proc, LPARAM par
             for (BYTE cs : fontdb::CharSets(*f)) {
                 if (lf->lfCharSet != DEFAULT_CHARSET && cs != lf->lfCharSet) continue;
                 if (pass == 1 && (f->raster || !IsCjkCharset(cs))) continue;
-                const std::u16string reported = (pass == 1 ? u"@" : u"") + fontdb::ReportedFamily(*f);
-                FillEnumData(*f, cs, reported, elf, ntm);
-                result = proc(reinterpret_cast<const LOGFONTW*>(&elf), reinterpret_cast<const TEXTMETRICW*>(&ntm),
+                // The callback gets its own copy, as it may change what it is given.
+                EnumData d = EnumDataOf(*f, cs, pass == 1);
+                result = proc(reinterpret_cast<const LOGFONTW*>(&d.elf), reinterpret_cast<const TEXTMETRICW*>(&d.ntm),
                               f->raster ? RASTER_FONTTYPE : TRUETYPE_FONTTYPE, param);
                 if (result == 0) return 0;
             }

@@ -10,6 +10,7 @@
 #include "Glyphworks.h"
 #include "TrueTypeFont.h"
 #include "win/files.h"
+#include "win/fontdb.h"
 #include "win/gdi.h"
 #include "win/registry.h"
 #include "win/wstr.h"
@@ -99,22 +100,12 @@ std::u16string FontsFolder() {
     return folder;
 }
 
-// What a file is: another size, time, status change or inode is another file.
-struct FileStamp {
-    dev_t dev = 0;
-    ino_t ino = 0;
-    off_t size = 0;
-    int64_t mtime = 0, ctime = 0;
-    bool operator==(const FileStamp& o) const {
-        return dev == o.dev && ino == o.ino && size == o.size && mtime == o.mtime && ctime == o.ctime;
-    }
-};
-
-// What was read from an installed font file, kept while the file stays as it
-// was: every project open would otherwise read every installed file again.
+// What was read from an installed font file, kept while the file stays as the
+// machine profile read it: every project open would otherwise read every
+// installed file again. A file changed since is read again at the next
+// profile load, when GDI's faces change with it.
 struct FileFacts {
-    FileStamp stamp;
-    uint64_t seenInMap = 0;  // the map build that last looked at the file
+    fontdb::FileStamp stamp;
     bool measured = false;
     double megabytes = 0.0;
     std::map<std::u16string, std::u16string> families;  // face asked for -> family read ("" when none)
@@ -125,33 +116,31 @@ std::map<std::u16string, FileFacts>& KnownFiles() {
     return files;
 }
 
-// The facts of the file at `path` (links followed; the name found as Windows
-// finds it, whatever its case), emptied when the file changed; null when no
-// regular file is there.
-uint64_t g_mapBuild = 0;  // map builds so far; a file is looked at once per build
-
-FileFacts* FactsOf(const std::u16string& path) {
-    auto seen = KnownFiles().find(path);
-    if (seen != KnownFiles().end() && seen->second.seenInMap == g_mapBuild) return &seen->second;
-    struct stat st {};
-    const std::string exact = NativePath(path);
-    if (::stat(exact.c_str(), &st) != 0 && ::stat(NativeExistingPath(path.c_str()).c_str(), &st) != 0) st.st_mode = 0;
-    if (!S_ISREG(st.st_mode)) {
-        KnownFiles().erase(path);
-        return nullptr;
+// The facts of `file` of the fonts folder, emptied when it changed; null
+// when no regular file is there. A file the profile read is taken as it read
+// it; any other is looked at (links followed, its name found as Windows finds
+// it, whatever its case).
+FileFacts* FactsOf(const std::u16string& folder, const std::u16string& file) {
+    const std::u16string path = folder + u"\\" + file;
+    fontdb::FileStamp now;
+    const std::vector<const fontdb::Face*>& read = fontdb::FacesInFile(Utf16ToUtf8(file));
+    if (!read.empty()) {
+        now = read.front()->stamp;
+    } else {
+        struct stat st {};
+        if (::stat(NativePath(path).c_str(), &st) != 0 && ::stat(NativeExistingPath(path.c_str()).c_str(), &st) != 0)
+            st.st_mode = 0;
+        if (!S_ISREG(st.st_mode)) {
+            KnownFiles().erase(path);
+            return nullptr;
+        }
+        now = fontdb::StampOf(st);
     }
-    FileStamp now;
-    now.dev = st.st_dev;
-    now.ino = st.st_ino;
-    now.size = st.st_size;
-    now.mtime = int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
-    now.ctime = int64_t{st.st_ctim.tv_sec} * 1000000000 + st.st_ctim.tv_nsec;
     FileFacts& facts = KnownFiles()[path];
     if (!(facts.stamp == now)) {
         facts = FileFacts();
         facts.stamp = now;
     }
-    facts.seenInMap = g_mapBuild;
     return &facts;
 }
 
@@ -170,7 +159,7 @@ void RegistryMapPass() {
         if (bold != std::u16string::npos) face.erase(bold, 5);
         const std::u16string path = folder + u"\\" + kv.second;
         std::u16string family;
-        FileFacts* facts = FactsOf(path);
+        FileFacts* facts = FactsOf(folder, kv.second);
         auto known = facts ? facts->families.find(kv.first) : decltype(facts->families.end()){};
         if (facts && known != facts->families.end()) {
             family = known->second;
@@ -197,8 +186,9 @@ void RegistryMapPass() {
     PackNameMap.emplace(kNSimSunZh, u"NSimSun");
 }
 
-double FileMegabytes(const std::u16string& path) {
-    FileFacts* facts = FactsOf(path);
+double FileMegabytes(const std::u16string& folder, const std::u16string& file) {
+    const std::u16string path = folder + u"\\" + file;
+    FileFacts* facts = FactsOf(folder, file);
     if (!facts) return 0.0;
     if (facts->measured) return facts->megabytes;
     facts->measured = true;
@@ -213,7 +203,6 @@ double FileMegabytes(const std::u16string& path) {
 }  // namespace
 
 void MakeFontMap() {
-    ++g_mapBuild;
     FontFileMap.clear();
     PackNameMap.clear();
     FontSizeMap.clear();
@@ -224,7 +213,7 @@ void MakeFontMap() {
     std::map<std::u16string, double> sizes;
     for (const auto& kv : FontFileMap) {
         auto size = sizes.find(kv.second);
-        if (size == sizes.end()) size = sizes.emplace(kv.second, FileMegabytes(folder + u"\\" + kv.second)).first;
+        if (size == sizes.end()) size = sizes.emplace(kv.second, FileMegabytes(folder, kv.second)).first;
         FontSizeMap[kv.first] = size->second;
     }
     FontSizeMap[kSimSunZh] = 0.0;

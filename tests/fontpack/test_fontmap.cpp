@@ -161,23 +161,28 @@ TEST(FontMap, EveryFamilyOfTheFolderGetsItsOwnFile) {
         EXPECT_TRUE(kv.first == U("新宋体") || FontFileMap.count(kv.first)) << testsupport::N(kv.first);
 }
 
-TEST(FontMap, AFileChangedSinceTheLastMapIsReadAgain) {
+TEST(FontMap, AFileChangedIsReadAgainAtTheNextProfileLoad) {
+    const std::filesystem::path fixture = testsupport::FixtureFontsDir() / "Fonts";
     TestProfile p({"arial.ttf", "tahoma.ttf"},
                   FontsRegistry({{"Arial (TrueType)", "arial.ttf"}, {"Tahoma (TrueType)", "tahoma.ttf"}}));
     MakeFontMap();
     ASSERT_EQ(PackNameMap.at(u"Arial"), u"Arial");
-    EXPECT_DOUBLE_EQ(FontSizeMap.at(u"Arial"), Mb(p.fonts() / "arial.ttf"));
+    EXPECT_DOUBLE_EQ(FontSizeMap.at(u"Arial"), Mb(fixture / "arial.ttf"));
     // The same files: the same map.
     MakeFontMap();
+    EXPECT_DOUBLE_EQ(FontSizeMap.at(u"Arial"), Mb(fixture / "arial.ttf"));
+    // arial.ttf now holds Arial Bold: another file of the same family.
+    ASSERT_NE(std::filesystem::file_size(fixture / "arialbd.ttf"), std::filesystem::file_size(fixture / "arial.ttf"));
+    std::filesystem::remove(p.fonts() / "arial.ttf");
+    std::filesystem::copy_file(fixture / "arialbd.ttf", p.fonts() / "arial.ttf");
+    ASSERT_TRUE(winprofile::Load(p.path().string()));
+    MakeFontMap();
     EXPECT_EQ(PackNameMap.at(u"Arial"), u"Arial");
-    // arial.ttf now holds another font; the profile still lists it as Arial.
+    EXPECT_DOUBLE_EQ(FontSizeMap.at(u"Arial"), Mb(fixture / "arialbd.ttf"));
+    // Gone: no file, no size.
     std::filesystem::remove(p.fonts() / "arial.ttf");
-    std::filesystem::copy_file(testsupport::FixtureFontsDir() / "Fonts" / "tahoma.ttf", p.fonts() / "arial.ttf");
+    ASSERT_TRUE(winprofile::Load(p.path().string()));
     MakeFontMap();
-    EXPECT_EQ(PackNameMap.at(u"Arial"), u"Tahoma");
-    EXPECT_DOUBLE_EQ(FontSizeMap.at(u"Arial"), Mb(testsupport::FixtureFontsDir() / "Fonts" / "tahoma.ttf"));
-    // Gone: no size.
-    std::filesystem::remove(p.fonts() / "arial.ttf");
-    MakeFontMap();
-    EXPECT_EQ(FontSizeMap.at(u"Arial"), 0.0);
+    EXPECT_FALSE(FontFileMap.count(u"Arial"));
+    EXPECT_EQ(FontSizeMap[u"Arial"], 0.0);
 }

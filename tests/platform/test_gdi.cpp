@@ -8,6 +8,7 @@
 
 #include "TestProfile.h"
 #include "win/fontlink.h"
+#include "win/fontdb.h"
 #include "win/gdi.h"
 #include "win/wstr.h"
 
@@ -365,4 +366,33 @@ TEST(GdiRealize, ResultsFollowTheProfileAndIgnoreBytesAfterTheName) {
     }
     EXPECT_EQ(first, "calibri.ttf");
     EXPECT_EQ(second, "tahoma.ttf");
+}
+
+TEST(FontDb, NamedFacesAreTheFacesWhoseNamesMatch) {
+    // The index by name against the plain test, for every name of every
+    // face in either case, cut at a NUL or past 31 units, and for misses.
+    for (const char* settings : {"", kZh}) {
+        TestProfile p(testsupport::AllFixtureFonts(), "", settings);
+        const auto& faces = fontdb::Faces();
+        ASSERT_FALSE(faces.empty());
+        std::vector<std::u16string> names = {u"", u"No Such Face", std::u16string(40, u'A')};
+        for (const fontdb::Face& f : faces) {
+            std::vector<std::u16string> own = {f.family, f.fullName};
+            for (const fontdb::FaceName& n : f.families) own.push_back(n.text);
+            for (const std::u16string& n : own) {
+                std::u16string upper = n, lower = n;
+                for (char16_t& c : upper)
+                    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
+                for (char16_t& c : lower) c = towlower16(c);
+                names.insert(names.end(), {n, upper, lower, n + std::u16string(1, u'\0') + u"junk",
+                                           n + u" and more than thirty-one units after it", n.substr(0, n.size() / 2)});
+            }
+        }
+        for (const std::u16string& name : names) {
+            std::vector<const fontdb::Face*> want;
+            for (const fontdb::Face& f : faces)
+                if (fontdb::MatchesName(f, name)) want.push_back(&f);
+            ASSERT_EQ(fontdb::FacesNamed(name), want) << N(name);
+        }
+    }
 }

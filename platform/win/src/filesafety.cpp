@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -191,6 +192,8 @@ bool ReadRegularFile(const std::string& path, std::string* bytes, size_t limit) 
     }
     std::string out;
     // Read straight into the result; a file that grew since fstat takes more rounds.
+    // One byte past the limit tells a file that grew beyond it.
+    const size_t cap = limit < SIZE_MAX ? limit + 1 : limit;
     size_t used = 0;
     out.reserve(static_cast<size_t>(st.st_size) + 1);
     AdviseLargePages(out.data(), out.capacity());
@@ -198,12 +201,12 @@ bool ReadRegularFile(const std::string& path, std::string* bytes, size_t limit) 
     bool ok = true;
     for (;;) {
         if (used == out.size()) {
-            if (out.size() >= limit + 1) {
+            if (out.size() >= cap) {
                 errno = EFBIG;
                 ok = false;
                 break;
             }
-            out.resize(std::min(limit + 1, out.size() * 2));
+            out.resize(std::min(cap, out.size() * 2));
         }
         const ssize_t n = ::read(fd, out.data() + used, out.size() - used);
         if (n < 0) {

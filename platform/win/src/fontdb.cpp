@@ -27,12 +27,37 @@
 namespace fontdb {
 namespace {
 
+using NameEntry = std::pair<const std::u16string, std::vector<const Face*>>;
+// Slots over byName's entries by the hash of their key, open addressing: a
+// name is looked up without building its key, in one slot and one key.
+struct NameSlot {
+    uint64_t hash = 0;
+    const NameEntry* entry = nullptr;
+};
+
 struct Cache {
     uint64_t generation = ~uint64_t{0};
     std::vector<Face> faces;
     std::unordered_map<std::u16string, std::vector<const Face*>> byName;
+    std::vector<NameSlot> nameSlots;  // a power of two, at most half full
     std::unordered_map<std::string, std::vector<const Face*>> byFile;  // lower-cased file name
 };
+
+// towlower16, without a call for ASCII.
+inline char16_t Fold(char16_t c) {
+    if (c < 0x80) return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
+    return towlower16(c);
+}
+
+// NameKey's hash, taken from the name itself.
+uint64_t NameHash(const char16_t* name, size_t n) {
+    uint64_t h = 1469598103934665603u;
+    for (size_t i = 0; i < n; ++i) h = (h ^ Fold(name[i])) * 1099511628211u;
+    return h ^ (h >> 29);
+}
+
+// The length NameKey keeps of a name: up to a NUL, at most 31 units.
+size_t NameKeyLength(const std::u16string& name) { return std::min({name.find(u'\0'), name.size(), size_t{31}}); }
 
 Cache& TheCache() {
     static Cache cache;
@@ -184,7 +209,10 @@ struct FileStream {
     // Only a regular file opens: FreeType would block on a FIFO named like a font.
     explicit FileStream(const std::filesystem::path& path) : fd(winfiles::OpenRegularFile(path.string())) {
         struct stat st {};
-        if (fd >= 0 && ::fstat(fd, &st) == 0) size = static_cast<unsigned long>(st.st_size);
+        if (fd >= 0 && ::fstat(fd, &st) == 0) {
+            size = static_cast<unsigned long>(st.st_size);
+            stamp = StampOf(st);
+        }
     }
     ~FileStream() {
         if (fd >= 0) ::close(fd);
@@ -224,6 +252,7 @@ struct FileStream {
     }
 
     int fd;
+    FileStamp stamp;
     unsigned long size = 0;
     FT_StreamRec rec{};
     std::vector<unsigned char> block;
@@ -244,6 +273,7 @@ void ScanFile(const std::filesystem::path& path, std::vector<Face>& faces) {
         std::error_code ec;
         face.path = std::filesystem::absolute(path, ec).string();
         face.faceIndex = static_cast<int>(index);
+        face.stamp = stream.stamp;
         bool ok = true;
         if (FT_IS_SFNT(f)) {
             ReadSfnt(f, face);
@@ -265,9 +295,28 @@ void BuildIndexes(Cache& c) {
             if (!k.empty()) c.byName[k].push_back(&f);
         c.byFile[LowerAscii(f.fileName)].push_back(&f);
     }
+    size_t slots = 16;
+    while (slots < 2 * c.byName.size()) slots *= 2;
+    c.nameSlots.assign(slots, NameSlot());
+    for (const NameEntry& e : c.byName) {
+        const uint64_t h = NameHash(e.first.data(), e.first.size());
+        size_t i = h & (slots - 1);
+        while (c.nameSlots[i].entry) i = (i + 1) & (slots - 1);
+        c.nameSlots[i] = NameSlot{h, &e};
+    }
 }
 
 }  // namespace
+
+FileStamp StampOf(const struct stat& st) {
+    FileStamp s;
+    s.dev = st.st_dev;
+    s.ino = st.st_ino;
+    s.size = static_cast<uint64_t>(st.st_size);
+    s.mtime = int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+    s.ctime = int64_t{st.st_ctim.tv_sec} * 1000000000 + st.st_ctim.tv_nsec;
+    return s;
+}
 
 const std::vector<Face>& Faces() {
     Cache& c = TheCache();
@@ -275,6 +324,7 @@ const std::vector<Face>& Faces() {
     c.generation = winprofile::Generation();
     c.faces.clear();
     c.byName.clear();
+    c.nameSlots.clear();
     c.byFile.clear();
     const std::string dir = winprofile::FontsDir();
     if (dir.empty()) return c.faces;
@@ -315,7 +365,24 @@ const std::vector<const Face*>& Lookup(Index Cache::*index, const Key& key) {
 }
 }  // namespace
 
-const std::vector<const Face*>& FacesNamed(const std::u16string& name) { return Lookup(&Cache::byName, NameKey(name)); }
+const std::vector<const Face*>& FacesNamed(const std::u16string& name) {
+    static const std::vector<const Face*> none;
+    Faces();
+    const Cache& c = TheCache();
+    const size_t n = NameKeyLength(name);
+    if (c.nameSlots.empty() || n == 0) return none;
+    const uint64_t h = NameHash(name.data(), n);
+    const size_t mask = c.nameSlots.size() - 1;
+    for (size_t i = h & mask; c.nameSlots[i].entry; i = (i + 1) & mask) {
+        const NameSlot& slot = c.nameSlots[i];
+        if (slot.hash != h || slot.entry->first.size() != n) continue;
+        const std::u16string& key = slot.entry->first;
+        size_t k = 0;
+        while (k < n && key[k] == Fold(name[k])) ++k;
+        if (k == n) return slot.entry->second;
+    }
+    return none;
+}
 
 const std::vector<const Face*>& FacesInFile(const std::string& fileName) {
     return Lookup(&Cache::byFile, LowerAscii(fileName));

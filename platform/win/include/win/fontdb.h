@@ -4,6 +4,9 @@
 // so that look-ups cost the same with two thousand faces as with ten.
 #pragma once
 
+#include <sys/stat.h>
+
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -17,6 +20,18 @@ struct FaceName {
     WORD languageId;
     std::u16string text;
 };
+
+// What a font file was when it was read: another size, time, status change
+// or inode is another file.
+struct FileStamp {
+    uint64_t dev = 0, ino = 0, size = 0;
+    int64_t mtime = 0, ctime = 0;  // nanoseconds
+    bool operator==(const FileStamp& o) const {
+        return dev == o.dev && ino == o.ino && size == o.size && mtime == o.mtime && ctime == o.ctime;
+    }
+};
+// The stamp of a stat result.
+WINAPI_EXPORT FileStamp StampOf(const struct stat& st);
 
 struct Face {
     std::string fileName;        // bare file name in the fonts folder
@@ -39,6 +54,7 @@ struct Face {
     int avgCharWidth = 0;        // OS/2 xAvgCharWidth
     int maxAdvance = 0;
     bool hasUnicodeCmap = false;
+    FileStamp stamp;             // the file as the profile read it
 };
 
 // Faces of the current profile, in file-name order then face index. Rescans

@@ -1,15 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "TestProfile.h"
-#include "win/fontlink.h"
 #include "win/fontdb.h"
+#include "win/fontlink.h"
 #include "win/gdi.h"
+#include "win/profile.h"
 #include "win/wstr.h"
 
 using testsupport::N;
@@ -394,5 +397,36 @@ TEST(FontDb, NamedFacesAreTheFacesWhoseNamesMatch) {
                 if (fontdb::MatchesName(f, name)) want.push_back(&f);
             ASSERT_EQ(fontdb::FacesNamed(name), want) << N(name);
         }
+    }
+}
+
+TEST(FontDb, ALargeFolderReadsAsOneFileAfterAnother) {
+    // A folder of 64 files or more is read by several threads: the faces
+    // and their order must be those of reading the files one by one.
+    TestProfile p(testsupport::AllFixtureFonts());
+    const std::vector<std::string> fonts = testsupport::AllFixtureFonts();
+    for (int copy = 0; copy < 6; ++copy)
+        for (const std::string& f : fonts)
+            std::filesystem::create_symlink(testsupport::FixtureFontsDir() / "Fonts" / f,
+                                            p.fonts() / ("c" + std::to_string(copy) + "_" + f));
+    ASSERT_TRUE(winprofile::Load(p.path().string()));
+    std::vector<std::filesystem::path> files;
+    for (const auto& e : std::filesystem::directory_iterator(p.fonts())) files.push_back(e.path());
+    ASSERT_GE(files.size(), 64u);
+    std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) {
+        const std::string sa = a.stem().string(), sb = b.stem().string();
+        return sa != sb ? sa < sb : a.filename().string() < b.filename().string();
+    });
+    std::vector<fontdb::Face> one;
+    for (const auto& f : files)
+        for (fontdb::Face& face : fontdb::ScanFontFile(f.string())) one.push_back(std::move(face));
+    const auto& faces = fontdb::Faces();
+    ASSERT_EQ(faces.size(), one.size());
+    for (size_t i = 0; i < faces.size(); ++i) {
+        EXPECT_EQ(faces[i].fileName, one[i].fileName);
+        EXPECT_EQ(faces[i].faceIndex, one[i].faceIndex);
+        EXPECT_EQ(faces[i].family, one[i].family);
+        EXPECT_EQ(faces[i].weight, one[i].weight);
+        EXPECT_TRUE(faces[i].stamp == one[i].stamp);
     }
 }

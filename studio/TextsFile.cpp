@@ -47,10 +47,15 @@ bool ValidUtf8(std::string_view s) {
             p += 8;
             continue;
         }
+        // Three-byte sequences (most of a CJK text) tested as one word.
+        if (end - p >= 3 && ((p[0] | p[1] << 8 | p[2] << 16) & 0xC0C0F0u) == 0x8080E0u) {
+            p += 3;
+            continue;
+        }
         const unsigned char c = *p;
         if (c < 0x80) {
             ++p;
-        } else if ((c >> 4) == 14) {  // most of a CJK text
+        } else if ((c >> 4) == 14) {
             if (end - p < 3 || !cont(p[1]) || !cont(p[2])) return false;
             p += 3;
         } else if ((c >> 5) == 6) {

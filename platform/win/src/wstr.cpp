@@ -168,6 +168,17 @@ void Utf8ToUtf16(std::string_view s, std::u16string& out) {
             ++i;
             continue;
         }
+        // A well-formed three-byte character (most of a CJK text), tested as one word.
+        const auto* u = reinterpret_cast<const unsigned char*>(s.data()) + i;
+        const uint32_t t = i + 3 <= n ? u[0] | u[1] << 8 | u[2] << 16 : 0;
+        if ((t & 0xC0C0F0u) == 0x8080E0u) {
+            const uint32_t c3 = ((b & 0x0Fu) << 12) | ((t >> 2) & 0xFC0u) | ((t >> 16) & 0x3Fu);
+            if (c3 >= 0x800 && (c3 < 0xD800 || c3 > 0xDFFF)) {
+                *o++ = static_cast<char16_t>(c3);
+                i += 3;
+                continue;
+            }
+        }
         uint32_t c = 0xFFFD;
         size_t len = 1;
         if ((b & 0xE0) == 0xC0 && cont(i + 1)) {

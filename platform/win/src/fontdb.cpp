@@ -447,16 +447,16 @@ bool MatchesName(const Face& face, const std::u16string& name) {
     return false;
 }
 
-std::vector<BYTE> CharSets(const Face& face) {
+CharSetList CharSets(const Face& face) {
     static const struct {
         int bit;
         BYTE charset;
     } kMap[] = {{0, 0},    {1, 238},  {2, 204},  {3, 161},  {4, 162},  {5, 177},  {6, 178},  {7, 186},
                 {8, 163},  {16, 222}, {17, 128}, {18, 134}, {19, 129}, {20, 136}, {21, 130}, {31, 2}};
-    std::vector<BYTE> out;
+    CharSetList out;
     for (const auto& m : kMap)
-        if (face.codePageRange1 & (1u << m.bit)) out.push_back(m.charset);
-    if (out.empty()) out.push_back(ANSI_CHARSET);
+        if (face.codePageRange1 & (1u << m.bit)) out.sets[out.count++] = m.charset;
+    if (out.count == 0) out.sets[out.count++] = ANSI_CHARSET;
     return out;
 }
 

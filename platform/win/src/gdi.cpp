@@ -320,20 +320,21 @@ struct EnumData {
 };
 const EnumData& EnumDataOf(const fontdb::Face& f, BYTE cs, bool vertical) {
     static uint64_t generation = ~uint64_t{0};
-    static std::unordered_map<uint64_t, EnumData> cache;
+    // Per face (by its place in Faces()), its few character sets and directions.
+    static std::vector<std::vector<std::pair<unsigned, EnumData>>> cache;
     const auto& faces = fontdb::Faces();
-    if (generation != winprofile::Generation()) {
-        cache.clear();
+    if (generation != winprofile::Generation() || cache.size() != faces.size()) {
+        cache.assign(faces.size(), {});
         generation = winprofile::Generation();
     }
-    const uint64_t key = static_cast<uint64_t>(&f - faces.data()) << 9 | uint64_t{cs} << 1 | (vertical ? 1u : 0u);
-    auto it = cache.find(key);
-    if (it == cache.end()) {
-        EnumData d;
-        FillEnumData(f, cs, (vertical ? u"@" : u"") + fontdb::ReportedFamily(f), d.elf, d.ntm);
-        it = cache.emplace(key, d).first;
-    }
-    return it->second;
+    auto& known = cache[static_cast<size_t>(&f - faces.data())];
+    const unsigned key = unsigned{cs} << 1 | (vertical ? 1u : 0u);
+    for (const auto& k : known)
+        if (k.first == key) return k.second;
+    EnumData d;
+    FillEnumData(f, cs, (vertical ? u"@" : u"") + fontdb::ReportedFamily(f), d.elf, d.ntm);
+    known.emplace_back(key, d);
+    return known.back().second;
 }
 
 }  // namespace

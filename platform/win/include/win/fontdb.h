@@ -84,7 +84,16 @@ WINAPI_EXPORT std::u16string ReportedFamily(const Face& face);
 WINAPI_EXPORT bool MatchesName(const Face& face, const std::u16string& name);
 
 // GDI character sets a face supports, from its code-page ranges, in the order
-// GDI enumerates them.
-WINAPI_EXPORT std::vector<BYTE> CharSets(const Face& face);
+// GDI enumerates them (at most 16; no allocation, as enumeration asks often).
+struct CharSetList {
+    BYTE sets[16] = {};
+    size_t count = 0;
+    const BYTE* begin() const { return sets; }
+    const BYTE* end() const { return sets + count; }
+    BYTE front() const { return sets[0]; }
+    bool empty() const { return count == 0; }
+    size_t size() const { return count; }
+};
+WINAPI_EXPORT CharSetList CharSets(const Face& face);
 
 }  // namespace fontdb

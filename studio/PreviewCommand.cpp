@@ -1,5 +1,6 @@
 // tamsel-studio preview: every screen's texts as the panel will draw them,
 // from the files a compile made for it.
+#include <QBuffer>
 #include <QFile>
 #include <QGuiApplication>
 
@@ -17,6 +18,7 @@
 #include "Tamsel.h"
 #include "TextsFile.h"
 #include "Velmora.h"
+#include "win/filesafety.h"
 #include "win/profile.h"
 #include "win/wstr.h"
 
@@ -222,12 +224,13 @@ int RunPreview(const Options& opt, std::ostream& out) {
     if (!opt.screen.empty() && sheet.screens.empty())
         throw StudioError{"preview: no screen '" + opt.screen + "' in " + opt.texts};
     const QImage image = preview::DrawSheet(sheet);
-    const std::string tmp = opt.png + ".tmp";
-    std::error_code ec;
-    if (!image.save(QString::fromStdString(tmp), "PNG") || (fs::rename(tmp, opt.png, ec), ec)) {
-        fs::remove(tmp, ec);
+    // Encoded in memory and put in place whole, as every file the studio writes.
+    QByteArray png;
+    QBuffer buffer(&png);
+    winfiles::AtomicFile file(opt.png);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG") ||
+        !file.Write(png.constData(), static_cast<size_t>(png.size())) || !file.Commit())
         throw StudioError{"preview: cannot write " + opt.png};
-    }
     out << "preview: " << drawn << " text(s) drawn, " << marked << " character(s) the panel cannot draw, " << wide
         << " line(s) wider than the screen; wrote " << opt.png << "\n";
     return rc;

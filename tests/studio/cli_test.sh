@@ -130,6 +130,18 @@ check "preview needs a picture to write" 2 "--png FILE" -- preview --texts "$wor
 check "the preview marks the character no QPF2 file has" 0 "1 character(s) the panel cannot draw" -- preview --texts "$work/lost.txt" --out "$work/pv" --png "$work/pv.png"
 if [ -s "$work/pv.png" ]; then echo "ok: the preview is written"; else echo "FAIL: no preview written"; fail=1; fi
 check "a current folder is reused" 0 "^0 file(s) written" -- preview --texts "$work/lost.txt" --out "$work/pv" --png "$work/pv.png"
+# Links where the picture goes are replaced, never written through; a picture
+# that cannot be written is an error.
+printf 'victim' > "$work/pvvictim"
+ln -s "$work/pvvictim" "$work/pvlink.png"
+ln -s "$work/pvvictim" "$work/pvlink.png.tmp"
+check "the preview goes past links at its name" 0 "wrote $work/pvlink.png" -- preview --texts "$work/lost.txt" --out "$work/pv" --png "$work/pvlink.png"
+if [ "$(cat "$work/pvvictim")" = victim ] && [ -f "$work/pvlink.png" ] && [ ! -L "$work/pvlink.png" ]; then
+    echo "ok: nothing written through a link"
+else
+    echo "FAIL: the preview wrote through a link"; fail=1
+fi
+check "a picture that cannot be written is an error" 1 "cannot write $work/none/pv.png" -- preview --texts "$work/lost.txt" --out "$work/pv" --png "$work/none/pv.png"
 check "the preview marks it in a subset too" 0 "1 character(s) the panel cannot draw" -- preview --texts "$work/lost.txt" --out "$work/pvt" --target ttf --png "$work/pvt.png"
 check "nothing is marked when every character is drawn" 0 "1 text(s) drawn, 0 character(s)" -- preview --texts "$work/kept.txt" --out "$work/pv" --png "$work/pv.png"
 cp -r "$work/uiprofile" "$work/narrow"

@@ -80,7 +80,7 @@ private:
     bool m_more = false;  // pieces beyond the eighth
 };
 bool LanguageText(const tagMULTIFONT& mf, const std::u16string& text, int mode, int lang, std::u16string& piece,
-                  LOGFONTW& lf, LogFontCache& cache, const LanguagePieces* pieces = nullptr);
+                  LOGFONTW& lf, LogFontCache& cache, const LanguagePieces& pieces);
 // Calls fn(language, its text, its logical font) for each of the eight
 // languages that has a text and a font.
 template <class Fn>
@@ -90,7 +90,7 @@ void ForEachLanguage(const tagMULTIFONT& mf, const std::u16string& text, int mod
     LOGFONTW lf;
     const LanguagePieces pieces(text);
     for (int lang = 0; lang < 8; ++lang)
-        if (LanguageText(mf, text, mode, lang, piece, lf, cache, &pieces))
+        if (LanguageText(mf, text, mode, lang, piece, lf, cache, pieces))
             fn(lang, static_cast<const std::u16string&>(piece), lf);
 }
 // The pack name of a face without adding it to the map; empty when absent.

@@ -197,16 +197,13 @@ void LanguagePieces::Get(const std::u16string& text, int lang, std::u16string& p
 }
 
 bool LanguageText(const tagMULTIFONT& mf, const std::u16string& text, int mode, int lang, std::u16string& piece,
-                  LOGFONTW& lf, LogFontCache& cache, const LanguagePieces* pieces) {
+                  LOGFONTW& lf, LogFontCache& cache, const LanguagePieces& pieces) {
     int useDefault = 0;
     if (mode == 1 || mode == 2) {
         piece = text;
         useDefault = mode == 2 ? 1 : 0;
     } else {
-        if (pieces)
-            pieces->Get(text, lang, piece);
-        else
-            GetLangString(text, piece, lang);
+        pieces.Get(text, lang, piece);
         if (piece.empty()) return false;
     }
     const int id = mf.wFontID[lang];

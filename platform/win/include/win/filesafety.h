@@ -34,12 +34,12 @@ WINAPI_EXPORT std::vector<Failure> TakeFailures();
 // on a FIFO or device: -1 with errno set otherwise (EINVAL for other kinds).
 WINAPI_EXPORT int OpenRegularFile(const std::string& path);
 WINAPI_EXPORT bool IsRegularFile(const std::string& path);
-// The whole file; false when it is no regular file or cannot be read.
-// `limit` bounds what is read (larger files fail with EFBIG).
 // Asks the kernel for 2 MB pages over the whole 2 MB pages inside a large
 // buffer not yet written: filling it then takes a fault per 2 MB instead of
 // per 4 KB. Advice only; nothing changes where it is not taken.
 WINAPI_EXPORT void AdviseLargePages(void* data, size_t size);
+// The whole file; false when it is no regular file or cannot be read.
+// `limit` bounds what is read (larger files fail with EFBIG).
 WINAPI_EXPORT bool ReadRegularFile(const std::string& path, std::string* bytes, size_t limit = size_t{1} << 30);
 
 // ---- Names made from names ----

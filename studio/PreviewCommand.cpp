@@ -99,12 +99,18 @@ public:
 private:
     // A subset lies in the output folder; a pack font travels whole from
     // the fonts folder.
+    // The names come from the project's files and the folder's coverage
+    // record: only a plain file name becomes a path, inside the folder it names.
     std::vector<fs::path> Candidates(const std::u16string& file, const CoverageRecord* record) const {
-        std::vector<fs::path> paths{m_folder / Utf16ToUtf8(file)};
+        std::vector<fs::path> paths;
+        const auto add = [&paths](const fs::path& folder, const std::u16string& name) {
+            if (winfiles::IsSafeFileName(name)) paths.push_back(folder / Utf16ToUtf8(name));
+        };
+        add(m_folder, file);
         if (!m_qpf) {
             const fs::path fonts = winprofile::FontsDir();
-            paths.push_back(fonts / Utf16ToUtf8(file));
-            if (record && !record->fontFile.empty()) paths.push_back(fonts / Utf16ToUtf8(record->fontFile));
+            add(fonts, file);
+            if (record) add(fonts, record->fontFile);
         }
         return paths;
     }

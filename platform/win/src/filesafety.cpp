@@ -153,6 +153,11 @@ std::vector<Failure> TakeFailures() {
     return out;
 }
 
+void ForgetFailuresSince(uint64_t mark) {
+    std::deque<Failure>& kept = Log().kept;
+    while (!kept.empty() && kept.back().serial >= mark) kept.pop_back();
+}
+
 int OpenRegularFile(const std::string& path) {
     // O_NONBLOCK: opening a FIFO with no writer must not wait for one.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);

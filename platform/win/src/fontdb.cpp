@@ -2,6 +2,7 @@
 // style, code pages and the metrics GDI reports. Only tables are read; no
 // glyph is loaded. The indexes are built with the faces and live as long.
 #include "win/fontdb.h"
+#include "facecache.h"
 #include "win/filesafety.h"
 
 #include <ft2build.h>
@@ -16,6 +17,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <iterator>
@@ -80,7 +82,6 @@ std::string LowerAscii(std::string s) {
     return s;
 }
 
-std::string LowerExt(const std::filesystem::path& p) { return LowerAscii(p.extension().string()); }
 
 std::u16string DecodeName(const FT_SfntName& n) {
     std::u16string s;
@@ -261,18 +262,31 @@ struct FileStream {
     unsigned long blockStart = 0, blockSize = 0;
 };
 
-void ScanFile(const std::filesystem::path& path, std::vector<Face>& faces, FT_Library lib = Library()) {
-    if (!lib) return;
-    FileStream stream(path);
+// A font file of the fonts folder, named once.
+struct FontFile {
+    std::string name;  // file name in the folder
+    std::string path;  // absolute
+    size_t stem = 0;   // length of the name before its extension
+};
+
+void Place(Face& face, const FontFile& file) {
+    face.fileName = file.name;
+    face.path = file.path;
+}
+
+// Appends the faces of one file; the file's stamp as it was read (all zero
+// when it could not be opened). What is read here is what the face cache
+// keeps: a change to it needs a new cache version (facecache.cpp).
+FileStamp ScanFile(const FontFile& file, std::vector<Face>& faces, FT_Library lib = Library()) {
+    if (!lib) return {};
+    FileStream stream(file.path);
     FT_Long count = 1;
     for (FT_Long index = 0; index < count; ++index) {
         FT_Face f = nullptr;
-        if (stream.Open(lib, index, &f) != 0) return;
+        if (stream.Open(lib, index, &f) != 0) break;
         if (index == 0) count = std::min<FT_Long>(f->num_faces, 256);
         Face face;
-        face.fileName = path.filename().string();
-        std::error_code ec;
-        face.path = std::filesystem::absolute(path, ec).string();
+        Place(face, file);
         face.faceIndex = static_cast<int>(index);
         face.stamp = stream.stamp;
         bool ok = true;
@@ -284,16 +298,17 @@ void ScanFile(const std::filesystem::path& path, std::vector<Face>& faces, FT_Li
         FT_Done_Face(f);
         if (ok && !face.family.empty()) faces.push_back(std::move(face));
     }
+    return stream.stamp;
 }
 
-// Every file's faces, in the order of the files. A large folder is read by
-// a thread per core, each with a FreeType library of its own (one library
-// cannot be used by two threads at once), as the system's font cache would
-// be filled; what is found does not depend on it.
-void ScanFiles(const std::vector<std::filesystem::path>& files, std::vector<Face>& faces) {
+// The faces and stamps of the files listed in `which`, into their places. A
+// long list is read by a thread per core, each with a FreeType library of its
+// own (one library cannot be used by two threads at once), as the system's
+// font cache would be filled; what is found does not depend on it.
+void ScanFiles(const std::vector<FontFile>& files, const std::vector<size_t>& which,
+               std::vector<std::vector<Face>>& found, std::vector<FileStamp>& stamps) {
     const unsigned cores = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
-    std::vector<std::vector<Face>> found(files.size());
-    bool parallel = cores > 1 && files.size() >= 64;
+    bool parallel = cores > 1 && which.size() >= 64;
     if (parallel) {
         std::vector<std::thread> workers;
         std::vector<char> failed(cores, 0);
@@ -305,7 +320,8 @@ void ScanFiles(const std::vector<std::filesystem::path>& files, std::vector<Face
                     return;
                 }
                 try {
-                    for (size_t i = w; i < files.size(); i += cores) ScanFile(files[i], found[i], lib);
+                    for (size_t k = w; k < which.size(); k += cores)
+                        stamps[which[k]] = ScanFile(files[which[k]], found[which[k]], lib);
                 } catch (...) {
                     failed[w] = 1;
                 }
@@ -314,10 +330,106 @@ void ScanFiles(const std::vector<std::filesystem::path>& files, std::vector<Face
         for (std::thread& t : workers) t.join();
         parallel = std::find(failed.begin(), failed.end(), 1) == failed.end();
     }
-    if (!parallel) {
-        found.assign(files.size(), {});
-        for (size_t i = 0; i < files.size(); ++i) ScanFile(files[i], found[i]);
+    if (!parallel)
+        for (size_t i : which) {
+            found[i].clear();
+            stamps[i] = ScanFile(files[i], found[i]);
+        }
+}
+
+std::string DefaultCacheFolder() {
+    if (const char* v = std::getenv("TAMSEL_FONT_CACHE")) return v[0] == '/' ? v : "";
+    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && xdg[0] == '/') return std::string(xdg) + "/tamsel/faces";
+    if (const char* home = std::getenv("HOME"); home && home[0] == '/') return std::string(home) + "/.cache/tamsel/faces";
+    return {};
+}
+
+struct CacheSetting {
+    bool set = false;
+    std::string folder;
+};
+CacheSetting& CacheFolderSetting() {
+    static CacheSetting setting;
+    return setting;
+}
+
+ScanCounts g_lastScan;
+
+// The faces of the files, from the face cache where it still stands and read
+// with FreeType where not; the cache is written again when that changed it.
+void ReadFolder(const std::string& dir, const std::vector<FontFile>& files, std::vector<Face>& faces) {
+    const std::string cacheFolder = FaceCacheFolder();
+    const std::string key = cacheFolder.empty() ? std::string() : winfiles::ResolvedPath(dir);
+    facecache::Entries cached;
+    if (!key.empty()) cached = facecache::Load(cacheFolder, key);
+    const int64_t readAt = facecache::Now();
+    std::vector<std::vector<Face>> found(files.size());
+    std::vector<FileStamp> stamps(files.size());
+    std::vector<size_t> unread;
+    // Stamps taken relative to the folder: a fonts folder of links (the
+    // desktop's fonts) would otherwise have its own path walked twice per
+    // file. A long list is stamped by a thread per core, as it is read.
+    std::vector<char> stamped(files.size(), 0);
+    const int dirFd = cached.empty() ? -1 : ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        auto stampFrom = [&](size_t first, size_t step) {
+            for (size_t i = first; i < files.size(); i += step) {
+                struct stat st {};
+                if (cached.count(files[i].name) && ::fstatat(dirFd, files[i].name.c_str(), &st, 0) == 0 &&
+                    S_ISREG(st.st_mode)) {
+                    stamps[i] = StampOf(st);
+                    stamped[i] = 1;
+                }
+            }
+        };
+        const unsigned helpers = files.size() >= 256 ? std::min(3u, std::thread::hardware_concurrency() - 1) : 0;
+        std::vector<std::thread> workers;
+        try {
+            for (unsigned w = 1; w <= helpers; ++w) workers.emplace_back(stampFrom, w, helpers + 1);
+        } catch (const std::system_error&) {
+        }
+        stampFrom(0, workers.size() + 1);
+        for (std::thread& t : workers) t.join();
+        ::close(dirFd);
     }
+    for (size_t i = 0; i < files.size(); ++i) {
+        auto it = stamped[i] ? cached.find(files[i].name) : cached.end();
+        if (it != cached.end() && facecache::Trusted(it->second, stamps[i])) {
+            found[i] = std::move(it->second.faces);
+            for (Face& f : found[i]) {
+                Place(f, files[i]);
+                f.stamp = stamps[i];
+            }
+            cached.erase(it);
+        } else {
+            unread.push_back(i);
+        }
+    }
+    ScanFiles(files, unread, found, stamps);
+    // What is left of `cached` are files gone or changed; the cache changes
+    // when they are dropped or a file read now can be vouched for.
+    bool changed = !cached.empty();
+    std::vector<char> keep(files.size(), 1);
+    for (size_t i : unread) {
+        keep[i] = stamps[i].ino != 0 && facecache::Trusted(facecache::Entry{stamps[i], readAt, {}}, stamps[i]);
+        changed = changed || keep[i];
+    }
+    g_lastScan = ScanCounts{files.size(), unread.size(), files.size() - unread.size(), false};
+    if (changed && !key.empty()) {
+        facecache::Entries kept;
+        for (size_t i = 0; i < files.size(); ++i) {
+            if (!keep[i]) continue;  // changed too recently to vouch for
+            facecache::Entry& e = kept[files[i].name];
+            e.stamp = stamps[i];
+            e.readAt = readAt;
+            e.faces = found[i];
+            for (Face& f : e.faces) f.fileName.clear(), f.path.clear(), f.stamp = FileStamp();
+        }
+        g_lastScan.cacheWritten = facecache::Save(cacheFolder, key, kept);
+    }
+    size_t total = 0;
+    for (const std::vector<Face>& f : found) total += f.size();
+    faces.reserve(total);
     for (std::vector<Face>& f : found) std::move(f.begin(), f.end(), std::back_inserter(faces));
 }
 
@@ -364,20 +476,27 @@ const std::vector<Face>& Faces() {
     c.byFile.clear();
     const std::string dir = winprofile::FontsDir();
     if (dir.empty()) return c.faces;
-    std::vector<std::filesystem::path> files;
+    std::vector<FontFile> files;
     std::error_code ec;
     for (const auto& e : std::filesystem::directory_iterator(dir, ec)) {
-        const std::string ext = LowerExt(e.path());
-        if (ext == ".ttf" || ext == ".ttc" || ext == ".otf" || ext == ".otc" || ext == ".fon" || ext == ".fnt")
-            files.push_back(e.path());
+        FontFile file;
+        file.name = e.path().filename().string();
+        // As std::filesystem takes an extension: never the whole of a dot file's name.
+        const size_t dot = file.name.rfind('.');
+        if (dot == std::string::npos || dot == 0) continue;
+        const std::string ext = LowerAscii(file.name.substr(dot));
+        if (ext != ".ttf" && ext != ".ttc" && ext != ".otf" && ext != ".otc" && ext != ".fon" && ext != ".fnt") continue;
+        file.stem = dot;
+        file.path = e.path().string();
+        files.push_back(std::move(file));
     }
     // By stem first, so "DejaVuSans.ttf" comes before "DejaVuSans-Bold.ttf",
     // the order in which an installer would add a family's files.
-    std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) {
-        const std::string sa = a.stem().string(), sb = b.stem().string();
-        return sa != sb ? sa < sb : a.filename().string() < b.filename().string();
+    std::sort(files.begin(), files.end(), [](const FontFile& a, const FontFile& b) {
+        const int byStem = a.name.compare(0, a.stem, b.name, 0, b.stem);
+        return byStem != 0 ? byStem < 0 : a.name < b.name;
     });
-    ScanFiles(files, c.faces);
+    ReadFolder(dir, files, c.faces);
     BuildIndexes(c);
     return c.faces;
 }
@@ -424,10 +543,26 @@ const std::vector<const Face*>& FacesInFile(const std::string& fileName) {
     return Lookup(&Cache::byFile, LowerAscii(fileName));
 }
 
+void SetFaceCacheFolder(const std::string& folder) {
+    CacheFolderSetting() = CacheSetting{true, folder};
+}
+
+std::string FaceCacheFolder() {
+    const CacheSetting& s = CacheFolderSetting();
+    return s.set ? s.folder : DefaultCacheFolder();
+}
+
+ScanCounts LastScan() { return g_lastScan; }
+
 std::vector<Face> ScanFontFile(const std::string& path) {
     std::vector<Face> faces;
     std::error_code ec;
-    if (std::filesystem::is_regular_file(path, ec)) ScanFile(path, faces);
+    if (std::filesystem::is_regular_file(path, ec)) {
+        FontFile file;
+        file.name = std::filesystem::path(path).filename().string();
+        file.path = std::filesystem::absolute(path, ec).string();
+        ScanFile(file, faces);
+    }
     return faces;
 }
 

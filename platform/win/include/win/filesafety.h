@@ -28,6 +28,9 @@ WINAPI_EXPORT uint64_t FailureMark();
 WINAPI_EXPORT std::vector<Failure> FailuresSince(uint64_t mark);
 // Every failure not yet taken, and forgets them.
 WINAPI_EXPORT std::vector<Failure> TakeFailures();
+// Forgets the failures of an operation whose failure costs only time (a
+// cache), so that the host does not report them.
+WINAPI_EXPORT void ForgetFailuresSince(uint64_t mark);
 
 // ---- Reading ----
 // Opens a regular file (a link to one is fine) for reading without blocking

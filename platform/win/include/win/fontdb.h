@@ -61,6 +61,23 @@ struct Face {
 // when the profile generation changed.
 WINAPI_EXPORT const std::vector<Face>& Faces();
 
+// What a fonts folder's files held is kept between processes in a cache
+// folder, as Windows' font cache keeps it: $TAMSEL_FONT_CACHE when set
+// (anything but an absolute path: no cache), else $XDG_CACHE_HOME/tamsel/faces,
+// else ~/.cache/tamsel/faces. A file is read again when its size, times or
+// inode changed, or when it had changed within two seconds of being read.
+// An empty folder here: no cache for this process.
+WINAPI_EXPORT void SetFaceCacheFolder(const std::string& folder);
+WINAPI_EXPORT std::string FaceCacheFolder();
+// How the last reading of the fonts folder went.
+struct ScanCounts {
+    size_t files = 0;      // font files listed
+    size_t read = 0;       // read with FreeType
+    size_t fromCache = 0;  // taken from the cache
+    bool cacheWritten = false;
+};
+WINAPI_EXPORT ScanCounts LastScan();
+
 // The key a face name is indexed under: its first 31 units (up to a NUL),
 // case-folded as GDI compares face names.
 WINAPI_EXPORT std::u16string NameKey(const std::u16string& name);

@@ -1,5 +1,7 @@
 // The system font map over fonts folders of 500, 1,000 and 2,000 files, side
-// by side with fontconfig's fc-scan reading the same files.
+// by side with fontconfig's fc-scan reading the same files: every file read
+// (as fc-scan does, and as at the first start), and with the face cache
+// filled (every later start).
 //
 //   bench_fontmap [FONT_SOURCE_DIR...]   (default: the test fixture fonts and
 //                                         /usr/share/fonts; files up to 1 MB)
@@ -11,10 +13,13 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <chrono>
 #include <map>
+#include <thread>
 
 #include "BenchFonts.h"
 #include "FontTable.h"
+#include "win/fontdb.h"
 #include "win/profile.h"
 
 namespace fs = std::filesystem;
@@ -22,7 +27,10 @@ namespace fs = std::filesystem;
 namespace {
 std::map<int64_t, fs::path> g_profiles;
 
-void BM_MakeFontMap(benchmark::State& state) {
+fs::path g_faceCache;
+
+void MakeFontMapFrom(benchmark::State& state, const std::string& faceCache) {
+    fontdb::SetFaceCacheFolder(faceCache);
     const fs::path& profile = g_profiles.at(state.range(0));
     for (auto _ : state) {
         winprofile::Load(profile.string());  // a new generation: the folder is read again
@@ -31,7 +39,11 @@ void BM_MakeFontMap(benchmark::State& state) {
     }
     state.counters["files"] = static_cast<double>(state.range(0));
     state.counters["faces"] = static_cast<double>(PackNameMap.size());
+    state.counters["from_cache"] = static_cast<double>(fontdb::LastScan().fromCache);
 }
+
+void BM_MakeFontMap(benchmark::State& state) { MakeFontMapFrom(state, ""); }
+void BM_MakeFontMapFaceCache(benchmark::State& state) { MakeFontMapFrom(state, g_faceCache.string()); }
 
 void BM_FcScan(benchmark::State& state) {
     const std::string cmd =
@@ -45,6 +57,7 @@ void BM_FcScan(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_MakeFontMap)->Arg(500)->Arg(1000)->Arg(2000)->Unit(benchmark::kMillisecond)->UseRealTime()->Apply([](auto* b) { benchfonts::WithSpread(b); });
+BENCHMARK(BM_MakeFontMapFaceCache)->Arg(500)->Arg(1000)->Arg(2000)->Unit(benchmark::kMillisecond)->UseRealTime()->Apply([](auto* b) { benchfonts::WithSpread(b); });
 BENCHMARK(BM_FcScan)->Arg(500)->Arg(1000)->Arg(2000)->Unit(benchmark::kMillisecond)->UseRealTime()->Apply([](auto* b) { benchfonts::WithSpread(b); });
 
 int main(int argc, char** argv) {
@@ -61,6 +74,14 @@ int main(int argc, char** argv) {
     for (int64_t n : {500, 1000, 2000}) {
         g_profiles[n] = scratch / std::to_string(n);
         benchfonts::LinkProfile(g_profiles[n], {files.begin(), files.begin() + n});
+    }
+    // The cache vouches for files unchanged for two seconds when read.
+    g_faceCache = scratch / "face-cache";
+    fontdb::SetFaceCacheFolder(g_faceCache.string());
+    std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+    for (const auto& p : g_profiles) {
+        winprofile::Load(p.second.string());
+        fontdb::Faces();
     }
     benchmark::RunSpecifiedBenchmarks();
     benchfonts::RemoveScratch(scratch);

@@ -13,7 +13,7 @@ secs=${1:-30}
 [ $# -gt 0 ] && shift
 # In pairs of about the same smoke-run time.
 all="fuzz_unit_records fuzz_multilang fuzz_gdi_fonts fuzz_texts fuzz_registry fuzz_profile
-     fuzz_qpf2 fuzz_language fuzz_fonttable fuzz_truetype_names fuzz_packconfig"
+     fuzz_qpf2 fuzz_language fuzz_fonttable fuzz_truetype_names fuzz_packconfig fuzz_face_cache"
 targets=${*:-$all}
 command -v clang++ >/dev/null || { echo "clang++ not installed: skipping the fuzz targets"; exit 0; }
 build="$root/build-fuzz"
@@ -28,6 +28,8 @@ if [ ! -f "$fonts/manifest.json" ]; then
     /usr/bin/python3 "$root/tests/fixtures/make_test_fonts.py" "$fonts" >/dev/null
 fi
 
+# The fuzzed profiles' faces are not cached in the user's cache folder.
+export TAMSEL_FONT_CACHE=off
 # UBSan findings end the run like crashes; hangs and huge allocations are findings too.
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 findings="$build/findings"
@@ -79,6 +81,10 @@ EOF
         printf 'dejavu_sans_12_50.qpf2\t 1Aalmr\nvictim_16384_50_italic.qpf2\t e\\t\\\\\n../victim\tx\nlink\tlink\nup\tabc\nold\tnew\n' >"$d/qpf.rec"
         printf 'DejaVu Sans\t 1Aalmr\n_victim\tx\\ny\n..\tabc\nsub\tsub\nvictim\t\\r\\n\n' >"$d/ttf.rec"
         printf '\377\t\\\n\t\n\\\n' >"$d/odd.rec" ;;
+    fuzz_face_cache)  # edits of the good cache: none, a byte in a name, a cut
+        printf '\000' >"$d/good"
+        printf '\000\100\000\000\000\101' >"$d/edit"
+        printf '\000\220\001\000\000' >"$d/cut" ;;
     esac
 }
 
@@ -88,7 +94,7 @@ runs_of() {
     case $1 in
     fuzz_unit_records) echo 200 ;;
     fuzz_gdi_fonts | fuzz_qpf2) echo 300 ;;
-    fuzz_registry | fuzz_language) echo 600 ;;
+    fuzz_registry | fuzz_language | fuzz_face_cache) echo 600 ;;
     fuzz_truetype_names | fuzz_fonttable | fuzz_packconfig) echo 1000 ;;
     *) echo 3000 ;;
     esac

@@ -1,0 +1,275 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "TestProfile.h"
+#include "win/filesafety.h"
+#include "win/fontdb.h"
+#include "win/profile.h"
+#include "win/wstr.h"
+
+namespace fs = std::filesystem;
+using testsupport::N;
+using testsupport::TempDir;
+using testsupport::TestProfile;
+
+namespace {
+
+// The cache vouches only for files that had not changed for two seconds
+// when they were read: waits until the fixture fonts are that old.
+void WaitUntilSettled(const fs::path& folder) {
+    int64_t newest = 0;
+    for (const auto& e : fs::directory_iterator(folder)) {
+        struct stat st {};
+        ASSERT_EQ(::stat(e.path().c_str(), &st), 0);
+        newest = std::max({newest, int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec,
+                           int64_t{st.st_ctim.tv_sec} * 1000000000 + st.st_ctim.tv_nsec});
+    }
+    for (;;) {
+        const int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                std::chrono::system_clock::now().time_since_epoch())
+                                .count();
+        if (now > newest + 2'200'000'000) return;
+        std::this_thread::sleep_for(std::chrono::nanoseconds(newest + 2'200'000'000 - now));
+    }
+}
+
+// The faces of the profile read again, as a new process would read them.
+std::vector<fontdb::Face> Reload(const fs::path& profile) {
+    EXPECT_TRUE(winprofile::Load(profile.string()));
+    return fontdb::Faces();
+}
+
+void ExpectSameFaces(const std::vector<fontdb::Face>& got, const std::vector<fontdb::Face>& want) {
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t i = 0; i < got.size(); ++i) {
+        const fontdb::Face& a = got[i];
+        const fontdb::Face& b = want[i];
+        SCOPED_TRACE(b.fileName + " #" + std::to_string(b.faceIndex));
+        EXPECT_EQ(a.fileName, b.fileName);
+        EXPECT_EQ(a.path, b.path);
+        EXPECT_EQ(a.faceIndex, b.faceIndex);
+        EXPECT_EQ(a.raster, b.raster);
+        EXPECT_EQ(N(a.family), N(b.family));
+        ASSERT_EQ(a.families.size(), b.families.size());
+        for (size_t k = 0; k < a.families.size(); ++k) {
+            EXPECT_EQ(a.families[k].platformId, b.families[k].platformId);
+            EXPECT_EQ(a.families[k].languageId, b.families[k].languageId);
+            EXPECT_EQ(N(a.families[k].text), N(b.families[k].text));
+        }
+        EXPECT_EQ(N(a.fullName), N(b.fullName));
+        EXPECT_EQ(N(a.subfamily), N(b.subfamily));
+        EXPECT_EQ(a.weight, b.weight);
+        EXPECT_EQ(a.italic, b.italic);
+        EXPECT_EQ(a.bold, b.bold);
+        EXPECT_EQ(a.codePageRange1, b.codePageRange1);
+        EXPECT_EQ(a.unitsPerEm, b.unitsPerEm);
+        EXPECT_EQ(a.ascender, b.ascender);
+        EXPECT_EQ(a.descender, b.descender);
+        EXPECT_EQ(a.internalLeadingHint, b.internalLeadingHint);
+        EXPECT_EQ(a.avgCharWidth, b.avgCharWidth);
+        EXPECT_EQ(a.maxAdvance, b.maxAdvance);
+        EXPECT_EQ(a.hasUnicodeCmap, b.hasUnicodeCmap);
+        EXPECT_TRUE(a.stamp == b.stamp);
+    }
+}
+
+// What reading every file with FreeType gives.
+std::vector<fontdb::Face> Uncached(const fs::path& profile) {
+    const std::string folder = fontdb::FaceCacheFolder();
+    fontdb::SetFaceCacheFolder("");
+    std::vector<fontdb::Face> faces = Reload(profile);
+    EXPECT_EQ(fontdb::LastScan().fromCache, 0u);
+    fontdb::SetFaceCacheFolder(folder);
+    return faces;
+}
+
+// The one cache file of the folder.
+fs::path CacheFile(const fs::path& cache) {
+    std::vector<fs::path> files;
+    for (const auto& e : fs::directory_iterator(cache))
+        if (e.path().filename().string().rfind("faces-", 0) == 0) files.push_back(e.path());
+    EXPECT_EQ(files.size(), 1u);
+    return files.empty() ? fs::path() : files.front();
+}
+
+class FaceCache : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_was = fontdb::FaceCacheFolder();
+        fontdb::SetFaceCacheFolder((m_cache.path() / "faces").string());
+        WaitUntilSettled(testsupport::FixtureFontsDir() / "Fonts");
+    }
+    void TearDown() override { fontdb::SetFaceCacheFolder(m_was); }
+    fs::path cache() const { return m_cache.path() / "faces"; }
+
+    TempDir m_cache;
+    std::string m_was;
+};
+}  // namespace
+
+TEST_F(FaceCache, FilesAreReadOnceAndAgainOnlyWhenTheyChange) {
+    TestProfile p(testsupport::AllFixtureFonts());
+    const std::vector<fontdb::Face> fresh = Uncached(p.path());
+    const size_t files = fontdb::LastScan().files;
+    ASSERT_GT(files, 5u);
+
+    ExpectSameFaces(Reload(p.path()), fresh);
+    EXPECT_EQ(fontdb::LastScan().read, files);
+    EXPECT_TRUE(fontdb::LastScan().cacheWritten);
+    // A new process: every file from the cache, nothing written.
+    ExpectSameFaces(Reload(p.path()), fresh);
+    EXPECT_EQ(fontdb::LastScan().fromCache, files);
+    EXPECT_EQ(fontdb::LastScan().read, 0u);
+    EXPECT_FALSE(fontdb::LastScan().cacheWritten);
+
+    // A link pointed at another installed font, long unchanged: its stamp
+    // alone tells.
+    fs::remove(p.fonts() / "ariali.ttf");
+    fs::create_symlink(testsupport::FixtureFontsDir() / "Fonts" / "arialbd.ttf", p.fonts() / "ariali.ttf");
+    const std::vector<fontdb::Face> repointed = Reload(p.path());
+    EXPECT_EQ(fontdb::LastScan().read, 1u);
+    ExpectSameFaces(repointed, Uncached(p.path()));
+    Reload(p.path());
+    EXPECT_EQ(fontdb::LastScan().fromCache, files);
+
+    // Another font put in place of one: that file alone is read again, and
+    // again at every start while it is too new to vouch for.
+    const fs::path changed = p.fonts() / "arial.ttf";
+    fs::remove(changed);
+    fs::copy_file(testsupport::FixtureFontsDir() / "Fonts" / "tahoma.ttf", changed);
+    const std::vector<fontdb::Face> afterChange = Uncached(p.path());
+    for (int start = 0; start < 2; ++start) {
+        ExpectSameFaces(Reload(p.path()), afterChange);
+        EXPECT_EQ(fontdb::LastScan().read, 1u);
+        EXPECT_EQ(fontdb::LastScan().fromCache, files - 1);
+    }
+    bool sawTahomaTwice = false;
+    for (const fontdb::Face& f : afterChange)
+        sawTahomaTwice = sawTahomaTwice || (f.fileName == "arial.ttf" && N(f.family) == "Tahoma");
+    EXPECT_TRUE(sawTahomaTwice);
+
+    // The same file, rewritten in place under the same inode with other bytes.
+    {
+        std::ofstream out(changed, std::ios::binary | std::ios::trunc);
+        const std::vector<unsigned char> bytes =
+            testsupport::ReadBytes(testsupport::FixtureFontsDir() / "Fonts" / "calibri.ttf");
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+    ExpectSameFaces(Reload(p.path()), Uncached(p.path()));
+
+    // A file removed and one added.
+    fs::remove(p.fonts() / "tahoma.ttf");
+    fs::create_symlink(testsupport::FixtureFontsDir() / "Fonts" / "tahoma.ttf", p.fonts() / "zz-added.ttf");
+    ExpectSameFaces(Reload(p.path()), Uncached(p.path()));
+    EXPECT_EQ(fontdb::LastScan().files, files);
+}
+
+TEST_F(FaceCache, ADamagedOrForeignCacheIsNotBelieved) {
+    TestProfile p(testsupport::AllFixtureFonts());
+    const std::vector<fontdb::Face> fresh = Uncached(p.path());
+    const size_t files = fontdb::LastScan().files;
+    Reload(p.path());
+    const fs::path file = CacheFile(cache());
+    const std::vector<unsigned char> good = testsupport::ReadBytes(file);
+    ASSERT_GT(good.size(), 100u);
+
+    // Another folder's cache under this folder's name.
+    TestProfile other({"arial.ttf"});
+    Reload(other.path());
+    std::vector<unsigned char> foreign;
+    for (const auto& e : fs::directory_iterator(cache()))
+        if (e.path() != file) foreign = testsupport::ReadBytes(e.path());
+    ASSERT_FALSE(foreign.empty());
+
+    std::vector<std::pair<std::string, std::vector<unsigned char>>> damaged = {
+        {"empty", {}}, {"another folder's", foreign}, {"cut short", {good.begin(), good.begin() + good.size() / 2}},
+        {"one byte less", {good.begin(), good.end() - 1}}, {"one byte more", good}};
+    damaged.back().second.push_back(0);
+    for (size_t at : {size_t{9}, size_t{40}, good.size() / 3, good.size() - 9}) {
+        std::vector<unsigned char> flipped = good;
+        flipped[at] ^= 0x20;
+        damaged.push_back({"a byte changed at " + std::to_string(at), flipped});
+    }
+    for (const auto& [what, bytes] : damaged) {
+        SCOPED_TRACE(what);
+        testsupport::WriteBytes(file, bytes);
+        ExpectSameFaces(Reload(p.path()), fresh);
+        EXPECT_EQ(fontdb::LastScan().fromCache, 0u);
+        EXPECT_TRUE(fontdb::LastScan().cacheWritten);
+        ExpectSameFaces(Reload(p.path()), fresh);
+        EXPECT_EQ(fontdb::LastScan().fromCache, files);
+    }
+}
+
+TEST_F(FaceCache, WritesNeverFollowLinksAndFailuresCostOnlyTime) {
+    TestProfile p({"arial.ttf", "simsun.ttc"});
+    TempDir outside;
+    const fs::path victim = outside / "victim";
+    testsupport::WriteBytes(victim, {'k', 'e', 'e', 'p'});
+
+    // The cache file a link to a file elsewhere: replaced, never written through.
+    Reload(p.path());
+    const fs::path file = CacheFile(cache());
+    fs::remove(file);
+    fs::create_symlink(victim, file);
+    const std::vector<fontdb::Face> fresh = Uncached(p.path());
+    ExpectSameFaces(Reload(p.path()), fresh);
+    EXPECT_TRUE(fontdb::LastScan().cacheWritten);
+    EXPECT_FALSE(fs::is_symlink(file));
+    EXPECT_EQ(testsupport::ReadBytes(victim), (std::vector<unsigned char>{'k', 'e', 'e', 'p'}));
+
+    // Caches of folders that are gone, or that are not caches, are removed
+    // when a cache is written; a link among them as a link.
+    {
+        TestProfile temporary({"arial.ttf"});
+        Reload(temporary.path());
+    }
+    fs::create_symlink(victim, cache() / "faces-0000000000000001");
+    testsupport::WriteBytes(cache() / "faces-0000000000000002", {'x'});
+    testsupport::WriteBytes(cache() / "notes.txt", {'n'});
+    fs::remove(p.fonts() / "arial.ttf");
+    Reload(p.path());
+    ASSERT_TRUE(fontdb::LastScan().cacheWritten);
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(cache())) left.push_back(e.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{file.filename().string(), "notes.txt"}));
+    EXPECT_EQ(testsupport::ReadBytes(victim), (std::vector<unsigned char>{'k', 'e', 'e', 'p'}));
+
+    // No cache folder can be made (a file has its name): the faces are
+    // read all the same and the host hears of no failure.
+    testsupport::WriteBytes(m_cache.path() / "blocked", {'b'});
+    fontdb::SetFaceCacheFolder((m_cache.path() / "blocked" / "faces").string());
+    const uint64_t mark = winfiles::FailureMark();
+    ExpectSameFaces(Reload(p.path()), Uncached(p.path()));
+    EXPECT_FALSE(fontdb::LastScan().cacheWritten);
+    EXPECT_TRUE(winfiles::FailuresSince(mark).empty());
+}
+
+TEST(FaceCacheSetting, FromTheEnvironment) {
+    // Each test is a process of its own: nothing has set the folder here.
+    const char* was = std::getenv("TAMSEL_FONT_CACHE");
+    const std::string saved = was ? was : "";
+    ::setenv("TAMSEL_FONT_CACHE", "/somewhere/faces", 1);
+    EXPECT_EQ(fontdb::FaceCacheFolder(), "/somewhere/faces");
+    for (const char* none : {"off", "", "relative/faces"}) {
+        ::setenv("TAMSEL_FONT_CACHE", none, 1);
+        EXPECT_EQ(fontdb::FaceCacheFolder(), "") << none;
+    }
+    ::unsetenv("TAMSEL_FONT_CACHE");
+    ::setenv("XDG_CACHE_HOME", "/xdg", 1);
+    EXPECT_EQ(fontdb::FaceCacheFolder(), "/xdg/tamsel/faces");
+    ::setenv("XDG_CACHE_HOME", "not/absolute", 1);
+    ::setenv("HOME", "/home/someone", 1);
+    EXPECT_EQ(fontdb::FaceCacheFolder(), "/home/someone/.cache/tamsel/faces");
+    if (was) ::setenv("TAMSEL_FONT_CACHE", saved.c_str(), 1);
+}

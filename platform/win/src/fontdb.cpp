@@ -504,7 +504,7 @@ const std::vector<Face>& Faces() {
 std::u16string NameKey(const std::u16string& name) {
     const size_t end = std::min<size_t>(name.find(u'\0'), 31);
     std::u16string key = name.substr(0, end);
-    for (char16_t& ch : key) ch = towlower16(ch);
+    for (char16_t& ch : key) ch = Fold(ch);
     return key;
 }
 

@@ -1,9 +1,8 @@
 // The installed-fonts key that Windows' installer writes for the fonts folder.
 #include <algorithm>
 #include <cstdlib>
-#include <map>
-#include <set>
 #include <tuple>
+#include <unordered_set>
 
 #include "win/fontdb.h"
 #include "win/registry.h"
@@ -51,9 +50,10 @@ std::u16string JoinFitting(const std::vector<const fontdb::Face*>& faces, const 
     return joined + suffix;
 }
 
-Entry MakeEntry(const std::string& file, const fontdb::Face& first, std::u16string name) {
+Entry MakeEntry(const std::string& file, const fontdb::Face& first, const std::u16string& familyKey,
+                std::u16string name) {
     return Entry{Utf8ToUtf16(file).size() <= kMaxDataUnits,
-                 fontdb::NameKey(first.family),
+                 familyKey,
                  (first.bold ? 2 : 0) + (first.italic ? 1 : 0),
                  std::abs(first.weight - FW_NORMAL),
                  file,
@@ -63,34 +63,36 @@ Entry MakeEntry(const std::string& file, const fontdb::Face& first, std::u16stri
 }  // namespace
 
 std::vector<Value> InstallerFontValues() {
-    std::vector<std::string> files;
-    std::map<std::string, std::vector<const fontdb::Face*>> byFile;
-    for (const fontdb::Face& f : fontdb::Faces()) {
-        auto& faces = byFile[f.fileName];
-        if (faces.empty()) files.push_back(f.fileName);
-        faces.push_back(&f);
-    }
+    // Faces() keeps a file's faces together, files in folder order.
+    const std::vector<fontdb::Face>& all = fontdb::Faces();
     std::vector<Entry> entries;
-    for (const std::string& file : files) {
-        const auto& faces = byFile[file];
+    std::vector<const fontdb::Face*> faces;
+    std::vector<std::u16string> keys;  // NameKey of each face's family
+    for (size_t start = 0, end = 0; start < all.size(); start = end) {
+        const std::string& file = all[start].fileName;
+        faces.clear();
+        keys.clear();
+        for (end = start; end < all.size() && all[end].fileName == file; ++end) {
+            faces.push_back(&all[end]);
+            keys.push_back(fontdb::NameKey(all[end].family));
+        }
         if (faces.front()->raster) {
-            entries.push_back(MakeEntry(file, *faces.front(), faces.front()->family));
+            entries.push_back(MakeEntry(file, *faces.front(), keys.front(), faces.front()->family));
             continue;
         }
         const std::string ext = LowerExt(file);
         const std::u16string suffix = ext == ".otf" || ext == ".otc" ? u" (OpenType)" : u" (TrueType)";
-        entries.push_back(MakeEntry(file, *faces.front(), JoinFitting(faces, suffix)));
+        entries.push_back(MakeEntry(file, *faces.front(), keys.front(), JoinFitting(faces, suffix)));
         // Windows' value names a collection by its first member only; each
         // further family gets a value of its own.
-        std::vector<std::u16string> families = {fontdb::NameKey(faces.front()->family)};
-        for (const fontdb::Face* f : faces) {
-            const std::u16string key = fontdb::NameKey(f->family);
-            if (std::find(families.begin(), families.end(), key) != families.end()) continue;
-            families.push_back(key);
+        for (size_t i = 1; i < faces.size(); ++i) {
+            if (std::find(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(i), keys[i]) !=
+                keys.begin() + static_cast<std::ptrdiff_t>(i))
+                continue;  // a family already given its value
             std::vector<const fontdb::Face*> members;
-            for (const fontdb::Face* g : faces)
-                if (fontdb::NameKey(g->family) == key) members.push_back(g);
-            entries.push_back(MakeEntry(file, *f, JoinFitting(members, suffix)));
+            for (size_t j = i; j < faces.size(); ++j)
+                if (keys[j] == keys[i]) members.push_back(faces[j]);
+            entries.push_back(MakeEntry(file, *faces[i], keys[i], JoinFitting(members, suffix)));
         }
     }
     std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
@@ -98,7 +100,7 @@ std::vector<Value> InstallerFontValues() {
         return a.Order() < b.Order();
     });
     std::vector<Value> values;
-    std::set<std::u16string> names;
+    std::unordered_set<std::u16string> names;
     for (const Entry& e : entries) {
         std::u16string lower = e.name;
         for (char16_t& c : lower) c = towlower16(c);

@@ -137,6 +137,7 @@ namespace winregistry {
 
 std::vector<BYTE> StringData(const std::u16string& s) {
     std::vector<BYTE> d;
+    d.reserve(s.size() * 2 + 2);
     for (char16_t c : s) {
         d.push_back(static_cast<BYTE>(c & 0xFF));
         d.push_back(static_cast<BYTE>(c >> 8));

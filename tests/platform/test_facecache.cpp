@@ -107,6 +107,7 @@ protected:
         m_was = fontdb::FaceCacheFolder();
         fontdb::SetFaceCacheFolder((m_cache.path() / "faces").string());
         WaitUntilSettled(testsupport::FixtureFontsDir() / "Fonts");
+        WaitUntilSettled(testsupport::FixtureFontsDir());
     }
     void TearDown() override { fontdb::SetFaceCacheFolder(m_was); }
     fs::path cache() const { return m_cache.path() / "faces"; }
@@ -171,6 +172,19 @@ TEST_F(FaceCache, FilesAreReadOnceAndAgainOnlyWhenTheyChange) {
     fs::create_symlink(testsupport::FixtureFontsDir() / "Fonts" / "tahoma.ttf", p.fonts() / "zz-added.ttf");
     ExpectSameFaces(Reload(p.path()), Uncached(p.path()));
     EXPECT_EQ(fontdb::LastScan().files, files);
+}
+
+TEST_F(FaceCache, FilesThatAreNotFontsAreRememberedAsSuch) {
+    // Short names and no faces make the smallest entries a cache holds.
+    TestProfile p({});
+    const fs::path notAFont = testsupport::FixtureFontsDir() / "manifest.json";
+    ASSERT_TRUE(fs::is_regular_file(notAFont));
+    for (const char* name : {"a.ttf", "b.fon", "c.otf", "d.ttc"}) fs::create_symlink(notAFont, p.fonts() / name);
+    EXPECT_TRUE(Reload(p.path()).empty());
+    EXPECT_EQ(fontdb::LastScan().read, 4u);
+    EXPECT_TRUE(fontdb::LastScan().cacheWritten);
+    EXPECT_TRUE(Reload(p.path()).empty());
+    EXPECT_EQ(fontdb::LastScan().fromCache, 4u);
 }
 
 TEST_F(FaceCache, ADamagedOrForeignCacheIsNotBelieved) {

@@ -23,6 +23,8 @@ constexpr char kMagic[8] = {'T', 'A', 'M', 'S', 'F', 'C', 'C', '1'};
 // old reading stands.
 constexpr uint32_t kVersion = 1;
 constexpr size_t kHeaderRead = 8192;  // magic, versions and the folder's path
+// An entry with an empty name and no face: name length, stamp, time, count.
+constexpr size_t kLeastEntry = 4 + 5 * 8 + 8 + 4;
 
 // The FreeType in use, not the one built against: a library update can
 // change what a file reads as.
@@ -226,7 +228,7 @@ bool Decode(std::string_view bytes, const std::string& fontsDir, Entries* out) {
     if (Fnv(bytes) != sum || HeaderFolder(bytes) != fontsDir || fontsDir.empty()) return false;
     Reader r(bytes.substr(sizeof kMagic + 8 + 4 + fontsDir.size()));
     uint32_t count = 0;
-    if (!r.Get(&count) || count > r.Left() / 64) return false;
+    if (!r.Get(&count) || count > r.Left() / kLeastEntry) return false;
     out->reserve(count);
     for (uint32_t i = 0; i < count; ++i) {
         std::string name;

@@ -382,7 +382,7 @@ void ReadFolder(const std::string& dir, const std::vector<FontFile>& files, std:
                 }
             }
         };
-        const unsigned helpers = files.size() >= 256 ? std::min(3u, std::thread::hardware_concurrency() - 1) : 0;
+        const unsigned helpers = files.size() >= 256 ? std::min(3u, std::max(1u, std::thread::hardware_concurrency()) - 1) : 0;
         std::vector<std::thread> workers;
         try {
             for (unsigned w = 1; w <= helpers; ++w) workers.emplace_back(stampFrom, w, helpers + 1);
@@ -474,6 +474,7 @@ const std::vector<Face>& Faces() {
     c.byName.clear();
     c.nameSlots.clear();
     c.byFile.clear();
+    g_lastScan = ScanCounts();
     const std::string dir = winprofile::FontsDir();
     if (dir.empty()) return c.faces;
     std::vector<FontFile> files;

@@ -124,7 +124,7 @@ namespace {
 // Renders the characters, in order, into out's glyph list: from the face,
 // else from the first linked face that has them. The alpha map of each glyph
 // that fits the format goes to `keep(glyph, bitmap)`, which stores or writes
-// it. `begin()` runs once the face is open and sized, before the first
+// it. `begin(chain)` runs once the face is open and sized, before the first
 // glyph; false from it stops.
 template <class Begin, class Keep>
 bool RenderGlyphs(const RenderRequest& rq, Font& out, std::string* error, Begin&& begin, Keep&& keep) {
@@ -146,7 +146,7 @@ bool RenderGlyphs(const RenderRequest& rq, Font& out, std::string* error, Begin&
         return fail("the pixel size " + std::to_string(rq.pixelEm) + " is beyond the format's " +
                     std::to_string(kMaxPixelSize));
     }
-    if (!begin()) return fail("nowhere to write");
+    if (!begin(chain)) return fail("nowhere to write");
     FT_Face face = chain.base();
 
     out.fontName = rq.fontName;
@@ -222,15 +222,12 @@ bool RenderGlyphs(const RenderRequest& rq, Font& out, std::string* error, Begin&
 
 // The glyph map of the characters the face and its linked faces have, in
 // order, as rendering them all would number them: what fixes the size of a
-// file's head.
-Font Predicted(const RenderRequest& rq) {
+// file's head. From the chain about to render them, which is not read twice.
+Font Predicted(const RenderRequest& rq, FaceChain& chain) {
     Font f;
     f.fontName = rq.fontName;
     f.fileName = rq.path.substr(rq.path.find_last_of('/') + 1);
     f.writingSystems.assign(5, 0);
-    FaceChain chain(rq);
-    std::string why;
-    if (!chain.Open(false, &why)) return f;
     std::vector<bool> seen(0x110000);
     for (char32_t c : rq.chars) {
         if (c >= seen.size() || seen[c]) continue;
@@ -238,14 +235,14 @@ Font Predicted(const RenderRequest& rq) {
         FT_UInt index = 0;
         if (chain.Find(c, &index) < 0) continue;
         f.glyphs.emplace_back();
-        f.cmap[c] = static_cast<uint32_t>(f.glyphs.size());
+        f.cmap.emplace_hint(f.cmap.end(), c, static_cast<uint32_t>(f.glyphs.size()));
     }
     return f;
 }
 }  // namespace
 
 bool Render(const RenderRequest& rq, Font& out, std::string* error) {
-    return RenderGlyphs(rq, out, error, [] { return true; }, [](Glyph& g, const FT_Bitmap& bm) {
+    return RenderGlyphs(rq, out, error, [](FaceChain&) { return true; }, [](Glyph& g, const FT_Bitmap& bm) {
         g.alpha.resize(static_cast<size_t>(g.width) * g.height);
         for (unsigned row = 0; row < bm.rows; ++row)
             std::copy_n(bm.buffer + static_cast<ptrdiff_t>(row) * bm.pitch, bm.width, g.alpha.begin() + row * g.width);
@@ -261,11 +258,11 @@ bool RenderTo(const RenderRequest& rq, const std::function<std::ostream*()>& ope
     std::ostream* stream = nullptr;
     std::streampos start;
     size_t headSize = 0;
-    const auto begin = [&] {
+    const auto begin = [&](FaceChain& chain) {
         stream = open();
         if (!stream) return false;
         start = stream->tellp();
-        headSize = HeadBytes(Predicted(rq), nullptr).size();
+        headSize = HeadBytes(Predicted(rq, chain), nullptr).size();
         stream->write(std::string(headSize, '\0').data(), static_cast<std::streamsize>(headSize));
         return true;
     };

@@ -82,7 +82,6 @@ std::string LowerAscii(std::string s) {
     return s;
 }
 
-
 std::u16string DecodeName(const FT_SfntName& n) {
     std::u16string s;
     if (n.platform_id == TT_PLATFORM_MICROSOFT || n.platform_id == TT_PLATFORM_APPLE_UNICODE) {

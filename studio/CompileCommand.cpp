@@ -72,7 +72,8 @@ fs::path ResolveMaybeMissing(const fs::path& path) {
     fs::path existing = path, rest;
     std::error_code ec;
     while (!existing.empty() && !fs::exists(fs::symlink_status(existing, ec))) {
-        rest = existing.filename() / rest;
+        // Not name / "": that would end the folder's path in a separator.
+        rest = rest.empty() ? existing.filename() : existing.filename() / rest;
         existing = existing.parent_path();
     }
     const std::string resolved = winfiles::ResolvedPath(existing.string());

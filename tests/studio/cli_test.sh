@@ -129,6 +129,7 @@ preview() { "$studio" preview "$work/p" --profile "$work/uiprofile" "$@"; }
 check "preview needs a picture to write" 2 "--png FILE" -- preview --texts "$work/lost.txt" --out "$work/pv"
 check "the preview marks the character no QPF2 file has" 0 "1 character(s) the panel cannot draw" -- preview --texts "$work/lost.txt" --out "$work/pv" --png "$work/pv.png"
 if [ -s "$work/pv.png" ]; then echo "ok: the preview is written"; else echo "FAIL: no preview written"; fail=1; fi
+check "a new folder's files are named plainly" 0 "wrote $work/pvq/qpf2/dejavu_sans" -- preview --texts "$work/lost.txt" --out "$work/pvq" --png "$work/pvq.png"
 check "a current folder is reused" 0 "^0 file(s) written" -- preview --texts "$work/lost.txt" --out "$work/pv" --png "$work/pv.png"
 # Links where the picture goes are replaced, never written through; a picture
 # that cannot be written is an error.

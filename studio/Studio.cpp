@@ -96,13 +96,10 @@ void OpenProjectDir(const std::string& dir) {
 }
 
 namespace {
-// The user's cache folder (XDG): $XDG_CACHE_HOME when absolute, else ~/.cache.
 std::string CacheHome() {
-    const char* xdg = std::getenv("XDG_CACHE_HOME");
-    if (xdg && xdg[0] == '/') return xdg;
-    const char* home = std::getenv("HOME");
-    if (!home || !*home) throw StudioError{"no HOME or XDG_CACHE_HOME for the default machine profile; use --profile DIR"};
-    return std::string(home) + "/.cache";
+    const std::string home = winprofile::UserCacheHome();
+    if (home.empty()) throw StudioError{"no HOME or XDG_CACHE_HOME for the default machine profile; use --profile DIR"};
+    return home;
 }
 
 // The desktop's locale, as the user's environment sets it.

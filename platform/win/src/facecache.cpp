@@ -196,9 +196,11 @@ int64_t Now() {
     return int64_t{ts.tv_sec} * 1000000000 + ts.tv_nsec;
 }
 
-bool Trusted(const Entry& e, const FileStamp& now) {
-    return now == e.stamp && now.ino != 0 && std::max(now.mtime, now.ctime) < e.readAt - kRacyNs;
+bool Settled(const FileStamp& stamp, int64_t readAt) {
+    return stamp.ino != 0 && std::max(stamp.mtime, stamp.ctime) < readAt - kRacyNs;
 }
+
+bool Trusted(const Entry& e, const FileStamp& now) { return now == e.stamp && Settled(now, e.readAt); }
 
 std::string Encode(const std::string& fontsDir, const Entries& entries) {
     Writer w;

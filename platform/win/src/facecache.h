@@ -28,6 +28,9 @@ using Entries = std::unordered_map<std::string, Entry>;  // by file name in the 
 constexpr int64_t kRacyNs = 2'000'000'000;
 
 int64_t Now();
+// A file with this stamp, read at `readAt`, had not changed for longer than
+// the timestamps can tell apart: an entry may vouch for it.
+bool Settled(const FileStamp& stamp, int64_t readAt);
 // The entry may stand for a file whose stat gives `now`.
 bool Trusted(const Entry& e, const FileStamp& now);
 

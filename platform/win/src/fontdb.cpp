@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -300,36 +301,50 @@ FileStamp ScanFile(const FontFile& file, std::vector<Face>& faces, FT_Library li
     return stream.stamp;
 }
 
+// Runs work(first, step) over a list of `items`: on a thread per core (at
+// most four, this thread among them) when the list holds `threshold` items or
+// more, else here alone. A thread that cannot be started leaves its share to
+// this one. `work` must not throw.
+template <class Work>
+void Spread(size_t items, size_t threshold, const Work& work) {
+    const unsigned shares = items >= threshold ? std::max(1u, std::min(4u, std::thread::hardware_concurrency())) : 1u;
+    struct Helpers {
+        std::vector<std::thread> threads;
+        ~Helpers() {
+            for (std::thread& t : threads) t.join();
+        }
+    } helpers;
+    try {
+        for (unsigned w = 1; w < shares; ++w) helpers.threads.emplace_back([&work, w, shares] { work(w, shares); });
+    } catch (const std::system_error&) {
+    }
+    work(0, shares);
+    for (unsigned w = static_cast<unsigned>(helpers.threads.size()) + 1; w < shares; ++w) work(w, shares);
+}
+
 // The faces and stamps of the files listed in `which`, into their places. A
-// long list is read by a thread per core, each with a FreeType library of its
-// own (one library cannot be used by two threads at once), as the system's
-// font cache would be filled; what is found does not depend on it.
+// long list is read by a thread per core, each other thread with a FreeType
+// library of its own (one library cannot be used by two threads at once), as
+// the system's font cache would be filled; what is found does not depend on it.
 void ScanFiles(const std::vector<FontFile>& files, const std::vector<size_t>& which,
                std::vector<std::vector<Face>>& found, std::vector<FileStamp>& stamps) {
-    const unsigned cores = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
-    bool parallel = cores > 1 && which.size() >= 64;
-    if (parallel) {
-        std::vector<std::thread> workers;
-        std::vector<char> failed(cores, 0);
-        for (unsigned w = 0; w < cores; ++w)
-            workers.emplace_back([&, w] {
-                FT_Library lib = nullptr;
-                if (FT_Init_FreeType(&lib) != 0) {
-                    failed[w] = 1;
-                    return;
-                }
-                try {
-                    for (size_t k = w; k < which.size(); k += cores)
-                        stamps[which[k]] = ScanFile(files[which[k]], found[which[k]], lib);
-                } catch (...) {
-                    failed[w] = 1;
-                }
-                FT_Done_FreeType(lib);
-            });
-        for (std::thread& t : workers) t.join();
-        parallel = std::find(failed.begin(), failed.end(), 1) == failed.end();
-    }
-    if (!parallel)
+    std::atomic<bool> failed{false};
+    Spread(which.size(), 64, [&](size_t first, size_t step) {
+        FT_Library lib = first == 0 ? Library() : nullptr;
+        if (first != 0 && FT_Init_FreeType(&lib) != 0) lib = nullptr;
+        if (!lib) {
+            failed = true;
+            return;
+        }
+        try {
+            for (size_t k = first; k < which.size(); k += step)
+                stamps[which[k]] = ScanFile(files[which[k]], found[which[k]], lib);
+        } catch (...) {
+            failed = true;
+        }
+        if (first != 0) FT_Done_FreeType(lib);
+    });
+    if (failed)
         for (size_t i : which) {
             found[i].clear();
             stamps[i] = ScanFile(files[i], found[i]);
@@ -338,9 +353,9 @@ void ScanFiles(const std::vector<FontFile>& files, const std::vector<size_t>& wh
 
 std::string DefaultCacheFolder() {
     if (const char* v = std::getenv("TAMSEL_FONT_CACHE")) return v[0] == '/' ? v : "";
-    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && xdg[0] == '/') return std::string(xdg) + "/tamsel/faces";
-    if (const char* home = std::getenv("HOME"); home && home[0] == '/') return std::string(home) + "/.cache/tamsel/faces";
-    return {};
+    // Never a folder relative to wherever the process runs.
+    const std::string home = winprofile::UserCacheHome();
+    return !home.empty() && home[0] == '/' ? home + "/tamsel/faces" : "";
 }
 
 struct CacheSetting {
@@ -368,31 +383,21 @@ void ReadFolder(const std::string& dir, const std::vector<FontFile>& files, std:
     // Stamps taken relative to the folder: a fonts folder of links (the
     // desktop's fonts) would otherwise have its own path walked twice per
     // file. A long list is stamped by a thread per core, as it is read.
-    std::vector<char> stamped(files.size(), 0);
     const int dirFd = cached.empty() ? -1 : ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd >= 0) {
-        auto stampFrom = [&](size_t first, size_t step) {
+        Spread(files.size(), 256, [&](size_t first, size_t step) {
             for (size_t i = first; i < files.size(); i += step) {
                 struct stat st {};
                 if (cached.count(files[i].name) && ::fstatat(dirFd, files[i].name.c_str(), &st, 0) == 0 &&
-                    S_ISREG(st.st_mode)) {
+                    S_ISREG(st.st_mode))
                     stamps[i] = StampOf(st);
-                    stamped[i] = 1;
-                }
             }
-        };
-        const unsigned helpers = files.size() >= 256 ? std::min(3u, std::max(1u, std::thread::hardware_concurrency()) - 1) : 0;
-        std::vector<std::thread> workers;
-        try {
-            for (unsigned w = 1; w <= helpers; ++w) workers.emplace_back(stampFrom, w, helpers + 1);
-        } catch (const std::system_error&) {
-        }
-        stampFrom(0, workers.size() + 1);
-        for (std::thread& t : workers) t.join();
+        });
         ::close(dirFd);
     }
     for (size_t i = 0; i < files.size(); ++i) {
-        auto it = stamped[i] ? cached.find(files[i].name) : cached.end();
+        // A file not stamped has an empty stamp, which no entry stands for.
+        auto it = cached.find(files[i].name);
         if (it != cached.end() && facecache::Trusted(it->second, stamps[i])) {
             found[i] = std::move(it->second.faces);
             for (Face& f : found[i]) {
@@ -410,7 +415,7 @@ void ReadFolder(const std::string& dir, const std::vector<FontFile>& files, std:
     bool changed = !cached.empty();
     std::vector<char> keep(files.size(), 1);
     for (size_t i : unread) {
-        keep[i] = stamps[i].ino != 0 && facecache::Trusted(facecache::Entry{stamps[i], readAt, {}}, stamps[i]);
+        keep[i] = facecache::Settled(stamps[i], readAt);
         changed = changed || keep[i];
     }
     g_lastScan = ScanCounts{files.size(), unread.size(), files.size() - unread.size(), false};

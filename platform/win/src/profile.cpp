@@ -1,6 +1,7 @@
 #include "win/profile.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -154,5 +155,12 @@ const std::string& Dir() { return S().dir; }
 std::string FontsDir() { return S().loaded ? S().dir + "/Fonts" : std::string(); }
 const Settings& GetSettings() { return S().settings; }
 uint64_t Generation() { return S().generation; }
+
+std::string UserCacheHome() {
+    const char* xdg = std::getenv("XDG_CACHE_HOME");
+    if (xdg && xdg[0] == '/') return xdg;
+    const char* home = std::getenv("HOME");
+    return home && *home ? std::string(home) + "/.cache" : std::string();
+}
 
 }  // namespace winprofile

@@ -48,5 +48,8 @@ WINAPI_EXPORT const Settings& GetSettings();
 WINAPI_EXPORT uint64_t Generation();
 // Windows LANGID for a locale name such as "zh-CN"; 0x0409 for unknown names.
 WINAPI_EXPORT WORD LangIdForLocale(const std::string& locale);
+// The user's cache folder as XDG gives it: $XDG_CACHE_HOME when absolute,
+// else $HOME/.cache; empty when neither is set.
+WINAPI_EXPORT std::string UserCacheHome();
 
 }  // namespace winprofile

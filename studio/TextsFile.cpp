@@ -47,7 +47,8 @@ bool ValidUtf8(std::string_view s) {
             p += 8;
             continue;
         }
-        // Three-byte sequences (most of a CJK text) tested as one word.
+        // Three-byte sequences (most of a CJK text) tested as one word; a
+        // broken one ends below.
         if (end - p >= 3 && ((p[0] | p[1] << 8 | p[2] << 16) & 0xC0C0F0u) == 0x8080E0u) {
             p += 3;
             continue;
@@ -55,9 +56,6 @@ bool ValidUtf8(std::string_view s) {
         const unsigned char c = *p;
         if (c < 0x80) {
             ++p;
-        } else if ((c >> 4) == 14) {
-            if (end - p < 3 || !cont(p[1]) || !cont(p[2])) return false;
-            p += 3;
         } else if ((c >> 5) == 6) {
             if (end - p < 2 || !cont(p[1])) return false;
             p += 2;

@@ -6,8 +6,9 @@
 // taken within one round.
 //
 // Common options of the programs: --rounds N (default 5), --sizes 1,2,4 (the
-// curve points to run, as multiples of the base size), --only TEXT (only the
-// cases whose name holds TEXT, for profiling one of them).
+// curve points to run, as multiples of the base size), --only TEXT[|TEXT...]
+// (only the cases whose name holds one of the TEXTs, for profiling some of
+// them).
 #pragma once
 
 #include <sys/resource.h>
@@ -80,10 +81,18 @@ inline double Median(std::vector<double> v) {
 // Runs every case `rounds` times after one round that is not counted.
 inline void Alternate(std::vector<Case>& cases, const Options& o) {
     const int rounds = o.rounds;
-    if (!o.only.empty())
+    if (!o.only.empty()) {
+        std::vector<std::string> wanted;
+        std::stringstream list(o.only);
+        for (std::string w; std::getline(list, w, '|');) wanted.push_back(w);
         cases.erase(std::remove_if(cases.begin(), cases.end(),
-                                   [&](const Case& c) { return c.name.find(o.only) == std::string::npos; }),
+                                   [&](const Case& c) {
+                                       return std::none_of(wanted.begin(), wanted.end(), [&](const std::string& w) {
+                                           return c.name.find(w) != std::string::npos;
+                                       });
+                                   }),
                     cases.end());
+    }
     for (int r = -1; r < rounds; ++r)
         for (size_t k = 0; k < cases.size(); ++k) {
             Case& c = cases[(k + static_cast<size_t>(r + 1)) % cases.size()];

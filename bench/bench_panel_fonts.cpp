@@ -8,15 +8,21 @@
 //    waiting for the disk to hold the files (50 MB a size);
 //  - subsetting a large CJK collection: 3,000 (6,000, 12,000) characters of
 //    Noto Sans CJK SC, a member of NotoSansCJK-Regular.ttc, cut through the
-//    bridge, beside fontTools in-process (a Python process kept running, as
+//    bridge (HarfBuzz's subsetter, the file flushed to disk), beside one
+//    hb-subset process per font with the same options (target: at most
+//    1.0x), beside fontTools in-process (a Python process kept running, as
 //    the bridge keeps its interpreter) with myFont.py's options and calls
-//    (target: at most 1.1x), and beside one pyftsubset process per font
-//    with the same options;
+//    (target: at most 0.1x), and beside one pyftsubset process per font;
 //  - subsetting small fonts: tables of 10 (20, 40) rows over the DejaVu and
 //    Liberation files with a Latin text, beside the same two yardsticks.
 //
-//   bench_panel_fonts [--rounds N] [--sizes 1,2,4] [--only TEXT]
-//   (needs fonts-wqy-zenhei, fonts-noto-cjk, fonts-dejavu-core, fonts-liberation2)
+// The process prepares its heap as the studio does before a compile
+// (winfiles::PrepareLargeHeap), since the bridge runs in the studio's
+// process; --plain-heap leaves glibc's defaults.
+//
+//   bench_panel_fonts [--rounds N] [--sizes 1,2,4] [--only TEXT] [--plain-heap]
+//   (needs fonts-wqy-zenhei, fonts-noto-cjk, fonts-dejavu-core, fonts-liberation2,
+//   libharfbuzz-bin)
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
@@ -37,6 +43,7 @@
 #include "Qpf2.h"
 #include "SideBySide.h"
 #include "TrueTypeFont.h"
+#include "win/filesafety.h"
 #include "win/profile.h"
 #include "win/wstr.h"
 
@@ -167,10 +174,11 @@ struct Table {
     TTFMapTable rows;
     fs::path cuts;  // the same cuts for fontTools: source, number, characters file, output
     std::vector<std::vector<std::string>> cli;  // one pyftsubset command line per row
+    std::vector<std::vector<std::string>> hb;   // one hb-subset command line per row
 };
 
 Table MakeTable(const std::string& name, const TTFMapTable& rows) {
-    Table t{name, rows, g_work / ("cuts-" + name + ".txt"), {}};
+    Table t{name, rows, g_work / ("cuts-" + name + ".txt"), {}, {}};
     const fs::path dir = g_work / ("tools-" + name);
     fs::create_directories(dir);
     std::ofstream list(t.cuts, std::ios::binary);
@@ -188,6 +196,10 @@ Table MakeTable(const std::string& name, const TTFMapTable& rows) {
         t.cli.push_back({"pyftsubset", src, "--font-number=" + std::to_string(number), "--name-IDs=*",
                          "--name-languages=*", "--name-legacy", "--notdef-outline", "--no-recalc-timestamp",
                          "--layout-features=*", "--text-file=" + chars.string(), "--output-file=" + out.string()});
+        // And as hb-subset spells them (it keeps head's dates as they are).
+        t.hb.push_back({"hb-subset", "--face-index=" + std::to_string(number), "--name-IDs=*", "--name-languages=*",
+                        "--name-legacy", "--notdef-outline", "--layout-features=*", "--text-file=" + chars.string(),
+                        "--output-file=" + out.string() + ".hb", src});
     }
     return t;
 }
@@ -197,6 +209,21 @@ double ThroughBridge(const Table& t) {
     double mb = 0;
     const double s = sidebyside::Seconds([&] { mb = CFontSubsetBridge::Instance().SubsetFontTable(t.rows, out); });
     if (mb <= 0) std::fprintf(stderr, "bench_panel_fonts: the bridge wrote nothing for %s\n", t.name.c_str());
+    const std::string& engine = CFontSubsetBridge::Instance().LastEngine();
+    if (engine != "harfbuzz") std::fprintf(stderr, "bench_panel_fonts: %s was cut by '%s'\n", t.name.c_str(), engine.c_str());
+    return s;
+}
+
+// The bridge with myFont's flush to disk turned off, for what the flush costs.
+double ThroughBridgeWithoutFlush(const Table& t) {
+    const auto setFlush = [](bool on) {
+        const PyGILState_STATE gil = PyGILState_Ensure();
+        PyRun_SimpleString(on ? "import myFont; myFont._flush = True" : "import myFont; myFont._flush = False");
+        PyGILState_Release(gil);
+    };
+    setFlush(false);
+    const double s = ThroughBridge(t);
+    setFlush(true);
     return s;
 }
 
@@ -234,13 +261,13 @@ double FontToolsInBridgeInterpreter(const Table& t) {
     return s;
 }
 
-double PyftsubsetPerFont(const Table& t) {
+double ProcessPerFont(const std::vector<std::vector<std::string>>& commands) {
     double total = 0;
-    for (const auto& argv : t.cli) {
+    for (const auto& argv : commands) {
         const double s = sidebyside::RunChild(argv);
         if (s < 0) {
             // pyftsubset cannot write a format 4 cmap of many scattered characters.
-            std::fprintf(stderr, "bench_panel_fonts: pyftsubset failed\n");
+            std::fprintf(stderr, "bench_panel_fonts: %s failed\n", argv[0].c_str());
             return -1;
         }
         total += s;
@@ -251,6 +278,8 @@ double PyftsubsetPerFont(const Table& t) {
 
 int main(int argc, char** argv) {
     const sidebyside::Options opt = sidebyside::ParseOptions(argc, argv);
+    const bool plainHeap = std::find(opt.rest.begin(), opt.rest.end(), "--plain-heap") != opt.rest.end();
+    if (!plainHeap) winfiles::PrepareLargeHeap();
     if (!Prepare()) {
         std::fprintf(stderr, "bench_panel_fonts: cannot prepare (install fonts-wqy-zenhei, fonts-noto-cjk, "
                              "fonts-dejavu-core, fonts-liberation2)\n");
@@ -263,6 +292,7 @@ int main(int argc, char** argv) {
     sidebyside::ServedChild python({"/usr/bin/python3", (fs::path(TAMSEL_BENCH_DIR) / "fonttools_cuts.py").string(),
                                     "--serve", TAMSEL_SCRIPT_DIR});
     sidebyside::PrintMachine(opt);
+    std::printf("heap: %s\n", plainHeap ? "glibc's defaults" : "prepared as the studio prepares it for a compile");
     const std::u16string latin = u"Line 3 Filling Station 0123456789 Overpressure Acknowledge";
     for (int size : opt.sizes) {
         std::printf("\n%dx: %d glyphs at %d px; %d CJK characters; %d small fonts\n", size, kGlyphs * size, kPixels,
@@ -285,18 +315,22 @@ int main(int argc, char** argv) {
         };
         for (const Table& t : tables) {
             cases.push_back({"bridge, " + t.name, [&t] { return ThroughBridge(t); }, {}});
+            cases.push_back({"bridge without the flush, " + t.name, [&t] { return ThroughBridgeWithoutFlush(t); }, {}});
             cases.push_back({"fontTools in-process, " + t.name, [&] { return FontToolsInProcess(python, t); }, {}});
             cases.push_back({"fontTools in the bridge's interpreter, " + t.name,
                              [&t] { return FontToolsInBridgeInterpreter(t); }, {}});
-            cases.push_back({"pyftsubset per font, " + t.name, [&t] { return PyftsubsetPerFont(t); }, {}});
+            cases.push_back({"hb-subset per font, " + t.name, [&t] { return ProcessPerFont(t.hb); }, {}});
+            cases.push_back({"pyftsubset per font, " + t.name, [&t] { return ProcessPerFont(t.cli); }, {}});
         }
         sidebyside::Alternate(cases, opt);
         sidebyside::PrintCases(cases);
         sidebyside::PrintRatio(cases, "QPF2 rendering alone", "QPF2 bare FreeType", 1.1);
         sidebyside::PrintRatio(cases, "QPF2 through generateqpf2", "QPF2 bare FreeType");
         for (const Table& t : tables) {
-            sidebyside::PrintRatio(cases, "bridge, " + t.name, "fontTools in-process, " + t.name, 1.1);
-            sidebyside::PrintRatio(cases, "bridge, " + t.name, "fontTools in the bridge's interpreter, " + t.name, 1.1);
+            sidebyside::PrintRatio(cases, "bridge, " + t.name, "hb-subset per font, " + t.name, 1.0);
+            sidebyside::PrintRatio(cases, "bridge without the flush, " + t.name, "hb-subset per font, " + t.name, 1.0);
+            sidebyside::PrintRatio(cases, "bridge, " + t.name, "fontTools in-process, " + t.name, 0.1);
+            sidebyside::PrintRatio(cases, "bridge, " + t.name, "fontTools in the bridge's interpreter, " + t.name, 0.1);
             sidebyside::PrintRatio(cases, "bridge, " + t.name, "pyftsubset per font, " + t.name);
         }
     }

@@ -2,7 +2,9 @@
 // machine profile whose fonts folder holds the input twice, as a .ttf and as
 // a .ttc, is loaded; then the installed-fonts key built from it, MakeFontMap,
 // family enumeration, font realisation and metrics at ordinary and extreme
-// heights and weights, and the panel check of every name.
+// heights and weights, and the panel check of every name; and the subsetting
+// bridge cutting it (HarfBuzz, fontTools when HarfBuzz gives nothing that
+// holds) into an output folder that must hold only whole subsets afterwards.
 #include <climits>
 #include <cstddef>
 #include <cstdint>
@@ -10,9 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "FontSubsetBridge.h"
 #include "FontTable.h"
 #include "FuzzSupport.h"
 #include "Glyphworks.h"
+#include "win/filesafety.h"
 #include "win/fontdb.h"
 #include "win/gdi.h"
 #include "win/profile.h"
@@ -85,6 +89,38 @@ void CheckMetrics(HDC dc, const std::u16string& face, LONG height, LONG weight, 
     FUZZ_CHECK(DeleteObject(reinterpret_cast<HGDIOBJ>(font)));
 }
 
+// Cuts both files to a few characters (a Devanagari one takes the
+// extra-code-point road) under every key the font map gives them.
+void CheckSubsets(const std::set<std::u16string>& keys) {
+    CFontSubsetBridge& bridge = CFontSubsetBridge::Instance();
+    if (!bridge.IsReady()) return;
+    static const fuzzsupport::fs::path out = fuzzsupport::ScratchDir("gdi-fonts") / "out";
+    std::error_code ec;
+    fuzzsupport::fs::remove_all(out, ec);
+    fuzzsupport::fs::create_directories(out);
+    TTFMapTable table;
+    table[u"Whole"] = {u"fuzz.ttf", u"Aa1 中\u0905"};
+    table[u"Member"] = {u"fuzz.ttc", u"Tank"};
+    for (const std::u16string& key : keys)
+        if (table.size() < 4) table[key] = {u"fuzz.ttc", u"Level 3"};
+    const double mb = bridge.SubsetFontTable(table, Utf8ToUtf16(out.string()));
+    FUZZ_CHECK(mb >= 0);
+    // Subsets named by their rows, each as large as the bridge counted it;
+    // never a temporary file.
+    std::set<std::string> names;
+    for (const auto& row : table)
+        names.insert(Utf16ToUtf8(winfiles::SafeFileName(row.first)) +
+                     (row.second.first.find(u".ttf") != std::u16string::npos ? ".ttf" : ".ttc"));
+    uintmax_t bytes = 0;
+    for (const auto& e : fuzzsupport::fs::directory_iterator(out)) {
+        FUZZ_CHECK(names.count(e.path().filename().string()));
+        FUZZ_CHECK(e.is_regular_file() && e.file_size() > 0);
+        bytes += e.file_size();
+    }
+    FUZZ_CHECK(mb == static_cast<int32_t>(static_cast<uint32_t>(bytes)) / 1048576.0);
+    winfiles::TakeFailures();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -146,6 +182,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CheckMetrics(dc, face, 1, -1, 0, DEFAULT_CHARSET);
     }
     FUZZ_CHECK(ReleaseDC(nullptr, dc) == 1);
+    std::set<std::u16string> keys;
+    for (const auto& kv : FontFileMap) keys.insert(kv.first);
+    CheckSubsets(keys);
     FUZZ_CHECK(LiveFontCount() == 0);
     return 0;
 }

@@ -25,9 +25,16 @@ std::string TakeError() {
     if (!PyErr_Occurred()) return {};
     PyObject *type = nullptr, *value = nullptr, *trace = nullptr;
     PyErr_Fetch(&type, &value, &trace);
+    // Never empty, which would read as a cut that went through: a bare
+    // assert in fontTools raises an AssertionError without a message.
     std::string text = "error in the subsetting script";
+    if (PyObject* name = type ? PyObject_GetAttrString(type, "__name__") : nullptr) {
+        if (const char* u = PyUnicode_Check(name) ? PyUnicode_AsUTF8(name) : nullptr) text = u;
+        Py_DECREF(name);
+    }
     if (PyObject* s = value ? PyObject_Str(value) : nullptr) {
-        if (const char* u = PyUnicode_AsUTF8(s)) text = u;
+        const char* u = PyUnicode_AsUTF8(s);
+        if (u && *u) text += std::string(": ") + u;
         Py_DECREF(s);
     }
     Py_XDECREF(type);
@@ -152,9 +159,7 @@ void CFontSubsetBridge::SubsetKeepList(const std::string& chars, const std::stri
     }
     PyObject* r = PyObject_CallFunction(m_subset, "ssOsi", source.c_str(), chars.c_str(), m_extra, output.c_str(),
                                         face < 0 ? 0 : face);
-    m_lastError = r ? std::string() : TakeError();
-    Py_XDECREF(r);
-    PyErr_Clear();
+    TakeResult(r);
 }
 
 void CFontSubsetBridge::SubsetText(const std::string& chars, const std::string& source, const std::string& output,
@@ -163,7 +168,16 @@ void CFontSubsetBridge::SubsetText(const std::string& chars, const std::string& 
     Gil gil;
     PyObject* r =
         PyObject_CallFunction(m_subsetText, "sssi", source.c_str(), chars.c_str(), output.c_str(), face < 0 ? 0 : face);
+    TakeResult(r);
+}
+
+void CFontSubsetBridge::TakeResult(PyObject* r) {
     m_lastError = r ? std::string() : TakeError();
+    // The studio's module names the engine that cut the file; another
+    // script's result means nothing here.
+    m_lastEngine.clear();
+    if (r && PyUnicode_Check(r))
+        if (const char* s = PyUnicode_AsUTF8(r)) m_lastEngine = s;
     Py_XDECREF(r);
     PyErr_Clear();
 }
@@ -223,6 +237,7 @@ double CFontSubsetBridge::SubsetFontTable(const TTFMapTable& table, const std::u
         const std::string text = Unicode_ConvertTo_Utf8(chars);
         const int face = collection.Open(Utf8ToUtf16(src).c_str()) ? collection.FindFontIndex(key) : -1;
         m_lastError.clear();
+        m_lastEngine.clear();
         if (HasDevanagari(chars))
             SubsetKeepList(text, src, out, face);
         else
@@ -231,6 +246,7 @@ double CFontSubsetBridge::SubsetFontTable(const TTFMapTable& table, const std::u
         // a font the workstation lacks, not a failed write.
         if (!m_lastError.empty() && winfiles::IsRegularFile(src))
             winfiles::RecordFailure(out, "cannot cut the subset: " + m_lastError);
+        if (m_lastError.empty() && !m_lastEngine.empty()) noteSubsetEngine(key, m_lastEngine);
         bytes += static_cast<uint32_t>(SubsetFileSize(out));
     }
     return static_cast<int32_t>(bytes) * 1.0 / 1048576.0;

@@ -1,5 +1,5 @@
 // The subsetting bridge: an embedded CPython that runs the studio's script
-// module "myFont" (fontTools) to cut TrueType fonts.
+// module "myFont" (HarfBuzz's subsetter, fontTools as its fallback) to cut TrueType fonts.
 #pragma once
 
 #include <string>
@@ -23,6 +23,8 @@ public:
     // Cuts every row of the table into outDir; megabytes written.
     double SubsetFontTable(const TTFMapTable& table, const std::u16string& outDir);
 
+    // The engine the last cut named ("harfbuzz", "fonttools"), "" for none.
+    const std::string& LastEngine() const { return m_lastEngine; }
     // Where the imported module came from ("" when it was not imported).
     std::string ModuleFile() const { return m_moduleFile; }
     // The interpreter's module search path, one entry per element.
@@ -41,6 +43,8 @@ private:
     void Start();
     // Imports the module and binds its three functions; ready when all are callable.
     void Bind(const char* module);
+    // Keeps what a cut raised or the engine it named, and drops the result.
+    void TakeResult(PyObject* result);
 
     bool m_ready = false;
     bool m_started = false;
@@ -50,5 +54,6 @@ private:
     PyObject* m_subsetText = nullptr;
     PyObject* m_size = nullptr;
     std::string m_moduleFile;
-    std::string m_lastError;  // what the last cut raised, "" when it went through
+    std::string m_lastError;   // what the last cut raised, "" when it went through
+    std::string m_lastEngine;  // what the last cut named as its engine, "" for none
 };

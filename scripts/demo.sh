@@ -51,10 +51,15 @@ $zh "$studio" compile "$work/panel" --texts "$demo/texts.txt" --out "$out/panel"
 echo "== compile to subset TrueType fonts"
 $zh "$studio" compile "$work/panel" --texts "$demo/texts.txt" --out "$out/ttf" --target ttf \
     --report "$out/ttf-report.json"
-echo "== the subset fonts read back with fontTools"
+echo "== the subset fonts read back with fontTools and checked by the OpenType Sanitizer"
 for f in "$out"/ttf/*; do
     echo "$(basename "$f"): $(/usr/bin/python3 "$root/tests/fixtures/font_cmap.py" "$f" | tr '\n' ' ' | cut -c1-150)"
+    if ots-sanitize "$f" >/dev/null 2>&1; then echo "  ots-sanitize: sane"; else echo "  ots-sanitize: REJECTED"; exit 1; fi
 done
+echo "== the engine that cut each subset (the report's \"engine\")"
+/usr/bin/python3 -c 'import json, sys
+for f in json.load(open(sys.argv[1]))["files"]:
+    print("%s: %s" % (f["file"], f.get("engine", "travels whole")))' "$out/ttf-report.json"
 # The same project on this desktop's own locale: its default profile links
 # the Chinese glyphs into the QPF2 fonts of Latin faces; a subset cannot
 # borrow glyphs, so the summary names what the TrueType fonts cannot draw.

@@ -1,6 +1,5 @@
 // tamsel-studio compile: the panel fonts of a project, driven as the studio's
 // compiler drives the module.
-#include <malloc.h>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -151,29 +150,10 @@ private:
     bool m_tty;
 };
 
-// A compile makes and frees large buffers (the texts, the collections, the
-// subsetting script's fonts): freed memory is kept for the next ones rather
-// than given back and faulted in again. The heap grows in one large step
-// whose pages the kernel may back with 2 MB pages, as glibc.malloc.hugetlb=1
-// would have it: the first touch of each 4 KB page costs microseconds on a
-// virtual machine, and a compile touches a hundred megabytes.
-void PrepareHeap() {
-    mallopt(M_MMAP_THRESHOLD, 32 << 20);
-    mallopt(M_TRIM_THRESHOLD, 256 << 20);
-    mallopt(M_TOP_PAD, 128 << 20);
-    // Larger than what the heap has left: it grows by the pad now.
-    void* block = std::malloc(1 << 20);
-    char* top = static_cast<char*>(sbrk(0));
-    // Only when the block lies in the heap below the break (not under a
-    // sanitizer's allocator or an mmap'd arena).
-    if (block && top > static_cast<char*>(block))
-        winfiles::AdviseLargePages(block, static_cast<size_t>(top - static_cast<char*>(block)));
-    std::free(block);
-}
 }  // namespace
 
 int RunCompile(const Options& opt, std::ostream& out, CompileOutcome* outcome) {
-    PrepareHeap();
+    winfiles::PrepareLargeHeap();
     if (opt.positional.size() != 2) throw StudioError{"compile: expected one PROJECT directory", kUsage};
     if (opt.texts.empty() || opt.out.empty()) throw StudioError{"compile: --texts FILE and --out DIR are needed", kUsage};
     if (opt.target != "qpf2" && opt.target != "ttf")

@@ -160,17 +160,24 @@ std::string StoredLine(const CoverageRecord& r) {
         Escape(r.file), r.subset ? "1" : "0", Escape(r.key), asked, Escape(r.faceRealised), Escape(r.fontFile),
         std::to_string(r.faceIndex), r.simulatedBold ? "1" : "0", r.simulatedItalic ? "1" : "0",
         std::to_string(r.pixelSize), std::to_string(r.weight), r.italic ? "1" : "0", std::to_string(r.requested),
-        Codes(r.missing), Codes(r.tooLarge), linked, Escape(r.note)};
+        Codes(r.missing), Codes(r.tooLarge), linked, Escape(r.note), r.engine};
     std::string line;
     for (const std::string& f : fields) line += (line.empty() ? "" : "\t") + f;
     return line + "\n";
 }
 
-constexpr size_t kStoredFields = 17;
+// The engine came last; a store written before it has one field less.
+constexpr size_t kStoredFields = 18;
+
+bool IsEngine(const std::string& s) { return s.empty() || s == "harfbuzz" || s == "fonttools"; }
 
 bool ParseStoredLine(const std::string& line, CoverageRecord* r) {
     const std::vector<std::string> f = Split(line, '\t');
-    if (f.size() != kStoredFields) return false;
+    if (f.size() != kStoredFields && f.size() != kStoredFields - 1) return false;
+    if (f.size() == kStoredFields) {
+        if (!IsEngine(f[17])) return false;
+        r->engine = f[17];
+    }
     r->file = Unescape(f[0]);
     r->subset = f[1] == "1";
     r->key = Unescape(f[2]);
@@ -270,7 +277,8 @@ bool WriteCoverageReport(const std::vector<CoverageRecord>& records, const std::
                       ", \"characters\": " + JsonChars(l.second) + "}";
         j += std::string(i ? "," : "") + "\n    {\"file\": " + Json(r.file) +
              ", \"kind\": " + Json(std::string(r.subset ? "truetype" : "qpf2")) +
-             (r.key.empty() ? "" : ", \"key\": " + Json(r.key)) + ",\n     \"facesAsked\": [" + asked +
+             (r.key.empty() ? "" : ", \"key\": " + Json(r.key)) +
+             (r.engine.empty() ? "" : ", \"engine\": " + Json(r.engine)) + ",\n     \"facesAsked\": [" + asked +
              "], \"faceRealised\": " + Json(r.faceRealised) + ", \"fontFile\": " + Json(r.fontFile) +
              ", \"faceIndex\": " + std::to_string(r.faceIndex) +
              ",\n     \"simulatedBold\": " + (r.simulatedBold ? "true" : "false") +

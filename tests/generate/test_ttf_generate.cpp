@@ -211,3 +211,45 @@ TEST_F(GenerateTest, TtfOneSubsetPerFaceIsCutFromItsRegularFileWhateverStyleCome
     EXPECT_EQ(read.at("style"), "Regular");
     EXPECT_EQ(read.at("cmap"), CmapOf(u"Boldtext"));
 }
+
+// The coverage record names the engine that cut each subset.
+TEST_F(GenerateTest, TtfCoverageNamesTheEngineThatCutEachSubset) {
+    ASSERT_TRUE(CFontSubsetBridge::Instance().IsReady());
+    Add(15, u"Body", u"Arial", -20);
+    tagMULTIFONT mf = Fonts(15);
+    AddTextInfo(mf, Text(u"Level"), 0, 1);
+    takeCoverageReport();
+    CPackFontFiles result;
+    std::u16string dir = m_out.wpath();
+    Finish_MakeTTF(result, dir);
+    const std::vector<CoverageRecord> report = takeCoverageReport();
+    ASSERT_EQ(report.size(), 1u);
+    EXPECT_EQ(report[0].key, u"Arial");
+    EXPECT_EQ(report[0].engine, "harfbuzz");
+    EXPECT_EQ(ReadWithFontTools(m_out / "Arial.ttf").at("cmap"), CmapOf(u"Level"));
+}
+
+// A font neither engine can cut is reported to the host, and nothing of it,
+// not even a temporary file, stays in the output folder.
+TEST_F(GenerateTest, BridgeReportsFontsNeitherEngineCanCutAndLeavesNothing) {
+    CFontSubsetBridge& bridge = CFontSubsetBridge::Instance();
+    ASSERT_TRUE(bridge.IsReady());
+    std::string garbage(4096, '\0');
+    for (size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<char>(i * 7);
+    testsupport::WriteText(m_profile.fonts() / "broken.ttf", garbage);
+    // A font cut off after its table directory.
+    std::string tahoma = testsupport::ReadText(m_profile.fonts() / "tahoma.ttf");
+    testsupport::WriteText(m_profile.fonts() / "short.ttf", tahoma.substr(0, 200));
+    TTFMapTable table;
+    table[u"Broken"] = {u"broken.ttf", u"x"};
+    table[u"Good"] = {u"tahoma.ttf", u"Tt"};
+    table[u"Short"] = {u"short.ttf", u"Tt"};
+    winfiles::TakeFailures();
+    const double mb = bridge.SubsetFontTable(table, m_out.wpath());
+    EXPECT_EQ(Files(m_out.path()), (std::set<std::string>{"Good.ttf"}));
+    EXPECT_DOUBLE_EQ(mb, SizeOf(m_out / "Good.ttf") / 1048576.0);
+    std::set<std::string> failed;
+    for (const auto& f : winfiles::TakeFailures()) failed.insert(std::filesystem::path(f.path).filename().string());
+    EXPECT_EQ(failed, (std::set<std::string>{"Broken.ttf", "Short.ttf"}));
+    EXPECT_EQ(bridge.LastEngine(), "");  // the last row, Short, was cut by neither
+}

@@ -108,6 +108,12 @@ print(d["lost"]["codes"], [(f["requested"], f["missing"]["codes"]) for f in d["f
 if [ "$reported" != "['U+13000'] [(3, ['U+13000'])]" ]; then echo "FAIL: the JSON report says $reported"; fail=1; else echo "ok: the JSON report names it"; fi
 check "--strict fails a QPF2 compile that loses it" 3 "U+13000" -- lost --out "$work/lq" --target qpf2 --strict
 check "--strict fails a subset compile that loses it" 3 "U+13000" -- lost --out "$work/lt" --target ttf --strict
+printf 'screen S\n19\tPump\n' > "$work/pump.txt"
+"$studio" compile "$work/p" --texts "$work/pump.txt" --profile "$work/uiprofile" --out "$work/lt" --target ttf --report "$work/ttf.json" >/dev/null 2>&1
+engines=$(/usr/bin/python3 -c 'import json, sys
+print(sorted((f["key"], f.get("engine")) for f in json.load(open(sys.argv[1]))["files"]))' "$work/ttf.json")
+if [ "$engines" != "[('Tahoma', 'harfbuzz')]" ]; then echo "FAIL: the report's engines are $engines"; fail=1; else echo "ok: the report names HarfBuzz as the engine"; fi
+if ! grep -q "	harfbuzz$" "$work/lt/.tamsel-coverage"; then echo "FAIL: the coverage record lacks the engine"; fail=1; else echo "ok: so does the coverage record"; fi
 lost --out "$work/li" --target qpf2 --incremental >/dev/null 2>&1
 check "an incremental compile that remakes nothing" 3 "^0 file(s) written" -- lost --out "$work/li" --target qpf2 --incremental --strict
 check "still reports what its files lose" 3 "1 missing: .*(U+13000)" -- lost --out "$work/li" --target qpf2 --incremental --strict

@@ -93,6 +93,7 @@ struct CoverageRecord {
     // Per linked face (its full name), the characters it supplied.
     std::vector<std::pair<std::u16string, std::u32string>> linked;
     std::u16string note;                     // why no file was written, "" when one was
+    std::string engine;                      // subsets: what cut the file ("harfbuzz", "fonttools"), "" when none did
 };
 // The records of the files written (QPF2) or tabled (subsets) since the last
 // call, in that order, and of the units no face could be realised for; they
@@ -100,6 +101,9 @@ struct CoverageRecord {
 // 100,000). Control characters, which text layout never draws, are never
 // counted missing.
 GLYPHWORKS_API std::vector<CoverageRecord> takeCoverageReport();
+// The subsetter names the engine that cut the row `key` of the table last
+// made by getSimplifyTTFMapTable; the row's record, not yet taken, keeps it.
+GLYPHWORKS_API void noteSubsetEngine(const std::u16string& key, const std::string& engine);
 // What a font that travels whole can draw of `chars`: the face GDI realises
 // for `faceName` upright at normal weight, as the file `fontFile` (not kept).
 GLYPHWORKS_API CoverageRecord wholeFontCoverage(const WCHAR* faceName, const WCHAR* fontFile,

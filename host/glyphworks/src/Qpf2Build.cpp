@@ -475,6 +475,16 @@ std::vector<CoverageRecord> takeCoverageReport() {
     return out;
 }
 
+void noteSubsetEngine(const std::u16string& key, const std::string& engine) {
+    std::vector<CoverageRecord>& kept = Report().records;
+    // The table's rows are the newest records.
+    for (auto r = kept.rbegin(); r != kept.rend() && r->subset; ++r)
+        if (r->key == key) {
+            r->engine = engine;
+            return;
+        }
+}
+
 CoverageRecord wholeFontCoverage(const WCHAR* faceName, const WCHAR* fontFile, const std::u16string& chars) {
     const std::u16string face = faceName ? faceName : u"";
     const fontdb::Face* regular = RegularFace(face);

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <malloc.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -183,6 +184,20 @@ void AdviseLargePages(void* data, size_t size) {
     const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
     const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + size) & ~(kHuge - 1);
     if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
+
+void PrepareLargeHeap() {
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
+    mallopt(M_TOP_PAD, 128 << 20);
+    // Larger than what the heap has left: it grows by the pad now.
+    void* block = std::malloc(1 << 20);
+    char* top = static_cast<char*>(sbrk(0));
+    // Only when the block lies in the heap below the break (not under a
+    // sanitizer's allocator or an mmap'd arena).
+    if (block && top > static_cast<char*>(block))
+        AdviseLargePages(block, static_cast<size_t>(top - static_cast<char*>(block)));
+    std::free(block);
 }
 
 bool ReadRegularFile(const std::string& path, std::string* bytes, size_t limit) {

@@ -3,7 +3,8 @@
 // (chosen by the input's last byte), and the compile's road through
 // generateqpf2 and qpf2tofileEx into a temporary folder, with a machine
 // profile whose fonts folder holds the input. Every file written is checked
-// against the format's structure.
+// against the format's structure; the input itself is read as a QPF2 file
+// by the project's reader (qpf2::Check).
 #include <climits>
 #include <cstddef>
 #include <cstdint>
@@ -79,7 +80,10 @@ void CheckFont(const qpf2::Font& font) {
     }
     for (const auto& kv : font.cmap) FUZZ_CHECK(kv.second >= 1 && kv.second <= font.glyphs.size());
     FUZZ_CHECK(font.glyphs.size() <= kChars.size());
-    CheckQpf2Bytes(qpf2::Serialize(font), font.glyphs.size());
+    const std::vector<uint8_t> bytes = qpf2::Serialize(font);
+    CheckQpf2Bytes(bytes, font.glyphs.size());
+    // The project's reader takes every file the writer makes.
+    FUZZ_CHECK(qpf2::Check(bytes.data(), bytes.size()).empty());
 }
 
 void RenderDirect(const std::string& path, int faceIndex, int pixelEm, bool bold, bool italic) {
@@ -122,6 +126,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const Folders& d = Dirs();
     const fs::path font = d.profile / "Fonts" / "fuzz.ttf";
     fuzzsupport::WriteFile(font, data, size);
+    // The input as a QPF2 file for the project's reader: it must say, never overrun.
+    (void)qpf2::Check(data, size);
     const uint8_t pick = size ? data[size - 1] : 0;
     const int extreme = kSizes[pick % (sizeof kSizes / sizeof kSizes[0])];
     const bool bold = pick & 0x40, italic = pick & 0x80;

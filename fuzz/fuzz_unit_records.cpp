@@ -1,4 +1,5 @@
-// Fuzzes the output folder's unit records (".forgeline-qpf", ".forgeline-ttf"):
+// Fuzzes the output folder's unit records (".forgeline-qpf", ".forgeline-ttf",
+// each line a key, a value, the file written and its stamp):
 // the input is both records of a temporary output folder, and a unit build of
 // each collector runs over it (beginBuild, setScreenText, executeBuild with a
 // render callable that records and writes each unit's file, removeNoNeed...).
@@ -152,18 +153,33 @@ void RecordTtf(const WCHAR* chars, const WCHAR* face, int /*height*/, bool /*ita
     WriteUnitFile(winfiles::SafeFileName(*pack ? pack : face) + u".ttf");
 }
 
-// Every key of a record the collector wrote names a file inside the folder.
-void CheckRecord(const char* name) {
+// Every key of a record the collector wrote names a file inside the folder;
+// a file it records is the key's own and holds what its stamp says.
+void CheckRecord(const char* name, bool fileIsKey) {
     const std::string text = ReadAll(Dirs().out / name);
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
         const std::string line = text.substr(start, end - start);
-        const size_t tab = line.find('\t');
-        FUZZ_CHECK(tab != std::string::npos);
-        const std::string key = line.substr(0, tab);
+        std::vector<std::string> f;
+        for (size_t at = 0;;) {
+            const size_t tab = line.find('\t', at);
+            f.push_back(line.substr(at, tab == std::string::npos ? std::string::npos : tab - at));
+            if (tab == std::string::npos) break;
+            at = tab + 1;
+        }
+        FUZZ_CHECK(f.size() == 4);
+        const std::string& key = f[0];
         FUZZ_CHECK(key.find('/') == std::string::npos && key != "." && key != ".." && !key.empty());
+        FUZZ_CHECK(f[2].empty() == f[3].empty());
+        if (!f[2].empty()) {
+            FUZZ_CHECK(fileIsKey ? f[2] == key : f[2] == key + ".ttf" || f[2] == key + ".ttc");
+            winfiles::FileStamp recorded, now;
+            FUZZ_CHECK(winfiles::ParseStamp(f[3], &recorded));
+            FUZZ_CHECK(winfiles::StampFile((Dirs().out / f[2]).string(), &now));
+            FUZZ_CHECK(now == recorded);
+        }
         start = end + 1;
     }
 }
@@ -223,7 +239,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     QpfBuild(units);
     CheckOutsideUntouched();
-    CheckRecord(".forgeline-qpf");
+    CheckRecord(".forgeline-qpf", true);
     // What the build did not make and no unit needs is gone; what is not a
     // QPF2 file of the folder, or is a folder, stays.
     FUZZ_CHECK(!fs::exists(d.out / "old.qpf2"));
@@ -235,7 +251,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     TtfBuild(units);
     CheckOutsideUntouched();
-    CheckRecord(".forgeline-ttf");
+    CheckRecord(".forgeline-ttf", false);
     FUZZ_CHECK(fs::exists(d.out / "notes.txt") && fs::is_directory(d.out / "sub.ttf"));
     const bool ttfFailed = !winfiles::TakeFailures().empty();
     if (TtfBuild(units) != 0) FUZZ_CHECK(ttfFailed);

@@ -44,6 +44,42 @@ std::string TakeError() {
     return text;
 }
 
+// _tamsel.check_subset(path, source, number, codes): the font tool
+// library's check of a subset about to be put in place, for the script to
+// call before it renames the file; "" when it holds, else why not.
+PyObject* CheckSubset(PyObject*, PyObject* args) {
+    const char *path = nullptr, *source = nullptr;
+    int number = 0;
+    PyObject* codes = nullptr;
+    if (!PyArg_ParseTuple(args, "ssiO", &path, &source, &number, &codes)) return nullptr;
+    PyObject* seq = PySequence_Fast(codes, "codes must be a sequence of code points");
+    if (!seq) return nullptr;
+    std::u32string chars;
+    const Py_ssize_t n = PySequence_Fast_GET_SIZE(seq);
+    chars.reserve(static_cast<size_t>(n));
+    for (Py_ssize_t i = 0; i < n; ++i) {
+        const long c = PyLong_AsLong(PySequence_Fast_GET_ITEM(seq, i));
+        if (c < 0 || c > 0x10FFFF) {
+            Py_DECREF(seq);
+            if (!PyErr_Occurred()) PyErr_SetString(PyExc_ValueError, "not a code point");
+            return nullptr;
+        }
+        chars += static_cast<char32_t>(c);
+    }
+    Py_DECREF(seq);
+    std::string why;
+    Py_BEGIN_ALLOW_THREADS why = checkSubset(path, source, number, chars);
+    Py_END_ALLOW_THREADS return PyUnicode_FromStringAndSize(why.data(), static_cast<Py_ssize_t>(why.size()));
+}
+
+PyMethodDef kHostMethods[] = {
+    {"check_subset", CheckSubset, METH_VARARGS, "Checks a subset file before it is put in place."},
+    {nullptr, nullptr, 0, nullptr},
+};
+PyModuleDef kHostModule = {PyModuleDef_HEAD_INIT, "_tamsel", "What the font library offers its scripts.", -1,
+                           kHostMethods, nullptr, nullptr, nullptr, nullptr};
+PyObject* InitHostModule() { return PyModule_Create(&kHostModule); }
+
 // Built when the library is loaded, finalized when it is unloaded.
 CFontSubsetBridge g_bridge;
 }  // namespace
@@ -63,6 +99,8 @@ void CFontSubsetBridge::Start() {
     PyPreConfig_InitIsolatedConfig(&preconfig);
     preconfig.utf8_mode = 1;
     if (PyStatus_Exception(Py_PreInitialize(&preconfig))) return;
+    // Before the interpreter starts: the scripts import it like any module.
+    PyImport_AppendInittab("_tamsel", &InitHostModule);
     PyConfig config;
     PyConfig_InitIsolatedConfig(&config);
     // The script folder may be read-only (an installed studio), and belongs
@@ -246,7 +284,12 @@ double CFontSubsetBridge::SubsetFontTable(const TTFMapTable& table, const std::u
         // a font the workstation lacks, not a failed write.
         if (!m_lastError.empty() && winfiles::IsRegularFile(src))
             winfiles::RecordFailure(out, "cannot cut the subset: " + m_lastError);
-        if (m_lastError.empty() && !m_lastEngine.empty()) noteSubsetEngine(key, m_lastEngine);
+        if (m_lastError.empty() && !m_lastEngine.empty()) {
+            noteSubsetEngine(key, m_lastEngine);
+            // What the compile library records as this build's file.
+            winfiles::FileStamp stamp;
+            if (winfiles::StampFile(out, &stamp)) winfiles::NoteWritten(out, stamp);
+        }
         bytes += static_cast<uint32_t>(SubsetFileSize(out));
     }
     return static_cast<int32_t>(bytes) * 1.0 / 1048576.0;

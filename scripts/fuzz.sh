@@ -44,7 +44,10 @@ seed() {  # seed TARGET DIR: writes the seed corpus of TARGET into DIR
     fuzz_packconfig) cp "$root/examples/demo/fpf.ini" "$d/" ;;
     fuzz_truetype_names | fuzz_gdi_fonts | fuzz_qpf2)
         cp "$fonts"/Fonts/* "$d/"
-        find /usr/share/fonts -name 'DejaVuSans.ttf' | head -1 | xargs -r -I{} cp {} "$d/" ;;
+        find /usr/share/fonts -name 'DejaVuSans.ttf' | head -1 | xargs -r -I{} cp {} "$d/"
+        # The QPF2 target reads its input as a QPF2 file too.
+        [ "$t" = fuzz_qpf2 ] && /usr/bin/python3 "$root/fuzz/qpf2_seed.py" "$d/a.qpf2"
+        ;;
     fuzz_texts)
         cp "$root/examples/demo/texts.txt" "$d/"
         printf '\357\273\277# escapes, CRLF, a BOM\r\nscreen Main\r\n16,18\tTab\\tin\\\\text\tLine\\nbreak\r\n17\t\r\n\r\nscreen Alarms\r\n0,65535,1\ta\tb\tc\r\n' >"$d/escapes.txt" ;;
@@ -80,6 +83,9 @@ EOF
     fuzz_unit_records)
         printf 'dejavu_sans_12_50.qpf2\t 1Aalmr\nvictim_16384_50_italic.qpf2\t e\\t\\\\\n../victim\tx\nlink\tlink\nup\tabc\nold\tnew\n' >"$d/qpf.rec"
         printf 'DejaVu Sans\t 1Aalmr\n_victim\tx\\ny\n..\tabc\nsub\tsub\nvictim\t\\r\\n\n' >"$d/ttf.rec"
+        # As builds write them now: the file and what it held.
+        printf 'dejavu_sans_12_50.qpf2\t 1Aalmr\tdejavu_sans_12_50.qpf2\t4,1,2,3,00000000000000ff\nold\tnew\t../old\t4,1,1,1,0\nlink\tlink\tlink\t-4,1,1,1,0\n' >"$d/qpf-stamped.rec"
+        printf 'DejaVu Sans\t 1Aalmr\tDejaVu Sans.ttf\t4,1,2,3,1\nPack\tx\t\t\nvictim\tv\tvictim.ttc\t9,9,9,9,9\nsub\ts\tsub.ttf\t\n' >"$d/ttf-stamped.rec"
         printf '\377\t\\\n\t\n\\\n' >"$d/odd.rec" ;;
     fuzz_face_cache)  # edits of the good cache: none, a byte in a name, a cut
         printf '\000' >"$d/good"

@@ -39,6 +39,20 @@ class SubsetError(Exception):
     pass
 
 
+class _NotWhole(SubsetError):
+    """The host's check of the written file failed."""
+
+
+def _host_check():
+    """The font library's check of a written subset (FreeType), when the
+    script runs inside the studio; None elsewhere."""
+    try:
+        from _tamsel import check_subset
+    except ImportError:
+        return None
+    return check_subset
+
+
 # ---- fontTools ----
 
 def _module():
@@ -475,7 +489,9 @@ def _harfbuzz_cut_and_write(hb, src, codes, out, number):
             if data is None:
                 return None
             try:
-                _write_whole(out, data)
+                _write_whole(out, data, src, number, codes)
+            except _NotWhole:
+                return None
             finally:
                 data.release()
             return HARFBUZZ
@@ -506,10 +522,12 @@ def _lacking(hb, data, codes, src, number):
 
 # ---- Writing ----
 
-def _write_whole(out, data):
+def _write_whole(out, data, src, number, codes):
     """Writes under a temporary name in the same folder and puts the file in
-    place only when it is whole: a full disk or a failed cut leaves the old
-    file, never half a font. A link at the temporary name is not followed."""
+    place only when it is whole and holds what was asked: a full disk or a
+    failed cut leaves the old file, never half a font. A link at the
+    temporary name is not followed. Inside the studio the written file is
+    read back by the font library first (_NotWhole when it fails)."""
     folder = os.path.dirname(out)
     if folder:
         os.makedirs(folder, exist_ok=True)
@@ -523,6 +541,10 @@ def _write_whole(out, data):
         with os.fdopen(fd, "wb") as f:
             f.write(data)
             f.flush()
+            check = _host_check()
+            why = check(temp, src, number, codes) if check else ""
+            if why:
+                raise _NotWhole("the subset of %s does not hold: %s" % (src, why))
             if _flush:
                 os.fsync(f.fileno())
         os.replace(temp, out)
@@ -557,7 +579,7 @@ def _cut(src, text, unicodes, out, number):
     if lacking:
         raise SubsetError("the subset of %s lacks %d of the characters asked for (U+%04X first)"
                           % (src, len(lacking), lacking[0]))
-    _write_whole(out, data)
+    _write_whole(out, data, src, number, codes)
     return FONTTOOLS
 
 

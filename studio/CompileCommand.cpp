@@ -27,11 +27,14 @@
 namespace studio {
 
 const char* kCompileUsage =
-    "  compile PROJECT --texts FILE --out DIR --target qpf2|ttf [--incremental] [--force]\n"
-    "          [--report JSON] [--strict]\n"
+    "  compile PROJECT --texts FILE --out DIR --target qpf2|ttf [--incremental [--verify]]\n"
+    "          [--force] [--report JSON] [--strict]\n"
     "                         the panel fonts for the texts of FILE: QPF2 bitmap fonts (into\n"
     "                         DIR/qpf2 with --incremental) or subset TrueType fonts; a full\n"
-    "                         compile empties DIR first, --incremental renders only what changed.\n"
+    "                         compile empties DIR first, --incremental renders only what changed\n"
+    "                         and what is missing or no longer what the last compile wrote (a\n"
+    "                         file whose size or times moved is read again; --verify reads every\n"
+    "                         file the last compile wrote).\n"
     "                         DIR must be new, empty or made by an earlier compile, and neither the\n"
     "                         project folder nor a folder above it nor the home folder; --force\n"
     "                         allows these (never the root folder). A summary follows: per file,\n"
@@ -158,6 +161,8 @@ int RunCompile(const Options& opt, std::ostream& out, CompileOutcome* outcome) {
     if (opt.texts.empty() || opt.out.empty()) throw StudioError{"compile: --texts FILE and --out DIR are needed", kUsage};
     if (opt.target != "qpf2" && opt.target != "ttf")
         throw StudioError{"compile: --target must be qpf2 or ttf, not '" + opt.target + "'", kUsage};
+    if (opt.verify && !opt.incremental)
+        throw StudioError{"compile: --verify checks what an earlier compile wrote: it needs --incremental", kUsage};
     // The texts are gone through twice and never kept whole: once to check
     // them all before anything is read into the module or written, once to
     // hand them to it.
@@ -208,10 +213,10 @@ int RunCompile(const Options& opt, std::ostream& out, CompileOutcome* outcome) {
         if (qpf) {
             std::u16string qpfDir = dir;
             if (qpfDir.find(u"\\qpf2") == std::u16string::npos) qpfDir += u"\\qpf2";
-            CSingletonTpl<CQpfFontData>::getInstance()->beginBuild(qpfDir);
+            CSingletonTpl<CQpfFontData>::getInstance()->beginBuild(qpfDir, opt.verify);
         } else {
             fs::create_directories(NativePath(dir), ec);
-            CSingletonTpl<CTtfFontData>::getInstance()->beginBuild(dir);
+            CSingletonTpl<CTtfFontData>::getInstance()->beginBuild(dir, opt.verify);
         }
     }
     const std::u16string lattice = qpf && dir.find(u"\\qpf2") == std::u16string::npos ? dir + u"\\qpf2" : dir;
@@ -244,6 +249,10 @@ int RunCompile(const Options& opt, std::ostream& out, CompileOutcome* outcome) {
     }
     for (const auto& kv : before)
         if (!after.count(kv.first)) out << "removed " << (outPath / kv.first).string() << "\n";
+    if (opt.incremental)
+        for (const std::u16string& f : qpf ? CSingletonTpl<CQpfFontData>::getInstance()->changedFiles()
+                                           : CSingletonTpl<CTtfFontData>::getInstance()->changedFiles())
+            out << "rebuilt (changed since the last build): " << (outPath / Utf16ToUtf8(f)).string() << "\n";
     out << written << " file(s) written, " << after.size() << " in " << outPath.string() << "\n";
     if (outcome) {
         outcome->folder = outPath.string();

@@ -63,6 +63,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
             opt.target = value("--target");
         } else if (a == "--incremental") {
             opt.incremental = true;
+        } else if (a == "--verify") {
+            opt.verify = true;
         } else if (a == "--force") {
             opt.force = true;
         } else if (a == "--report") {

@@ -30,6 +30,7 @@ struct Options {
     std::string out;                   // --out: a compile's output folder
     std::string target;                // --target: qpf2 or ttf
     bool incremental = false;          // --incremental
+    bool verify = false;               // --verify: an incremental compile hashes every recorded file again
     bool force = false;                // --force: compile into a folder the studio would refuse
     std::string report;                // --report: a compile's coverage report as JSON
     bool strict = false;               // --strict: a compile that loses characters fails

@@ -92,8 +92,11 @@ TEST_F(OutputSafetyTest, FaceAndPackNamesNeverLeaveTheFolder) {
 
 TEST_F(OutputSafetyTest, AHandEditedUnitRecordCannotReachOutside) {
     const fs::path out = m_out / "out";
-    testsupport::WriteText(out / ".forgeline-ttf", "../keep/victim\tabc\n/etc/passwd\tx\nArial\tab\n");
-    testsupport::WriteText(out / "qpf2" / ".forgeline-qpf", "../../keep/victim.qpf2\tsig\n");
+    testsupport::WriteText(out / ".forgeline-ttf",
+                           "../keep/victim\tabc\t../keep/victim.ttf\t1,2,3,4,0\n/etc/passwd\tx\n"
+                           "Arial\tab\tArial.ttf\t19,1,1,1,0\nLost\tab\t../Lost.ttf\t1,1,1,1,0\n");
+    testsupport::WriteText(out / "qpf2" / ".forgeline-qpf",
+                           "../../keep/victim.qpf2\tsig\t../../keep/victim.qpf2\t1,1,1,1,0\n");
     testsupport::WriteText(out / "Arial.ttf", "from the last build");
     // No texts any more: every recorded group is gone.
     CTtfFontData* ttf = CSingletonTpl<CTtfFontData>::getInstance();

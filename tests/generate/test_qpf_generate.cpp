@@ -152,10 +152,17 @@ TEST_F(GenerateTest, QpfUnitBuildsRenderOnlyWhatChanged) {
     EXPECT_EQ(Files(qpf, ".qpf2"), (std::set<std::string>{"arial_24_50.qpf2", "arial_32_50.qpf2"}));
     EXPECT_EQ(Qpf2Readable(qpf / "arial_32_50.qpf2", U"STOP"), U"STOP");
 
-    // Unchanged: nothing is rendered, so a marked file stays as it is.
+    // Unchanged: nothing is rendered, not a byte is written.
+    const std::filesystem::file_time_type written = std::filesystem::last_write_time(qpf / "arial_24_50.qpf2");
+    compile(true, m_out.wpath() + u"\\qpf2");
+    EXPECT_EQ(std::filesystem::last_write_time(qpf / "arial_24_50.qpf2"), written);
+    EXPECT_TRUE(CSingletonTpl<CQpfFontData>::getInstance()->changedFiles().empty());
+    // A file that is no longer what the build wrote is rendered again, and told.
     testsupport::WriteText(qpf / "arial_24_50.qpf2", "marker");
     compile(true, m_out.wpath() + u"\\qpf2");
-    EXPECT_EQ(testsupport::ReadText(qpf / "arial_24_50.qpf2"), "marker");
+    EXPECT_EQ(Qpf2Readable(qpf / "arial_24_50.qpf2", U"Run"), U"Run");
+    EXPECT_EQ(CSingletonTpl<CQpfFontData>::getInstance()->changedFiles(),
+              (std::vector<std::u16string>{u"arial_24_50.qpf2"}));
 
     // A text gone: its file goes; a missing file is rendered again.
     std::filesystem::remove(qpf / "arial_24_50.qpf2");

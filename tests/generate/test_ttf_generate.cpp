@@ -127,10 +127,18 @@ TEST_F(GenerateTest, TtfUnitBuildsCutOnlyWhatChanged) {
     EXPECT_EQ(PackNameMap.count(u"Arial Shipped"), 1u);
 
     // Unchanged: nothing is cut again.
-    std::filesystem::remove(m_out / "Arial.ttf");
     CPackFontFiles second;
     EXPECT_DOUBLE_EQ(compile(true, &second), FontSizeMap[u"Tahoma"] + FontSizeMap[u"Arial Shipped"]);
-    EXPECT_FALSE(std::filesystem::exists(m_out / "Arial.ttf"));
+    EXPECT_TRUE(CSingletonTpl<CTtfFontData>::getInstance()->changedFiles().empty());
+    // A subset that is gone is cut again, and only it.
+    std::filesystem::remove(m_out / "Arial.ttf");
+    CPackFontFiles again;
+    const double recut = compile(true, &again);
+    EXPECT_NEAR(recut,
+                FontSizeMap[u"Tahoma"] + FontSizeMap[u"Arial Shipped"] + SizeOf(m_out / "Arial.ttf") / 1048576.0,
+                1e-12);
+    EXPECT_EQ(ReadWithFontTools(m_out / "Arial.ttf").at("cmap"), CmapOf(u"abc"));
+    EXPECT_EQ(CSingletonTpl<CTtfFontData>::getInstance()->changedFiles(), (std::vector<std::u16string>{u"Arial.ttf"}));
 
     // The title text is gone: so is its subset.
     CPackFontFiles third;

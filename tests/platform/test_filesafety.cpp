@@ -163,6 +163,64 @@ TEST(FileSafety, AFileIsReplacedWholeOrNotAtAll) {
     EXPECT_EQ(FailedPaths(), (std::vector<std::string>{(dir / "Font.hft").string()}));
 }
 
+// A file is read back before it takes its name: one its check refuses
+// leaves the old file and a failure; one that passes is noted with what it
+// holds, which a stat then tells unchanged and only its bytes tell changed.
+TEST(FileSafety, FilesAreCheckedBeforeTheyTakeTheirNameAndStampedAfter) {
+    TempDir dir;
+    const std::string target = (dir / "font.qpf2").string();
+    testsupport::WriteText(target, "old");
+    winfiles::TakeFailures();
+    const uint64_t mark = winfiles::WrittenMark();
+    std::string seen;
+    const auto write = [&](const std::string& bytes, const std::string& verdict) {
+        winfiles::AtomicFile f(target);
+        f.CheckBeforeCommit([&](const uint8_t* data, size_t size) {
+            seen.assign(reinterpret_cast<const char*>(data), size);
+            return verdict;
+        });
+        f.Write(bytes.data(), bytes.size());
+        return f.Commit();
+    };
+    EXPECT_FALSE(write("refused", "its glyph map points past the end"));
+    EXPECT_EQ(seen, "refused");
+    EXPECT_EQ(testsupport::ReadText(target), "old");
+    EXPECT_EQ(testsupport::Tree(dir.path()), (std::vector<std::string>{"font.qpf2"}));
+    const auto failures = winfiles::TakeFailures();
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_NE(failures[0].what.find("its glyph map points past the end"), std::string::npos);
+    winfiles::FileStamp noted;
+    EXPECT_FALSE(winfiles::WrittenSince(mark, target, &noted));
+
+    ASSERT_TRUE(write("accepted", ""));
+    ASSERT_TRUE(winfiles::WrittenSince(mark, target, &noted));
+    winfiles::FileStamp now;
+    ASSERT_TRUE(winfiles::StampFile(target, &now));
+    EXPECT_EQ(noted, now);
+    EXPECT_EQ(noted.size, 8u);
+    winfiles::FileStamp parsed;
+    ASSERT_TRUE(winfiles::ParseStamp(winfiles::FormatStamp(noted), &parsed));
+    EXPECT_EQ(parsed, noted);
+    for (const char* bad : {"", "1,2,3,4", "1,2,3,4,5,6", "-1,2,3,4,5", "1,2,3,4,zz", "1,2,3,4,12345678901234567"})
+        EXPECT_FALSE(winfiles::ParseStamp(bad, &parsed)) << bad;
+
+    EXPECT_EQ(winfiles::CheckStamp(target, &noted, false), winfiles::StampCheck::Same);
+    EXPECT_EQ(winfiles::CheckStamp(target, &noted, true), winfiles::StampCheck::Same);
+    winfiles::FileStamp other = noted;
+    other.hash ^= 1;  // a stat that matches, bytes that do not
+    EXPECT_EQ(winfiles::CheckStamp(target, &other, false), winfiles::StampCheck::Same);
+    EXPECT_EQ(winfiles::CheckStamp(target, &other, true), winfiles::StampCheck::Changed);
+    other = noted;
+    other.mtimeNs -= 1;  // the stat moved, the bytes are the same: kept, with the new stat
+    EXPECT_EQ(winfiles::CheckStamp(target, &other, false), winfiles::StampCheck::Same);
+    EXPECT_EQ(other, noted);
+    fs::remove(target);
+    fs::create_symlink(dir / "elsewhere", target);
+    EXPECT_EQ(winfiles::CheckStamp(target, &noted, false), winfiles::StampCheck::Changed);
+    fs::remove(target);
+    EXPECT_EQ(winfiles::CheckStamp(target, &noted, false), winfiles::StampCheck::Missing);
+}
+
 TEST(FileSafety, TemporariesOfEndedProcessesAreRemovedAtTheNextSave) {
     TempDir dir;
     const std::string dead = std::to_string(testsupport::DeadProcessId());

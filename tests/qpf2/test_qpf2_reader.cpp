@@ -7,6 +7,7 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
+#include <functional>
 #include <sstream>
 
 #include "Qpf2.h"
@@ -191,4 +192,56 @@ TEST(Qpf2Reader, RenderingStraightToAFileWritesTheSameBytes) {
     EXPECT_FALSE(qpf2::RenderTo(missing, [&]() -> std::ostream* { opened = true; return nullptr; }, nullptr, nullptr,
                                 nullptr));
     EXPECT_FALSE(opened);
+}
+
+// The project's own reader, which every written file passes before it takes
+// its name: it accepts what the writer makes and refuses every damage that
+// would let a panel read past the file, where Qt's header check alone
+// accepts most of them.
+TEST(Qpf2Reader, TheProjectsCheckRefusesDamagedFiles) {
+    App();
+    qpf2::RenderRequest rq;
+    rq.path = Fixture("arial.ttf");
+    rq.pixelEm = 20;
+    rq.chars = U"Tank 3";
+    rq.fontName = "Arial";
+    const std::vector<uint8_t> good = qpf2::Serialize(RenderOrFail(rq));
+    ASSERT_EQ(qpf2::Check(good.data(), good.size()), "");
+    const size_t tags = 12 + (size_t{good[10]} << 8 | good[11]);
+    // Offsets of the blocks: tag at `tags`, then CMap, GMap, Glyph.
+    const auto blockAt = [&](int n) {
+        size_t at = tags;
+        for (int b = 0; b < n; ++b)
+            at += 8 + (size_t{good[at + 4]} << 24 | size_t{good[at + 5]} << 16 | size_t{good[at + 6]} << 8 | good[at + 7]);
+        return at;
+    };
+    const size_t gmap = blockAt(1) + 8;
+    struct Damage {
+        const char* what;
+        std::function<void(std::vector<uint8_t>&)> apply;
+        const char* said;
+    };
+    const Damage damages[] = {
+        {"cut to 20 bytes", [](std::vector<uint8_t>& b) { b.resize(20); }, "header runs past"},
+        {"cut inside the glyphs", [](std::vector<uint8_t>& b) { b.resize(b.size() - 8); }, "runs past the end"},
+        {"four bytes more", [](std::vector<uint8_t>& b) { b.insert(b.end(), 4, 0); }, "bytes follow"},
+        {"another magic", [](std::vector<uint8_t>& b) { b[0] = 'X'; }, "not a QPF2 file"},
+        {"version 3", [](std::vector<uint8_t>& b) { b[8] = 3; }, "not version 2"},
+        {"a tag past the header", [&](std::vector<uint8_t>& b) { b[14] = 0xFF; }, "runs past the header"},
+        {"a glyph map entry past the glyphs",
+         [&](std::vector<uint8_t>& b) { b[gmap + 4] = 0x7F; }, "outside the glyph block"},
+        {"the blocks swapped", [&](std::vector<uint8_t>& b) { b[tags + 1] = 2; }, "not where it belongs"},
+    };
+    for (const Damage& d : damages) {
+        std::vector<uint8_t> bytes = good;
+        d.apply(bytes);
+        const std::string why = qpf2::Check(bytes.data(), bytes.size());
+        EXPECT_NE(why.find(d.said), std::string::npos) << d.what << ": " << why;
+    }
+    // Qt's header check takes a file cut after its header: only the
+    // project's reader stands between it and the panel.
+    std::vector<uint8_t> cut = good;
+    cut.resize(tags);
+    EXPECT_TRUE(QFontEngineQPF2::verifyHeader(cut.data(), static_cast<int>(cut.size())));
+    EXPECT_NE(qpf2::Check(cut.data(), cut.size()), "");
 }

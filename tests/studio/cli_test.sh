@@ -98,6 +98,12 @@ check "compile reads the texts first" 1 "bad.txt:2" -- "$studio" compile "$work/
 check "compile to QPF2" 0 "wrote $work/q/tahoma_" -- "$studio" compile "$work/p" --texts "$work/p/texts.txt" --out "$work/q" --target qpf2 --profile "$work/uiprofile"
 check "an incremental compile renders" 0 "wrote $work/q/qpf2/" -- "$studio" compile "$work/p" --texts "$work/p/texts.txt" --out "$work/q" --target qpf2 --incremental --profile "$work/uiprofile"
 check "an unchanged project renders nothing" 0 "^0 file(s) written" -- "$studio" compile "$work/p" --texts "$work/p/texts.txt" --out "$work/q" --target qpf2 --incremental --profile "$work/uiprofile"
+# A file cut short outside a build is made again, and the studio says so.
+cutshort=$(ls "$work/q/qpf2/"*.qpf2 | head -1)
+truncate -s 20 "$cutshort"
+check "a file cut short is rebuilt" 0 "rebuilt (changed since the last build): $cutshort" -- "$studio" compile "$work/p" --texts "$work/p/texts.txt" --out "$work/q" --target qpf2 --incremental --profile "$work/uiprofile"
+check "--verify reads every file and finds nothing changed" 0 "^0 file(s) written" -- "$studio" compile "$work/p" --texts "$work/p/texts.txt" --out "$work/q" --target qpf2 --incremental --verify --profile "$work/uiprofile"
+check "--verify needs --incremental" 2 "needs --incremental" -- "$studio" compile "$work/p" --texts "$work/p/texts.txt" --out "$work/q" --target qpf2 --verify
 # What the panel cannot draw is told; --strict makes it a failure.
 printf 'screen S\n17\tA\360\223\200\200B\n' > "$work/lost.txt"
 lost() { "$studio" compile "$work/p" --texts "$work/lost.txt" --profile "$work/uiprofile" "$@"; }

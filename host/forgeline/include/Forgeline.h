@@ -10,6 +10,12 @@
 // knows it; beginBuild tells the collector which folder that is. A collector
 // that was not told renders every unit. A full build (add) empties its folder
 // first, and with it that state.
+//
+// The record also keeps, for every file a build wrote, what it wrote (size,
+// times, inode and an XXH3 hash of the content). A file that is missing or no
+// longer what the record says is rendered again as a changed unit is: a stat
+// tells it unchanged, and its content is hashed again only when the stat
+// moved, or for every file when the build is asked to verify.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +27,7 @@
 #include <vector>
 
 #include "Glyphworks.h"
+#include "win/filesafety.h"
 
 #define FORGELINE_API __attribute__((visibility("default")))
 
@@ -64,6 +71,13 @@ template <class Style>
 class HeardTexts;
 struct QpfStyle;
 struct TtfStyle;
+// What the record says of a unit file (QPF2) or group (TrueType).
+struct Recorded {
+    std::u16string value;       // QPF2: the file's signature; TrueType: the group's characters
+    std::u16string file;        // the file it was written to, "" for none
+    winfiles::FileStamp stamp;  // what that file held
+    bool believed = true;       // false for a record of an older build, which kept no stamps
+};
 }  // namespace forgeline
 
 class FORGELINE_API CQpfFontData {
@@ -74,7 +88,8 @@ public:
     CQpfFontData& operator=(const CQpfFontData&) = delete;
 
     // Where the last build of this collector lies; its record is read now.
-    void beginBuild(const std::u16string& outDir);
+    // With `verify`, every recorded file's content is hashed again.
+    void beginBuild(const std::u16string& outDir, bool verify = false);
     void setScreenText(int screen, const std::u16string& text, _tagQpfUnit& unit);
     void add(_tagQpfUnit unit);
     // Calls `render` once per file that is new, changed or missing, with the
@@ -89,6 +104,9 @@ public:
     void reset();
 
     const std::vector<_tagQpfUnit>& fullBuildUnits() const { return m_added; }
+    // The files the last executeBuild renders again because they are missing
+    // or changed since the build that recorded them, in build order.
+    const std::vector<std::u16string>& changedFiles() const { return m_changed; }
     // The texts heard for a screen, with their units, in order.
     std::vector<std::pair<std::u16string, _tagQpfUnit>> screenTexts(int screen) const;
 
@@ -102,8 +120,11 @@ private:
     std::unique_ptr<Plan> m_plan;
     std::vector<_tagQpfUnit> m_added;
     std::u16string m_dir;
-    std::map<std::u16string, std::u16string> m_last;  // file -> signature
+    std::map<std::u16string, forgeline::Recorded> m_last;  // file -> what was recorded
+    std::vector<std::u16string> m_changed;
+    bool m_verify = false;
     uint64_t m_failureMark = 0;  // failures from here on belong to this build
+    uint64_t m_writtenMark = 0;  // and so do the files written from here on
 };
 
 class FORGELINE_API CTtfFontData {
@@ -113,7 +134,7 @@ public:
     CTtfFontData(const CTtfFontData&) = delete;
     CTtfFontData& operator=(const CTtfFontData&) = delete;
 
-    void beginBuild(const std::u16string& outDir);
+    void beginBuild(const std::u16string& outDir, bool verify = false);
     void setScreenText(int screen, const std::u16string& text, const std::u16string& face, _tagTtfUnit& unit);
     void add(const std::u16string& face, _tagTtfUnit unit);
     void setTtfMapTable(const TTFMapTable& table);
@@ -135,6 +156,9 @@ public:
     void reset();
 
     const TTFMapTable& ttfMapTable() const { return m_table; }
+    // The subsets the last executeBuild cuts again because they are missing
+    // or changed since the build that recorded them.
+    const std::vector<std::u16string>& changedFiles() const { return m_changed; }
     const std::vector<std::pair<std::u16string, _tagTtfUnit>>& fullBuildUnits() const { return m_added; }
     // (text, face, unit) heard for a screen, in order.
     std::vector<std::tuple<std::u16string, std::u16string, _tagTtfUnit>> screenTexts(int screen) const;
@@ -156,11 +180,15 @@ private:
     std::vector<std::pair<std::u16string, _tagTtfUnit>> m_added;
     TTFMapTable m_table;
     std::u16string m_dir;
-    std::map<std::u16string, std::u16string> m_last;     // stem -> characters
-    std::map<std::u16string, std::u16string> m_pending;  // cut in this build, not yet confirmed
+    std::map<std::u16string, forgeline::Recorded> m_last;  // stem -> what was recorded
+    std::map<std::u16string, std::u16string> m_pending;    // cut in this build, not yet confirmed
+    std::set<std::u16string> m_recut;                      // stems cut again for their file alone
+    std::vector<std::u16string> m_changed;
+    bool m_verify = false;
     mutable std::map<std::u16string, std::u16string> m_stems;  // face and pack name -> stem
     mutable uint64_t m_stemsGeneration = 0;                     // of the machine profile they were found in
     uint64_t m_failureMark = 0;
+    uint64_t m_writtenMark = 0;
 };
 
 // Exported instantiations, so every library shares one collector of each kind.

@@ -87,20 +87,46 @@ std::u16string Unescape(const std::string& s) {
 
 std::string StatePath(const std::u16string& dir, const char* name) { return NativePath(dir) + "/" + name; }
 
-// Keys name files of the folder. A key that is not a plain file name (a
-// hand-edited "../x", say) would reach outside it, and is ignored.
-std::map<std::u16string, std::u16string> ReadState(const std::u16string& dir, const char* name) {
-    std::map<std::u16string, std::u16string> state;
+// One record per line: key, value, the file written and its stamp, each
+// tab-separated (the last two empty for a group that left no file). Keys
+// name files of the folder: a key that is not a plain file name (a
+// hand-edited "../x", say) would reach outside it and is ignored, and so is
+// a file that is not the key's own. A line of key and value alone (the
+// record of an older build, which kept no stamps) still names what that
+// build made, so its files are removed when no unit needs them, but it is
+// not believed: its unit is rendered again.
+std::map<std::u16string, forgeline::Recorded> ReadState(const std::u16string& dir, const char* name,
+                                                        bool fileIsKey) {
+    std::map<std::u16string, forgeline::Recorded> state;
     std::string bytes;
     if (!winfiles::ReadRegularFile(StatePath(dir, name), &bytes)) return state;
     std::istringstream in(bytes);
     std::string line;
     while (std::getline(in, line)) {
-        const size_t tab = line.find('\t');
-        if (tab == std::string::npos) continue;
-        std::u16string key = Unescape(line.substr(0, tab));
+        std::vector<std::string> f;
+        for (size_t at = 0;;) {
+            const size_t tab = line.find('\t', at);
+            f.push_back(line.substr(at, tab == std::string::npos ? std::string::npos : tab - at));
+            if (tab == std::string::npos) break;
+            at = tab + 1;
+        }
+        if (f.size() != 4 && f.size() != 2) continue;
+        std::u16string key = Unescape(f[0]);
         if (!winfiles::IsSafeFileName(key)) continue;
-        state[std::move(key)] = Unescape(line.substr(tab + 1));
+        forgeline::Recorded r;
+        r.value = Unescape(f[1]);
+        if (f.size() == 2) {
+            r.believed = false;
+            state[std::move(key)] = std::move(r);
+            continue;
+        }
+        r.file = Unescape(f[2]);
+        if (r.file.empty() != f[3].empty()) continue;
+        if (!r.file.empty()) {
+            const bool own = fileIsKey ? r.file == key : r.file == key + u".ttf" || r.file == key + u".ttc";
+            if (!own || !winfiles::ParseStamp(f[3], &r.stamp)) continue;
+        }
+        state[std::move(key)] = std::move(r);
     }
     return state;
 }
@@ -112,7 +138,8 @@ std::set<std::string> FailedSince(uint64_t mark) {
     return failed;
 }
 
-void WriteState(const std::u16string& dir, const char* name, const std::map<std::u16string, std::u16string>& state) {
+void WriteState(const std::u16string& dir, const char* name,
+                const std::map<std::u16string, forgeline::Recorded>& state) {
     // A build that produced nothing into a folder that is not there has
     // nothing to remember; otherwise the folder is the build's own.
     if (GetFileAttributesW(dir.c_str()) == INVALID_FILE_ATTRIBUTES) {
@@ -121,14 +148,24 @@ void WriteState(const std::u16string& dir, const char* name, const std::map<std:
         std::filesystem::create_directories(NativePath(dir), ec);
     }
     std::ostringstream text;
-    for (const auto& kv : state) text << Escape(kv.first) << '\t' << Escape(kv.second) << '\n';
+    for (const auto& kv : state)
+        text << Escape(kv.first) << '\t' << Escape(kv.second.value) << '\t' << Escape(kv.second.file) << '\t'
+             << (kv.second.file.empty() ? std::string() : winfiles::FormatStamp(kv.second.stamp)) << '\n';
     const std::string bytes = text.str();
     const std::u16string path = Utf8ToUtf16(StatePath(dir, name));
     ReplaceFileContents(path.c_str(), bytes.data(), bytes.size(), nullptr);
 }
 
-bool Exists(const std::u16string& dir, const std::u16string& file) {
-    return GetFileAttributesW((dir + u"\\" + file).c_str()) != INVALID_FILE_ATTRIBUTES;
+// Whether the recorded file still holds what was written (the record's stamp
+// takes a new stat when only that moved); a file that does not is named in
+// *changed.
+bool StillWritten(const std::u16string& dir, forgeline::Recorded& r, bool verify,
+                  std::vector<std::u16string>* changed) {
+    if (r.file.empty()) return true;
+    const std::string path = NativePath(dir) + "/" + NativePath(r.file);
+    if (winfiles::CheckStamp(path, &r.stamp, verify) == winfiles::StampCheck::Same) return true;
+    changed->push_back(r.file);
+    return false;
 }
 
 }  // namespace
@@ -219,9 +256,10 @@ struct CQpfFontData::Plan {
 CQpfFontData::CQpfFontData() : m_heard(new forgeline::HeardTexts<forgeline::QpfStyle>) {}
 CQpfFontData::~CQpfFontData() = default;
 
-void CQpfFontData::beginBuild(const std::u16string& outDir) {
+void CQpfFontData::beginBuild(const std::u16string& outDir, bool verify) {
     m_dir = outDir;
-    m_last = ReadState(outDir, kQpfState);
+    m_verify = verify;
+    m_last = ReadState(outDir, kQpfState, true);
 }
 
 void CQpfFontData::setScreenText(int screen, const std::u16string& text, _tagQpfUnit& unit) {
@@ -271,12 +309,15 @@ const CQpfFontData::Plan& CQpfFontData::PlanBuild() {
 
 int CQpfFontData::executeBuild(QpfRenderFn render) {
     m_failureMark = winfiles::FailureMark();
+    m_writtenMark = winfiles::WrittenMark();
+    m_changed.clear();
     if (!render) return 0;
     int rendered = 0;
     for (const Plan::File& f : PlanBuild().files) {
         auto last = m_last.find(f.name);
-        const bool same = last != m_last.end() && last->second == m_plan->current.at(f.name) && !m_dir.empty() &&
-                          Exists(m_dir, f.name);
+        const bool same = last != m_last.end() && last->second.value == m_plan->current.at(f.name) &&
+                          !m_dir.empty() && !last->second.file.empty() &&
+                          StillWritten(m_dir, last->second, m_verify, &m_changed);
         if (same) continue;
         const _tagQpfUnit& u = *f.unit;
         for (const std::u16string& part : f.chars.Parts())
@@ -302,12 +343,28 @@ void CQpfFontData::removeNoNeedQpf(const std::u16string& outDir) {
         for (const std::u16string& name : doomed) winfiles::RemoveFromFolder(NativePath(outDir), NativePath(name));
     }
     winfiles::RemoveStaleTemporaries(NativePath(outDir));
-    // A file whose writing failed is not built, even where an older one is left.
+    // A file whose writing failed is not built, even where an older one is
+    // left. A file not rendered again keeps what the record said of it.
     const std::set<std::string> failed = FailedSince(m_failureMark);
-    std::map<std::u16string, std::u16string> built;
-    for (const auto& kv : now)
-        if (Exists(outDir, kv.first) && !failed.count(NativePath(outDir) + "/" + NativePath(kv.first)))
-            built.insert(kv);
+    std::map<std::u16string, forgeline::Recorded> built;
+    for (const auto& kv : now) {
+        const std::string path = NativePath(outDir) + "/" + NativePath(kv.first);
+        if (failed.count(path)) continue;
+        forgeline::Recorded r{kv.second, kv.first, {}};
+        if (!winfiles::WrittenSince(m_writtenMark, path, &r.stamp)) {
+            // Not written by this build: only a file that is still what the
+            // record said of this very unit stays recorded. One rendered
+            // but not written (a face that cannot be realised) is left for
+            // the next build.
+            auto last = m_last.find(kv.first);
+            if (m_dir != outDir || last == m_last.end() || last->second.value != kv.second ||
+                last->second.file.empty() ||
+                winfiles::CheckStamp(path, &last->second.stamp, false) != winfiles::StampCheck::Same)
+                continue;
+            r.stamp = last->second.stamp;
+        }
+        built.emplace(kv.first, std::move(r));
+    }
     WriteState(outDir, kQpfState, built);
     m_dir = outDir;
     m_last = std::move(built);
@@ -331,6 +388,8 @@ void CQpfFontData::reset() {
     m_added.clear();
     m_dir.clear();
     m_last.clear();
+    m_changed.clear();
+    m_verify = false;
 }
 
 // ---- TrueType units ----
@@ -338,9 +397,10 @@ void CQpfFontData::reset() {
 CTtfFontData::CTtfFontData() : m_heard(new forgeline::HeardTexts<forgeline::TtfStyle>) {}
 CTtfFontData::~CTtfFontData() = default;
 
-void CTtfFontData::beginBuild(const std::u16string& outDir) {
+void CTtfFontData::beginBuild(const std::u16string& outDir, bool verify) {
     m_dir = outDir;
-    m_last = ReadState(outDir, kTtfState);
+    m_verify = verify;
+    m_last = ReadState(outDir, kTtfState, false);
 }
 
 void CTtfFontData::setScreenText(int screen, const std::u16string& text, const std::u16string& face,
@@ -400,9 +460,19 @@ std::map<std::u16string, std::u16string> CTtfFontData::Current() const {
 }
 
 int CTtfFontData::executeBuild(QpfRenderFn render) {
+    m_changed.clear();
+    m_recut.clear();
     if (!render) return 0;
     m_current.reset(new std::map<std::u16string, std::u16string>(Current()));
     const std::vector<std::u16string> stems = Stems();
+    // The groups whose characters are those recorded, but whose subset is
+    // no longer what was written, are cut again.
+    for (auto& kv : m_last) {
+        auto now = m_current->find(kv.first);
+        if (now != m_current->end() && now->second == kv.second.value && !m_dir.empty() &&
+            (!kv.second.believed || !StillWritten(m_dir, kv.second, m_verify, &m_changed)))
+            m_recut.insert(kv.first);
+    }
     // The texts of the groups whose characters changed, by the file the font
     // tools keep them in: one render per file, as rendering each text in
     // turn would leave it.
@@ -411,7 +481,7 @@ int CTtfFontData::executeBuild(QpfRenderFn render) {
     });
     for (size_t i = 0; i < files.size(); ++i) {
         auto last = m_last.find(stems[i]);
-        if (last != m_last.end() && last->second == m_current->at(stems[i]))
+        if (last != m_last.end() && last->second.value == m_current->at(stems[i]) && !m_recut.count(stems[i]))
             files[i].clear();
         else if (files[i].empty())  // the font tools keep nothing for it; it is offered all the same
             files[i] = u'\0' + Utf8ToUtf16(std::to_string(i));
@@ -432,7 +502,10 @@ int CTtfFontData::executeBuild(QpfRenderFn render) {
 }
 
 void CTtfFontData::removeNoNeedTtf(const std::u16string& outDir) {
-    if (m_dir != outDir) m_last = ReadState(outDir, kTtfState);
+    if (m_dir != outDir) {
+        m_last = ReadState(outDir, kTtfState, false);
+        m_recut.clear();
+    }
     const std::map<std::u16string, std::u16string> now = m_current ? std::move(*m_current) : Current();
     m_current.reset();
     const std::string dir = NativePath(outDir);
@@ -445,11 +518,11 @@ void CTtfFontData::removeNoNeedTtf(const std::u16string& outDir) {
     // their files were written (endBuild); until then the record keeps what
     // the last confirmed build cut, so a failed cut is made again next time.
     m_pending.clear();
-    std::map<std::u16string, std::u16string> confirmed;
+    std::map<std::u16string, forgeline::Recorded> confirmed;
     for (const auto& kv : now) {
         auto last = m_last.find(kv.first);
-        if (last != m_last.end() && last->second == kv.second) {
-            confirmed.insert(kv);
+        if (last != m_last.end() && last->second.value == kv.second && !m_recut.count(kv.first)) {
+            confirmed.insert(*last);
             continue;
         }
         m_pending.insert(kv);
@@ -458,7 +531,9 @@ void CTtfFontData::removeNoNeedTtf(const std::u16string& outDir) {
     WriteState(outDir, kTtfState, confirmed);
     m_dir = outDir;
     m_last = std::move(confirmed);
+    m_recut.clear();
     m_failureMark = winfiles::FailureMark();
+    m_writtenMark = winfiles::WrittenMark();
 }
 
 void CTtfFontData::endBuild() {
@@ -468,7 +543,13 @@ void CTtfFontData::endBuild() {
     for (const auto& kv : m_pending) {
         const std::string stem = dir + "/" + NativePath(kv.first);
         if (failed.count(stem + ".ttf") || failed.count(stem + ".ttc")) continue;
-        m_last[kv.first] = kv.second;
+        // The subset this build wrote for the group; none for a group whose
+        // cut leaves no file.
+        forgeline::Recorded r{kv.second, {}, {}};
+        for (const char16_t* ext : {u".ttf", u".ttc"})
+            if (r.file.empty() && winfiles::WrittenSince(m_writtenMark, stem + NativePath(ext), &r.stamp))
+                r.file = kv.first + ext;
+        m_last[kv.first] = std::move(r);
     }
     m_pending.clear();
     WriteState(m_dir, kTtfState, m_last);
@@ -506,6 +587,9 @@ std::u16string CTtfFontData::faceCharacters(const std::u16string& face) const {
 
 void CTtfFontData::reset() {
     m_pending.clear();
+    m_recut.clear();
+    m_changed.clear();
+    m_verify = false;
     m_heard->Clear();
     m_current.reset();
     m_stems.clear();

@@ -16,6 +16,11 @@
 // the fonts folder whose file FreeType opens and which has a Unicode
 // character map. Raster faces and faces without Unicode mapping are not.
 GLYPHWORKS_API int CheckFontSuable(const WCHAR* faceName);
+// Whether the subset file `subset` may be put in place: FreeType opens it
+// and its character map holds every character of `chars` that the source
+// face (member `faceIndex` of `source`) maps. "" when it does, else why not.
+GLYPHWORKS_API std::string checkSubset(const std::string& subset, const std::string& source, int faceIndex,
+                                       const std::u32string& chars);
 
 // Reads the installed-fonts registry key on its own and fills `map` with the
 // family names that the key's .ttf and .ttc files carry (the English

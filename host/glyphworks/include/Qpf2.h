@@ -66,6 +66,14 @@ GLYPHWORKS_API void Write(const Font& font, std::ostream& out);
 // the records that follow. WriteGlyphBlockEnd pads the block after them.
 GLYPHWORKS_API std::vector<uint8_t> HeadBytes(const Font& font, uint32_t* recordBytes);
 GLYPHWORKS_API void WriteGlyphBlockEnd(uint32_t recordBytes, std::ostream& out);
+// Reads a .qpf2 file's bytes as Qt's reader will: the header and its tags
+// (each within the tag area, of its type's length, a font name and a pixel
+// size), then the CMap, GMap and Glyph blocks in that order, 4-byte aligned,
+// ending with the file; the cmap's format 12 groups within its block and
+// naming glyphs the glyph map has; every glyph map entry not rendered or a
+// record wholly inside the glyph block. "" when the file holds, else what
+// is wrong with it.
+GLYPHWORKS_API std::string Check(const uint8_t* data, size_t size);
 // "family_size_weight[_italic].qpf2", family in lower case with blanks as "_".
 GLYPHWORKS_API std::string FileNameFor(const std::string& family, int pixelSize, int weight, bool italic);
 

@@ -1,4 +1,8 @@
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
 #include <algorithm>
+#include <cstdio>
 
 #include "Glyphworks.h"
 #include "win/fontdb.h"
@@ -17,6 +21,34 @@ bool IsTrueTypeFile(std::u16string file) {
     return EndsWith(file, u".ttf") || EndsWith(file, u".ttc");
 }
 }  // namespace
+
+std::string checkSubset(const std::string& subset, const std::string& source, int faceIndex,
+                        const std::u32string& chars) {
+    FT_Library lib = nullptr;
+    if (FT_Init_FreeType(&lib)) return "FreeType cannot start";
+    std::string why;
+    FT_Face cut = nullptr, from = nullptr;
+    if (FT_New_Face(lib, subset.c_str(), 0, &cut) || cut->num_glyphs < 1) {
+        why = "FreeType cannot open it";
+    } else if (!chars.empty() && FT_New_Face(lib, source.c_str(), faceIndex, &from) == 0) {
+        size_t lacking = 0;
+        char32_t first = 0;
+        for (char32_t c : chars)
+            if (FT_Get_Char_Index(from, c) && !FT_Get_Char_Index(cut, c) && lacking++ == 0) first = c;
+        if (lacking) {
+            char text[96];
+            std::snprintf(text, sizeof text, "it lacks %zu character(s) its source maps (U+%04X first)", lacking,
+                          static_cast<unsigned>(first));
+            why = text;
+        }
+    }
+    // A source FreeType cannot open maps nothing that could be lacking; a
+    // subset without a Unicode character map maps nothing.
+    if (from) FT_Done_Face(from);
+    if (cut) FT_Done_Face(cut);
+    FT_Done_FreeType(lib);
+    return why;
+}
 
 int CheckFontSuable(const WCHAR* faceName) {
     if (!faceName || !*faceName) return 0;

@@ -1,5 +1,6 @@
 #include "Qpf2.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <ostream>
@@ -203,6 +204,112 @@ std::vector<uint8_t> Serialize(const Font& f) {
     Write(f, out);
     const std::string bytes = out.str();
     return std::vector<uint8_t>(bytes.begin(), bytes.end());
+}
+
+namespace {
+uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+uint32_t Get32(const uint8_t* p) { return uint32_t{Get16(p)} << 16 | Get16(p + 2); }
+
+// The tags of the header: their length, 0 for strings and bit fields of any.
+size_t TagLength(uint16_t tag) {
+    switch (tag) {
+    case kFileIndex: case kFontRevision: case kAscent: case kDescent: case kLeading: case kXHeight:
+    case kAverageCharWidth: case kMaxCharWidth: case kLineThickness: case kMinLeftBearing: case kMinRightBearing:
+    case kUnderlinePosition:
+        return 4;
+    case kGlyphFormat: case kPixelSize: case kWeight: case kStyle:
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+std::string CheckHeader(const uint8_t* data, size_t size, size_t* end) {
+    if (size < 12) return "shorter than a header";
+    if (size % 4) return "not a multiple of 4 bytes long";
+    if (data[0] != 'Q' || data[1] != 'P' || data[2] != 'F' || data[3] != '2') return "not a QPF2 file";
+    if (data[8] != 2) return "not version 2";
+    const size_t tagsEnd = 12 + size_t{Get16(data + 10)};
+    if (tagsEnd > size) return "its header runs past the end";
+    bool name = false, pixels = false, format = false, ended = false;
+    size_t at = 12;
+    while (at + 4 <= tagsEnd && !ended) {
+        const uint16_t tag = Get16(data + at), length = Get16(data + at + 2);
+        at += 4;
+        if (at + length > tagsEnd) return "header tag " + std::to_string(tag) + " runs past the header";
+        const size_t want = TagLength(tag);
+        if (want && length != want) return "header tag " + std::to_string(tag) + " has the wrong length";
+        if (tag == kFontName) name = length > 0;
+        if (tag == kPixelSize) pixels = data[at] != 0;
+        if (tag == kGlyphFormat) format = data[at] == kAlphamapFormat;
+        if (tag == kEndOfHeader) ended = true;
+        at += length;
+    }
+    if (!ended) return "its header has no end";
+    if (!name) return "no font name";
+    if (!pixels) return "no pixel size";
+    if (!format) return "its glyphs are not 8-bit alpha maps";
+    *end = tagsEnd;
+    return {};
+}
+
+// The largest glyph id the cmap names; `why` when it does not hold.
+std::string CheckCmap(const uint8_t* t, size_t size, uint32_t* most) {
+    *most = 0;
+    if (size < 4) return "its cmap is cut short";
+    const size_t count = Get16(t + 2);
+    if (4 + 8 * count > size) return "its cmap's subtables run past the block";
+    for (size_t i = 0; i < count; ++i) {
+        const size_t at = Get32(t + 4 + 8 * i + 4);
+        if (at + 16 > size) return "a cmap subtable lies outside the block";
+        if (Get16(t + at) != 12) continue;
+        const size_t groups = Get32(t + at + 12);
+        if (groups > (size - at - 16) / 12) return "its cmap's groups run past the block";
+        for (size_t g = 0; g < groups; ++g) {
+            const uint8_t* p = t + at + 16 + 12 * g;
+            const uint32_t first = Get32(p), last = Get32(p + 4), glyph = Get32(p + 8);
+            if (last < first || last - first > 0x10FFFF) return "a cmap group is reversed";
+            *most = std::max(*most, glyph + (last - first));
+        }
+    }
+    return {};
+}
+}  // namespace
+
+std::string Check(const uint8_t* data, size_t size) {
+    size_t at = 0;
+    std::string why = CheckHeader(data, size, &at);
+    if (!why.empty()) return why;
+    const uint8_t* block[3] = {};
+    size_t length[3] = {};
+    for (int b = 0; b < 3; ++b) {
+        if (at + 8 > size) return "block " + std::to_string(b) + " is missing";
+        if (Get16(data + at) != b) return "block " + std::to_string(b) + " is not where it belongs";
+        length[b] = Get32(data + at + 4);
+        at += 8;
+        if (length[b] > size - at) return "block " + std::to_string(b) + " runs past the end";
+        if (length[b] % 4) return "block " + std::to_string(b) + " is not 4-byte aligned";
+        block[b] = data + at;
+        at += length[b];
+    }
+    if (at != size) return "bytes follow the glyph block";
+    if (!length[GlyphBlock]) return "its glyph block is empty";
+    uint32_t most = 0;
+    why = CheckCmap(block[CMapBlock], length[CMapBlock], &most);
+    if (!why.empty()) return why;
+    const size_t glyphs = length[GMapBlock] / 4;
+    if (most >= glyphs) return "its cmap names glyph " + std::to_string(most) + " the glyph map lacks";
+    for (size_t g = 0; g < glyphs; ++g) {
+        const uint32_t offset = Get32(block[GMapBlock] + 4 * g);
+        if (offset == 0xFFFFFFFFu) continue;
+        const uint8_t* r = block[GlyphBlock] + offset;
+        if (offset > length[GlyphBlock] || length[GlyphBlock] - offset < 6)
+            return "glyph " + std::to_string(g) + " lies outside the glyph block";
+        if (size_t{r[1]} * r[2] > length[GlyphBlock] - offset - 6)
+            return "glyph " + std::to_string(g) + "'s bitmap runs past the glyph block";
+        if (r[2] < r[0]) return "glyph " + std::to_string(g) + "'s lines are narrower than it";
+    }
+    return {};
 }
 
 std::string FileNameFor(const std::string& family, int pixelSize, int weight, bool italic) {

@@ -251,6 +251,8 @@ int WriteAll(const WCHAR* outDir) {
         std::unique_ptr<winfiles::AtomicFile> out;
         const auto open = [&]() -> std::ostream* {
             out = std::make_unique<winfiles::AtomicFile>(dir + "/" + file, false);
+            // A panel reads what Qt's reader accepts: the file is read back first.
+            out->CheckBeforeCommit([](const uint8_t* data, size_t size) { return qpf2::Check(data, size); });
             return &out->Stream();
         };
         qpf2::Font found;

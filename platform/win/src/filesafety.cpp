@@ -14,8 +14,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <map>
+#include <mutex>
 #include <ostream>
 #include <streambuf>
+
+#include <xxhash.h>
 
 #include "win/wstr.h"
 
@@ -157,6 +161,109 @@ std::vector<Failure> TakeFailures() {
 void ForgetFailuresSince(uint64_t mark) {
     std::deque<Failure>& kept = Log().kept;
     while (!kept.empty() && kept.back().serial >= mark) kept.pop_back();
+}
+
+namespace {
+void StatInto(const struct stat& st, FileStamp* stamp) {
+    stamp->size = static_cast<uint64_t>(st.st_size);
+    stamp->mtimeNs = int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+    stamp->ctimeNs = int64_t{st.st_ctim.tv_sec} * 1000000000 + st.st_ctim.tv_nsec;
+    stamp->inode = static_cast<uint64_t>(st.st_ino);
+}
+
+// XXH3 of what `fd` holds, `size` bytes, through a read-only mapping.
+bool HashOf(int fd, uint64_t size, uint64_t* hash, const std::function<std::string(const uint8_t*, size_t)>* check,
+            std::string* why) {
+    if (size == 0) {
+        *hash = XXH3_64bits(nullptr, 0);
+        if (check) *why = (*check)(nullptr, 0);
+        return true;
+    }
+    void* map = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
+    if (map == MAP_FAILED) return false;
+    ::madvise(map, size, MADV_SEQUENTIAL);
+    const auto* data = static_cast<const uint8_t*>(map);
+    *hash = XXH3_64bits(data, size);
+    if (check) *why = (*check)(data, size);
+    ::munmap(map, size);
+    return true;
+}
+
+struct WrittenLog {
+    std::mutex lock;
+    uint64_t next = 0;
+    std::map<std::string, std::pair<uint64_t, FileStamp>> byPath;  // path -> (serial, stamp)
+};
+WrittenLog& Written() {
+    static WrittenLog* log = new WrittenLog;  // used from exit handlers too
+    return *log;
+}
+}  // namespace
+
+bool StampFile(const std::string& path, FileStamp* stamp) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (ok) {
+        StatInto(st, stamp);
+        ok = HashOf(fd, stamp->size, &stamp->hash, nullptr, nullptr);
+    }
+    ::close(fd);
+    return ok;
+}
+
+StampCheck CheckStamp(const std::string& path, FileStamp* stamp, bool verify) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT ? StampCheck::Missing : StampCheck::Changed;
+    if (!S_ISREG(st.st_mode)) return StampCheck::Changed;
+    FileStamp now;
+    StatInto(st, &now);
+    now.hash = stamp->hash;
+    if (!verify && now == *stamp) return StampCheck::Same;
+    if (now.size != stamp->size || !StampFile(path, &now) || now.hash != stamp->hash) return StampCheck::Changed;
+    *stamp = now;
+    return StampCheck::Same;
+}
+
+std::string FormatStamp(const FileStamp& s) {
+    char text[128];
+    std::snprintf(text, sizeof text, "%llu,%lld,%lld,%llu,%016llx", static_cast<unsigned long long>(s.size),
+                  static_cast<long long>(s.mtimeNs), static_cast<long long>(s.ctimeNs),
+                  static_cast<unsigned long long>(s.inode), static_cast<unsigned long long>(s.hash));
+    return text;
+}
+
+bool ParseStamp(const std::string& text, FileStamp* stamp) {
+    unsigned long long size = 0, inode = 0, hash = 0;
+    long long mtime = 0, ctime = 0;
+    int used = 0;
+    if (std::sscanf(text.c_str(), "%llu,%lld,%lld,%llu,%16llx%n", &size, &mtime, &ctime, &inode, &hash, &used) != 5 ||
+        static_cast<size_t>(used) != text.size() || text[0] == '-')
+        return false;
+    *stamp = FileStamp{size, mtime, ctime, inode, hash};
+    return true;
+}
+
+void NoteWritten(const std::string& path, const FileStamp& stamp) {
+    WrittenLog& log = Written();
+    std::lock_guard<std::mutex> hold(log.lock);
+    log.byPath[path] = {log.next++, stamp};
+}
+
+uint64_t WrittenMark() {
+    WrittenLog& log = Written();
+    std::lock_guard<std::mutex> hold(log.lock);
+    return log.next;
+}
+
+bool WrittenSince(uint64_t mark, const std::string& path, FileStamp* stamp) {
+    WrittenLog& log = Written();
+    std::lock_guard<std::mutex> hold(log.lock);
+    auto it = log.byPath.find(path);
+    if (it == log.byPath.end() || it->second.first < mark) return false;
+    *stamp = it->second.second;
+    return true;
 }
 
 int OpenRegularFile(const std::string& path) {
@@ -340,6 +447,7 @@ struct AtomicFile::Impl {
     int fd = -1;
     std::unique_ptr<FdBuf> buf;
     std::unique_ptr<std::ostream> stream;
+    std::function<std::string(const uint8_t*, size_t)> check;
     bool created = false;
     bool done = false;
 };
@@ -355,7 +463,8 @@ AtomicFile::AtomicFile(const std::string& path, bool sweep) : m(new Impl) {
         // A leftover of this process (an earlier failure) goes first; a link
         // there is removed, not followed.
         ::unlink(m->temp.c_str());
-        m->fd = ::open(m->temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        // Read and write: Commit reads it back.
+        m->fd = ::open(m->temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
         if (m->fd < 0) RecordFailure(path, "cannot create " + m->temp + ": " + ErrnoText(errno));
     }
     m->created = m->fd >= 0;
@@ -388,6 +497,24 @@ bool AtomicFile::Commit(bool* created) {
     m->stream->flush();
     bool ok = m->buf->Flush() && m->stream->good();
     int err = m->buf->error();
+    FileStamp stamp;
+    if (ok) {
+        // Read back as a reader will find it, before it takes the name.
+        struct stat st {};
+        std::string why;
+        if (::fstat(m->fd, &st) != 0 ||
+            !HashOf(m->fd, static_cast<uint64_t>(st.st_size), &stamp.hash, m->check ? &m->check : nullptr, &why)) {
+            ok = false;
+            err = errno;
+        } else if (!why.empty()) {
+            RecordFailure(m->path, "not put in place: what was written does not read back: " + why);
+            ::close(m->fd);
+            m->fd = -1;
+            ::unlink(m->temp.c_str());
+            m->done = true;
+            return false;
+        }
+    }
     if (ok && ::fsync(m->fd) != 0) {
         ok = false;
         err = errno;
@@ -408,8 +535,19 @@ bool AtomicFile::Commit(bool* created) {
     if (!ok) {
         RecordFailure(m->path, "cannot write: " + ErrnoText(err ? err : EIO));
         ::unlink(m->temp.c_str());
+        return false;
     }
-    return ok;
+    // The rename moved the change time: the stamp is the placed file's.
+    struct stat st {};
+    if (::lstat(m->path.c_str(), &st) == 0) {
+        StatInto(st, &stamp);
+        NoteWritten(m->path, stamp);
+    }
+    return true;
+}
+
+void AtomicFile::CheckBeforeCommit(std::function<std::string(const uint8_t* data, size_t size)> check) {
+    m->check = std::move(check);
 }
 
 void AtomicFile::StartWriteback() {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -52,6 +53,43 @@ WINAPI_EXPORT void PrepareLargeHeap();
 // `limit` bounds what is read (larger files fail with EFBIG).
 WINAPI_EXPORT bool ReadRegularFile(const std::string& path, std::string* bytes, size_t limit = size_t{1} << 30);
 
+// ---- What a file held when it was written ----
+// Enough to tell from a stat that a file is still the one written (its size,
+// modification and change times to the nanosecond, and inode: a copy that
+// keeps the times, or bytes written in place with the time set back, still
+// change the change time), and from its bytes when the stat says otherwise
+// (XXH3, 64 bits, of the content).
+struct FileStamp {
+    uint64_t size = 0;
+    int64_t mtimeNs = 0;
+    int64_t ctimeNs = 0;
+    uint64_t inode = 0;
+    uint64_t hash = 0;
+    bool operator==(const FileStamp& o) const {
+        return size == o.size && mtimeNs == o.mtimeNs && ctimeNs == o.ctimeNs && inode == o.inode && hash == o.hash;
+    }
+};
+// The stamp of a regular file (not a link) as it is now, its content
+// hashed; false when there is none or it cannot be read.
+WINAPI_EXPORT bool StampFile(const std::string& path, FileStamp* stamp);
+enum class StampCheck { Same, Changed, Missing };
+// Whether `path` still holds what `stamp` says: a stat when its fields are
+// those of the stamp, else (and always with `verify`) its bytes hashed. A
+// file whose stat moved but whose bytes are the same is Same, and the
+// stamp takes its new stat.
+WINAPI_EXPORT StampCheck CheckStamp(const std::string& path, FileStamp* stamp, bool verify);
+// "size,mtime,ctime,inode,hash" (the hash in hex), and back.
+WINAPI_EXPORT std::string FormatStamp(const FileStamp& stamp);
+WINAPI_EXPORT bool ParseStamp(const std::string& text, FileStamp* stamp);
+// The files put in place by this process, with what they held: every
+// AtomicFile committed, and what a writer outside this layer (the
+// subsetting script, through the bridge) notes.
+WINAPI_EXPORT void NoteWritten(const std::string& path, const FileStamp& stamp);
+// The stamp of the last write of `path` noted at or after `mark`
+// (WrittenMark, taken before the writes).
+WINAPI_EXPORT bool WrittenSince(uint64_t mark, const std::string& path, FileStamp* stamp);
+WINAPI_EXPORT uint64_t WrittenMark();
+
 // ---- Names made from names ----
 // The one mapping from a face name, pack name or record key to a file name:
 //  - "/", "\", control characters (U+0000-U+001F, U+007F) and the private
@@ -85,7 +123,8 @@ WINAPI_EXPORT void RemoveStaleTemporaries(const std::string& folder, const std::
 // A file written whole or not at all. Bytes go to "<path>.~<pid>" in the same
 // folder, which replaces `path` in Commit only when every byte was written
 // and flushed; a link at `path` is replaced, never written through. Anything
-// that fails is recorded, and the temporary is removed. With `sweep`, the
+// that fails is recorded, and the temporary is removed. A committed file is
+// noted as written (NoteWritten), its stamp hashed from the bytes read back. With `sweep`, the
 // temporaries of `path` that dead processes left are removed first (a build
 // that writes many files into one folder sweeps it once instead).
 class WINAPI_EXPORT AtomicFile {
@@ -103,6 +142,10 @@ public:
     // that Commit has less to wait for when a large file is made piece by piece.
     void StartWriteback();
     bool Write(const void* data, size_t size);
+    // Has Commit read the whole temporary back and hand its bytes to
+    // `check` before the file is put in place: "" when it holds, else what
+    // is wrong, which is recorded as the file's failure (the old file stays).
+    void CheckBeforeCommit(std::function<std::string(const uint8_t* data, size_t size)> check);
     // Puts the file in place. False (and the old file untouched) when
     // anything failed, with *created telling whether the temporary had been
     // made at all.

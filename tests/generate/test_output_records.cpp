@@ -1,0 +1,228 @@
+// What an incremental build trusts of the folder it builds into: the files
+// it recorded, as long as they are what it wrote; and the checks that keep a
+// file that does not read back from ever taking its name.
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include "FontSubsetBridge.h"
+#include "GenerateFixture.h"
+#include "Qpf2Reader.h"
+#include "win/filesafety.h"
+#include "win/files.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+// Overwrites a file with other bytes of the same size and gives it back
+// its modification time, as a copy tool that keeps times would.
+void OverwriteKeepingSizeAndTime(const fs::path& file) {
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    std::vector<unsigned char> bytes = testsupport::ReadBytes(file);
+    ASSERT_GT(bytes.size(), 40u);
+    for (size_t i = bytes.size() - 32; i < bytes.size(); ++i) bytes[i] ^= 0x5A;
+    testsupport::WriteBytes(file, bytes);
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    struct stat after {};
+    ASSERT_EQ(::stat(file.c_str(), &after), 0);
+    ASSERT_EQ(after.st_size, st.st_size);
+    ASSERT_EQ(after.st_mtim.tv_nsec, st.st_mtim.tv_nsec);
+}
+
+// Changes a file's bytes and makes its record's stat say the file is as
+// written: only reading the bytes can tell (bits that rot on a disk).
+void ChangeBehindTheRecord(const fs::path& file, const fs::path& record) {
+    std::vector<unsigned char> bytes = testsupport::ReadBytes(file);
+    bytes[bytes.size() - 1] ^= 0x01;
+    testsupport::WriteBytes(file, bytes);
+    winfiles::FileStamp now;
+    ASSERT_TRUE(winfiles::StampFile(file.string(), &now));
+    std::string text = testsupport::ReadText(record), out;
+    const std::string name = file.filename().string();
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        std::string line = text.substr(at, end - at);
+        if (line.compare(0, name.size() + 1, name + "\t") == 0 || line.find("\t" + name + "\t") != std::string::npos) {
+            const size_t last = line.rfind('\t');
+            winfiles::FileStamp old;
+            ASSERT_TRUE(winfiles::ParseStamp(line.substr(last + 1), &old));
+            now.hash = old.hash;  // the stat of now, the content of then
+            line = line.substr(0, last + 1) + winfiles::FormatStamp(now);
+        }
+        out += line + "\n";
+        at = end + 1;
+    }
+    testsupport::WriteText(record, out);
+}
+
+class OutputRecordsTest : public GenerateTest {
+protected:
+    void SetUp() override {
+        GenerateTest::SetUp();
+        winfiles::TakeFailures();
+        Add(15, u"En", u"Arial", -24);
+        Add(16, u"Title", u"Tahoma", -20);
+    }
+    // An incremental compile in a fresh process; the files it found changed.
+    std::vector<std::u16string> Qpf(bool verify = false) {
+        ResetPanelFontCollections();
+        CQpfFontData* c = CSingletonTpl<CQpfFontData>::getInstance();
+        c->reset();
+        c->beginBuild(m_out.wpath() + u"\\qpf2", verify);
+        tagMULTIFONT en = Fonts(15), title = Fonts(16);
+        MakeQPF(en, Text(u"Pressure"), 0, 1);
+        MakeQPF(title, Text(u"Tank"), 0, 2);
+        CPackFontFiles result;
+        std::u16string dir = m_out.wpath();
+        MakeLattice_QPF(dir, result);
+        return c->changedFiles();
+    }
+    std::vector<std::u16string> Ttf(bool verify = false) {
+        ResetPanelFontCollections();
+        CTtfFontData* c = CSingletonTpl<CTtfFontData>::getInstance();
+        c->reset();
+        c->beginBuild(m_out.wpath(), verify);
+        tagMULTIFONT en = Fonts(15), title = Fonts(16);
+        AddTextInfo(en, Text(u"Pressure"), 0, 1);
+        AddTextInfo(title, Text(u"Tank"), 0, 2);
+        CPackFontFiles result;
+        std::u16string dir = m_out.wpath();
+        MakeVector_TTF(dir, result);
+        c->endBuild();
+        return c->changedFiles();
+    }
+    fs::path QpfFile() const { return m_out / "qpf2" / "arial_24_50.qpf2"; }
+    fs::path TtfFile() const { return m_out / "Arial.ttf"; }
+    static fs::file_time_type Time(const fs::path& p) { return fs::last_write_time(p); }
+};
+}  // namespace
+
+TEST_F(OutputRecordsTest, FilesChangedOutsideABuildAreBuiltAgain) {
+    const std::vector<std::u16string> none;
+    const std::vector<std::u16string> qpf{u"arial_24_50.qpf2"}, ttf{u"Arial.ttf"};
+    ASSERT_EQ(Qpf(), none);
+    ASSERT_EQ(Ttf(), none);
+    const auto tahoma = Time(m_out / "qpf2" / "tahoma_20_50.qpf2");
+
+    // Cut short, as a full disk or a copy that stopped leaves it: Qt's reader
+    // accepts the header of a 20-byte file.
+    fs::resize_file(QpfFile(), 20);
+    fs::resize_file(TtfFile(), 20);
+    EXPECT_EQ(Qpf(), qpf);
+    EXPECT_EQ(Ttf(), ttf);
+    EXPECT_EQ(testsupport::Qpf2Readable(QpfFile(), U"Pressure"), U"Pressure");
+    EXPECT_EQ(ReadWithFontTools(TtfFile()).at("cmap"), CmapOf(u"Pressure"));
+
+    // Other bytes of the same size and time.
+    OverwriteKeepingSizeAndTime(QpfFile());
+    OverwriteKeepingSizeAndTime(TtfFile());
+    EXPECT_EQ(Qpf(), qpf);
+    EXPECT_EQ(Ttf(), ttf);
+    EXPECT_EQ(testsupport::Qpf2Readable(QpfFile(), U"Pressure"), U"Pressure");
+    EXPECT_EQ(ReadWithFontTools(TtfFile()).at("cmap"), CmapOf(u"Pressure"));
+
+    // Only the changed files were made again; nothing is made now.
+    EXPECT_EQ(Time(m_out / "qpf2" / "tahoma_20_50.qpf2"), tahoma);
+    const auto qpfTime = Time(QpfFile()), ttfTime = Time(TtfFile());
+    EXPECT_EQ(Qpf(), none);
+    EXPECT_EQ(Ttf(), none);
+    EXPECT_EQ(Time(QpfFile()), qpfTime);
+    EXPECT_EQ(Time(TtfFile()), ttfTime);
+}
+
+TEST_F(OutputRecordsTest, AFileOnlyItsBytesTellChangedIsFoundWhenAskedToVerify) {
+    Qpf();
+    Ttf();
+    ChangeBehindTheRecord(QpfFile(), m_out / "qpf2" / ".forgeline-qpf");
+    ChangeBehindTheRecord(TtfFile(), m_out / ".forgeline-ttf");
+    // A stat cannot tell.
+    EXPECT_TRUE(Qpf().empty());
+    EXPECT_TRUE(Ttf().empty());
+    EXPECT_EQ(Qpf(true), (std::vector<std::u16string>{u"arial_24_50.qpf2"}));
+    EXPECT_EQ(Ttf(true), (std::vector<std::u16string>{u"Arial.ttf"}));
+    EXPECT_TRUE(Qpf(true).empty());
+    EXPECT_TRUE(Ttf(true).empty());
+}
+
+TEST_F(OutputRecordsTest, AFileWhoseTimesMovedButNotItsBytesIsKept) {
+    Qpf();
+    const auto before = testsupport::ReadBytes(QpfFile());
+    // touch, or a copy back from a backup of the same bytes.
+    fs::last_write_time(QpfFile(), Time(QpfFile()) + std::chrono::seconds(5));
+    EXPECT_TRUE(Qpf().empty());
+    EXPECT_EQ(testsupport::ReadBytes(QpfFile()), before);
+    // The record took the new stat: the next build reads nothing.
+    winfiles::FileStamp stamp;
+    ASSERT_TRUE(winfiles::StampFile(QpfFile().string(), &stamp));
+    EXPECT_NE(testsupport::ReadText(m_out / "qpf2" / ".forgeline-qpf").find(winfiles::FormatStamp(stamp)),
+              std::string::npos);
+}
+
+TEST_F(OutputRecordsTest, RecordsOfAnOlderBuildAreNotBelieved) {
+    Qpf();
+    Ttf();
+    // What a build that kept no stamps recorded: name and value alone.
+    for (const fs::path& record : {m_out / "qpf2" / ".forgeline-qpf", m_out / ".forgeline-ttf"}) {
+        const std::string text = testsupport::ReadText(record);
+        std::string legacy;
+        for (size_t at = 0; at < text.size();) {
+            const size_t end = text.find('\n', at);
+            const std::string line = text.substr(at, end - at);
+            legacy += line.substr(0, line.find('\t', line.find('\t') + 1)) + "\n";
+            at = end + 1;
+        }
+        testsupport::WriteText(record, legacy);
+    }
+    const auto qpfTime = Time(QpfFile()), ttfTime = Time(TtfFile());
+    Qpf();
+    Ttf();
+    EXPECT_NE(Time(QpfFile()), qpfTime);
+    EXPECT_NE(Time(TtfFile()), ttfTime);
+    // And the records are whole again.
+    const auto qpfAgain = Time(QpfFile()), ttfAgain = Time(TtfFile());
+    EXPECT_TRUE(Qpf().empty());
+    EXPECT_TRUE(Ttf().empty());
+    EXPECT_EQ(Time(QpfFile()), qpfAgain);
+    EXPECT_EQ(Time(TtfFile()), ttfAgain);
+}
+
+// A subset the font library's check rejects is neither put in place nor
+// recorded: a script that writes Tahoma's file whatever it was asked for.
+TEST_F(OutputRecordsTest, ASubsetThatDoesNotHoldItsCharactersIsNotPutInPlace) {
+    testsupport::TempDir scripts;
+    testsupport::WriteText(scripts / "wrongcut.py",
+                           "import os, sys\n"
+                           "sys.path.insert(0, '" TAMSEL_SOURCE_DIR "/scripts')\n"
+                           "import myFont\n"
+                           "def FontSubsetText(src, text, out, number):\n"
+                           "    data = open(os.path.join(os.path.dirname(src), 'tahoma.ttf'), 'rb').read()\n"
+                           "    myFont._write_whole(out, data, src, number, sorted(set(map(ord, text))))\n"
+                           "    return 'harfbuzz'\n"
+                           "def FontSubset(src, text, extra, out, number):\n"
+                           "    return FontSubsetText(src, text, out, number)\n"
+                           "GetFontSubSetFileSize = myFont.GetFontSubSetFileSize\n");
+    CFontSubsetBridge wrong("wrongcut", scripts.path().string());
+    ASSERT_TRUE(wrong.IsReady());
+    TTFMapTable table;
+    table[u"Mangal"] = {u"mangal.ttf", u"Pump \u092A\u0902\u092A"};  // Tahoma has no Devanagari
+    table[u"Tahoma"] = {u"tahoma.ttf", u"Tank"};
+    testsupport::WriteText(m_out / "Mangal.ttf", "the last build's");
+    const uint64_t mark = winfiles::WrittenMark();
+    wrong.SubsetFontTable(table, m_out.wpath());
+    const auto failures = winfiles::TakeFailures();
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].path, (m_out / "Mangal.ttf").string());
+    EXPECT_NE(failures[0].what.find("lacks 2 character(s) its source maps (U+0902 first)"), std::string::npos)
+        << failures[0].what;
+    EXPECT_EQ(testsupport::ReadText(m_out / "Mangal.ttf"), "the last build's");
+    EXPECT_EQ(Files(m_out.path()), (std::set<std::string>{"Mangal.ttf", "Tahoma.ttf"}));
+    // Only the subset that holds is noted as written, for the compile library's record.
+    winfiles::FileStamp stamp;
+    EXPECT_FALSE(winfiles::WrittenSince(mark, (m_out / "Mangal.ttf").string(), &stamp));
+    ASSERT_TRUE(winfiles::WrittenSince(mark, (m_out / "Tahoma.ttf").string(), &stamp));
+    winfiles::FileStamp now;
+    ASSERT_TRUE(winfiles::StampFile((m_out / "Tahoma.ttf").string(), &now));
+    EXPECT_EQ(stamp, now);
+}

@@ -15,3 +15,8 @@ string(REGEX REPLACE "/$" "" TAMSEL_PREFIX_FROM_PCDIR "${TAMSEL_PREFIX_FROM_PCDI
 configure_file(${PROJECT_SOURCE_DIR}/cmake/tamsel.pc.in ${PROJECT_BINARY_DIR}/package/tamsel.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/package/tamsel.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
   COMPONENT Development)
+
+# What a user reads: the README and docs/, with the coverage report's schema.
+file(GLOB TAMSEL_DOCS ${PROJECT_SOURCE_DIR}/docs/*.md ${PROJECT_SOURCE_DIR}/docs/*.json)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${TAMSEL_DOCS} DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tamsel
+  COMPONENT Runtime)

@@ -1,4 +1,6 @@
 // QPF2 bitmap fonts for the panel.
+#include <absl/container/flat_hash_map.h>
+
 #include <cstring>
 #include <memory>
 
@@ -13,69 +15,16 @@
 #include "win/wstr.h"
 
 namespace {
-// The logical font's bytes -> serial number: the byte-identical look-up
-// without a walk over the entries. Open addressing over a hash of all the
-// bytes; each slot holds its logical font, so a look-up reads slots only.
-class EntryIndex {
-public:
-    static uint64_t Hash(const LOGFONTW& lf) {
+// A logical font as the key of the entries: its 92 bytes, compared and
+// hashed whole (the face name's zero fill included).
+struct LogfontKey {
+    LOGFONTW lf;
+    bool operator==(const LogfontKey& o) const { return std::memcmp(&lf, &o.lf, sizeof lf) == 0; }
+    template <typename H>
+    friend H AbslHashValue(H h, const LogfontKey& k) {
         static_assert(sizeof(LOGFONTW) == 92, "eleven words and a half");
-        const unsigned char* p = reinterpret_cast<const unsigned char*>(&lf);
-        uint64_t h = 0x9E3779B97F4A7C15u;
-        for (size_t i = 0; i + 8 <= sizeof lf; i += 8) {
-            uint64_t w;
-            std::memcpy(&w, p + i, 8);
-            h = (h ^ w) * 0xFF51AFD7ED558CCDu;
-            h ^= h >> 32;
-        }
-        uint32_t tail;
-        std::memcpy(&tail, p + 88, 4);
-        h = (h ^ tail) * 0xC4CEB9FE1A85EC53u;
-        return h ^ (h >> 29);
+        return H::combine_contiguous(std::move(h), reinterpret_cast<const unsigned char*>(&k.lf), sizeof k.lf);
     }
-    // The serial number of this logical font's entry, 0 when none.
-    int Find(const LOGFONTW& lf, uint64_t hash) const {
-        if (m_slots.empty()) return 0;
-        for (size_t i = hash & (m_slots.size() - 1);; i = (i + 1) & (m_slots.size() - 1)) {
-            const Slot& s = m_slots[i];
-            if (!s.serial) return 0;
-            if (s.hash == hash && std::memcmp(&s.lf, &lf, sizeof lf) == 0) return s.serial;
-        }
-    }
-    void Insert(uint64_t hash, int serial, const LOGFONTW& lf) {
-        if (2 * (m_used + 1) > m_slots.size()) Grow();
-        Slot slot;
-        slot.hash = hash;
-        slot.serial = serial;
-        slot.lf = lf;
-        Place(slot);
-        ++m_used;
-    }
-    void Clear() {
-        m_slots.clear();
-        m_used = 0;
-    }
-
-private:
-    struct Slot {
-        uint64_t hash = 0;
-        int serial = 0;  // 0: a free slot
-        LOGFONTW lf;
-    };
-    void Place(const Slot& slot) {
-        size_t i = slot.hash & (m_slots.size() - 1);
-        while (m_slots[i].serial) i = (i + 1) & (m_slots.size() - 1);
-        m_slots[i] = slot;
-    }
-    void Grow() {
-        std::vector<Slot> old;
-        old.swap(m_slots);
-        m_slots.resize(old.empty() ? 64 : old.size() * 2);
-        for (const Slot& s : old)
-            if (s.serial) Place(s);
-    }
-    std::vector<Slot> m_slots;
-    size_t m_used = 0;
 };
 
 // Notes the characters of [begin, end) in `seen`; with `out`, appends those
@@ -97,7 +46,7 @@ void NewCharacters(const char16_t* begin, const char16_t* end, CharSet& seen, st
 struct QpfCollectionState {
     std::map<int, QpfFontEntry> entries;
     std::vector<QpfFontEntry*> bySerial;  // serial number - 1 -> entry
-    EntryIndex byBytes;
+    absl::flat_hash_map<LogfontKey, int> byBytes;  // the logical font's bytes -> serial number
     // The texts for entries already there, not yet merged into them, in the
     // order they came. A text is only appended here; the merge then runs
     // over one entry at a time, so a table of thousands of fonts does not
@@ -112,7 +61,7 @@ struct QpfCollectionState {
     void Clear() {
         entries.clear();
         bySerial.clear();
-        byBytes.Clear();
+        byBytes.clear();
         unmerged.clear();
         runs.clear();
     }
@@ -320,9 +269,10 @@ void MakeQPF(tagMULTIFONT& mf, CString text, int mode, int screen) {
     packs.Forget();
     static _tagQpfUnit unit;
     ForEachLanguage(mf, clean, mode, [&](int, const std::u16string& piece, const LOGFONTW& lf) {
-        const uint64_t hash = EntryIndex::Hash(lf);
-        const int match = c.byBytes.Find(lf, hash);
-        const int serial = match ? match : static_cast<int>(c.entries.size()) + 1;
+        // The byte-identical look-up, without a walk over the entries.
+        const auto found = c.byBytes.try_emplace(LogfontKey{lf}, static_cast<int>(c.entries.size()) + 1);
+        const int serial = found.first->second;
+        const bool match = !found.second;
         if (match) c.Append(serial, piece);
         unit.strFaceName.assign(lf.lfFaceName);
         const std::u16string& pack = packs.Of(unit.strFaceName);
@@ -334,7 +284,6 @@ void MakeQPF(tagMULTIFONT& mf, CString text, int mode, int screen) {
             e.packName = pack;
             NewCharacters(piece.data(), piece.data() + piece.size(), e.has, nullptr);
             c.bySerial.push_back(&e);
-            c.byBytes.Insert(hash, serial, lf);
         }
         unit.bLeading = false;
         unit.bItalic = lf.lfItalic != 0;

@@ -65,3 +65,30 @@ for target in qpf2 ttf; do
     echo "$out" | grep -q "^wrote .*\.$ext " || fail "the moved studio wrote no $target file: $out"
     echo "ok: the moved studio compiles the demo to $target ($(echo "$out" | grep -c '^wrote') file(s))"
 done
+
+# The Debian package: built by CPack, its dependencies declared, unpacked
+# into a scratch root, and its studio compiling the demo from there.
+(cd "$build" && cpack -G DEB -B "$tmp/deb" >/dev/null) || fail "cpack could not build the package"
+deb=$(ls "$tmp"/deb/tamsel_*.deb)
+depends=$(dpkg-deb -f "$deb" Depends)
+for need in libharfbuzz-subset0 python3-fonttools fontconfig libpython3 libxxhash0 libfreetype6; do
+    echo "$depends" | grep -q "$need" || fail "the package does not depend on $need: $depends"
+done
+echo "ok: $(basename "$deb") depends on what the studio loads ($(echo "$depends" | tr ',' '\n' | wc -l) packages)"
+dpkg-deb -x "$deb" "$tmp/root"
+for f in usr/bin/tamsel-studio usr/lib/libTamsel.so.1 usr/share/tamsel/scripts/myFont.py usr/share/tamsel/lang/en_US.lng \
+    usr/share/man/man1/tamsel-studio.1.gz usr/lib/cmake/Tamsel/TamselConfig.cmake usr/lib/pkgconfig/tamsel.pc \
+    usr/share/doc/tamsel/README.md usr/share/doc/tamsel/coverage-report.schema.json; do
+    [ -e "$tmp/root/$f" ] || fail "the package lacks $f"
+done
+man -l "$tmp/root/usr/share/man/man1/tamsel-studio.1.gz" 2>/dev/null | grep -q "compile PROJECT" ||
+    fail "the package's manual page does not read"
+echo "ok: the package holds the studio, the libraries, the data, the manual page and the package files"
+studio="$tmp/root/usr/bin/tamsel-studio"
+"$studio" --version | grep -q "^tamsel-studio " || fail "the unpacked studio has no version"
+for target in qpf2 ttf; do
+    out=$("$studio" compile "$tmp/demo" --texts "$tmp/demo/texts.txt" --out "$tmp/deb-$target" --target $target 2>&1) ||
+        fail "the unpacked studio could not compile to $target: $out"
+    echo "$out" | grep -q "^wrote " || fail "the unpacked studio wrote no $target file: $out"
+    echo "ok: the unpacked studio compiles the demo to $target ($(echo "$out" | grep -c '^wrote') file(s))"
+done

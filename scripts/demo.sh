@@ -73,5 +73,11 @@ echo "== preview: every screen as the panel will show it, drawn from the compile
     --png "$out/preview-qpf2.png"
 "$studio" preview "$work/panel" --texts "$demo/texts.txt" --out "$out/preview-ttf" --target ttf \
     --png "$out/preview-ttf.png"
+echo "== the coverage reports against their documented format (docs/coverage-report.schema.json)"
+/usr/bin/python3 -c 'import json, sys, jsonschema
+schema = json.load(open(sys.argv[1]))
+for report in sys.argv[2:]:
+    jsonschema.validate(json.load(open(report)), schema, cls=jsonschema.Draft202012Validator)
+    print("%s: follows the schema" % report.rsplit("/", 1)[-1])' "$root/docs/coverage-report.schema.json" "$out"/*-report.json
 cp "$work"/*.png "$out/"
 echo "PNG renderings, compiled fonts and coverage reports (*-report.json) kept in build/demo-output/"

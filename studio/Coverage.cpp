@@ -1,5 +1,10 @@
 #include "Coverage.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QString>
+
 #include <cstdio>
 #include <cstdlib>
 #include <ostream>
@@ -47,30 +52,15 @@ std::string FirstOf(const std::u32string& chars) {
     return Utf8(shown) + more + " (" + codes + more + ")";
 }
 
-std::string Json(const std::string& utf8) {
-    std::string out = "\"";
-    for (unsigned char c : utf8) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char buf[8];
-            snprintf(buf, sizeof buf, "\\u%04x", c);
-            out += buf;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
-std::string Json(const std::u16string& s) { return Json(Utf16ToUtf8(s)); }
+QString Q(const std::u16string& s) { return QString::fromUtf16(s.data(), static_cast<int>(s.size())); }
 
 // Characters as text and as their codes, so a reader need not decode them.
-std::string JsonChars(const std::u32string& chars) {
-    std::string codes;
-    for (char32_t c : chars) codes += (codes.empty() ? "" : ", ") + Json(CodePoint(c));
-    return "{\"count\": " + std::to_string(chars.size()) + ", \"text\": " + Json(Utf8(chars)) + ", \"codes\": [" +
-           codes + "]}";
+QJsonObject JsonChars(const std::u32string& chars) {
+    QJsonArray codes;
+    for (char32_t c : chars) codes.append(QString::fromStdString(CodePoint(c)));
+    return QJsonObject{{"count", static_cast<int>(chars.size())},
+                       {"text", QString::fromStdString(Utf8(chars))},
+                       {"codes", codes}};
 }
 
 size_t LinkedCount(const CoverageRecord& r) {
@@ -265,34 +255,39 @@ void PrintCoverageSummary(const std::vector<CoverageRecord>& records, std::ostre
 
 bool WriteCoverageReport(const std::vector<CoverageRecord>& records, const std::string& target,
                          const std::string& path) {
-    std::string j = "{\n  \"target\": " + Json(target) + ",\n  \"lost\": " + JsonChars(LostEverywhere(records)) +
-                    ",\n  \"files\": [";
-    for (size_t i = 0; i < records.size(); ++i) {
-        const CoverageRecord& r = records[i];
-        std::string asked;
-        for (const std::u16string& f : r.facesAsked) asked += (asked.empty() ? "" : ", ") + Json(f);
-        std::string linked;
-        for (const auto& l : r.linked)
-            linked += std::string(linked.empty() ? "" : ", ") + "{\"face\": " + Json(l.first) +
-                      ", \"characters\": " + JsonChars(l.second) + "}";
-        j += std::string(i ? "," : "") + "\n    {\"file\": " + Json(r.file) +
-             ", \"kind\": " + Json(std::string(r.subset ? "truetype" : "qpf2")) +
-             (r.key.empty() ? "" : ", \"key\": " + Json(r.key)) +
-             (r.engine.empty() ? "" : ", \"engine\": " + Json(r.engine)) + ",\n     \"facesAsked\": [" + asked +
-             "], \"faceRealised\": " + Json(r.faceRealised) + ", \"fontFile\": " + Json(r.fontFile) +
-             ", \"faceIndex\": " + std::to_string(r.faceIndex) +
-             ",\n     \"simulatedBold\": " + (r.simulatedBold ? "true" : "false") +
-             ", \"simulatedItalic\": " + (r.simulatedItalic ? "true" : "false");
-        if (!r.subset)
-            j += ", \"pixelSize\": " + std::to_string(r.pixelSize) + ", \"weight\": " + std::to_string(r.weight) +
-                 ", \"italic\": " + (r.italic ? "true" : "false");
-        j += ",\n     \"requested\": " + std::to_string(r.requested) + ", \"missing\": " + JsonChars(r.missing) +
-             ",\n     \"tooLarge\": " + JsonChars(r.tooLarge) + ",\n     \"linked\": [" + linked +
-             "], \"note\": " + Json(r.note) + "}";
+    QJsonArray files;
+    for (const CoverageRecord& r : records) {
+        QJsonArray asked, linked;
+        for (const std::u16string& f : r.facesAsked) asked.append(Q(f));
+        for (const auto& l : r.linked) linked.append(QJsonObject{{"face", Q(l.first)}, {"characters", JsonChars(l.second)}});
+        QJsonObject f{{"file", Q(r.file)},
+                      {"kind", r.subset ? "truetype" : "qpf2"},
+                      {"facesAsked", asked},
+                      {"faceRealised", Q(r.faceRealised)},
+                      {"fontFile", Q(r.fontFile)},
+                      {"faceIndex", r.faceIndex},
+                      {"simulatedBold", r.simulatedBold},
+                      {"simulatedItalic", r.simulatedItalic},
+                      {"requested", r.requested},
+                      {"missing", JsonChars(r.missing)},
+                      {"tooLarge", JsonChars(r.tooLarge)},
+                      {"linked", linked},
+                      {"note", Q(r.note)}};
+        if (!r.key.empty()) f.insert("key", Q(r.key));
+        if (!r.engine.empty()) f.insert("engine", QString::fromStdString(r.engine));
+        if (!r.subset) {
+            f.insert("pixelSize", r.pixelSize);
+            f.insert("weight", r.weight);
+            f.insert("italic", r.italic);
+        }
+        files.append(f);
     }
-    j += "\n  ]\n}\n";
+    const QJsonObject report{{"target", QString::fromStdString(target)},
+                             {"lost", JsonChars(LostEverywhere(records))},
+                             {"files", files}};
+    const QByteArray j = QJsonDocument(report).toJson(QJsonDocument::Indented);
     winfiles::AtomicFile file(path);
-    file.Write(j.data(), j.size());
+    file.Write(j.constData(), static_cast<size_t>(j.size()));
     return file.Commit();
 }
 

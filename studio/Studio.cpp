@@ -1,5 +1,8 @@
 #include "Studio.h"
 
+#include <QCommandLineParser>
+#include <QStringList>
+
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -16,77 +19,104 @@
 
 namespace studio {
 
-Options ParseOptions(const std::vector<std::string>& args) {
-    Options opt;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](const char* name) {
-            if (i + 1 >= args.size()) throw StudioError{std::string("option ") + name + " needs a value", kUsage};
-            return args[++i];
-        };
-        if (a == "--profile") {
-            opt.profile = value("--profile");
-        } else if (a == "--ui-lang") {
-            opt.uiLanguage = value("--ui-lang");
-        } else if (a == "--languages") {
-            const std::string v = value("--languages");
-            try {
-                opt.languages = std::stoi(v);
-            } catch (...) {
-                throw StudioError{"--languages needs a number, not '" + v + "'", kUsage};
-            }
-            if (opt.languages < 1 || opt.languages > kMaxProjectLanguages)
-                throw StudioError{"--languages must be between 1 and 8", kUsage};
-        } else if (a == "--png") {
-            opt.png = value("--png");
-        } else if (a == "--screen") {
-            opt.screen = value("--screen");
-        } else if (a == "--size" || a == "--lang" || a == "--current" || a == "--language") {
-            const std::string v = value(a.c_str());
-            int n = 0;
-            try {
-                size_t used = 0;
-                n = std::stoi(v, &used);
-                if (used != v.size()) throw std::invalid_argument(v);
-            } catch (...) {
-                throw StudioError{a + " needs a number, not '" + v + "'", kUsage};
-            }
-            if (a == "--language" && n < 0) throw StudioError{"--language needs a language index, not '" + v + "'", kUsage};
-            (a == "--size" ? opt.size : a == "--lang" ? opt.lang : a == "--language" ? opt.language : opt.current) = n;
-        } else if (a == "--style") {
-            opt.style = value("--style");
-        } else if (a == "--texts") {
-            opt.texts = value("--texts");
-        } else if (a == "--out") {
-            opt.out = value("--out");
-        } else if (a == "--target") {
-            opt.target = value("--target");
-        } else if (a == "--incremental") {
-            opt.incremental = true;
-        } else if (a == "--verify") {
-            opt.verify = true;
-        } else if (a == "--force") {
-            opt.force = true;
-        } else if (a == "--report") {
-            opt.report = value("--report");
-        } else if (a == "--strict") {
-            opt.strict = true;
-        } else if (a == "--no-dialog") {
-            opt.noDialog = true;
-        } else if (a == "--face") {
-            opt.face = value("--face");
-        } else if (a == "--missing") {
-            opt.missing.push_back(value("--missing"));
-        } else if (a.size() > 1 && a[0] == '-') {
-            throw StudioError{"unknown option '" + a + "'", kUsage};
-        } else {
-            opt.positional.push_back(a);
-        }
+namespace {
+// The options every command takes, as QCommandLineParser knows them.
+struct OptionSpec {
+    const char* name;
+    const char* valueName;  // nullptr: a flag
+};
+const OptionSpec kOptionSpecs[] = {
+    {"profile", "DIR"},   {"ui-lang", "NAME"},  {"languages", "N"}, {"png", "FILE"},    {"screen", "NAME"},
+    {"size", "N"},        {"lang", "N"},        {"current", "ID"},  {"language", "N"},  {"style", "STYLE"},
+    {"texts", "FILE"},    {"out", "DIR"},       {"target", "KIND"}, {"report", "JSON"}, {"face", "NAME"},
+    {"missing", "FACE"},  {"incremental", nullptr}, {"verify", nullptr}, {"force", nullptr},
+    {"strict", nullptr},  {"no-dialog", nullptr},   {"help", nullptr},   {"version", nullptr},
+};
+
+int Number(const QCommandLineParser& p, const char* name, int fallback) {
+    if (!p.isSet(name)) return fallback;
+    const std::string v = p.value(name).toStdString(), option = std::string("--") + name;
+    try {
+        size_t used = 0;
+        const int n = std::stoi(v, &used);
+        if (used != v.size()) throw std::invalid_argument(v);
+        return n;
+    } catch (...) {
+        throw StudioError{option + " needs a number, not '" + v + "'", kUsage};
     }
+}
+
+std::string Text(const QCommandLineParser& p, const char* name) { return p.value(name).toStdString(); }
+
+// The argument the user typed for an option QCommandLineParser names without its dashes.
+std::string AsTyped(const std::vector<std::string>& args, const QString& name) {
+    for (const std::string& a : args) {
+        const std::string bare = a.substr(a.find_first_not_of('-'));
+        if (QString::fromStdString(bare.substr(0, bare.find('='))) == name) return a.substr(0, a.find('='));
+    }
+    return "--" + name.toStdString();
+}
+}  // namespace
+
+Options ParseOptions(const std::vector<std::string>& args) {
+    QCommandLineParser p;
+    // --profile, never -p -r -o ...: the studio's options are all long.
+    p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const OptionSpec& o : kOptionSpecs) {
+        QStringList names{QString::fromLatin1(o.name)};
+        if (std::string(o.name) == "help") names.prepend("h");
+        p.addOption(o.valueName ? QCommandLineOption(names, QString(), QString::fromLatin1(o.valueName))
+                                : QCommandLineOption(names));
+    }
+    QStringList list{QStringLiteral("tamsel-studio")};
+    for (const std::string& a : args) list << QString::fromStdString(a);
+    if (!p.parse(list)) {
+        if (!p.unknownOptionNames().isEmpty())
+            throw StudioError{"unknown option '" + AsTyped(args, p.unknownOptionNames().front()) + "'", kUsage};
+        // "Missing value after '--profile'.", as Qt words it.
+        const QString error = p.errorText();
+        const int from = error.indexOf('\'') + 1, to = error.lastIndexOf('\'');
+        throw StudioError{"option " + (to > from ? error.mid(from, to - from).toStdString() : error.toStdString()) +
+                              " needs a value",
+                          kUsage};
+    }
+    Options opt;
+    opt.help = p.isSet("help");
+    opt.version = p.isSet("version");
+    for (const QString& a : p.positionalArguments()) opt.positional.push_back(a.toStdString());
+    if (opt.help || opt.version) return opt;
+    if (p.isSet("profile")) opt.profile = Text(p, "profile");
+    if (p.isSet("ui-lang")) opt.uiLanguage = Text(p, "ui-lang");
+    opt.languages = Number(p, "languages", opt.languages);
+    if (opt.languages < 1 || opt.languages > kMaxProjectLanguages)
+        throw StudioError{"--languages must be between 1 and 8", kUsage};
+    opt.png = Text(p, "png");
+    opt.screen = Text(p, "screen");
+    opt.size = Number(p, "size", opt.size);
+    opt.lang = Number(p, "lang", opt.lang);
+    opt.current = Number(p, "current", opt.current);
+    opt.language = Number(p, "language", opt.language);
+    if (p.isSet("language") && opt.language < 0)
+        throw StudioError{"--language needs a language index, not '" + Text(p, "language") + "'", kUsage};
+    opt.style = Text(p, "style");
+    opt.texts = Text(p, "texts");
+    opt.out = Text(p, "out");
+    opt.target = Text(p, "target");
+    opt.report = Text(p, "report");
+    opt.face = Text(p, "face");
+    for (const QString& m : p.values("missing")) opt.missing.push_back(m.toStdString());
+    opt.incremental = p.isSet("incremental");
+    opt.verify = p.isSet("verify");
+    opt.force = p.isSet("force");
+    opt.strict = p.isSet("strict");
+    opt.noDialog = p.isSet("no-dialog");
+    return opt;
+}
+
+void ApplyOptions(const Options& opt) {
     if (!velmora::SetUILanguage(opt.uiLanguage))
         throw StudioError{"no language file for '" + opt.uiLanguage + "'", kUsage};
     velmora::SetProjectLanguages(opt.languages);
-    return opt;
 }
 
 void OpenProjectDir(const std::string& dir) {

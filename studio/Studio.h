@@ -37,6 +37,8 @@ struct Options {
     std::vector<std::string> missing;  // --missing: faces for the font change dialog
     std::string screen;                // --screen: one screen of the texts
     int language = -1;                 // --language: one project language, -1 all
+    bool help = false;                 // --help, -h: the program's help, or with a command its own
+    bool version = false;              // --version
     std::vector<std::string> positional;
 };
 
@@ -46,8 +48,12 @@ struct StudioError {
     int code = kFailure;
 };
 
-// Splits argv into options and positional words. Unknown options are errors.
+// Splits argv into options and positional words (QCommandLineParser: options
+// anywhere, "--name value" or "--name=value", "--" ends them). Unknown
+// options, missing values and bad numbers are usage errors.
 Options ParseOptions(const std::vector<std::string>& args);
+// Sets the user-interface language and the project's languages.
+void ApplyOptions(const Options& opt);
 // Checks the project directory exists and makes it the open project.
 void OpenProjectDir(const std::string& dir);
 std::string Narrow(const CString& s);

@@ -31,7 +31,12 @@ check() {  # check DESCRIPTION EXPECTED_STATUS PATTERN -- command...
     fi
 }
 check "help lists the commands" 0 "fonts list PROJECT" -- "$studio" --help
-check "no command is a usage error" 2 "usage:" -- "$studio"
+check "no command is a usage error" 2 "Usage:" -- "$studio"
+check "--version names the version" 0 "^tamsel-studio [0-9]*\.[0-9]*\.[0-9]*$" -- "$studio" --version
+check "a command has help of its own" 0 "Usage: tamsel-studio \[OPTION\]... compile" -- "$studio" compile --help
+if "$studio" compile --help | grep -q "fonts list"; then echo "FAIL: compile --help lists the other commands"; fail=1; else echo "ok: compile --help is compile's alone"; fi
+check "options take --name=value" 2 "--languages must be between 1 and 8" -- "$studio" --languages=9 faces
+check "a missing value is a usage error" 2 "option --profile needs a value" -- "$studio" faces --profile
 check "unknown command" 2 "unknown command 'frobnicate'" -- "$studio" frobnicate
 check "unknown option" 2 "unknown option '--nope'" -- "$studio" --nope fonts list "$work"
 check "missing project directory" 1 "does not exist" -- "$studio" fonts list "$work/none"
@@ -120,6 +125,21 @@ engines=$(/usr/bin/python3 -c 'import json, sys
 print(sorted((f["key"], f.get("engine")) for f in json.load(open(sys.argv[1]))["files"]))' "$work/ttf.json")
 if [ "$engines" != "[('Tahoma', 'harfbuzz')]" ]; then echo "FAIL: the report's engines are $engines"; fail=1; else echo "ok: the report names HarfBuzz as the engine"; fi
 if ! grep -q "	harfbuzz$" "$work/lt/.tamsel-coverage"; then echo "FAIL: the coverage record lacks the engine"; fail=1; else echo "ok: so does the coverage record"; fi
+# The demo's reports, both targets, against the documented format.
+cp -r "$src/examples/demo" "$work/schemademo"
+for target in qpf2 ttf; do
+    "$studio" compile "$work/schemademo" --texts "$src/examples/demo/texts.txt" --profile "$work/uiprofile" \
+        --out "$work/schema-$target" --target $target --report "$work/schema-$target.json" >/dev/null 2>&1
+done
+if /usr/bin/python3 -c 'import json, sys, jsonschema
+schema = json.load(open(sys.argv[1]))
+for report in sys.argv[2:]:
+    jsonschema.validate(json.load(open(report)), schema, cls=jsonschema.Draft202012Validator)' \
+    "$src/docs/coverage-report.schema.json" "$work/schema-qpf2.json" "$work/schema-ttf.json"; then
+    echo "ok: the demo's reports follow docs/coverage-report.schema.json"
+else
+    echo "FAIL: a report does not follow docs/coverage-report.schema.json"; fail=1
+fi
 lost --out "$work/li" --target qpf2 --incremental >/dev/null 2>&1
 check "an incremental compile that remakes nothing" 3 "^0 file(s) written" -- lost --out "$work/li" --target qpf2 --incremental --strict
 check "still reports what its files lose" 3 "1 missing: .*(U+13000)" -- lost --out "$work/li" --target qpf2 --incremental --strict

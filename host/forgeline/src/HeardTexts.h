@@ -4,6 +4,8 @@
 // styles make up, once per style.
 #pragma once
 
+#include <absl/container/flat_hash_map.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -28,11 +30,9 @@ struct StyleKey {
         return face == o.face && pack == o.pack && height == o.height && weight == o.weight && index == o.index &&
                flags == o.flags;
     }
-    uint64_t Hash() const {
-        uint64_t h = (uint64_t{face} << 32 | pack) * 0x9E3779B97F4A7C15u;
-        h ^= (uint64_t{static_cast<uint32_t>(height)} << 32 | static_cast<uint32_t>(weight)) * 0xFF51AFD7ED558CCDu;
-        h ^= (uint64_t{static_cast<uint32_t>(index)} << 32 | flags) * 0xC4CEB9FE1A85EC53u;
-        return h ^ (h >> 31);
+    template <typename H>
+    friend H AbslHashValue(H h, const StyleKey& k) {
+        return H::combine(std::move(h), k.face, k.pack, k.height, k.weight, k.index, k.flags);
     }
 };
 
@@ -92,7 +92,7 @@ public:
     void Clear() {
         m_screens.clear();
         m_styles.clear();
-        m_slots.clear();
+        m_ids.clear();
         m_names.clear();
         m_lastScreen = nullptr;
         for (auto& last : m_lastNames) last = nullptr;
@@ -104,38 +104,11 @@ public:
 private:
     static constexpr size_t kBlockUnits = size_t{1} << 21;  // 4 MB
 
-    // Open addressing over the keys; slots hold the key, so a look-up reads
-    // one slot, whatever the number of styles.
-    struct Slot {
-        StyleKey key;
-        uint32_t id = UINT32_MAX;
-    };
     template <class Make>
     uint32_t StyleId(const StyleKey& key, Make& make) {
-        if (2 * (m_styles.size() + 1) > m_slots.size()) Grow();
-        const size_t mask = m_slots.size() - 1;
-        for (size_t i = key.Hash() & mask;; i = (i + 1) & mask) {
-            Slot& s = m_slots[i];
-            if (s.id == UINT32_MAX) {
-                s.key = key;
-                s.id = static_cast<uint32_t>(m_styles.size());
-                m_styles.push_back(make());
-                return s.id;
-            }
-            if (s.key == key) return s.id;
-        }
-    }
-    void Grow() {
-        std::vector<Slot> old;
-        old.swap(m_slots);
-        m_slots.resize(old.empty() ? 64 : old.size() * 2);
-        const size_t mask = m_slots.size() - 1;
-        for (const Slot& s : old) {
-            if (s.id == UINT32_MAX) continue;
-            size_t i = s.key.Hash() & mask;
-            while (m_slots[i].id != UINT32_MAX) i = (i + 1) & mask;
-            m_slots[i] = s;
-        }
+        const auto found = m_ids.try_emplace(key, static_cast<uint32_t>(m_styles.size()));
+        if (found.second) m_styles.push_back(make());
+        return found.first->second;
     }
 
     void Store(const std::u16string& text, Text& t) {
@@ -160,7 +133,7 @@ private:
     std::vector<Text>* m_lastScreen = nullptr;  // map nodes stay where they are
     int m_lastScreenNumber = 0;
     std::vector<Style> m_styles;
-    std::vector<Slot> m_slots;
+    absl::flat_hash_map<StyleKey, uint32_t> m_ids;  // a look-up whatever the number of styles
     std::unordered_map<std::u16string, uint32_t> m_names;
     const std::pair<const std::u16string, uint32_t>* m_lastNames[4] = {};
     size_t m_nextLast = 0;

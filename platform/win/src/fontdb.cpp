@@ -23,7 +23,8 @@
 #include <filesystem>
 #include <iterator>
 #include <thread>
-#include <unordered_map>
+#include <absl/container/flat_hash_map.h>
+#include <absl/hash/hash.h>
 
 #include "win/nls.h"
 #include "win/profile.h"
@@ -32,20 +33,11 @@
 namespace fontdb {
 namespace {
 
-using NameEntry = std::pair<const std::u16string, std::vector<const Face*>>;
-// Slots over byName's entries by the hash of their key, open addressing: a
-// name is looked up without building its key, in one slot and one key.
-struct NameSlot {
-    uint64_t hash = 0;
-    const NameEntry* entry = nullptr;
-};
-
-struct Cache {
-    uint64_t generation = ~uint64_t{0};
-    std::vector<Face> faces;
-    std::unordered_map<std::u16string, std::vector<const Face*>> byName;
-    std::vector<NameSlot> nameSlots;  // a power of two, at most half full
-    std::unordered_map<std::string, std::vector<const Face*>> byFile;  // lower-cased file name
+// A face name as given, looked up in the index of folded names without
+// making its key: hashed and compared unit by unit as NameKey folds it.
+struct FoldedName {
+    const char16_t* data;
+    size_t size;
 };
 
 // towlower16, without a call for ASCII.
@@ -54,12 +46,37 @@ inline char16_t Fold(char16_t c) {
     return towlower16(c);
 }
 
-// NameKey's hash, taken from the name itself.
-uint64_t NameHash(const char16_t* name, size_t n) {
-    uint64_t h = 1469598103934665603u;
-    for (size_t i = 0; i < n; ++i) h = (h ^ Fold(name[i])) * 1099511628211u;
-    return h ^ (h >> 29);
-}
+struct FoldedHash {
+    using is_transparent = void;
+    size_t operator()(FoldedName n) const {
+        uint64_t h = 1469598103934665603u;
+        for (size_t i = 0; i < n.size; ++i) h = (h ^ Fold(n.data[i])) * 1099511628211u;
+        // FNV's low bits are weak; the table takes them for its control bytes.
+        return absl::HashOf(h);
+    }
+    size_t operator()(const std::u16string& key) const { return (*this)(FoldedName{key.data(), key.size()}); }
+};
+
+struct FoldedEq {
+    using is_transparent = void;
+    // Keys are folded already; a name is folded as it is compared.
+    bool operator()(const std::u16string& key, FoldedName n) const {
+        if (key.size() != n.size) return false;
+        for (size_t i = 0; i < n.size; ++i)
+            if (key[i] != Fold(n.data[i])) return false;
+        return true;
+    }
+    bool operator()(FoldedName n, const std::u16string& key) const { return (*this)(key, n); }
+    bool operator()(const std::u16string& a, const std::u16string& b) const { return a == b; }
+};
+
+struct Cache {
+    uint64_t generation = ~uint64_t{0};
+    std::vector<Face> faces;
+    // Every family name (all languages) and full name of a face, folded.
+    absl::flat_hash_map<std::u16string, std::vector<const Face*>, FoldedHash, FoldedEq> byName;
+    absl::flat_hash_map<std::string, std::vector<const Face*>> byFile;  // lower-cased file name
+};
 
 // The length NameKey keeps of a name: up to a NUL, at most 31 units.
 size_t NameKeyLength(const std::u16string& name) { return std::min({name.find(u'\0'), name.size(), size_t{31}}); }
@@ -447,15 +464,6 @@ void BuildIndexes(Cache& c) {
             if (!k.empty()) c.byName[k].push_back(&f);
         c.byFile[LowerAscii(f.fileName)].push_back(&f);
     }
-    size_t slots = 16;
-    while (slots < 2 * c.byName.size()) slots *= 2;
-    c.nameSlots.assign(slots, NameSlot());
-    for (const NameEntry& e : c.byName) {
-        const uint64_t h = NameHash(e.first.data(), e.first.size());
-        size_t i = h & (slots - 1);
-        while (c.nameSlots[i].entry) i = (i + 1) & (slots - 1);
-        c.nameSlots[i] = NameSlot{h, &e};
-    }
 }
 
 }  // namespace
@@ -476,7 +484,6 @@ const std::vector<Face>& Faces() {
     c.generation = winprofile::Generation();
     c.faces.clear();
     c.byName.clear();
-    c.nameSlots.clear();
     c.byFile.clear();
     g_lastScan = ScanCounts();
     const std::string dir = winprofile::FontsDir();
@@ -530,18 +537,9 @@ const std::vector<const Face*>& FacesNamed(const std::u16string& name) {
     Faces();
     const Cache& c = TheCache();
     const size_t n = NameKeyLength(name);
-    if (c.nameSlots.empty() || n == 0) return none;
-    const uint64_t h = NameHash(name.data(), n);
-    const size_t mask = c.nameSlots.size() - 1;
-    for (size_t i = h & mask; c.nameSlots[i].entry; i = (i + 1) & mask) {
-        const NameSlot& slot = c.nameSlots[i];
-        if (slot.hash != h || slot.entry->first.size() != n) continue;
-        const std::u16string& key = slot.entry->first;
-        size_t k = 0;
-        while (k < n && key[k] == Fold(name[k])) ++k;
-        if (k == n) return slot.entry->second;
-    }
-    return none;
+    if (n == 0) return none;
+    auto it = c.byName.find(FoldedName{name.data(), n});
+    return it == c.byName.end() ? none : it->second;
 }
 
 const std::vector<const Face*>& FacesInFile(const std::string& fileName) {

@@ -46,7 +46,7 @@ seed() {  # seed TARGET DIR: writes the seed corpus of TARGET into DIR
         cp "$fonts"/Fonts/* "$d/"
         find /usr/share/fonts -name 'DejaVuSans.ttf' | head -1 | xargs -r -I{} cp {} "$d/"
         # The QPF2 target reads its input as a QPF2 file too.
-        [ "$t" = fuzz_qpf2 ] && /usr/bin/python3 "$root/fuzz/qpf2_seed.py" "$d/a.qpf2"
+        if [ "$t" = fuzz_qpf2 ]; then /usr/bin/python3 "$root/fuzz/qpf2_seed.py" "$d/a.qpf2"; fi
         ;;
     fuzz_texts)
         cp "$root/examples/demo/texts.txt" "$d/"

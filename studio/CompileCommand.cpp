@@ -98,6 +98,15 @@ std::string HomeFolder() {
     return pw && pw->pw_dir ? pw->pw_dir : "";
 }
 
+// An empty folder, or one that holds only what a compile killed while it
+// marked the folder left (the mark's temporary): a compile made it.
+bool OnlyAnUnfinishedMark(const fs::path& dir) {
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(dir, ec))
+        if (!winfiles::IsStaleTemporary(e.path().filename().string(), kOutputMarker)) return false;
+    return !ec;
+}
+
 // A full compile empties its folder: the folder it may be is checked here,
 // and a refusal says why. Returns the folder, resolved through its links.
 fs::path CheckOutputFolder(const Options& opt, const std::string& project) {
@@ -119,8 +128,8 @@ fs::path CheckOutputFolder(const Options& opt, const std::string& project) {
     const std::string projectDir = winfiles::ResolvedPath(project);
     if (!projectDir.empty() && IsSameOrAbove(resolved, projectDir))
         refuse(resolved == fs::path(projectDir) ? "it is the project folder" : "it holds the project folder");
-    if (fs::is_directory(resolved, ec) && !fs::is_empty(resolved, ec) &&
-        !fs::is_regular_file(fs::symlink_status(resolved / kOutputMarker, ec)))
+    if (fs::is_directory(resolved, ec) && !fs::is_regular_file(fs::symlink_status(resolved / kOutputMarker, ec)) &&
+        !OnlyAnUnfinishedMark(resolved))
         refuse("it holds files that no compile wrote");
     return resolved;
 }

@@ -205,6 +205,14 @@ expect "the user's file is still there" -f "$work/foreign/notes.txt"
 ln -s "$work/foreign" "$work/foreign-link"
 check "nor is it through a link" 1 "holds files that no compile wrote" -- compile --out "$work/foreign-link"
 check "--force empties it" 0 "file(s) written" -- compile --out "$work/foreign" --force
+# A compile killed while it marked its new folder left only the mark's temporary.
+gone=$(sh -c 'echo $$')
+mkdir -p "$work/unmarked"
+echo half > "$work/unmarked/.tamsel-output.~$gone"
+check "a folder a killed compile was marking is its own" 0 "file(s) written" -- compile --out "$work/unmarked"
+expect "and the temporary is gone" ! -e "$work/unmarked/.tamsel-output.~$gone"
+mkdir -p "$work/unmarked2" && cp "$work/unmarked/.tamsel-output" "$work/unmarked2/.tamsel-output.~$$"
+check "a live process's temporary is not taken for one" 1 "holds files that no compile wrote" -- compile --out "$work/unmarked2"
 expect "--force emptied it" ! -e "$work/foreign/notes.txt"
 check "the project folder is refused" 1 "it is the project folder" -- compile --out "$work/p"
 check "a folder above the project is refused" 1 "it holds the project folder" -- compile --out "$work"

@@ -430,6 +430,11 @@ bool RemoveFromFolder(const std::string& folder, const std::string& name) {
     return true;
 }
 
+bool IsStaleTemporary(const std::string& name, const std::string& base) {
+    pid_t pid = 0;
+    return IsTemporaryOf(name, base, &pid) && pid != ::getpid() && ProcessGone(pid);
+}
+
 void RemoveStaleTemporaries(const std::string& folder, const std::string& base) {
     DIR* d = ::opendir(folder.c_str());
     if (!d) return;

@@ -119,6 +119,9 @@ WINAPI_EXPORT bool RemoveFromFolder(const std::string& folder, const std::string
 // Removes the temporaries ("<name>.~<pid>") that processes which no longer
 // run left in `folder`; only those of `base` when it is not empty.
 WINAPI_EXPORT void RemoveStaleTemporaries(const std::string& folder, const std::string& base = std::string());
+// Whether `name` is a temporary ("<base>.~<pid>") that a process which no
+// longer runs left behind: what a write killed before its rename leaves.
+WINAPI_EXPORT bool IsStaleTemporary(const std::string& name, const std::string& base);
 
 // A file written whole or not at all. Bytes go to "<path>.~<pid>" in the same
 // folder, which replaces `path` in Commit only when every byte was written

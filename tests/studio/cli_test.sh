@@ -70,6 +70,7 @@ if [ "$(/usr/bin/python3 "$src/tests/fixtures/font_cmap.py" "$work/fcq/Tahoma.tt
 else
     echo "ok: Tahoma.ttf is cut from Tahoma"
 fi
+if ots-sanitize "$work/fcq/Tahoma.ttf" >/dev/null 2>&1; then echo "ok: and passes ots-sanitize"; else echo "FAIL: Tahoma.ttf fails ots-sanitize"; fail=1; fi
 check "a broken profile is reported" 1 "Dpi" -- sh -c "printf 'Dpi=x\n' > '$work/profile/profile.ini' && '$studio' faces --profile '$work/profile'"
 check "a missing profile is reported" 1 "not a directory" -- "$studio" faces --profile "$work/none"
 mkdir -p "$work/uiprofile/Fonts"

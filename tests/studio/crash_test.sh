@@ -74,6 +74,9 @@ for target in qpf2 ttf; do
     # A full subset build adds the default Calibri row, a unit build does not.
     digest "$ref" Calibri.ttf > "$work/ref-$target.txt"
     [ -s "$work/ref-$target.txt" ] || bad "$target: the full build wrote no fonts"
+    for f in "$ref"/*.ttf "$ref"/*.ttc; do
+        [ -f "$f" ] && ! ots-sanitize "$f" >/dev/null 2>&1 && bad "$target: $(basename "$f") fails ots-sanitize"
+    done
     files=$(wc -l < "$work/ref-$target.txt")
 
     # Reproducible: another process, full and incremental.

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "TestProfile.h"
@@ -20,6 +21,12 @@ namespace fs = std::filesystem;
 using testsupport::N;
 using testsupport::TempDir;
 using testsupport::TestProfile;
+
+namespace fontdb {
+static bool operator==(const FaceName& a, const FaceName& b) {
+    return a.platformId == b.platformId && a.languageId == b.languageId && a.text == b.text;
+}
+}  // namespace fontdb
 
 namespace {
 
@@ -48,38 +55,18 @@ std::vector<fontdb::Face> Reload(const fs::path& profile) {
     return fontdb::Faces();
 }
 
+// Every field of a face, so that faces compare whole.
+auto Fields(const fontdb::Face& f) {
+    return std::tie(f.fileName, f.path, f.faceIndex, f.raster, f.family, f.families, f.fullName,
+                    f.subfamily, f.weight, f.italic, f.bold, f.codePageRange1, f.unitsPerEm,
+                    f.ascender, f.descender, f.internalLeadingHint, f.avgCharWidth, f.maxAdvance,
+                    f.hasUnicodeCmap, f.stamp);
+}
+
 void ExpectSameFaces(const std::vector<fontdb::Face>& got, const std::vector<fontdb::Face>& want) {
     ASSERT_EQ(got.size(), want.size());
-    for (size_t i = 0; i < got.size(); ++i) {
-        const fontdb::Face& a = got[i];
-        const fontdb::Face& b = want[i];
-        SCOPED_TRACE(b.fileName + " #" + std::to_string(b.faceIndex));
-        EXPECT_EQ(a.fileName, b.fileName);
-        EXPECT_EQ(a.path, b.path);
-        EXPECT_EQ(a.faceIndex, b.faceIndex);
-        EXPECT_EQ(a.raster, b.raster);
-        EXPECT_EQ(N(a.family), N(b.family));
-        ASSERT_EQ(a.families.size(), b.families.size());
-        for (size_t k = 0; k < a.families.size(); ++k) {
-            EXPECT_EQ(a.families[k].platformId, b.families[k].platformId);
-            EXPECT_EQ(a.families[k].languageId, b.families[k].languageId);
-            EXPECT_EQ(N(a.families[k].text), N(b.families[k].text));
-        }
-        EXPECT_EQ(N(a.fullName), N(b.fullName));
-        EXPECT_EQ(N(a.subfamily), N(b.subfamily));
-        EXPECT_EQ(a.weight, b.weight);
-        EXPECT_EQ(a.italic, b.italic);
-        EXPECT_EQ(a.bold, b.bold);
-        EXPECT_EQ(a.codePageRange1, b.codePageRange1);
-        EXPECT_EQ(a.unitsPerEm, b.unitsPerEm);
-        EXPECT_EQ(a.ascender, b.ascender);
-        EXPECT_EQ(a.descender, b.descender);
-        EXPECT_EQ(a.internalLeadingHint, b.internalLeadingHint);
-        EXPECT_EQ(a.avgCharWidth, b.avgCharWidth);
-        EXPECT_EQ(a.maxAdvance, b.maxAdvance);
-        EXPECT_EQ(a.hasUnicodeCmap, b.hasUnicodeCmap);
-        EXPECT_TRUE(a.stamp == b.stamp);
-    }
+    for (size_t i = 0; i < got.size(); ++i)
+        EXPECT_TRUE(Fields(got[i]) == Fields(want[i])) << want[i].fileName << " #" << want[i].faceIndex;
 }
 
 // What reading every file with FreeType gives.
@@ -286,4 +273,27 @@ TEST(FaceCacheSetting, FromTheEnvironment) {
     ::setenv("HOME", "/home/someone", 1);
     EXPECT_EQ(fontdb::FaceCacheFolder(), "/home/someone/.cache/tamsel/faces");
     if (was) ::setenv("TAMSEL_FONT_CACHE", saved.c_str(), 1);
+}
+
+TEST(FontDb, ALargeFolderReadsAsOneFileAfterAnother) {
+    // A folder of 64 files or more is read by several threads: the faces
+    // and their order must be those of reading the files one by one.
+    TestProfile p(testsupport::AllFixtureFonts());
+    const std::vector<std::string> fonts = testsupport::AllFixtureFonts();
+    for (int copy = 0; copy < 6; ++copy)
+        for (const std::string& f : fonts)
+            std::filesystem::create_symlink(testsupport::FixtureFontsDir() / "Fonts" / f,
+                                            p.fonts() / ("c" + std::to_string(copy) + "_" + f));
+    ASSERT_TRUE(winprofile::Load(p.path().string()));
+    std::vector<std::filesystem::path> files;
+    for (const auto& e : std::filesystem::directory_iterator(p.fonts())) files.push_back(e.path());
+    ASSERT_GE(files.size(), 64u);
+    std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) {
+        const std::string sa = a.stem().string(), sb = b.stem().string();
+        return sa != sb ? sa < sb : a.filename().string() < b.filename().string();
+    });
+    std::vector<fontdb::Face> one;
+    for (const auto& f : files)
+        for (fontdb::Face& face : fontdb::ScanFontFile(f.string())) one.push_back(std::move(face));
+    ExpectSameFaces(fontdb::Faces(), one);
 }

@@ -1,19 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstring>
-#include <filesystem>
-
 #include "TestSupport.h"
 #include "win/files.h"
-#include "win/gdi.h"
 #include "win/wstr.h"
 
 using testsupport::TempDir;
 
 TEST(Files, BackslashPathsReachTheLinuxTree) {
-    EXPECT_EQ(NativePath(u"\\tmp\\proj\\Font.hft"), "/tmp/proj/Font.hft");
     TempDir dir;
     const std::u16string path = dir.wpath() + u"\\sub.bin";
     HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -61,38 +54,4 @@ TEST(Files, ReadingAheadChangesNothingThatIsRead) {
     EXPECT_EQ(std::string(head, 4), data.substr(8, 4));
     CloseHandle(h);
     EXPECT_EQ(testsupport::ReadText(dir / "t.bin").substr(4, 4), "WXYZ");
-}
-
-TEST(Files, ReplaceIsAllOrNothing) {
-    TempDir dir;
-    const std::u16string target = dir.wpath() + u"\\table.bin";
-    testsupport::WriteText(dir / "table.bin", "old");
-    bool failed = true;
-    ASSERT_TRUE(ReplaceFileContents(target.c_str(), "new!", 4, &failed));
-    EXPECT_FALSE(failed);
-    EXPECT_EQ(testsupport::ReadText(dir / "table.bin"), "new!");
-
-    // The temporary name is taken by a directory: nothing can be created.
-    std::filesystem::create_directory(dir / ("table.bin.~" + std::to_string(getpid())));
-    EXPECT_FALSE(ReplaceFileContents(target.c_str(), "zzz", 3, &failed));
-    EXPECT_EQ(testsupport::ReadText(dir / "table.bin"), "new!");
-
-    const std::u16string missing = dir.wpath() + u"\\no\\such\\dir\\x.bin";
-    EXPECT_FALSE(ReplaceFileContents(missing.c_str(), "x", 1, &failed));
-}
-
-TEST(Gdi, FontHandlesKeepTheirLogfont) {
-    const int before = LiveFontCount();
-    LOGFONTW lf{};
-    lf.lfHeight = 16;
-    CopyFixedName(lf.lfFaceName, u"Arial", LF_FACESIZE);
-    HFONT f = CreateFontIndirectW(&lf);
-    ASSERT_NE(f, nullptr);
-    LOGFONTW back{};
-    EXPECT_EQ(GetObjectW(reinterpret_cast<HGDIOBJ>(f), sizeof back, &back), static_cast<int>(sizeof back));
-    EXPECT_EQ(std::memcmp(&lf, &back, sizeof lf), 0);
-    EXPECT_TRUE(DeleteObject(reinterpret_cast<HGDIOBJ>(f)));
-    EXPECT_FALSE(DeleteObject(reinterpret_cast<HGDIOBJ>(f)));  // no double free
-    EXPECT_EQ(GetObjectW(reinterpret_cast<HGDIOBJ>(f), sizeof back, &back), 0);
-    EXPECT_EQ(LiveFontCount(), before);
 }

@@ -268,18 +268,28 @@ TEST(GdiRealize, ExtremeWeightsPickTheNearestFace) {
     EXPECT_EQ(Metrics(u"Tahoma", -12, INT_MIN, 1).tmItalic, 255);
 }
 
-TEST(GdiObjects, DcsStockFontsAndIconTitleFont) {
+TEST(GdiObjects, DcsFontHandlesAndIconTitleFont) {
     TestProfile p({"arial.ttf"}, "", "[Profile]\nDpi=120\nIconTitleFont=Arial,-15,400,0\n");
     HDC dc = GetDC(nullptr);
     EXPECT_EQ(GetDeviceCaps(dc, LOGPIXELSY), 120);
+    const int before = LiveFontCount();
     LOGFONTW lf{};
+    lf.lfHeight = 16;
+    CopyFixedName(lf.lfFaceName, u"Arial", LF_FACESIZE);
     HFONT f = CreateFontIndirectW(&lf);
-    HGDIOBJ stock = SelectObject(dc, reinterpret_cast<HGDIOBJ>(f));
+    const auto obj = reinterpret_cast<HGDIOBJ>(f);
+    LOGFONTW back{};
+    EXPECT_EQ(GetObjectW(obj, sizeof back, &back), static_cast<int>(sizeof back));
+    EXPECT_EQ(std::memcmp(&lf, &back, sizeof lf), 0);
+    HGDIOBJ stock = SelectObject(dc, obj);
     EXPECT_TRUE(IsLiveFont(stock));
-    EXPECT_EQ(SelectObject(dc, stock), reinterpret_cast<HGDIOBJ>(f));
+    EXPECT_EQ(SelectObject(dc, stock), obj);
     EXPECT_FALSE(DeleteObject(stock));  // stock objects are never freed
-    EXPECT_TRUE(DeleteObject(reinterpret_cast<HGDIOBJ>(f)));
-    EXPECT_EQ(SelectObject(dc, reinterpret_cast<HGDIOBJ>(f)), nullptr);  // a dead font is refused
+    EXPECT_TRUE(DeleteObject(obj));
+    EXPECT_FALSE(DeleteObject(obj));  // no double free
+    EXPECT_EQ(GetObjectW(obj, sizeof back, &back), 0);
+    EXPECT_EQ(LiveFontCount(), before);
+    EXPECT_EQ(SelectObject(dc, obj), nullptr);  // a dead font is refused
     EXPECT_EQ(ReleaseDC(nullptr, dc), 1);
     EXPECT_EQ(ReleaseDC(nullptr, dc), 0);
     TEXTMETRICW tm;
@@ -397,36 +407,5 @@ TEST(FontDb, NamedFacesAreTheFacesWhoseNamesMatch) {
                 if (fontdb::MatchesName(f, name)) want.push_back(&f);
             ASSERT_EQ(fontdb::FacesNamed(name), want) << N(name);
         }
-    }
-}
-
-TEST(FontDb, ALargeFolderReadsAsOneFileAfterAnother) {
-    // A folder of 64 files or more is read by several threads: the faces
-    // and their order must be those of reading the files one by one.
-    TestProfile p(testsupport::AllFixtureFonts());
-    const std::vector<std::string> fonts = testsupport::AllFixtureFonts();
-    for (int copy = 0; copy < 6; ++copy)
-        for (const std::string& f : fonts)
-            std::filesystem::create_symlink(testsupport::FixtureFontsDir() / "Fonts" / f,
-                                            p.fonts() / ("c" + std::to_string(copy) + "_" + f));
-    ASSERT_TRUE(winprofile::Load(p.path().string()));
-    std::vector<std::filesystem::path> files;
-    for (const auto& e : std::filesystem::directory_iterator(p.fonts())) files.push_back(e.path());
-    ASSERT_GE(files.size(), 64u);
-    std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) {
-        const std::string sa = a.stem().string(), sb = b.stem().string();
-        return sa != sb ? sa < sb : a.filename().string() < b.filename().string();
-    });
-    std::vector<fontdb::Face> one;
-    for (const auto& f : files)
-        for (fontdb::Face& face : fontdb::ScanFontFile(f.string())) one.push_back(std::move(face));
-    const auto& faces = fontdb::Faces();
-    ASSERT_EQ(faces.size(), one.size());
-    for (size_t i = 0; i < faces.size(); ++i) {
-        EXPECT_EQ(faces[i].fileName, one[i].fileName);
-        EXPECT_EQ(faces[i].faceIndex, one[i].faceIndex);
-        EXPECT_EQ(faces[i].family, one[i].family);
-        EXPECT_EQ(faces[i].weight, one[i].weight);
-        EXPECT_TRUE(faces[i].stamp == one[i].stamp);
     }
 }

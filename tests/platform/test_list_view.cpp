@@ -71,6 +71,25 @@ TEST_F(ListViewTest, AClickReportsTheOldRowsLossesBeforeTheNewRowsGain) {
         dlg.Clear();
         ctx.SelectRows(kList, {1});
         EXPECT_EQ(dlg.changes, (std::vector<Change>{{4, kSel, 0}, {6, kSel | kFocus, kFocus}, {6, kFocus, 0}, {1, 0, kSel | kFocus}}));
+        // Selected rows are found in row order, whatever order they were clicked in.
+        ctx.SelectRows(kList, {6, 2});
+        EXPECT_EQ(List().GetNextItem(-1, LVNI_SELECTED), 2);
+        EXPECT_EQ(List().GetNextItem(2, LVNI_SELECTED), 6);
+        POSITION pos = List().GetFirstSelectedItemPosition();
+        std::vector<int> rows;
+        while (pos) rows.push_back(List().GetNextSelectedItem(pos));
+        EXPECT_EQ(rows, (std::vector<int>{2, 6}));
+        List().SetItemState(-1, 0, kSel);
+        EXPECT_EQ(List().GetSelectedCount(), 0u);
+        EXPECT_EQ(List().GetFirstSelectedItemPosition(), nullptr);
+        EXPECT_EQ(List().GetColumnCount(), 2);
+        EXPECT_EQ(N(List().GetItemText(2, 1).GetString()), "1.00");
+        RECT r{};
+        ASSERT_TRUE(List().GetItemRect(1, &r, LVIR_BOUNDS));
+        LVHITTESTINFO hit{};
+        hit.pt = POINT{r.left + 160, (r.top + r.bottom) / 2};
+        EXPECT_EQ(List().HitTest(&hit), 1);
+        EXPECT_EQ(hit.iSubItem, 1);
     });
 }
 
@@ -144,6 +163,8 @@ TEST_F(ListViewTest, CheckBoxClicksAndTheProgramsChangesAreReported) {
         dlg.Clear();
         ctx.ClickListCheckBox(kList, 0);
         EXPECT_EQ(dlg.changes, (std::vector<Change>{{0, kChecked, kUnchecked}}));
+        EXPECT_FALSE(List().GetCheck(0));
+        EXPECT_TRUE(List().GetCheck(3));
         // The list view reports the program's own changes too.
         dlg.Clear();
         List().SetItemState(2, kSel | kFocus, kSel | kFocus);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <vector>
 
 #include "mfc/afxcoll.h"
@@ -67,8 +68,9 @@ TEST(CStringArray, GrowsInsertsRemoves) {
 }
 
 TEST(CPtrList, EveryChangeThroughAMemberIsCounted) {
+    using List = CTypedPtrList<CPtrList, int*>;
     int v[3] = {0, 1, 2};
-    CTypedPtrList<CPtrList, int*> list;
+    List list;
     uint64_t last = list.GetChangeCount();
     auto changed = [&] {
         const uint64_t now = list.GetChangeCount();
@@ -76,24 +78,21 @@ TEST(CPtrList, EveryChangeThroughAMemberIsCounted) {
         last = now;
         return moved;
     };
-    list.AddTail(&v[0]);
-    EXPECT_TRUE(changed());
-    list.AddHead(&v[1]);
-    EXPECT_TRUE(changed());
-    list.InsertAfter(list.GetHeadPosition(), &v[2]);
-    EXPECT_TRUE(changed());
-    list.InsertBefore(list.GetTailPosition(), &v[0]);
-    EXPECT_TRUE(changed());
-    list.SetAt(list.GetHeadPosition(), &v[2]);
-    EXPECT_TRUE(changed());
-    list.RemoveAt(list.FindIndex(1));
-    EXPECT_TRUE(changed());
-    list.RemoveHead();
-    EXPECT_TRUE(changed());
-    list.RemoveTail();
-    EXPECT_TRUE(changed());
-    list.RemoveAll();
-    EXPECT_TRUE(changed());
+    const std::function<void(List&)> changes[] = {
+        [&](List& l) { l.AddTail(&v[0]); },
+        [&](List& l) { l.AddHead(&v[1]); },
+        [&](List& l) { l.InsertAfter(l.GetHeadPosition(), &v[2]); },
+        [&](List& l) { l.InsertBefore(l.GetTailPosition(), &v[0]); },
+        [&](List& l) { l.SetAt(l.GetHeadPosition(), &v[2]); },
+        [](List& l) { l.RemoveAt(l.FindIndex(1)); },
+        [](List& l) { l.RemoveHead(); },
+        [](List& l) { l.RemoveTail(); },
+        [](List& l) { l.RemoveAll(); },
+    };
+    for (size_t i = 0; i < std::size(changes); ++i) {
+        changes[i](list);
+        EXPECT_TRUE(changed()) << "change " << i;
+    }
 
     // Reading does not count, whatever position or reference it hands out.
     list.AddTail(&v[0]);

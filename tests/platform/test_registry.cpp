@@ -69,17 +69,7 @@ TEST(Registry, ReadsValuesInFileOrderFromARegFile) {
     EXPECT_EQ(names, (std::vector<std::u16string>{u"Arial (TrueType)", u"SimSun & NSimSun (TrueType)",
                                                   u"Quote \"Q\" (TrueType)", u"Flag", u"Blob"}));
     EXPECT_EQ(data, (std::vector<std::u16string>{u"arial.ttf", u"C:\\Windows\\Fonts\\simsun.ttc", u"q.TTF"}));
-    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
-
-    HKEY missing = reinterpret_cast<HKEY>(1);
-    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Nothing", 0, KEY_READ, &missing), ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(missing, nullptr);
-}
-
-TEST(Registry, BuffersTooSmallFailTheEnumeration) {
-    RegProfile p(kReg);
-    HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kFonts, 0, KEY_READ, &key), ERROR_SUCCESS);
+    // Buffers too small fail the enumeration.
     WCHAR name[MAX_PATH];
     BYTE bytes[259];
     // "Arial (TrueType)" is 16 units: it needs 17 with the terminator.
@@ -92,7 +82,11 @@ TEST(Registry, BuffersTooSmallFailTheEnumeration) {
     dataBytes = 19;
     EXPECT_EQ(RegEnumValueW(key, 0, name, &nameChars, nullptr, nullptr, bytes, &dataBytes), ERROR_MORE_DATA);
     EXPECT_EQ(dataBytes, 20u);
-    RegCloseKey(key);
+    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+
+    HKEY missing = reinterpret_cast<HKEY>(1);
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Nothing", 0, KEY_READ, &missing), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(missing, nullptr);
 }
 
 TEST(Registry, AFileThatIsNoRegistryReadsAsAnEmptyOne) {

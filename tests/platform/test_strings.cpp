@@ -80,17 +80,14 @@ TEST(CStringOps, SlicingSearchingTrimming) {
     EXPECT_TRUE(blank.Trim().IsEmpty());
     CString cyr(U("ПРИВЕТ Äb"));
     EXPECT_EQ(cyr.MakeLower(), U("привет äb"));
-}
-
-TEST(CStringOps, BufferAccess) {
-    CString s;
-    WCHAR* buf = s.GetBuffer(10);
+    CString filled;
+    WCHAR* buf = filled.GetBuffer(10);
     buf[0] = u'a';
     buf[1] = u'b';
     buf[2] = 0;
-    s.ReleaseBuffer();
-    EXPECT_EQ(s.GetLength(), 2);
-    EXPECT_EQ(s, u"ab");
+    filled.ReleaseBuffer();
+    EXPECT_EQ(filled.GetLength(), 2);
+    EXPECT_EQ(filled, u"ab");
 }
 
 TEST(Utf, RoundTripsAndRepairsBadInput) {

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "ControlHarness.h"
-#include "TestProfile.h"
 #include "mfc/afxcmn.h"
 #include "mfc/afxres.h"
 #include "mfc/afxwin.h"
@@ -19,30 +18,11 @@
 
 using mfcauto::ModalContext;
 using testsupport::N;
-using testsupport::TestProfile;
 using testsupport::U;
 
 namespace {
 constexpr UINT kTemplate = 9001;
-enum { kEdit = 100, kCombo = 101, kList = 102, kApply = 103, kSorted = 104, kCheck = 105 };
-
-void RegisterTestTemplate() {
-    DialogTemplate t;
-    t.cx = 200;
-    t.cy = 160;
-    t.caption = u"Layer";
-    t.controls = {
-        {kEdit, "EDIT", u"", WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL, 0, 5, 5, 80, 12},
-        {kCombo, "COMBOBOX", u"", WS_VISIBLE | CBS_SIMPLE | CBS_HASSTRINGS, 0, 5, 20, 80, 60},
-        {kSorted, "COMBOBOX", u"", WS_VISIBLE | CBS_SIMPLE | CBS_SORT | CBS_HASSTRINGS, 0, 90, 20, 80, 60},
-        {kList, "SysListView32", u"", WS_VISIBLE | LVS_REPORT | LVS_SHOWSELALWAYS | WS_BORDER, 0, 5, 85, 190, 50},
-        {kCheck, "BUTTON", u"Check", WS_VISIBLE | BS_AUTOCHECKBOX, 0, 90, 5, 50, 10},
-        {kApply, "BUTTON", u"Apply", WS_VISIBLE | BS_PUSHBUTTON, 0, 5, 140, 50, 14},
-        {IDOK, "BUTTON", u"OK", WS_VISIBLE | BS_DEFPUSHBUTTON, 0, 90, 140, 50, 14},
-        {IDCANCEL, "BUTTON", u"Cancel", WS_VISIBLE | BS_PUSHBUTTON, 0, 145, 140, 50, 14},
-    };
-    RegisterDialogTemplate(kTemplate, t);
-}
+enum { kEdit = 100, kCombo = 101, kList = 102, kApply = 103, kSorted = 104 };
 
 class LayerDialog : public CDialog {
 public:
@@ -84,20 +64,21 @@ BEGIN_MESSAGE_MAP(LayerDialog, CDialog)
     ON_NOTIFY(LVN_ITEMCHANGED, kList, &LayerDialog::OnItemChanged)
 END_MESSAGE_MAP()
 
-class DialogLayer : public ::testing::Test {
+class DialogLayer : public harness::ControlTest {
 protected:
-    DialogLayer() : profile({"tahoma.ttf", "arial.ttf"}) {
-        RegisterTestTemplate();
-        mfcauto::ClearScripts();
-        mfcauto::ClearErrors();
-    }
-    ~DialogLayer() override { EXPECT_TRUE(mfcauto::Errors().empty()) << mfcauto::Errors().front(); }
-    TestProfile profile;
+    DialogLayer()
+        : ControlTest(kTemplate, {
+              {kEdit, "EDIT", u"", WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL, 0, 5, 5, 80, 12},
+              {kCombo, "COMBOBOX", u"", WS_VISIBLE | CBS_SIMPLE | CBS_HASSTRINGS, 0, 5, 20, 80, 60},
+              {kSorted, "COMBOBOX", u"", WS_VISIBLE | CBS_SIMPLE | CBS_SORT | CBS_HASSTRINGS, 0, 90,
+               20, 80, 60},
+              {kList, "SysListView32", u"", WS_VISIBLE | LVS_REPORT | LVS_SHOWSELALWAYS | WS_BORDER,
+               0, 5, 85, 190, 50},
+              {kApply, "BUTTON", u"Apply", WS_VISIBLE | BS_PUSHBUTTON, 0, 5, 140, 50, 14},
+              {IDOK, "BUTTON", u"OK", WS_VISIBLE | BS_DEFPUSHBUTTON, 0, 90, 140, 50, 14},
+              {IDCANCEL, "BUTTON", u"Cancel", WS_VISIBLE | BS_PUSHBUTTON, 0, 145, 140, 50, 14},
+          }) {}
 };
-
-void FillCombo(CComboBox& c, std::initializer_list<const char16_t*> items) {
-    for (const char16_t* s : items) c.AddString(s);
-}
 }  // namespace
 
 TEST_F(DialogLayer, TemplateSizesFollowTheFontsBaseUnits) {
@@ -109,7 +90,7 @@ TEST_F(DialogLayer, TemplateSizesFollowTheFontsBaseUnits) {
         size = ctx.Dialog()->GetWidget()->size();
         apply = ctx.Control(kApply)->GetWidget()->size();
         EXPECT_EQ(ctx.TemplateId(), kTemplate);
-        EXPECT_EQ(N(ctx.Caption().GetString()), "Layer");
+        EXPECT_EQ(N(ctx.Caption().GetString()), "Controls");
         ctx.Click(IDCANCEL);
     });
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
@@ -121,7 +102,7 @@ TEST_F(DialogLayer, ClicksTypingAndKeysReachTheMessageMap) {
     LayerDialog dlg;
     dlg.m_name = u"abc";
     dlg.init = [](LayerDialog& d) {
-        FillCombo(d.m_combo, {u"Tahoma", u"Arial"});
+        for (const char16_t* s : {u"Tahoma", u"Arial"}) d.m_combo.AddString(s);
         d.m_list.InsertColumn(0, u"Face");
         d.m_list.InsertItem(0, u"A");
         d.m_list.InsertItem(1, u"B");

@@ -98,23 +98,28 @@ TEST_F(ListBoxTest, TheSelectionFollowsADragAndIsReportedOnRelease) {
     });
 }
 
-TEST_F(ListBoxTest, ArrowsPagesHomeAndEndMoveTheSelectionAndNotify) {
+TEST_F(ListBoxTest, KeysMoveTheSelectionAndNotify) {
+    // Rows: Arial, Body, Bold, Caption, Default, Title.
+    const struct {
+        int from;
+        std::vector<UINT> keys;
+        std::vector<int> reported;
+    } cases[] = {
+        {1, {VK_DOWN, VK_DOWN, VK_UP, VK_END, VK_HOME, VK_RIGHT, VK_LEFT}, {2, 3, 2, 5, 0, 1, 0}},
+        {0, {VK_UP}, {0}},                      // at the top, Up stays and still reports
+        {0, {'B', 'B', 'B', 'T'}, {1, 2, 1, 5}},  // a letter wraps round to its first row
+        {5, {'Z'}, {}},                         // no row begins with it
+    };
     Run([&](ModalContext& ctx) {
-        ctx.SelectItem(kList, 1);
-        dlg.Clear();
-        ctx.PressKey(kList, VK_DOWN);
-        ctx.PressKey(kList, VK_DOWN);
-        ctx.PressKey(kList, VK_UP);
-        ctx.PressKey(kList, VK_END);
-        ctx.PressKey(kList, VK_HOME);
-        ctx.PressKey(kList, VK_RIGHT);
-        ctx.PressKey(kList, VK_LEFT);
-        EXPECT_EQ(SelChanges(), (std::vector<int>{2, 3, 2, 5, 0, 1, 0}));
-        // At the top, Up stays on the first row and still reports it.
-        dlg.Clear();
-        ctx.PressKey(kList, VK_UP);
-        EXPECT_EQ(SelChanges(), std::vector<int>{0});
+        for (const auto& c : cases) {
+            ctx.SelectItem(kList, c.from);
+            dlg.Clear();
+            for (UINT key : c.keys) ctx.PressKey(kList, key);
+            EXPECT_EQ(SelChanges(), c.reported) << "from " << c.from;
+            EXPECT_EQ(List().GetCurSel(), c.reported.empty() ? c.from : c.reported.back());
+        }
         // A page moves to the last row in view (the rows that fit, less one) and stops at the ends.
+        ctx.SelectItem(kList, 0);
         for (int i = 0; i < 20; ++i) List().AddString(U("Zone " + std::to_string(10 + i)).c_str());
         auto* l = dynamic_cast<QListWidget*>(ctx.Control(kList)->GetWidget());
         const int fit = l->viewport()->height() / l->visualItemRect(l->item(0)).height();
@@ -132,22 +137,6 @@ TEST_F(ListBoxTest, ArrowsPagesHomeAndEndMoveTheSelectionAndNotify) {
         EXPECT_EQ(List().GetCurSel(), 25);
         EXPECT_EQ(dlg.Codes(kList).size(), 6u);
         EXPECT_EQ(List().GetCaretIndex(), List().GetCurSel());
-    });
-}
-
-TEST_F(ListBoxTest, TypedLettersFindTheNextRowTheyBegin) {
-    Run([&](ModalContext& ctx) {
-        ctx.SelectItem(kList, 0);
-        dlg.Clear();
-        ctx.PressKey(kList, 'B');
-        ctx.PressKey(kList, 'B');
-        ctx.PressKey(kList, 'B');  // wraps round to the first B
-        ctx.PressKey(kList, 'T');
-        EXPECT_EQ(SelChanges(), (std::vector<int>{1, 2, 1, 5}));
-        dlg.Clear();
-        ctx.PressKey(kList, 'Z');  // no row begins with it
-        EXPECT_TRUE(dlg.Codes(kList).empty());
-        EXPECT_EQ(List().GetCurSel(), 5);
     });
 }
 

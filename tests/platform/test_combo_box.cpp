@@ -73,19 +73,15 @@ TEST_F(ComboBoxTest, TypingSelectsOnlyAnItemItEquals) {
         EXPECT_EQ(dlg.Codes(kFaces), (Codes{"EDITUPDATE", "EDITCHANGE", "EDITUPDATE", "EDITCHANGE"}));
         EXPECT_EQ(Combo().GetCurSel(), CB_ERR);
         EXPECT_EQ(dlg.Notes(kFaces, "EDITCHANGE").back().sel, CB_ERR);
-        ctx.Type(kFaces, u"bold");
-        EXPECT_EQ(Combo().GetCurSel(), CB_ERR);
         // The whole name, in any case, selects its item, already when the owner hears of the edit.
-        ctx.Type(kFaces, u"ARIAL");
-        EXPECT_EQ(Combo().GetCurSel(), 0);
-        EXPECT_EQ(dlg.Notes(kFaces, "EDITCHANGE").back().sel, 0);
-        EXPECT_EQ(N(ctx.Text(kFaces).GetString()), "ARIAL");  // the typed text stays as typed
-        ctx.Type(kFaces, u"Arial B");
-        EXPECT_EQ(Combo().GetCurSel(), CB_ERR);
-        ctx.Type(kFaces, u"Arial Black");
-        EXPECT_EQ(Combo().GetCurSel(), 1);
-        ctx.Type(kFaces, u"");
-        EXPECT_EQ(Combo().GetCurSel(), CB_ERR);
+        const std::pair<const char16_t*, int> typed[] = {
+            {u"bold", CB_ERR}, {u"ARIAL", 0}, {u"Arial B", CB_ERR}, {u"Arial Black", 1}, {u"", CB_ERR}};
+        for (const auto& [text, sel] : typed) {
+            ctx.Type(kFaces, text);
+            EXPECT_EQ(Combo().GetCurSel(), sel) << N(text);
+            EXPECT_EQ(dlg.Notes(kFaces, "EDITCHANGE").back().sel, sel) << N(text);
+            EXPECT_EQ(N(ctx.Text(kFaces).GetString()), N(text));  // the typed text stays as typed
+        }
         // Typing never reports a selection change.
         EXPECT_TRUE(dlg.Notes(kFaces, "SELCHANGE").empty());
     });

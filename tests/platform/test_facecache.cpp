@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -146,12 +145,8 @@ TEST_F(FaceCache, FilesAreReadOnceAndAgainOnlyWhenTheyChange) {
     EXPECT_TRUE(sawTahomaTwice);
 
     // The same file, rewritten in place under the same inode with other bytes.
-    {
-        std::ofstream out(changed, std::ios::binary | std::ios::trunc);
-        const std::vector<unsigned char> bytes =
-            testsupport::ReadBytes(testsupport::FixtureFontsDir() / "Fonts" / "calibri.ttf");
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    }
+    testsupport::WriteBytes(changed,
+                            testsupport::ReadBytes(testsupport::FixtureFontsDir() / "Fonts" / "calibri.ttf"));
     ExpectSameFaces(Reload(p.path()), Uncached(p.path()));
 
     // A file removed and one added.

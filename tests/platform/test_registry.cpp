@@ -268,10 +268,8 @@ TEST(InstallerFonts, ATenMemberCollectionKeepsEveryLaterValue) {
         EXPECT_TRUE(leading.count(U(std::string("Annunciator Sans Mono CJK ") + region + " Regular"))) << region;
     }
     // The values after it are read too.
-    EXPECT_TRUE(leading.count(u"Arial"));
-    EXPECT_TRUE(leading.count(u"Tahoma"));
-    EXPECT_TRUE(leading.count(u"SimSun"));
-    EXPECT_TRUE(leading.count(u"NSimSun"));
+    for (const char16_t* family : {u"Arial", u"Tahoma", u"SimSun", u"NSimSun"})
+        EXPECT_TRUE(leading.count(family)) << testsupport::N(family);
 }
 
 TEST(InstallerFonts, RegularFaceFirstInEachFamilyAndLongFileNamesLast) {

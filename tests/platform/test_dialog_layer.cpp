@@ -22,7 +22,7 @@ using testsupport::U;
 
 namespace {
 constexpr UINT kTemplate = 9001;
-enum { kEdit = 100, kCombo = 101, kList = 102, kApply = 103, kSorted = 104 };
+enum { kEdit = 100, kCombo = 101, kList = 102, kApply = 103, kSorted = 104, kPush, kAuto, kManual };
 
 class LayerDialog : public CDialog {
 public:
@@ -64,20 +64,24 @@ BEGIN_MESSAGE_MAP(LayerDialog, CDialog)
     ON_NOTIFY(LVN_ITEMCHANGED, kList, &LayerDialog::OnItemChanged)
 END_MESSAGE_MAP()
 
+const std::vector<DialogControl> kControls = {
+    {kEdit, "EDIT", u"", WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL | WS_TABSTOP, 0, 5, 5, 80, 12},
+    {kPush, "BUTTON", u"Push", WS_VISIBLE | BS_PUSHBUTTON | WS_TABSTOP, 0, 90, 4, 40, 14},
+    {kAuto, "BUTTON", u"Auto", WS_VISIBLE | BS_AUTOCHECKBOX | WS_TABSTOP, 0, 135, 5, 30, 10},
+    {kManual, "BUTTON", u"Manual", WS_VISIBLE | BS_CHECKBOX, 0, 165, 5, 30, 10},
+    {kCombo, "COMBOBOX", u"", WS_VISIBLE | CBS_SIMPLE | CBS_HASSTRINGS, 0, 5, 20, 80, 60},
+    {kSorted, "COMBOBOX", u"", WS_VISIBLE | CBS_SIMPLE | CBS_SORT | CBS_HASSTRINGS, 0, 90, 20, 80,
+     60},
+    {kList, "SysListView32", u"", WS_VISIBLE | LVS_REPORT | LVS_SHOWSELALWAYS | WS_BORDER, 0, 5, 85,
+     190, 50},
+    {kApply, "BUTTON", u"Apply", WS_VISIBLE | BS_PUSHBUTTON, 0, 5, 140, 50, 14},
+    {IDOK, "BUTTON", u"OK", WS_VISIBLE | BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 90, 140, 50, 14},
+    {IDCANCEL, "BUTTON", u"Cancel", WS_VISIBLE | BS_PUSHBUTTON | WS_TABSTOP, 0, 145, 140, 50, 14},
+};
+
 class DialogLayer : public harness::ControlTest {
 protected:
-    DialogLayer()
-        : ControlTest(kTemplate, {
-              {kEdit, "EDIT", u"", WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL, 0, 5, 5, 80, 12},
-              {kCombo, "COMBOBOX", u"", WS_VISIBLE | CBS_SIMPLE | CBS_HASSTRINGS, 0, 5, 20, 80, 60},
-              {kSorted, "COMBOBOX", u"", WS_VISIBLE | CBS_SIMPLE | CBS_SORT | CBS_HASSTRINGS, 0, 90,
-               20, 80, 60},
-              {kList, "SysListView32", u"", WS_VISIBLE | LVS_REPORT | LVS_SHOWSELALWAYS | WS_BORDER,
-               0, 5, 85, 190, 50},
-              {kApply, "BUTTON", u"Apply", WS_VISIBLE | BS_PUSHBUTTON, 0, 5, 140, 50, 14},
-              {IDOK, "BUTTON", u"OK", WS_VISIBLE | BS_DEFPUSHBUTTON, 0, 90, 140, 50, 14},
-              {IDCANCEL, "BUTTON", u"Cancel", WS_VISIBLE | BS_PUSHBUTTON, 0, 145, 140, 50, 14},
-          }) {}
+    DialogLayer() : ControlTest(kTemplate, kControls) {}
 };
 }  // namespace
 
@@ -180,43 +184,24 @@ TEST_F(DialogLayer, ADialogLeftOpenByItsScriptIsCancelled) {
 
 // ---------------------------------------------------------------- edits and buttons, by every input
 
-namespace {
-constexpr UINT kButtonsTemplate = 9104;
-enum { kName = 110, kPush = 111, kAuto = 112, kManual = 113 };
-
-class EditsAndButtons : public harness::ControlTest {
-protected:
-    EditsAndButtons()
-        : ControlTest(kButtonsTemplate,
-                      {
-                          {kName, "EDIT", u"", WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL | WS_TABSTOP, 0, 5, 5, 80, 12},
-                          {kPush, "BUTTON", u"Push", WS_VISIBLE | BS_PUSHBUTTON | WS_TABSTOP, 0, 5, 25, 50, 14},
-                          {kAuto, "BUTTON", u"Auto", WS_VISIBLE | BS_AUTOCHECKBOX | WS_TABSTOP, 0, 5, 45, 50, 10},
-                          {kManual, "BUTTON", u"Manual", WS_VISIBLE | BS_CHECKBOX, 0, 5, 60, 50, 10},
-                          {IDOK, "BUTTON", u"OK", WS_VISIBLE | BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 90, 140, 50, 14},
-                          {IDCANCEL, "BUTTON", u"Cancel", WS_VISIBLE | BS_PUSHBUTTON | WS_TABSTOP, 0, 145, 140, 50, 14},
-                      }) {}
-};
-}  // namespace
-
-TEST_F(EditsAndButtons, AnEditReportsEveryChangeTypedOrSet) {
+TEST_F(DialogLayer, AnEditReportsEveryChangeTypedOrSet) {
     Run([&](ModalContext& ctx) {
-        ctx.Type(kName, u"ab");
-        EXPECT_EQ(dlg.Codes(kName), (harness::Codes{"UPDATE", "CHANGE", "UPDATE", "CHANGE"}));
-        EXPECT_EQ(dlg.Notes(kName, "CHANGE").back().text, "ab");
+        ctx.Type(kEdit, u"ab");
+        EXPECT_EQ(dlg.Codes(kEdit), (harness::Codes{"UPDATE", "CHANGE", "UPDATE", "CHANGE"}));
+        EXPECT_EQ(dlg.Notes(kEdit, "CHANGE").back().text, "ab");
         // Unlike a combo box's edit, a plain edit reports WM_SETTEXT too.
         dlg.Clear();
-        dlg.SetDlgItemText(kName, u"set");
-        EXPECT_EQ(dlg.Codes(kName), (harness::Codes{"UPDATE", "CHANGE"}));
+        dlg.SetDlgItemText(kEdit, u"set");
+        EXPECT_EQ(dlg.Codes(kEdit), (harness::Codes{"UPDATE", "CHANGE"}));
         // Leaving it by Tab tells it so once.
         dlg.Clear();
         ctx.PressTab();
-        EXPECT_EQ(dlg.Notes(kName, "KILLFOCUS").size(), 1u);
+        EXPECT_EQ(dlg.Notes(kEdit, "KILLFOCUS").size(), 1u);
         EXPECT_EQ(ctx.FocusedControl(), kPush);
     });
 }
 
-TEST_F(EditsAndButtons, ButtonsAnswerClicksAndTheSpaceBar) {
+TEST_F(DialogLayer, ButtonsAnswerClicksAndTheSpaceBar) {
     Run([&](ModalContext& ctx) {
         ctx.Click(kPush);
         ctx.PressKey(kPush, VK_SPACE);

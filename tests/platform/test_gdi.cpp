@@ -41,14 +41,14 @@ int Collect(const LOGFONTW* lf, const TEXTMETRICW* /*tm*/, DWORD type, LPARAM pa
 }
 
 std::vector<Seen> Enumerate(const std::u16string& face, BYTE charset = DEFAULT_CHARSET, int* result = nullptr,
-                            int stopAfter = -1) {
+                            int stopAfter = -1, FONTENUMPROCW proc = Collect) {
     LOGFONTW lf{};
     lf.lfCharSet = charset;
     CopyFixedName(lf.lfFaceName, face.c_str(), LF_FACESIZE);
     Collector c;
     c.stopAfter = stopAfter;
     HDC dc = GetDC(nullptr);
-    const int r = EnumFontFamiliesExW(dc, &lf, Collect, reinterpret_cast<LPARAM>(&c), 0);
+    const int r = EnumFontFamiliesExW(dc, &lf, proc, reinterpret_cast<LPARAM>(&c), 0);
     ReleaseDC(nullptr, dc);
     if (result) *result = r;
     return c.seen;
@@ -94,6 +94,9 @@ TEST(GdiEnum, OneCallbackPerFamilyAndCharacterSet) {
     for (const auto& s : all) {
         families.insert(N(s.face));
         if (s.face == u"Arial") arial.insert(std::to_string(s.charset));
+        if (s.face == u"Arial" || s.face == u"MS Sans Serif") {
+            EXPECT_EQ(s.type, static_cast<DWORD>(s.face == u"Arial" ? TRUETYPE_FONTTYPE : RASTER_FONTTYPE));
+        }
     }
     // Three Arial faces, one family: once per character set (Latin 1, Latin 2).
     EXPECT_EQ(arial, (std::multiset<std::string>{"0", "238"}));
@@ -101,13 +104,6 @@ TEST(GdiEnum, OneCallbackPerFamilyAndCharacterSet) {
     EXPECT_TRUE(families.count("Bahnschrift SemiBold"));
     EXPECT_TRUE(families.count("@SimSun"));  // vertical CJK faces, as Windows lists them
     EXPECT_FALSE(families.count("@Arial"));
-    for (const auto& s : all) {
-        if (s.face == u"MS Sans Serif") {
-            EXPECT_EQ(s.type, static_cast<DWORD>(RASTER_FONTTYPE));
-        } else if (s.face == u"Arial") {
-            EXPECT_EQ(s.type, static_cast<DWORD>(TRUETYPE_FONTTYPE));
-        }
-    }
 
     // A named family gives every style, each once per character set.
     const auto named = Enumerate(u"arial");
@@ -138,17 +134,11 @@ int Scribble(const LOGFONTW* lf, const TEXTMETRICW* tm, DWORD type, LPARAM param
 TEST(GdiEnum, ListingsFollowTheProfileAndCallbacksCannotChangeThem) {
     {
         TestProfile p(testsupport::AllFixtureFonts(), "", kZh);
-        Collector c;
-        LOGFONTW lf{};
-        lf.lfCharSet = DEFAULT_CHARSET;
-        CopyFixedName(lf.lfFaceName, u"SimSun", LF_FACESIZE);
-        HDC dc = GetDC(nullptr);
-        EnumFontFamiliesExW(dc, &lf, Scribble, reinterpret_cast<LPARAM>(&c), 0);
-        ReleaseDC(nullptr, dc);
-        ASSERT_FALSE(c.seen.empty());
+        const auto scribbled = Enumerate(u"SimSun", DEFAULT_CHARSET, nullptr, -1, Scribble);
+        ASSERT_FALSE(scribbled.empty());
         const auto again = Enumerate(u"SimSun");
-        ASSERT_EQ(again.size(), c.seen.size());
-        for (size_t i = 0; i < again.size(); ++i) EXPECT_EQ(again[i].face, c.seen[i].face);
+        ASSERT_EQ(again.size(), scribbled.size());
+        for (size_t i = 0; i < again.size(); ++i) EXPECT_EQ(again[i].face, scribbled[i].face);
         EXPECT_EQ(again[0].face, U("宋体"));
     }
     // Another profile in the same process: its own names, English whichever name is asked.

@@ -15,11 +15,17 @@ using testsupport::U;
 namespace {
 const WCHAR kFonts[] = u"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
 
-// A profile whose registry comes from a .reg file.
+using Links = std::vector<std::pair<std::string, std::string>>;
+
+// A profile whose registry comes from a .reg file (none if empty) and whose
+// Fonts/ links fixture fonts under the names given.
 struct RegProfile {
-    explicit RegProfile(const std::string& reg, const std::string& ini = "") {
+    explicit RegProfile(const std::string& reg, const std::string& ini = "", const Links& links = {}) {
         std::filesystem::create_directories(dir / "Fonts");
-        testsupport::WriteText(dir / "registry.reg", reg);
+        for (const auto& l : links)
+            std::filesystem::create_symlink(testsupport::FixtureFontsDir() / "Fonts" / l.first,
+                                            dir / "Fonts" / l.second);
+        if (!reg.empty()) testsupport::WriteText(dir / "registry.reg", reg);
         if (!ini.empty()) testsupport::WriteText(dir / "profile.ini", ini);
         std::string error;
         loaded = winprofile::Load(dir.path().string(), &error);
@@ -223,18 +229,6 @@ ScanResult ScanFontsKey() {
     return r;
 }
 
-// A profile whose Fonts/ links fixture fonts under the names given.
-struct LinkedProfile {
-    explicit LinkedProfile(const std::vector<std::pair<std::string, std::string>>& links) {
-        std::filesystem::create_directories(dir / "Fonts");
-        for (const auto& l : links)
-            std::filesystem::create_symlink(testsupport::FixtureFontsDir() / "Fonts" / l.first, dir / "Fonts" / l.second);
-        std::string error;
-        EXPECT_TRUE(winprofile::Load(dir.path().string(), &error)) << error;
-    }
-    TempDir dir;
-};
-
 size_t Count(const std::u16string& s, const std::u16string& part) {
     size_t n = 0;
     for (size_t at = s.find(part); at != std::u16string::npos; at = s.find(part, at + 1)) ++n;
@@ -243,8 +237,8 @@ size_t Count(const std::u16string& s, const std::u16string& part) {
 }  // namespace
 
 TEST(InstallerFonts, ATenMemberCollectionKeepsEveryLaterValue) {
-    LinkedProfile p({{"annunciator.ttc", "annunciator.ttc"}, {"arial.ttf", "arial.ttf"}, {"tahoma.ttf", "tahoma.ttf"},
-                     {"simsun.ttc", "simsun.ttc"}});
+    RegProfile p("", "", {{"annunciator.ttc", "annunciator.ttc"}, {"arial.ttf", "arial.ttf"},
+                          {"tahoma.ttf", "tahoma.ttf"}, {"simsun.ttc", "simsun.ttc"}});
     const ScanResult scan = ScanFontsKey();
     EXPECT_EQ(scan.end, ERROR_NO_MORE_ITEMS);  // no name too long for the buffer
     // The installer's value lists the members as far as they fit in 259 units.
@@ -274,8 +268,9 @@ TEST(InstallerFonts, ATenMemberCollectionKeepsEveryLaterValue) {
 
 TEST(InstallerFonts, RegularFaceFirstInEachFamilyAndLongFileNamesLast) {
     const std::string longName = std::string(130, 'a') + ".ttf";
-    LinkedProfile p({{"arialbd.ttf", "Arial-Bold.ttf"}, {"ariali.ttf", "Arial-Italic.ttf"},
-                     {"arial.ttf", "Arial-Regular.ttf"}, {"calibri.ttf", longName}, {"tahoma.ttf", "tahoma.ttf"}});
+    RegProfile p("", "", {{"arialbd.ttf", "Arial-Bold.ttf"}, {"ariali.ttf", "Arial-Italic.ttf"},
+                          {"arial.ttf", "Arial-Regular.ttf"}, {"calibri.ttf", longName},
+                          {"tahoma.ttf", "tahoma.ttf"}});
     const ScanResult scan = ScanFontsKey();
     ASSERT_EQ(scan.files.size(), 4u);
     EXPECT_EQ(scan.files, (std::vector<std::u16string>{u"Arial-Regular.ttf", u"Arial-Italic.ttf", u"Arial-Bold.ttf",
@@ -292,9 +287,8 @@ TEST(InstallerFonts, RegularFaceFirstInEachFamilyAndLongFileNamesLast) {
 TEST(InstallerFonts, ARegistryWithoutTheFontsKeyKeepsTheInstallersKey) {
     RegProfile p("Windows Registry Editor Version 5.00\r\n\r\n"
                  "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]\r\n"
-                 "\"Arial\"=\"Tahoma\"\r\n");
-    std::filesystem::create_symlink(testsupport::FixtureFontsDir() / "Fonts" / "tahoma.ttf", p.dir / "Fonts" / "tahoma.ttf");
-    ASSERT_TRUE(winprofile::Load(p.dir.path().string()));
+                 "\"Arial\"=\"Tahoma\"\r\n",
+                 "", {{"tahoma.ttf", "tahoma.ttf"}});
     EXPECT_EQ(ScanFontsKey().names, std::vector<std::u16string>{u"Tahoma (TrueType)"});
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes", 0,

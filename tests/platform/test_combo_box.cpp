@@ -75,7 +75,8 @@ TEST_F(ComboBoxTest, TypingSelectsOnlyAnItemItEquals) {
         EXPECT_EQ(dlg.Notes(kFaces, "EDITCHANGE").back().sel, CB_ERR);
         // The whole name, in any case, selects its item, already when the owner hears of the edit.
         const std::pair<const char16_t*, int> typed[] = {
-            {u"bold", CB_ERR}, {u"ARIAL", 0}, {u"Arial B", CB_ERR}, {u"Arial Black", 1}, {u"", CB_ERR}};
+            {u"bold", CB_ERR}, {u"ARIAL", 0}, {u"Arial B", CB_ERR}, {u"Arial Black", 1},
+            {u"", CB_ERR}};
         for (const auto& [text, sel] : typed) {
             ctx.Type(kFaces, text);
             EXPECT_EQ(Combo().GetCurSel(), sel) << N(text);

@@ -65,7 +65,8 @@ auto Fields(const fontdb::Face& f) {
 void ExpectSameFaces(const std::vector<fontdb::Face>& got, const std::vector<fontdb::Face>& want) {
     ASSERT_EQ(got.size(), want.size());
     for (size_t i = 0; i < got.size(); ++i)
-        EXPECT_TRUE(Fields(got[i]) == Fields(want[i])) << want[i].fileName << " #" << want[i].faceIndex;
+        EXPECT_TRUE(Fields(got[i]) == Fields(want[i]))
+            << want[i].fileName << " #" << want[i].faceIndex;
 }
 
 // What reading every file with FreeType gives.
@@ -145,8 +146,8 @@ TEST_F(FaceCache, FilesAreReadOnceAndAgainOnlyWhenTheyChange) {
     EXPECT_TRUE(sawTahomaTwice);
 
     // The same file, rewritten in place under the same inode with other bytes.
-    testsupport::WriteBytes(changed,
-                            testsupport::ReadBytes(testsupport::FixtureFontsDir() / "Fonts" / "calibri.ttf"));
+    const fs::path calibri = testsupport::FixtureFontsDir() / "Fonts" / "calibri.ttf";
+    testsupport::WriteBytes(changed, testsupport::ReadBytes(calibri));
     ExpectSameFaces(Reload(p.path()), Uncached(p.path()));
 
     // A file removed and one added.

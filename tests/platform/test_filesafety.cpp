@@ -163,7 +163,7 @@ TEST(FileSafety, AFileIsReplacedWholeOrNotAtAll) {
     EXPECT_EQ(FailedPaths(), (std::vector<std::string>{(dir / "Font.hft").string()}));
     // The temporary name taken by a folder, or no folder to put the file in.
     fs::create_directory(dir / ("table.bin.~" + std::to_string(getpid())));
-    EXPECT_FALSE(ReplaceFileContents((dir.wpath() + u"\\table.bin").c_str(), "zz", 2, &writeFailed));
+    EXPECT_FALSE(ReplaceFileContents((dir.wpath() + u"\\table.bin").c_str(), "z", 1, &writeFailed));
     EXPECT_EQ(testsupport::ReadText(target), "old contents");
     EXPECT_FALSE(ReplaceFileContents((dir.wpath() + u"\\no\\x.bin").c_str(), "x", 1, &writeFailed));
 }

@@ -95,7 +95,8 @@ TEST(GdiEnum, OneCallbackPerFamilyAndCharacterSet) {
         families.insert(N(s.face));
         if (s.face == u"Arial") arial.insert(std::to_string(s.charset));
         if (s.face == u"Arial" || s.face == u"MS Sans Serif") {
-            EXPECT_EQ(s.type, static_cast<DWORD>(s.face == u"Arial" ? TRUETYPE_FONTTYPE : RASTER_FONTTYPE));
+            const DWORD type = s.face == u"Arial" ? TRUETYPE_FONTTYPE : RASTER_FONTTYPE;
+            EXPECT_EQ(s.type, type) << N(s.face);
         }
     }
     // Three Arial faces, one family: once per character set (Latin 1, Latin 2).

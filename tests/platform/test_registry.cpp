@@ -20,7 +20,8 @@ using Links = std::vector<std::pair<std::string, std::string>>;
 // A profile whose registry comes from a .reg file (none if empty) and whose
 // Fonts/ links fixture fonts under the names given.
 struct RegProfile {
-    explicit RegProfile(const std::string& reg, const std::string& ini = "", const Links& links = {}) {
+    explicit RegProfile(const std::string& reg, const std::string& ini = "",
+                        const Links& links = {}) {
         std::filesystem::create_directories(dir / "Fonts");
         for (const auto& l : links)
             std::filesystem::create_symlink(testsupport::FixtureFontsDir() / "Fonts" / l.first,

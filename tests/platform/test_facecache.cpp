@@ -32,12 +32,12 @@ namespace {
 // The cache vouches only for files that had not changed for two seconds
 // when they were read: waits until the fixture fonts are that old.
 void WaitUntilSettled(const fs::path& folder) {
+    const auto ns = [](const timespec& t) { return int64_t{t.tv_sec} * 1000000000 + t.tv_nsec; };
     int64_t newest = 0;
     for (const auto& e : fs::directory_iterator(folder)) {
         struct stat st {};
         ASSERT_EQ(::stat(e.path().c_str(), &st), 0);
-        newest = std::max({newest, int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec,
-                           int64_t{st.st_ctim.tv_sec} * 1000000000 + st.st_ctim.tv_nsec});
+        newest = std::max({newest, ns(st.st_mtim), ns(st.st_ctim)});
     }
     for (;;) {
         const int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(

@@ -224,11 +224,12 @@ TEST(GdiRealize, HeightsAndFallbacks) {
     EXPECT_NE(cell.tmPitchAndFamily & TMPF_TRUETYPE, 0);
 }
 
-// Heights come from project files: every LONG has a defined result (clean
-// under UBSan, where INT_MIN's negation used to abort), capped at the layer's
-// largest font.
-TEST(GdiRealize, ExtremeHeightsAreRealisedAtTheLargestSize) {
+// Heights and weights come from project files (Font.hft, IconTitleFont):
+// every LONG has a defined result, clean under UBSan (which aborted on
+// INT_MIN's negation and on 400 - INT_MIN).
+TEST(GdiRealize, ExtremeHeightsAndWeightsHaveDefinedResults) {
     TestProfile p(testsupport::AllFixtureFonts());
+    // Heights are capped at the layer's largest font.
     for (LONG h : {LONG{INT_MIN}, LONG{-INT_MAX}, LONG{INT_MAX}, LONG{-kMaxFontPixels - 1}}) {
         const TEXTMETRICW tm = Metrics(u"Arial", h);
         EXPECT_GT(tm.tmHeight, 0) << h;
@@ -238,14 +239,8 @@ TEST(GdiRealize, ExtremeHeightsAreRealisedAtTheLargestSize) {
     EXPECT_EQ(Metrics(u"Arial", kMaxFontPixels).tmHeight, kMaxFontPixels);
     const TEXTMETRICW em = Metrics(u"Arial", INT_MIN);
     EXPECT_EQ(em.tmHeight - em.tmInternalLeading, kMaxFontPixels);
-}
-
-// Weights come from project files too (Font.hft, IconTitleFont): the
-// nearest face is chosen without overflow (clean under UBSan, which aborted
-// on 400 - INT_MIN), the lightest request getting the regular face and the
-// heaviest the bold one.
-TEST(GdiRealize, ExtremeWeightsPickTheNearestFace) {
-    TestProfile p(testsupport::AllFixtureFonts());
+    // The nearest face is chosen without overflow: the lightest request
+    // gets the regular face, the heaviest the bold one.
     for (LONG w : {LONG{INT_MIN}, LONG{INT_MIN + 1}, LONG{-INT_MAX + 400}, LONG{-1}}) {
         std::u16string face;
         const TEXTMETRICW tm = Metrics(u"Arial", 16, w, 0, &face);

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <map>
+#include <sstream>
 #include <stdexcept>
 #include <vector>
 
@@ -300,39 +300,32 @@ TEST(CodePages, MultiByteToWideCharFollowsWindows) {
 
 // ---- against fontTools
 
-// dump_names.py prints an array of rows [file, index, name 0, ..., name 7] in
-// ASCII, every other UTF-16 unit escaped as \uXXXX; absent names (null) read
-// here as empty, which is what the reader gives for them.
+// dump_names.py prints a JSON array of rows [file, index, name 0, ..., name 7].
+// Python's own JSON reader turns each row into a line of cells, each an 'x' and
+// its UTF-16BE units in hex; absent names (null) read here as empty, which is
+// what the reader gives for them.
+const char kRowsAsHex[] =
+    "import contextlib, io, json, runpy, sys\n"
+    "sys.argv = sys.argv[1:]\n"
+    "out = io.StringIO()\n"
+    "with contextlib.redirect_stdout(out): runpy.run_path(sys.argv[0], run_name='__main__')\n"
+    "for row in json.loads(out.getvalue()):\n"
+    "    print(' '.join('x' + ('' if c is None else str(c)).encode('utf-16-be', 'surrogatepass').hex()\n"
+    "                   for c in row))\n";
 using Row = std::vector<std::u16string>;
 
 std::vector<Row> ParseRows(const std::string& s) {
     std::vector<Row> rows;
-    int depth = 0;
-    for (size_t i = 0; i < s.size(); ++i) {
-        const char c = s[i];
-        if (c == '[' && ++depth == 2) rows.emplace_back();
-        if (c == ']') --depth;
-        if (depth != 2 || c == '[' || c == ',' || std::isspace(static_cast<unsigned char>(c))) continue;
-        std::u16string cell;
-        const bool quoted = c == '"';
-        if (quoted) {
-            for (++i; s.at(i) != '"'; ++i) {
-                if (s[i] != '\\') {
-                    cell += static_cast<char16_t>(s[i]);
-                } else if (s.at(++i) == 'u') {
-                    cell += static_cast<char16_t>(std::stoul(s.substr(i + 1, 4), nullptr, 16));
-                    i += 4;
-                } else {
-                    const char* esc = std::strchr("b\bf\fn\nr\rt\t", s[i]);
-                    cell += static_cast<char16_t>(esc ? esc[1] : s[i]);
-                }
-            }
-        } else {
-            const size_t end = s.find_first_of(",]", i);
-            cell = Utf8ToUtf16(s.substr(i, end - i));
-            i = end - 1;
+    std::istringstream lines(s);
+    for (std::string line; std::getline(lines, line);) {
+        Row& row = rows.emplace_back();
+        std::istringstream cells(line);
+        for (std::string cell; cells >> cell;) {
+            std::u16string text;
+            for (size_t i = 1; i + 4 <= cell.size(); i += 4)
+                text += static_cast<char16_t>(std::stoul(cell.substr(i, 4), nullptr, 16));
+            row.push_back(text);
         }
-        rows.back().push_back(!quoted && cell == u"null" ? u"" : cell);
     }
     return rows;
 }
@@ -365,7 +358,8 @@ TEST(TrueTypeNamesVsFontTools, EveryNameIdAgreesOnFixtureAndInstalledFonts) {
     files.insert(files.end(), installed.begin(), installed.end());
     if (files.empty()) GTEST_SKIP() << "no font files";
 
-    std::string cmd = "/usr/bin/python3 " + ShellQuote(TAMSEL_SOURCE_DIR "/tests/fixtures/dump_names.py");
+    std::string cmd = "/usr/bin/python3 -c " + ShellQuote(kRowsAsHex) + " " +
+                      ShellQuote(TAMSEL_SOURCE_DIR "/tests/fixtures/dump_names.py");
     for (const std::string& f : files) cmd += " " + ShellQuote(f);
     FILE* p = popen(cmd.c_str(), "r");
     ASSERT_NE(p, nullptr);

@@ -56,19 +56,6 @@ TEST_F(PackConfigTest, ReadersOfTheWrittenLayout) {
     LoadPackFontFiles(nullptr);
 }
 
-TEST_F(PackConfigTest, OlderSections) {
-    WriteConfig("<project><PackFontInfo><FontInfo FontName=\"P\" FontFile=\"p.ttf\"/></PackFontInfo>"
-                "<HighGradeHMI><FontInfo FontName=\"H\" FontFile=\"h.ttf\"/></HighGradeHMI></project>");
-    std::map<std::u16string, std::u16string> files;
-    LoadPackFontFiles(&files);
-    EXPECT_EQ(files, (std::map<std::u16string, std::u16string>{{u"P", u"p.ttf"}}));
-
-    WriteConfig("<project><LowGradeHMI><FontInfo FontName=\"L\" FontFile=\"l.ttf\"/></LowGradeHMI></project>");
-    files.clear();
-    LoadPackFontFiles(&files);
-    EXPECT_EQ(files, (std::map<std::u16string, std::u16string>{{u"L", u"l.ttf"}}));
-}
-
 TEST_F(PackConfigTest, BadFilesGiveEmptyResults) {
     std::map<std::u16string, std::u16string> files;
     for (const char* body : {"not xml", "<other><PackFontInfo><FontInfo FontName=\"X\"/></PackFontInfo></other>", ""}) {
@@ -115,19 +102,6 @@ TEST_F(PackConfigTest, SaveWritesOneOfEachSectionInPackOrder) {
     EXPECT_EQ(count("<FontInfo"), 1u);
     LoadPackFontNames(&PackFontList);
     EXPECT_EQ(Names(), (std::vector<std::string>{"Arial"}));
-}
-
-TEST_F(PackConfigTest, SaveRemovesOldSectionsFollowingDefaultFont) {
-    WriteConfig("<project><DefaultFont/><HighGradeHMI><FontInfo FontName=\"H\"/></HighGradeHMI>"
-                "<PackFontInfo><FontInfo FontName=\"Old\"/></PackFontInfo></project>");
-    PackFontList = {u"New"};
-    const CString faces[8];
-    SavePackConfig(0, faces);
-    const std::string text = ReadText(m_dir / "fpf.ini");
-    EXPECT_EQ(text.find("HighGradeHMI"), std::string::npos) << text;
-    EXPECT_EQ(text.find("Old"), std::string::npos) << text;
-    LoadPackFontNames(&PackFontList);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"New"}));
 }
 
 TEST_F(PackConfigTest, FirstUseCreatesDefaultsByLanguage) {
@@ -197,36 +171,47 @@ TEST_F(PackConfigTest, AnUnreadableFileIsKeptAsideNotOverwritten) {
 // the dialog's pack (LoadPackFontNames) is the pack a compile ships
 // (LoadPackFontFiles), and a save leaves only the new one.
 TEST_F(PackConfigTest, OlderLayoutsShipWhatTheDialogShows) {
+    const struct {
+        const char* sections;
+        const char16_t* face;
+        const char16_t* file;
+    } layouts[] = {
+        // LoadDefaultFont appends DefaultFont after the pack.
+        {"<PackFontInfo><FontInfo FontName=\"Old\" FontFile=\"old.ttf\"/></PackFontInfo>", u"Old",
+         u"old.ttf"},
+        {"<PackFontInfo><FontInfo FontName=\"P\" FontFile=\"p.ttf\"/></PackFontInfo>"
+         "<HighGradeHMI><FontInfo FontName=\"H\" FontFile=\"h.ttf\"/></HighGradeHMI>", u"P", u"p.ttf"},
+        {"<LowGradeHMI><FontInfo FontName=\"L\" FontFile=\"l.ttf\"/></LowGradeHMI>", u"L", u"l.ttf"},
+        {"<DefaultFont/><HighGradeHMI><FontInfo FontName=\"H\" FontFile=\"h.ttf\"/></HighGradeHMI>"
+         "<PackFontInfo><FontInfo FontName=\"P\" FontFile=\"p.ttf\"/></PackFontInfo>", u"P", u"p.ttf"},
+        // Older sections only, in any order: both readers take the same one.
+        {"<LowGradeHMI><FontInfo FontName=\"L\" FontFile=\"l.ttf\"/></LowGradeHMI><DefaultFont/>"
+         "<HighGradeHMI><FontInfo FontName=\"H\" FontFile=\"h.ttf\"/></HighGradeHMI>", u"H", u"h.ttf"},
+    };
     const auto files = [] {
         std::map<std::u16string, std::u16string> f;
         LoadPackFontFiles(&f);
         return f;
     };
-    WriteConfig("<project><PackFontInfo><FontInfo FontName=\"Old\" FontFile=\"old.ttf\"/></PackFontInfo></project>");
-    EXPECT_EQ(LoadDefaultFont(), 1);  // appends DefaultFont after the pack
-    LoadPackFontNames(&PackFontList);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"Old"}));
-    EXPECT_EQ(files(), (std::map<std::u16string, std::u16string>{{u"Old", u"old.ttf"}}));
-
     FontFileMap[u"New"] = u"new.ttf";
-    PackFontList = {u"New"};
     const CString faces[8];
-    SavePackConfig(0, faces);
-    LoadPackFontNames(&PackFontList);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"New"}));
-    EXPECT_EQ(files(), (std::map<std::u16string, std::u16string>{{u"New", u"new.ttf"}}));
-    const std::string text = ReadText(m_dir / "fpf.ini");
-    EXPECT_EQ(text.find("Old"), std::string::npos) << text;
+    for (const auto& layout : layouts) {
+        const std::string body = std::string("<project>") + layout.sections + "</project>";
+        WriteConfig(body);
+        EXPECT_EQ(LoadDefaultFont(), 1) << body;
+        LoadPackFontNames(&PackFontList);
+        EXPECT_EQ(PackFontList, (CPackFontList{layout.face})) << body;
+        EXPECT_EQ(files(), (std::map<std::u16string, std::u16string>{{layout.face, layout.file}})) << body;
 
-    // Older sections only, in any order: both readers take the same one.
-    WriteConfig("<project><LowGradeHMI><FontInfo FontName=\"L\" FontFile=\"l.ttf\"/></LowGradeHMI>"
-                "<DefaultFont/><HighGradeHMI><FontInfo FontName=\"H\" FontFile=\"h.ttf\"/></HighGradeHMI></project>");
-    LoadPackFontNames(&PackFontList);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"H"}));
-    EXPECT_EQ(files(), (std::map<std::u16string, std::u16string>{{u"H", u"h.ttf"}}));
-    SavePackConfig(0, faces);
-    const std::string saved = ReadText(m_dir / "fpf.ini");
-    EXPECT_EQ(saved.find("GradeHMI"), std::string::npos) << saved;
+        PackFontList = {u"New"};
+        SavePackConfig(0, faces);
+        LoadPackFontNames(&PackFontList);
+        EXPECT_EQ(Names(), (std::vector<std::string>{"New"}));
+        EXPECT_EQ(files(), (std::map<std::u16string, std::u16string>{{u"New", u"new.ttf"}}));
+        const std::string text = ReadText(m_dir / "fpf.ini");
+        EXPECT_EQ(text.find("GradeHMI"), std::string::npos) << text;
+        EXPECT_EQ(text.find("=\"" + N(layout.face) + "\""), std::string::npos) << text;
+    }
 }
 
 TEST_F(PackConfigTest, MembershipCountsRepeatedFaces) {

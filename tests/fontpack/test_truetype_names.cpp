@@ -393,19 +393,4 @@ TEST(TrueTypeNamesVsFontTools, EveryNameIdAgreesOnFixtureAndInstalledFonts) {
     }
 }
 
-TEST(TrueTypeNamesFixture, ReadsTheTestFaces) {
-    const std::u16string dir = Utf8ToUtf16((testsupport::FixtureFontsDir() / "Fonts").string() + "/");
-    CTrueTypeCollection simsun;
-    ASSERT_TRUE(simsun.Open((dir + u"simsun.ttc").c_str()));
-    ASSERT_EQ(simsun.GetFontCount(), 2);
-    EXPECT_EQ(simsun.FindFontIndex(u"NSimSun"), 1);
-    EXPECT_EQ(simsun.FindFontIndex(U("宋体")), -1);  // localized names are not family matches
-    CTrueTypeFont font;
-    ASSERT_TRUE(font.Open((dir + u"bahnschrift_sb.ttf").c_str()));
-    EXPECT_TRUE(font.IsBold());
-    ASSERT_TRUE(font.Open((dir + u"ariali.ttf").c_str()));
-    EXPECT_TRUE(font.IsItalic() && !font.IsRegular());
-    EXPECT_FALSE(font.Open((dir + u"sserife.fnt").c_str()));
-}
-
 }  // namespace

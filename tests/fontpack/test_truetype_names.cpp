@@ -91,9 +91,9 @@ Bytes Ttc(const std::vector<std::vector<Rec>>& members, const char* tag = "ttcf"
     return b;
 }
 
-// Records 0..33 carry no id 0-7 beyond `family`, so records 34/35 are reached.
-std::vector<Rec> WithAltNames(const std::u16string& family, const std::u16string& alt34, const std::u16string& alt35) {
-    std::vector<Rec> r{Win(1, family)};
+// `r`, padded to 34 records with an id beyond 0-7, then records 34 and 35.
+std::vector<Rec> WithAltNames(std::vector<Rec> r, const std::u16string& alt34,
+                              const std::u16string& alt35) {
     while (r.size() < 34) r.push_back(Win(9, u"filler"));
     r.push_back(Win(4, alt34));
     r.push_back(Win(3, alt35));
@@ -173,9 +173,7 @@ TEST_F(TrueTypeNames, Utf16TextEndsAtAZeroUnitAndAnOddByteIsTheHighHalf) {
 TEST_F(TrueTypeNames, AlternateNameComesFromRecords34And35UnlessAllIdsAreKnownFirst) {
     std::vector<Rec> recs;
     for (uint16_t id = 0; id < 8; ++id) recs.push_back(Win(id, u"n" + std::u16string(1, u'0' + id)));
-    while (recs.size() < 34) recs.push_back(Win(9, u"filler"));
-    recs.push_back(Win(4, u"Alt34"));
-    recs.push_back(Win(3, u"Alt35"));
+    recs = WithAltNames(recs, u"Alt34", u"Alt35");
     CTrueTypeFont font;
     ASSERT_TRUE(font.Open(Write("all.ttf", Sfnt(recs)).c_str()));
     EXPECT_EQ(font.GetFoundMask(), 0xFF);
@@ -234,9 +232,9 @@ TEST_F(TrueTypeNames, CollectionSkipsUnreadableMembersAndPrefersFamilyMatches) {
     EXPECT_FALSE(ttc.Open(Write("a.ttc", Ttc({{Win(1, u"A")}}, "TTCF")).c_str()));
     EXPECT_FALSE(ttc.Open(Write("b.ttc", Ttc({})).c_str()));
     EXPECT_FALSE(ttc.Open(Write("c.ttf", Sfnt({Win(1, u"A")})).c_str()));
-    ASSERT_TRUE(ttc.Open(Write("x.ttc", Ttc({WithAltNames(u"First", u"Other", u"Target"), {},
-                                              {Win(1, u"Target")}, {Win(1, u"Last")}}))
-                             .c_str()));
+    const auto first = WithAltNames({Win(1, u"First")}, u"Other", u"Target");
+    ASSERT_TRUE(ttc.Open(
+        Write("x.ttc", Ttc({first, {}, {Win(1, u"Target")}, {Win(1, u"Last")}})).c_str()));
     ASSERT_EQ(ttc.GetFontCount(), 3);
     EXPECT_EQ(ttc.FindFontIndex(u"Target"), 1);  // family of member 2, not member 0's alternate
     EXPECT_EQ(ttc.FindFontIndex(u"Last"), 2);
@@ -247,7 +245,8 @@ TEST_F(TrueTypeNames, CollectionSkipsUnreadableMembersAndPrefersFamilyMatches) {
     ttc.Close();
     EXPECT_EQ(ttc.GetFontCount(), 0);
 
-    ASSERT_TRUE(ttc.Open(Write("y.ttc", Ttc({{Win(1, u"First")}, WithAltNames(u"Second", u"", u"Target")})).c_str()));
+    const auto second = WithAltNames({Win(1, u"Second")}, u"", u"Target");
+    ASSERT_TRUE(ttc.Open(Write("y.ttc", Ttc({{Win(1, u"First")}, second})).c_str()));
     EXPECT_EQ(ttc.FindFontIndex(u"Target"), 1);
 }
 
@@ -310,8 +309,8 @@ const char kRowsAsHex[] =
     "out = io.StringIO()\n"
     "with contextlib.redirect_stdout(out): runpy.run_path(sys.argv[0], run_name='__main__')\n"
     "for row in json.loads(out.getvalue()):\n"
-    "    print(' '.join('x' + ('' if c is None else str(c)).encode('utf-16-be', 'surrogatepass').hex()\n"
-    "                   for c in row))\n";
+    "    cells = ('' if c is None else str(c) for c in row)\n"
+    "    print(' '.join('x' + c.encode('utf-16-be', 'surrogatepass').hex() for c in cells))\n";
 using Row = std::vector<std::u16string>;
 
 std::vector<Row> ParseRows(const std::string& s) {

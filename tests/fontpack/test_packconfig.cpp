@@ -28,11 +28,6 @@ protected:
         FontTableTest::TearDown();
     }
     void WriteConfig(const std::string& body) { WriteText(m_dir / "fpf.ini", body); }
-    std::vector<std::string> Names() {
-        std::vector<std::string> out;
-        for (const auto& s : PackFontList) out.push_back(N(s));
-        return out;
-    }
 };
 
 const char kWritten[] =
@@ -46,7 +41,7 @@ TEST_F(PackConfigTest, ReadersOfTheWrittenLayout) {
     WriteConfig(kWritten);
     PackFontList.push_back(u"stale");
     LoadPackFontNames(&PackFontList);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"A", "B"}));
+    EXPECT_EQ(PackFontList, (CPackFontList{u"A", u"B"}));
     std::map<std::u16string, std::u16string> files{{u"Kept", u"k.ttf"}};
     LoadPackFontFiles(&files);
     EXPECT_EQ(files.at(u"A"), u"a2.ttf");  // the later file of a repeated name
@@ -101,7 +96,7 @@ TEST_F(PackConfigTest, SaveWritesOneOfEachSectionInPackOrder) {
     EXPECT_EQ(count("<PackFontInfo"), 1u);
     EXPECT_EQ(count("<FontInfo"), 1u);
     LoadPackFontNames(&PackFontList);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"Arial"}));
+    EXPECT_EQ(PackFontList, (CPackFontList{u"Arial"}));
 }
 
 TEST_F(PackConfigTest, FirstUseCreatesDefaultsByLanguage) {
@@ -158,7 +153,7 @@ TEST_F(PackConfigTest, AnUnreadableFileIsKeptAsideNotOverwritten) {
     SavePackConfig(0, faces);
     EXPECT_EQ(ReadText(m_dir / "fpf.ini.unreadable-2"), "\x01 garbage");
     LoadPackFontNames(&PackFontList);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"A"}));
+    EXPECT_EQ(PackFontList, (CPackFontList{u"A"}));
 
     // Nothing to keep: a missing or empty file is simply made.
     std::filesystem::remove(m_dir / "fpf.ini");
@@ -206,7 +201,7 @@ TEST_F(PackConfigTest, OlderLayoutsShipWhatTheDialogShows) {
         PackFontList = {u"New"};
         SavePackConfig(0, faces);
         LoadPackFontNames(&PackFontList);
-        EXPECT_EQ(Names(), (std::vector<std::string>{"New"}));
+        EXPECT_EQ(PackFontList, (CPackFontList{u"New"}));
         EXPECT_EQ(files(), (std::map<std::u16string, std::u16string>{{u"New", u"new.ttf"}}));
         const std::string text = ReadText(m_dir / "fpf.ini");
         EXPECT_EQ(text.find("GradeHMI"), std::string::npos) << text;

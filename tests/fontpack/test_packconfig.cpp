@@ -166,43 +166,44 @@ TEST_F(PackConfigTest, AnUnreadableFileIsKeptAsideNotOverwritten) {
 // the dialog's pack (LoadPackFontNames) is the pack a compile ships
 // (LoadPackFontFiles), and a save leaves only the new one.
 TEST_F(PackConfigTest, OlderLayoutsShipWhatTheDialogShows) {
+    // A pack section of one face, whose file is named after it.
+    const auto section = [](const std::string& tag, const std::string& face) {
+        const std::string info = "<FontInfo FontName=\"" + face + "\" FontFile=\"" + face;
+        return "<" + tag + ">" + info + ".ttf\"/></" + tag + ">";
+    };
     const struct {
-        const char* sections;
-        const char16_t* face;
-        const char16_t* file;
+        std::string sections;
+        std::u16string face;
     } layouts[] = {
         // LoadDefaultFont appends DefaultFont after the pack.
-        {"<PackFontInfo><FontInfo FontName=\"Old\" FontFile=\"old.ttf\"/></PackFontInfo>", u"Old",
-         u"old.ttf"},
-        {"<PackFontInfo><FontInfo FontName=\"P\" FontFile=\"p.ttf\"/></PackFontInfo>"
-         "<HighGradeHMI><FontInfo FontName=\"H\" FontFile=\"h.ttf\"/></HighGradeHMI>", u"P", u"p.ttf"},
-        {"<LowGradeHMI><FontInfo FontName=\"L\" FontFile=\"l.ttf\"/></LowGradeHMI>", u"L", u"l.ttf"},
-        {"<DefaultFont/><HighGradeHMI><FontInfo FontName=\"H\" FontFile=\"h.ttf\"/></HighGradeHMI>"
-         "<PackFontInfo><FontInfo FontName=\"P\" FontFile=\"p.ttf\"/></PackFontInfo>", u"P", u"p.ttf"},
+        {section("PackFontInfo", "Old"), u"Old"},
+        {section("PackFontInfo", "P") + section("HighGradeHMI", "H"), u"P"},
+        {section("LowGradeHMI", "L"), u"L"},
+        {"<DefaultFont/>" + section("HighGradeHMI", "H") + section("PackFontInfo", "P"), u"P"},
         // Older sections only, in any order: both readers take the same one.
-        {"<LowGradeHMI><FontInfo FontName=\"L\" FontFile=\"l.ttf\"/></LowGradeHMI><DefaultFont/>"
-         "<HighGradeHMI><FontInfo FontName=\"H\" FontFile=\"h.ttf\"/></HighGradeHMI>", u"H", u"h.ttf"},
+        {section("LowGradeHMI", "L") + "<DefaultFont/>" + section("HighGradeHMI", "H"), u"H"},
     };
+    using Files = std::map<std::u16string, std::u16string>;
     const auto files = [] {
-        std::map<std::u16string, std::u16string> f;
+        Files f;
         LoadPackFontFiles(&f);
         return f;
     };
     FontFileMap[u"New"] = u"new.ttf";
     const CString faces[8];
     for (const auto& layout : layouts) {
-        const std::string body = std::string("<project>") + layout.sections + "</project>";
+        const std::string body = "<project>" + layout.sections + "</project>";
         WriteConfig(body);
         EXPECT_EQ(LoadDefaultFont(), 1) << body;
         LoadPackFontNames(&PackFontList);
-        EXPECT_EQ(PackFontList, (CPackFontList{layout.face})) << body;
-        EXPECT_EQ(files(), (std::map<std::u16string, std::u16string>{{layout.face, layout.file}})) << body;
+        EXPECT_EQ(PackFontList, CPackFontList{layout.face}) << body;
+        EXPECT_EQ(files(), (Files{{layout.face, layout.face + u".ttf"}})) << body;
 
         PackFontList = {u"New"};
         SavePackConfig(0, faces);
         LoadPackFontNames(&PackFontList);
         EXPECT_EQ(PackFontList, (CPackFontList{u"New"}));
-        EXPECT_EQ(files(), (std::map<std::u16string, std::u16string>{{u"New", u"new.ttf"}}));
+        EXPECT_EQ(files(), (Files{{u"New", u"new.ttf"}}));
         const std::string text = ReadText(m_dir / "fpf.ini");
         EXPECT_EQ(text.find("GradeHMI"), std::string::npos) << text;
         EXPECT_EQ(text.find("=\"" + N(layout.face) + "\""), std::string::npos) << text;

@@ -116,7 +116,8 @@ TEST_F(FontTableTest, DamagedFilesGiveOnlyWholeRecords) {
         return ReadFontTableFile((m_dir.wpath() + u"\\" + U(name)).c_str());
     };
 
-    HftFileContents f = read("cut.hft", {bytes.begin(), bytes.begin() + 4 + 160 * 2 + 70});  // mid-record
+    // Cut mid-record.
+    HftFileContents f = read("cut.hft", {bytes.begin(), bytes.begin() + 4 + 160 * 2 + 70});
     EXPECT_TRUE(f.opened);
     EXPECT_FALSE(f.complete);
     EXPECT_EQ(f.declared, 3u);

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -22,17 +23,27 @@
 
 namespace {
 
-const std::set<std::string> kFunctions = {
-    "Font_InitLib", "Font_DenitLib", "Font_SaveLib", "Font_IsValid", "Font_IsVFont", "findFontInList",
-    "Font_GetFontName", "Font_GetFontNames", "CreateHmiFont", "SetLastSelFont", "GetLastSelFont",
-    "Font_GetMultiFontFromString", "Font_GetStringFromFont", "Font_GetSpecFont", "Font_SetSpecFont",
-    "LoadDefaultFont", "GetDefaultFont", "IsUseDefaultFont", "NewFont", "AddFontFromParam", "NewFontByInfo",
-    "DelHmiFont", "DelUnUseFont", "Font_GetLogFont", "Font_SetLogFont", "Font_Copy", "Font_GetFontCss",
-    "Font_GetFontStyle", "Font_GetPackName", "Font_BeginGenerate", "Font_AddString", "Font_FreeMemory", "MakeQPF",
-    "Finish_MakeQPF", "MakeLattice_QPF", "AddTextInfo", "Finish_MakeTTF", "MakeVector_TTF", "MakeFontMap",
-    "OpenFontPackDlg", "Font_EditLib", "Font_Select"};
-const std::set<std::string> kData = {"g_FontList", "g_nMaxFontID", "FontFileMap", "PackNameMap", "FontSizeMap",
-                                     "PackFontList"};
+// Every exported function, taken through the header.
+#define TAMSEL_FN(f) {#f, reinterpret_cast<const void*>(&f)}
+const std::map<std::string, const void*> kFunctions = {
+    TAMSEL_FN(Font_InitLib), TAMSEL_FN(Font_DenitLib), TAMSEL_FN(Font_SaveLib),
+    TAMSEL_FN(Font_IsValid), TAMSEL_FN(Font_IsVFont), TAMSEL_FN(findFontInList),
+    TAMSEL_FN(Font_GetFontName), TAMSEL_FN(Font_GetFontNames), TAMSEL_FN(CreateHmiFont),
+    TAMSEL_FN(SetLastSelFont), TAMSEL_FN(GetLastSelFont), TAMSEL_FN(Font_GetStringFromFont),
+    TAMSEL_FN(Font_GetSpecFont), TAMSEL_FN(Font_SetSpecFont),
+    TAMSEL_FN(Font_GetMultiFontFromString), TAMSEL_FN(LoadDefaultFont), TAMSEL_FN(GetDefaultFont),
+    TAMSEL_FN(IsUseDefaultFont), TAMSEL_FN(NewFont), TAMSEL_FN(AddFontFromParam),
+    TAMSEL_FN(NewFontByInfo), TAMSEL_FN(DelHmiFont), TAMSEL_FN(DelUnUseFont),
+    TAMSEL_FN(Font_GetLogFont), TAMSEL_FN(Font_SetLogFont), TAMSEL_FN(Font_Copy),
+    TAMSEL_FN(Font_GetFontCss), TAMSEL_FN(Font_GetFontStyle), TAMSEL_FN(Font_GetPackName),
+    TAMSEL_FN(Font_BeginGenerate), TAMSEL_FN(Font_AddString), TAMSEL_FN(Font_FreeMemory),
+    TAMSEL_FN(MakeQPF), TAMSEL_FN(Finish_MakeQPF), TAMSEL_FN(MakeLattice_QPF),
+    TAMSEL_FN(AddTextInfo), TAMSEL_FN(Finish_MakeTTF), TAMSEL_FN(MakeVector_TTF),
+    TAMSEL_FN(MakeFontMap), TAMSEL_FN(OpenFontPackDlg), TAMSEL_FN(Font_EditLib),
+    TAMSEL_FN(Font_Select)};
+#undef TAMSEL_FN
+const std::set<std::string> kData = {"g_FontList",  "g_nMaxFontID", "FontFileMap",
+                                     "PackNameMap", "FontSizeMap",  "PackFontList"};
 // The exported classes, and the class of the font pack list a host reads.
 const std::set<std::string> kClasses = {"CUnit", "CDataObject", "CPackFontList"};
 
@@ -87,7 +98,9 @@ TEST(LibTamselExports, AreTheInterfaceAndNothingElse) {
         EXPECT_TRUE(known) << "exported, but not part of the interface: " << symbol;
         found.insert(item);
     }
-    for (const auto* items : {&kFunctions, &kData, &kClasses})
+    for (const auto& [name, address] : kFunctions)
+        EXPECT_TRUE(found.count(name)) << "not exported: " << name;
+    for (const auto* items : {&kData, &kClasses})
         for (const std::string& item : *items) EXPECT_TRUE(found.count(item)) << "not exported: " << item;
 }
 
@@ -97,54 +110,10 @@ TEST(LibTamselExports, AreDeclaredByTheHeader) {
     const std::string library = std::filesystem::canonical(TAMSEL_LIBRARY).string();
     CUnit unit;
     CDataObject object;
-    const std::vector<std::pair<const char*, const void*>> items = {
-        {"Font_InitLib", reinterpret_cast<const void*>(&Font_InitLib)},
-        {"Font_DenitLib", reinterpret_cast<const void*>(&Font_DenitLib)},
-        {"Font_SaveLib", reinterpret_cast<const void*>(&Font_SaveLib)},
-        {"Font_IsValid", reinterpret_cast<const void*>(&Font_IsValid)},
-        {"Font_IsVFont", reinterpret_cast<const void*>(&Font_IsVFont)},
-        {"findFontInList", reinterpret_cast<const void*>(&findFontInList)},
-        {"Font_GetFontName", reinterpret_cast<const void*>(&Font_GetFontName)},
-        {"Font_GetFontNames", reinterpret_cast<const void*>(&Font_GetFontNames)},
-        {"CreateHmiFont", reinterpret_cast<const void*>(&CreateHmiFont)},
-        {"SetLastSelFont", reinterpret_cast<const void*>(&SetLastSelFont)},
-        {"GetLastSelFont", reinterpret_cast<const void*>(&GetLastSelFont)},
-        {"Font_GetMultiFontFromString", reinterpret_cast<const void*>(&Font_GetMultiFontFromString)},
-        {"Font_GetStringFromFont", reinterpret_cast<const void*>(&Font_GetStringFromFont)},
-        {"Font_GetSpecFont", reinterpret_cast<const void*>(&Font_GetSpecFont)},
-        {"Font_SetSpecFont", reinterpret_cast<const void*>(&Font_SetSpecFont)},
-        {"LoadDefaultFont", reinterpret_cast<const void*>(&LoadDefaultFont)},
-        {"GetDefaultFont", reinterpret_cast<const void*>(&GetDefaultFont)},
-        {"IsUseDefaultFont", reinterpret_cast<const void*>(&IsUseDefaultFont)},
-        {"NewFont", reinterpret_cast<const void*>(&NewFont)},
-        {"AddFontFromParam", reinterpret_cast<const void*>(&AddFontFromParam)},
-        {"NewFontByInfo", reinterpret_cast<const void*>(&NewFontByInfo)},
-        {"DelHmiFont", reinterpret_cast<const void*>(&DelHmiFont)},
-        {"DelUnUseFont", reinterpret_cast<const void*>(&DelUnUseFont)},
-        {"Font_GetLogFont", reinterpret_cast<const void*>(&Font_GetLogFont)},
-        {"Font_SetLogFont", reinterpret_cast<const void*>(&Font_SetLogFont)},
-        {"Font_Copy", reinterpret_cast<const void*>(&Font_Copy)},
-        {"Font_GetFontCss", reinterpret_cast<const void*>(&Font_GetFontCss)},
-        {"Font_GetFontStyle", reinterpret_cast<const void*>(&Font_GetFontStyle)},
-        {"Font_GetPackName", reinterpret_cast<const void*>(&Font_GetPackName)},
-        {"Font_BeginGenerate", reinterpret_cast<const void*>(&Font_BeginGenerate)},
-        {"Font_AddString", reinterpret_cast<const void*>(&Font_AddString)},
-        {"Font_FreeMemory", reinterpret_cast<const void*>(&Font_FreeMemory)},
-        {"MakeQPF", reinterpret_cast<const void*>(&MakeQPF)},
-        {"Finish_MakeQPF", reinterpret_cast<const void*>(&Finish_MakeQPF)},
-        {"MakeLattice_QPF", reinterpret_cast<const void*>(&MakeLattice_QPF)},
-        {"AddTextInfo", reinterpret_cast<const void*>(&AddTextInfo)},
-        {"Finish_MakeTTF", reinterpret_cast<const void*>(&Finish_MakeTTF)},
-        {"MakeVector_TTF", reinterpret_cast<const void*>(&MakeVector_TTF)},
-        {"MakeFontMap", reinterpret_cast<const void*>(&MakeFontMap)},
-        {"OpenFontPackDlg", reinterpret_cast<const void*>(&OpenFontPackDlg)},
-        {"Font_EditLib", reinterpret_cast<const void*>(&Font_EditLib)},
-        {"Font_Select", reinterpret_cast<const void*>(&Font_Select)},
-        // The first slot of a vtable holds the destructor.
-        {"~CUnit", **reinterpret_cast<void* const* const*>(&unit)},
-        {"~CDataObject", **reinterpret_cast<void* const* const*>(&object)},
-    };
-    EXPECT_EQ(items.size(), kFunctions.size() + 2);
+    std::map<std::string, const void*> items = kFunctions;
+    // The first slot of a vtable holds the destructor.
+    items.emplace("~CUnit", **reinterpret_cast<void* const* const*>(&unit));
+    items.emplace("~CDataObject", **reinterpret_cast<void* const* const*>(&object));
     for (const auto& [name, address] : items) {
         Dl_info info{};
         ASSERT_TRUE(dladdr(address, &info) && info.dli_fname) << name;

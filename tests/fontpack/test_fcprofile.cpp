@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 #include "FontTable.h"
 #include "TestProfile.h"
@@ -23,23 +24,14 @@ using testsupport::U;
 namespace {
 
 // Sets an environment variable for the life of the object.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : m_name(name) {
-        if (const char* old = std::getenv(name)) m_old = old, m_had = true;
-        setenv(name, value.c_str(), 1);
+struct ScopedEnv {
+    ScopedEnv(const char* n, const std::string& value) : name(n) {
+        if (const char* was = std::getenv(n)) old = was;
+        setenv(n, value.c_str(), 1);
     }
-    ~ScopedEnv() {
-        if (m_had)
-            setenv(m_name, m_old.c_str(), 1);
-        else
-            unsetenv(m_name);
-    }
-
-private:
-    const char* m_name;
-    std::string m_old;
-    bool m_had = false;
+    ~ScopedEnv() { old ? setenv(name, old->c_str(), 1) : unsetenv(name); }
+    const char* name;
+    std::optional<std::string> old;
 };
 
 class FontconfigProfile : public ::testing::Test {
@@ -157,18 +149,16 @@ TEST_F(FontconfigProfile, WindowsFacesIconTitleFontAndLinksComeFromFontconfig) {
     LOGFONTW icon{};
     ASSERT_TRUE(SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof icon, &icon, 0));
     EXPECT_EQ(std::u16string(icon.lfFaceName), u"SimSun");
-    EXPECT_EQ(CountEnumerated(icon.lfFaceName) > 0, true);
+    EXPECT_GT(CountEnumerated(icon.lfFaceName), 0);
 
     // FontSubstitutes: each Windows face matched in its own language.
-    EXPECT_EQ(fontlink::SubstituteFor(u"Arial", 0), u"Calibri");
-    EXPECT_EQ(fontlink::SubstituteFor(u"Verdana", 0), u"Tahoma");
-    EXPECT_EQ(fontlink::SubstituteFor(U("微软雅黑"), 0), u"SimSun");
-    EXPECT_EQ(fontlink::SubstituteFor(u"SimHei", 0), u"SimSun");
-    EXPECT_EQ(fontlink::SubstituteFor(u"MS Gothic", 0), u"Tahoma");  // Japanese: no zh-cn rule
-    // Installed faces get no entry, under any of their names.
-    EXPECT_EQ(fontlink::SubstituteFor(u"SimSun", 0), u"");
-    EXPECT_EQ(fontlink::SubstituteFor(U("新宋体"), 0), u"");
-    EXPECT_EQ(fontlink::SubstituteFor(u"Tahoma", 0), u"");
+    // Installed faces get no entry, under any of their names; MS Gothic is
+    // Japanese, which no zh-cn rule matches.
+    for (const auto& [face, substitute] : std::vector<std::pair<std::u16string, std::u16string>>{
+             {u"Arial", u"Calibri"}, {u"Verdana", u"Tahoma"}, {U("微软雅黑"), u"SimSun"},
+             {u"SimHei", u"SimSun"}, {u"MS Gothic", u"Tahoma"}, {u"SimSun", u""},
+             {U("新宋体"), u""}, {u"Tahoma", u""}})
+        EXPECT_EQ(fontlink::SubstituteFor(face, 0), substitute) << N(face);
     // Realisation uses them; enumeration does not.
     EXPECT_EQ(RealizedFamily(u"Arial"), "Calibri");
     EXPECT_EQ(RealizedFamily(u"Microsoft YaHei"), "SimSun");
@@ -197,10 +187,8 @@ TEST_F(FontconfigProfile, AProfileFolderThatIsALinkIsNotMadeThroughIt) {
 }
 
 TEST(FontconfigLocale, FromPosixLocaleNames) {
-    EXPECT_EQ(fcprofile::LocaleFromPosix("zh_CN.UTF-8"), "zh-CN");
-    EXPECT_EQ(fcprofile::LocaleFromPosix("de_DE@euro"), "de-DE");
-    EXPECT_EQ(fcprofile::LocaleFromPosix("ja"), "ja");
-    EXPECT_EQ(fcprofile::LocaleFromPosix("C.UTF-8"), "en-US");
-    EXPECT_EQ(fcprofile::LocaleFromPosix("POSIX"), "en-US");
-    EXPECT_EQ(fcprofile::LocaleFromPosix(""), "en-US");
+    for (const auto& [posix, locale] : std::vector<std::pair<std::string, std::string>>{
+             {"zh_CN.UTF-8", "zh-CN"}, {"de_DE@euro", "de-DE"}, {"ja", "ja"},
+             {"C.UTF-8", "en-US"}, {"POSIX", "en-US"}, {"", "en-US"}})
+        EXPECT_EQ(fcprofile::LocaleFromPosix(posix), locale) << posix;
 }

@@ -28,11 +28,6 @@ protected:
         FontTableTest::TearDown();
     }
     void WriteConfig(const std::string& body) { WriteText(m_dir / "fpf.ini", body); }
-    std::vector<std::string> Names() {
-        std::vector<std::string> out;
-        for (const auto& s : PackFontList) out.push_back(N(s));
-        return out;
-    }
 };
 
 const char kWritten[] =
@@ -46,7 +41,7 @@ TEST_F(PackConfigTest, ReadersOfTheWrittenLayout) {
     WriteConfig(kWritten);
     PackFontList.push_back(u"stale");
     LoadPackFontNames(&PackFontList);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"A", "B"}));
+    EXPECT_EQ(PackFontList, (CPackFontList{u"A", u"B"}));
     std::map<std::u16string, std::u16string> files{{u"Kept", u"k.ttf"}};
     LoadPackFontFiles(&files);
     EXPECT_EQ(files.at(u"A"), u"a2.ttf");  // the later file of a repeated name
@@ -54,19 +49,6 @@ TEST_F(PackConfigTest, ReadersOfTheWrittenLayout) {
     EXPECT_EQ(files.at(u"Kept"), u"k.ttf");  // the map is not emptied
     LoadPackFontNames(nullptr);
     LoadPackFontFiles(nullptr);
-}
-
-TEST_F(PackConfigTest, OlderSections) {
-    WriteConfig("<project><PackFontInfo><FontInfo FontName=\"P\" FontFile=\"p.ttf\"/></PackFontInfo>"
-                "<HighGradeHMI><FontInfo FontName=\"H\" FontFile=\"h.ttf\"/></HighGradeHMI></project>");
-    std::map<std::u16string, std::u16string> files;
-    LoadPackFontFiles(&files);
-    EXPECT_EQ(files, (std::map<std::u16string, std::u16string>{{u"P", u"p.ttf"}}));
-
-    WriteConfig("<project><LowGradeHMI><FontInfo FontName=\"L\" FontFile=\"l.ttf\"/></LowGradeHMI></project>");
-    files.clear();
-    LoadPackFontFiles(&files);
-    EXPECT_EQ(files, (std::map<std::u16string, std::u16string>{{u"L", u"l.ttf"}}));
 }
 
 TEST_F(PackConfigTest, BadFilesGiveEmptyResults) {
@@ -114,20 +96,7 @@ TEST_F(PackConfigTest, SaveWritesOneOfEachSectionInPackOrder) {
     EXPECT_EQ(count("<PackFontInfo"), 1u);
     EXPECT_EQ(count("<FontInfo"), 1u);
     LoadPackFontNames(&PackFontList);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"Arial"}));
-}
-
-TEST_F(PackConfigTest, SaveRemovesOldSectionsFollowingDefaultFont) {
-    WriteConfig("<project><DefaultFont/><HighGradeHMI><FontInfo FontName=\"H\"/></HighGradeHMI>"
-                "<PackFontInfo><FontInfo FontName=\"Old\"/></PackFontInfo></project>");
-    PackFontList = {u"New"};
-    const CString faces[8];
-    SavePackConfig(0, faces);
-    const std::string text = ReadText(m_dir / "fpf.ini");
-    EXPECT_EQ(text.find("HighGradeHMI"), std::string::npos) << text;
-    EXPECT_EQ(text.find("Old"), std::string::npos) << text;
-    LoadPackFontNames(&PackFontList);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"New"}));
+    EXPECT_EQ(PackFontList, (CPackFontList{u"Arial"}));
 }
 
 TEST_F(PackConfigTest, FirstUseCreatesDefaultsByLanguage) {
@@ -184,7 +153,7 @@ TEST_F(PackConfigTest, AnUnreadableFileIsKeptAsideNotOverwritten) {
     SavePackConfig(0, faces);
     EXPECT_EQ(ReadText(m_dir / "fpf.ini.unreadable-2"), "\x01 garbage");
     LoadPackFontNames(&PackFontList);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"A"}));
+    EXPECT_EQ(PackFontList, (CPackFontList{u"A"}));
 
     // Nothing to keep: a missing or empty file is simply made.
     std::filesystem::remove(m_dir / "fpf.ini");
@@ -197,36 +166,48 @@ TEST_F(PackConfigTest, AnUnreadableFileIsKeptAsideNotOverwritten) {
 // the dialog's pack (LoadPackFontNames) is the pack a compile ships
 // (LoadPackFontFiles), and a save leaves only the new one.
 TEST_F(PackConfigTest, OlderLayoutsShipWhatTheDialogShows) {
+    // A pack section of one face, whose file is named after it.
+    const auto section = [](const std::string& tag, const std::string& face) {
+        const std::string info = "<FontInfo FontName=\"" + face + "\" FontFile=\"" + face;
+        return "<" + tag + ">" + info + ".ttf\"/></" + tag + ">";
+    };
+    const struct {
+        std::string sections;
+        std::u16string face;
+    } layouts[] = {
+        // LoadDefaultFont appends DefaultFont after the pack.
+        {section("PackFontInfo", "Old"), u"Old"},
+        {section("PackFontInfo", "P") + section("HighGradeHMI", "H"), u"P"},
+        {section("LowGradeHMI", "L"), u"L"},
+        {"<DefaultFont/>" + section("HighGradeHMI", "H") + section("PackFontInfo", "P"), u"P"},
+        // Older sections only, in any order: both readers take the same one.
+        {section("LowGradeHMI", "L") + "<DefaultFont/>" + section("HighGradeHMI", "H"), u"H"},
+    };
+    using Files = std::map<std::u16string, std::u16string>;
     const auto files = [] {
-        std::map<std::u16string, std::u16string> f;
+        Files f;
         LoadPackFontFiles(&f);
         return f;
     };
-    WriteConfig("<project><PackFontInfo><FontInfo FontName=\"Old\" FontFile=\"old.ttf\"/></PackFontInfo></project>");
-    EXPECT_EQ(LoadDefaultFont(), 1);  // appends DefaultFont after the pack
-    LoadPackFontNames(&PackFontList);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"Old"}));
-    EXPECT_EQ(files(), (std::map<std::u16string, std::u16string>{{u"Old", u"old.ttf"}}));
-
     FontFileMap[u"New"] = u"new.ttf";
-    PackFontList = {u"New"};
     const CString faces[8];
-    SavePackConfig(0, faces);
-    LoadPackFontNames(&PackFontList);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"New"}));
-    EXPECT_EQ(files(), (std::map<std::u16string, std::u16string>{{u"New", u"new.ttf"}}));
-    const std::string text = ReadText(m_dir / "fpf.ini");
-    EXPECT_EQ(text.find("Old"), std::string::npos) << text;
+    for (const auto& layout : layouts) {
+        const std::string body = "<project>" + layout.sections + "</project>";
+        WriteConfig(body);
+        EXPECT_EQ(LoadDefaultFont(), 1) << body;
+        LoadPackFontNames(&PackFontList);
+        EXPECT_EQ(PackFontList, CPackFontList{layout.face}) << body;
+        EXPECT_EQ(files(), (Files{{layout.face, layout.face + u".ttf"}})) << body;
 
-    // Older sections only, in any order: both readers take the same one.
-    WriteConfig("<project><LowGradeHMI><FontInfo FontName=\"L\" FontFile=\"l.ttf\"/></LowGradeHMI>"
-                "<DefaultFont/><HighGradeHMI><FontInfo FontName=\"H\" FontFile=\"h.ttf\"/></HighGradeHMI></project>");
-    LoadPackFontNames(&PackFontList);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"H"}));
-    EXPECT_EQ(files(), (std::map<std::u16string, std::u16string>{{u"H", u"h.ttf"}}));
-    SavePackConfig(0, faces);
-    const std::string saved = ReadText(m_dir / "fpf.ini");
-    EXPECT_EQ(saved.find("GradeHMI"), std::string::npos) << saved;
+        PackFontList = {u"New"};
+        SavePackConfig(0, faces);
+        LoadPackFontNames(&PackFontList);
+        EXPECT_EQ(PackFontList, (CPackFontList{u"New"}));
+        EXPECT_EQ(files(), (Files{{u"New", u"new.ttf"}}));
+        const std::string text = ReadText(m_dir / "fpf.ini");
+        EXPECT_EQ(text.find("GradeHMI"), std::string::npos) << text;
+        EXPECT_EQ(text.find("=\"" + N(layout.face) + "\""), std::string::npos) << text;
+    }
 }
 
 TEST_F(PackConfigTest, MembershipCountsRepeatedFaces) {

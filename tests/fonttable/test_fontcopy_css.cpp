@@ -40,20 +40,6 @@ protected:
 };
 }  // namespace
 
-TEST_F(FontCopyTest, CopyingAProjectIntoItselfAddsNothing) {
-    Add(14, u"Default", u"Arial", 16);
-    Add(16, u"Body", u"Tahoma", 20);
-    Add(17, u"Body twin", u"Tahoma", 20);  // the same description
-    Add(18, u"Title", u"Arial", 30);
-    ASSERT_EQ(Font_SaveLib(), 1);
-    std::map<int, int> ids{{99, 5}};
-    std::vector<int> added{7};
-    EXPECT_EQ(Font_Copy(FontTablePath().str(), ids, added), 1);
-    EXPECT_EQ(ids, (std::map<int, int>{{14, 14}, {16, 16}, {17, 16}, {18, 18}, {99, 5}}));
-    EXPECT_EQ(added, std::vector<int>{7});
-    EXPECT_EQ(g_FontList.GetCount(), 4);
-}
-
 TEST_F(FontCopyTest, NewFontsGetNewIdsAndFreeNames) {
     Add(14, u"Default", u"Arial", 16);
     Add(20, u"Title", u"Arial", 30);
@@ -104,6 +90,33 @@ TEST_F(FontCopyTest, EmptyMissingAndDamagedSources) {
     EXPECT_EQ(Font_Copy(src, ids, added), 0);
     EXPECT_EQ(ids.size(), 1u);
     EXPECT_EQ(g_FontList.GetCount(), 2);
+}
+
+// Copying a project into itself adds nothing. Font_Copy itself can leave two
+// fonts of one name; each source font maps to the first record of its own
+// description, never to a namesake.
+TEST_F(FontCopyTest, CopyingAProjectIntoItselfMapsToTheFirstOfEachDescription) {
+    Add(14, u"Default", u"Arial", 16);
+    Add(16, u"Same", u"Arial", 20);
+    Add(17, u"Same", u"Tahoma", 20);
+    Add(18, u"Arial again", u"Arial", 20);  // the description of 16
+    ASSERT_EQ(Font_SaveLib(), 1);
+    std::map<int, int> ids{{99, 5}};
+    std::vector<int> added{7};
+    EXPECT_EQ(Font_Copy(FontTablePath().str(), ids, added), 1);
+    EXPECT_EQ(ids, (std::map<int, int>{{14, 14}, {16, 16}, {17, 17}, {18, 16}, {99, 5}}));
+    EXPECT_EQ(added, std::vector<int>{7});
+    EXPECT_EQ(g_FontList.GetCount(), 4);
+
+    // No id left for a new font: the merge stops and says so.
+    TempDir other;
+    const std::u16string source = WriteSource(other, {Rec(30, u"New", u"Calibri", 40)}, 1);
+    g_nMaxFontID = INT_MAX;
+    Add(INT_MAX, u"Top", u"Arial", 50);
+    ids.clear();
+    EXPECT_EQ(Font_Copy(source, ids, added), 0);
+    EXPECT_TRUE(ids.empty());
+    EXPECT_EQ(g_FontList.GetCount(), 5);
 }
 
 // ---------------------------------------------------------------- CSS
@@ -183,29 +196,4 @@ TEST_F(FontCssTest, StylesOfEveryLanguageShareOneBuffer) {
     EXPECT_EQ(std::u16string(big.data()).size(), static_cast<size_t>(kFontCssBufferUnits - 1));
     EXPECT_EQ(std::u16string(big.data() + kFontCssBufferUnits - 8), u"30px Ta");
     for (size_t i = kFontCssBufferUnits; i < big.size(); ++i) EXPECT_EQ(big[i], u'#');
-}
-
-// Font_Copy itself can leave two fonts of one name; each source font maps to
-// the first record of its own description, never to a namesake.
-TEST_F(FontCopyTest, RepeatedNamesMapToTheFirstRecordOfTheSameDescription) {
-    Add(14, u"Default", u"Arial", 16);
-    Add(16, u"Same", u"Arial", 20);
-    Add(17, u"Same", u"Tahoma", 20);
-    Add(18, u"Arial again", u"Arial", 20);  // the description of 16
-    ASSERT_EQ(Font_SaveLib(), 1);
-    std::map<int, int> ids;
-    std::vector<int> added;
-    EXPECT_EQ(Font_Copy(FontTablePath().str(), ids, added), 1);
-    EXPECT_EQ(ids, (std::map<int, int>{{14, 14}, {16, 16}, {17, 17}, {18, 16}}));
-    EXPECT_TRUE(added.empty());
-
-    // No id left for a new font: the merge stops and says so.
-    TempDir other;
-    const std::u16string source = WriteSource(other, {Rec(30, u"New", u"Calibri", 40)}, 1);
-    g_nMaxFontID = INT_MAX;
-    Add(INT_MAX, u"Top", u"Arial", 50);
-    ids.clear();
-    EXPECT_EQ(Font_Copy(source, ids, added), 0);
-    EXPECT_TRUE(ids.empty());
-    EXPECT_EQ(g_FontList.GetCount(), 5);
 }

@@ -58,11 +58,21 @@ TEST_F(FontTableTest, RecordsAreWrittenAtTheDocumentedOffsets) {
     EXPECT_EQ(std::memcmp(&file.records[1], title, sizeof(tagHMIFONT)), 0);
 }
 
-TEST_F(FontTableTest, FailedSavesReturnZeroAndKeepTheOldFile) {
+// The contract reports only a table file that cannot be made; everything
+// else that fails is kept by the file layer for the host. The old file stays.
+TEST_F(FontTableTest, FailedSavesKeepTheOldFile) {
     Add(14, u"Default");
     ASSERT_EQ(Font_SaveLib(), 1);
     const auto before = ReadBytes(m_dir / "Font.hft");
     Add(16, u"Second");
+    winfiles::TakeFailures();
+    {
+        testsupport::FileSizeLimit full(100);  // the new table needs 324 bytes
+        EXPECT_EQ(Font_SaveLib(), 1);
+    }
+    EXPECT_EQ(ReadBytes(m_dir / "Font.hft"), before);
+    EXPECT_EQ(winfiles::TakeFailures().size(), 1u);
+    EXPECT_EQ(testsupport::Tree(m_dir.path()), (std::vector<std::string>{"Font.hft"}));
 
     // The temporary file cannot be created (its name is taken by a folder).
     const auto blocker = m_dir / ("Font.hft.~" + std::to_string(getpid()));
@@ -80,6 +90,14 @@ TEST_F(FontTableTest, FailedSavesReturnZeroAndKeepTheOldFile) {
         std::filesystem::permissions(m_dir.path(), std::filesystem::perms::owner_all);
     }
 
+    // A folder named like the table: the new file cannot be put in place.
+    std::filesystem::remove(m_dir / "Font.hft");
+    std::filesystem::create_directory(m_dir / "Font.hft");
+    winfiles::TakeFailures();
+    EXPECT_EQ(Font_SaveLib(), 0);
+    EXPECT_TRUE(std::filesystem::is_directory(m_dir / "Font.hft"));
+    EXPECT_EQ(winfiles::TakeFailures().size(), 1u);
+
     CRootMgr::getSingleton()->setProjectDir(m_dir.wpath() + u"\\missing");
     EXPECT_EQ(Font_SaveLib(), 0);
     CRootMgr::getSingleton()->setProjectDir(u"");
@@ -92,12 +110,14 @@ TEST_F(FontTableTest, DamagedFilesGiveOnlyWholeRecords) {
     Add(16, u"B");
     Add(17, u"C");
     ASSERT_EQ(Font_SaveLib(), 1);
-    auto bytes = ReadBytes(m_dir / "Font.hft");
+    const auto bytes = ReadBytes(m_dir / "Font.hft");
+    const auto read = [&](const char* name, const std::vector<unsigned char>& content) {
+        testsupport::WriteBytes(m_dir / name, content);
+        return ReadFontTableFile((m_dir.wpath() + u"\\" + U(name)).c_str());
+    };
 
-    auto truncated = bytes;
-    truncated.resize(4 + 160 * 2 + 70);  // mid-record
-    testsupport::WriteBytes(m_dir / "cut.hft", truncated);
-    HftFileContents f = ReadFontTableFile((m_dir.wpath() + u"\\cut.hft").c_str());
+    // Cut mid-record.
+    HftFileContents f = read("cut.hft", {bytes.begin(), bytes.begin() + 4 + 160 * 2 + 70});
     EXPECT_TRUE(f.opened);
     EXPECT_FALSE(f.complete);
     EXPECT_EQ(f.declared, 3u);
@@ -106,14 +126,12 @@ TEST_F(FontTableTest, DamagedFilesGiveOnlyWholeRecords) {
 
     auto huge = bytes;
     huge[0] = huge[1] = huge[2] = huge[3] = 0xFF;
-    testsupport::WriteBytes(m_dir / "huge.hft", huge);
-    f = ReadFontTableFile((m_dir.wpath() + u"\\huge.hft").c_str());
+    f = read("huge.hft", huge);
     EXPECT_EQ(f.declared, 0xFFFFFFFFu);
     EXPECT_EQ(f.records.size(), 3u);
     EXPECT_FALSE(f.complete);
 
-    testsupport::WriteBytes(m_dir / "short.hft", {1, 0});
-    f = ReadFontTableFile((m_dir.wpath() + u"\\short.hft").c_str());
+    f = read("short.hft", {1, 0});
     EXPECT_TRUE(f.opened);
     EXPECT_TRUE(f.records.empty());
     EXPECT_FALSE(ReadFontTableFile((m_dir.wpath() + u"\\none.hft").c_str()).opened);
@@ -155,35 +173,26 @@ TEST_F(FontTableTest, HmiFontsOrTheBoldWeightIntoTheStoredOne) {
     Add(16, u"Normal", u"Tahoma", 20, FW_NORMAL);
     Add(17, u"Bold", u"Tahoma", 20, FW_BOLD);
     const int live = LiveFontCount();
-    LOGFONTW lf{};
-    {
+    const auto made = [](int id, int bold) {
         CFont font;
-        _HMIFONT desc{16, 1, 0};
+        _HMIFONT desc{id, bold, 0};
         EXPECT_EQ(CreateHmiFont(font, &desc), 1);
-        ASSERT_EQ(font.GetLogFont(&lf), static_cast<int>(sizeof lf));
-        EXPECT_EQ(lf.lfWeight, 956);
-        EXPECT_EQ(lf.lfHeight, 20);
-        EXPECT_EQ(std::u16string(lf.lfFaceName), u"Tahoma");
-    }
-    {
-        CFont font;
-        _HMIFONT desc{17, 1, 0};
-        CreateHmiFont(font, &desc);
-        font.GetLogFont(&lf);
-        EXPECT_EQ(lf.lfWeight, 700);
-    }
-    {
-        CFont font;
-        _HMIFONT desc{99, 0, 0};
-        EXPECT_EQ(CreateHmiFont(font, &desc), 1);
-        font.GetLogFont(&lf);
-        EXPECT_EQ(std::u16string(lf.lfFaceName), u"MS Sans Serif");
-        EXPECT_EQ(lf.lfWidth, 6);
-        EXPECT_EQ(lf.lfHeight, 12);
-        EXPECT_EQ(lf.lfCharSet, 134);
-        EXPECT_EQ(lf.lfClipPrecision, 16);
-        EXPECT_EQ(lf.lfWeight, 0);
-    }
+        LOGFONTW lf{};
+        EXPECT_EQ(font.GetLogFont(&lf), static_cast<int>(sizeof lf));
+        return lf;
+    };
+    LOGFONTW lf = made(16, 1);
+    EXPECT_EQ(lf.lfWeight, 956);
+    EXPECT_EQ(lf.lfHeight, 20);
+    EXPECT_EQ(std::u16string(lf.lfFaceName), u"Tahoma");
+    EXPECT_EQ(made(17, 1).lfWeight, 700);
+    lf = made(99, 0);  // unknown: the first legacy font
+    EXPECT_EQ(std::u16string(lf.lfFaceName), u"MS Sans Serif");
+    EXPECT_EQ(lf.lfWidth, 6);
+    EXPECT_EQ(lf.lfHeight, 12);
+    EXPECT_EQ(lf.lfCharSet, 134);
+    EXPECT_EQ(lf.lfClipPrecision, 16);
+    EXPECT_EQ(lf.lfWeight, 0);
     EXPECT_EQ(LiveFontCount(), live);  // every font freed with its CFont
 }
 
@@ -211,39 +220,12 @@ TEST_F(FontTableTest, LastSelectedFontAndExportedDataClasses) {
     EXPECT_EQ(GetLastSelFont(), 23);
     SetLastSelFont(14);
 
-    CUnit unit(reinterpret_cast<_TYPENODE*>(0x10), u"desc", u"show", u"xml1");
-    CUnit copy(unit);
-    CUnit assigned;
-    assigned = unit;
-    for (const CUnit* u : {&copy, &assigned}) {
-        EXPECT_EQ(u->GetValueType(), reinterpret_cast<_TYPENODE*>(0x10));
-        EXPECT_EQ(u->GetUnitDesc(), u"desc");
-        EXPECT_EQ(u->GetShowName(), u"show");
-        EXPECT_EQ(u->GetXMLid(), u"xml1");
-    }
+    // Copying is the compiler's; the constructor must put each value in its place.
+    const CUnit unit(reinterpret_cast<_TYPENODE*>(0x10), u"desc", u"show", u"xml1");
+    EXPECT_EQ(unit.GetValueType(), reinterpret_cast<_TYPENODE*>(0x10));
+    EXPECT_EQ(unit.GetUnitDesc(), u"desc");
+    EXPECT_EQ(unit.GetShowName(), u"show");
+    EXPECT_EQ(unit.GetXMLid(), u"xml1");
     EXPECT_EQ(CUnit().GetValueType(), nullptr);
 }
 
-// The contract reports only a table file that cannot be made; everything
-// else that fails is kept by the file layer for the host, and the old file stays.
-TEST_F(FontTableTest, SavesThatCannotFinishKeepTheOldTableAndAreReported) {
-    Add(14, u"Default");
-    ASSERT_EQ(Font_SaveLib(), 1);
-    const auto before = ReadBytes(m_dir / "Font.hft");
-    Add(16, u"Second");
-    winfiles::TakeFailures();
-    {
-        testsupport::FileSizeLimit full(100);  // the new table needs 324 bytes
-        EXPECT_EQ(Font_SaveLib(), 1);
-    }
-    EXPECT_EQ(ReadBytes(m_dir / "Font.hft"), before);
-    EXPECT_EQ(winfiles::TakeFailures().size(), 1u);
-    EXPECT_EQ(testsupport::Tree(m_dir.path()), (std::vector<std::string>{"Font.hft"}));
-
-    // A folder named like the table: the new file cannot be put in place.
-    std::filesystem::remove(m_dir / "Font.hft");
-    std::filesystem::create_directory(m_dir / "Font.hft");
-    EXPECT_EQ(Font_SaveLib(), 0);
-    EXPECT_TRUE(std::filesystem::is_directory(m_dir / "Font.hft"));
-    EXPECT_EQ(winfiles::TakeFailures().size(), 1u);
-}

@@ -7,7 +7,9 @@
 // a record that still holds the id, and a miss is checked against the ids
 // of every record (a scan over an array, not a walk of the list). Either
 // finding the table edited makes the index again. The changes the module
-// makes itself through AppendFontRecord and RemoveFontRecord keep it.
+// makes itself through AppendFontRecord and RemoveFontRecord keep it, after
+// a scan of the ids every record held when indexed (an array, no hashing):
+// an in-place edit is seen there, as at any other change of the list.
 //
 // Not seen until the list changes next: an in-place edit that gives an
 // earlier record the id of a later one, making two records of one id, which
@@ -31,10 +33,14 @@ public:
     }
 
     POSITION Append(tagHMIFONT* rec) {
-        const bool current = Current();
+        const bool current = Current() && !Edited();
         POSITION pos = g_FontList.AddTail(rec);
-        if (!current) return pos;  // made again at the next look-up
+        if (!current) {
+            m_built = false;  // made again at the next look-up
+            return pos;
+        }
         m_order.push_back(pos);
+        m_ids.push_back(IdAt(pos));
         if (rec && !Indexed(rec->nID)) Set(rec->nID, pos);
         else if (rec) m_repeated = true;
         m_changes = g_FontList.GetChangeCount();
@@ -46,7 +52,7 @@ public:
         // Kept only when the record still holds the id it is indexed under.
         // With an id held twice the next record of that id would take over;
         // that rare table is simply made again.
-        const bool keep = Current() && !m_repeated && rec && Indexed(rec->nID) == pos;
+        const bool keep = Current() && !m_repeated && rec && Indexed(rec->nID) == pos && !Edited();
         const int id = rec ? rec->nID : 0;
         g_FontList.RemoveAt(pos);
         auto at = std::find(m_order.begin(), m_order.end(), pos);
@@ -54,6 +60,7 @@ public:
             m_built = false;
             return;
         }
+        m_ids.erase(m_ids.begin() + (at - m_order.begin()));
         m_order.erase(at);
         Set(id, nullptr);
         m_changes = g_FontList.GetChangeCount();
@@ -89,6 +96,13 @@ private:
         }
     }
 
+    // Whether a record holds another id than the one it was indexed under.
+    bool Edited() const {
+        for (size_t i = 0; i < m_order.size(); ++i)
+            if (IdAt(m_order[i]) != m_ids[i]) return true;
+        return false;
+    }
+
     // Whether any record holds the id now.
     bool Holds(int id) const {
         for (POSITION pos : m_order)
@@ -100,13 +114,16 @@ private:
         m_dense.clear();
         m_sparse.clear();
         m_order.clear();
+        m_ids.clear();
         m_order.reserve(static_cast<size_t>(g_FontList.GetCount()));
+        m_ids.reserve(m_order.capacity());
         m_repeated = false;
         POSITION pos = g_FontList.GetHeadPosition();
         while (pos) {
             POSITION at = pos;
             const tagHMIFONT* rec = g_FontList.GetNext(pos);
             m_order.push_back(at);
+            m_ids.push_back(rec ? rec->nID : INT64_MIN);
             if (!rec) continue;
             if (Indexed(rec->nID))
                 m_repeated = true;  // the first record of an id wins
@@ -123,6 +140,7 @@ private:
     std::vector<POSITION> m_dense;
     std::unordered_map<int, POSITION> m_sparse;
     std::vector<POSITION> m_order;  // every record's position, in table order
+    std::vector<int64_t> m_ids;     // the id each of them held when indexed
 };
 
 FontIdIndex& IdIndex() {

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -91,16 +93,14 @@ fs::path CacheFile(const fs::path& cache) {
 class FaceCache : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_was = fontdb::FaceCacheFolder();
         fontdb::SetFaceCacheFolder((m_cache.path() / "faces").string());
         WaitUntilSettled(testsupport::FixtureFontsDir() / "Fonts");
         WaitUntilSettled(testsupport::FixtureFontsDir());
     }
-    void TearDown() override { fontdb::SetFaceCacheFolder(m_was); }
+    void TearDown() override { fontdb::ResetFaceCacheFolder(); }
     fs::path cache() const { return m_cache.path() / "faces"; }
 
     TempDir m_cache;
-    std::string m_was;
 };
 }  // namespace
 
@@ -253,9 +253,12 @@ TEST_F(FaceCache, WritesNeverFollowLinksAndFailuresCostOnlyTime) {
 }
 
 TEST(FaceCacheSetting, FromTheEnvironment) {
-    // Each test is a process of its own: nothing has set the folder here.
-    const char* was = std::getenv("TAMSEL_FONT_CACHE");
-    const std::string saved = was ? was : "";
+    fontdb::ResetFaceCacheFolder();
+    std::vector<std::pair<const char*, std::optional<std::string>>> saved;
+    for (const char* name : {"TAMSEL_FONT_CACHE", "XDG_CACHE_HOME", "HOME"}) {
+        const char* v = std::getenv(name);
+        saved.emplace_back(name, v ? std::optional<std::string>(v) : std::nullopt);
+    }
     ::setenv("TAMSEL_FONT_CACHE", "/somewhere/faces", 1);
     EXPECT_EQ(fontdb::FaceCacheFolder(), "/somewhere/faces");
     for (const char* none : {"off", "", "relative/faces"}) {
@@ -268,7 +271,11 @@ TEST(FaceCacheSetting, FromTheEnvironment) {
     ::setenv("XDG_CACHE_HOME", "not/absolute", 1);
     ::setenv("HOME", "/home/someone", 1);
     EXPECT_EQ(fontdb::FaceCacheFolder(), "/home/someone/.cache/tamsel/faces");
-    if (was) ::setenv("TAMSEL_FONT_CACHE", saved.c_str(), 1);
+    fontdb::SetFaceCacheFolder("/set/by/the/host");
+    EXPECT_EQ(fontdb::FaceCacheFolder(), "/set/by/the/host");
+    fontdb::ResetFaceCacheFolder();
+    for (const auto& [name, value] : saved)
+        value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
 }
 
 TEST(FontDb, ALargeFolderReadsAsOneFileAfterAnother) {

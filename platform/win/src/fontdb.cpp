@@ -550,6 +550,8 @@ void SetFaceCacheFolder(const std::string& folder) {
     CacheFolderSetting() = CacheSetting{true, folder};
 }
 
+void ResetFaceCacheFolder() { CacheFolderSetting() = CacheSetting{}; }
+
 std::string FaceCacheFolder() {
     const CacheSetting& s = CacheFolderSetting();
     return s.set ? s.folder : DefaultCacheFolder();

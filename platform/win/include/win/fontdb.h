@@ -68,6 +68,8 @@ WINAPI_EXPORT const std::vector<Face>& Faces();
 // inode changed, or when it had changed within two seconds of being read.
 // An empty folder here: no cache for this process.
 WINAPI_EXPORT void SetFaceCacheFolder(const std::string& folder);
+// Back to the folder the environment names, as if never set.
+WINAPI_EXPORT void ResetFaceCacheFolder();
 WINAPI_EXPORT std::string FaceCacheFolder();
 // How the last reading of the fonts folder went.
 struct ScanCounts {

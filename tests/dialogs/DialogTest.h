@@ -47,8 +47,9 @@ inline std::string S(const CString& s) { return N(s.GetString()); }
 inline std::string Text(ModalContext& ctx, int id) { return S(ctx.Text(id)); }
 inline std::string Msg(const char16_t* key) { return S(LA_GetString(key)); }
 
-inline std::string Face(const CFont& font) {
+inline LOGFONTW Logfont(const CFont& font) {
     LOGFONTW lf{};
     font.GetLogFont(&lf);
-    return N(lf.lfFaceName);
+    return lf;
 }
+inline std::string Face(const CFont& font) { return N(Logfont(font).lfFaceName); }

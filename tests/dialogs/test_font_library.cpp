@@ -61,6 +61,7 @@ TEST_F(LibraryTest, TheDefaultFontIsShownButNeverChanged) {
         // Built-ins are never listed.
         EXPECT_EQ(Rows(list), (std::vector<std::string>{"Default Font", "Body", "Title"}));
         EXPECT_EQ(list.GetCurSel(), 0);
+        EXPECT_EQ(ctx.FocusedControl(), 3002);  // the dialog opens with the focus on the list
         EXPECT_EQ(Text(ctx, 3006), "Arial");
         EXPECT_EQ(Text(ctx, 3007), "16");
         EXPECT_FALSE(ctx.IsEnabled(3004));
@@ -70,10 +71,33 @@ TEST_F(LibraryTest, TheDefaultFontIsShownButNeverChanged) {
         EXPECT_EQ(Text(ctx, 3006), "Tahoma");
         EXPECT_TRUE(ctx.IsEnabled(3004));
         ctx.Click(3009);
+
+        // The keys refresh the labels, the sample and the buttons as a click does.
+        ctx.PressKey(3002, VK_END);
+        EXPECT_EQ(Text(ctx, 3006), "Calibri");
+        EXPECT_EQ(Text(ctx, 3007), "30");
+        EXPECT_TRUE(ctx.IsEnabled(3005));
+        CFont* sample = ctx.Control(3008)->GetFont();
+        ASSERT_NE(sample, nullptr);
+        EXPECT_EQ(Face(*sample), "Calibri");
+        EXPECT_EQ(Logfont(*sample).lfHeight, 30);
+        ctx.PressKey(3002, VK_UP);
+        EXPECT_EQ(list.GetCurSel(), 1);
+        ctx.PressKey(3002, 'D');  // the first letter of "Default Font"
+        EXPECT_EQ(list.GetCurSel(), 0);
+        EXPECT_EQ(Text(ctx, 3006), "Arial");
+        EXPECT_FALSE(ctx.IsEnabled(3004));
+        EXPECT_FALSE(ctx.IsEnabled(3005));
+        ctx.Click(3004);  // disabled: no question, for which no script is queued
+        // Enter presses the default button, Add, not Delete.
+        mfcauto::PushScript([](ModalContext& props) { props.Click(IDCANCEL); });
+        ctx.PressKey(3002, VK_RETURN);
+        EXPECT_EQ(mfcauto::PendingScripts(), 0u);
         ctx.Click(IDCANCEL);
     });
     EXPECT_EQ(velmora::LastHelpTopic(), std::make_pair(1, 4100));
     EXPECT_EQ(Notices(), 0u);  // nothing changed
+    EXPECT_EQ(g_FontList.GetCount(), 4);
 }
 
 TEST_F(LibraryTest, AddProposesAFreeDefaultNameAndNotifiesOnce) {
@@ -169,53 +193,7 @@ TEST_F(LibraryTest, DeleteAsksFirst) {
     EXPECT_EQ(Notices(), 1u);
 }
 
-TEST_F(LibraryTest, ArrowKeysRefreshLabelsSampleAndButtons) {
-    Run([&](ModalContext& ctx, CListBox& list) {
-        EXPECT_EQ(ctx.FocusedControl(), 3002);  // the dialog opens with the focus on the list
-        ctx.PressKey(3002, VK_DOWN);
-        EXPECT_EQ(list.GetCurSel(), 1);
-        EXPECT_EQ(Text(ctx, 3006), "Tahoma");
-        EXPECT_EQ(Text(ctx, 3007), "20");
-        EXPECT_TRUE(ctx.IsEnabled(3004));
-        EXPECT_TRUE(ctx.IsEnabled(3005));
-        ctx.PressKey(3002, VK_END);
-        EXPECT_EQ(Text(ctx, 3006), "Calibri");
-        CFont* sample = ctx.Control(3008)->GetFont();
-        ASSERT_NE(sample, nullptr);
-        LOGFONTW lf{};
-        sample->GetLogFont(&lf);
-        EXPECT_EQ(N(lf.lfFaceName), "Calibri");
-        EXPECT_EQ(lf.lfHeight, 30);
-        ctx.PressKey(3002, VK_UP);
-        ctx.PressKey(3002, 'D');  // the first letter of "Default Font"
-        EXPECT_EQ(list.GetCurSel(), 0);
-        EXPECT_EQ(Text(ctx, 3006), "Arial");
-        EXPECT_FALSE(ctx.IsEnabled(3004));
-        EXPECT_FALSE(ctx.IsEnabled(3005));
-        ctx.Click(3004);  // disabled: no question, for which no script is queued
-        // Enter presses the default button, Add, not Delete.
-        mfcauto::PushScript([](ModalContext& props) { props.Click(IDCANCEL); });
-        ctx.PressKey(3002, VK_RETURN);
-        EXPECT_EQ(mfcauto::PendingScripts(), 0u);
-        ctx.Click(IDCANCEL);
-    });
-    EXPECT_EQ(g_FontList.GetCount(), 4);
-}
-
 // ---------------------------------------------------------------- the select dialog
-
-TEST_F(SelectTest, OpensOnTheCurrentFontAndReturnsTheChosenOne) {
-    mfcauto::PushScript([](ModalContext& ctx) {
-        EXPECT_EQ(List(ctx, 3023).GetCount(), 3);  // built-ins are not offered
-        EXPECT_EQ(List(ctx, 3023).GetCurSel(), 2);
-        EXPECT_EQ(Text(ctx, 3006), "Calibri");
-        EXPECT_EQ(Text(ctx, 3007), "30");
-        EXPECT_TRUE(ctx.IsEnabled(3005));
-        ctx.DoubleClickItem(3023, 1);
-    });
-    EXPECT_EQ(Font_Select(nullptr, 18), 17);
-    EXPECT_EQ(GetLastSelFont(), 17);
-}
 
 TEST_F(SelectTest, ClosingOrNoSelectionKeepsTheCurrentFont) {
     mfcauto::PushScript([](ModalContext& ctx) {
@@ -252,16 +230,20 @@ TEST_F(SelectTest, NewAndEditKeepTheRowChosen) {
         ctx.Click(3005);
         EXPECT_EQ(List(ctx, 3023).GetCurSel(), 1);  // unlike the library dialog
         EXPECT_EQ(Rows(List(ctx, 3023))[1], "Body 2");
-        ctx.Click(IDOK);
+        ctx.DoubleClickItem(3023, 1);
     });
     EXPECT_EQ(Font_Select(nullptr, 14), 17);
     EXPECT_EQ(N(findFontInList(19)->szName), "Tahoma_36");
     EXPECT_EQ(N(findFontInList(17)->szName), "Body 2");
 }
 
-TEST_F(SelectTest, ArrowKeysRefreshTheShownFontAndItsButtons) {
+TEST_F(SelectTest, OpensOnTheCurrentFontAndFollowsTheKeys) {
     mfcauto::PushScript([](ModalContext& ctx) {
+        EXPECT_EQ(List(ctx, 3023).GetCount(), 3);  // built-ins are not offered
         ASSERT_EQ(List(ctx, 3023).GetCurSel(), 2);
+        EXPECT_EQ(Text(ctx, 3006), "Calibri");
+        EXPECT_EQ(Text(ctx, 3007), "30");
+        EXPECT_TRUE(ctx.IsEnabled(3005));
         ctx.PressKey(3023, VK_UP);
         EXPECT_EQ(Text(ctx, 3006), "Tahoma");
         EXPECT_EQ(Text(ctx, 3007), "20");

@@ -43,6 +43,11 @@ protected:
             if (S(l.GetItemText(i, 0)) == face) return i;
         return -1;
     }
+    // Opens the pack dialog with `script`.
+    static void Open(mfcauto::Script script) {
+        mfcauto::PushScript(std::move(script));
+        OpenFontPackDlg();
+    }
     static bool Packed(const std::u16string& face) {
         return std::find(PackFontList.begin(), PackFontList.end(), face) != PackFontList.end();
     }
@@ -51,8 +56,8 @@ protected:
 };
 }  // namespace
 
-TEST_F(PackDialogTest, OpeningWithDefaultFacesInForcePacksThem) {
-    mfcauto::PushScript([&](ModalContext& ctx) {
+TEST_F(PackDialogTest, DefaultFacesInForceArePackedAndStayChecked) {
+    Open([&](ModalContext& ctx) {
         CListCtrl& l = List(ctx);
         EXPECT_EQ(ctx.CheckState(3046), BST_CHECKED);
         EXPECT_EQ(S(l.GetItemText(0, 0)), "Arial");  // checked rows first
@@ -65,15 +70,8 @@ TEST_F(PackDialogTest, OpeningWithDefaultFacesInForcePacksThem) {
         // A face without a size counts 0 and gains a 0 entry.
         EXPECT_EQ(S(l.GetItemText(Row(l, "Calibri"), 1)), "0.00");
         EXPECT_EQ(FontSizeMap.count(u"Calibri"), 1u);
-        ctx.Click(IDCANCEL);
-    });
-    OpenFontPackDlg();
-    EXPECT_TRUE(main.notices.empty());
-}
 
-TEST_F(PackDialogTest, SlotFacesStayCheckedWhileTheGroupIsChecked) {
-    mfcauto::PushScript([&](ModalContext& ctx) {
-        CListCtrl& l = List(ctx);
+        // Slot faces stay checked while the group is checked.
         ctx.ClickListCheckBox(3023, Row(l, "Arial"));
         EXPECT_TRUE(l.GetCheck(Row(l, "Arial")));  // re-checked at once
         ctx.ClickListCheckBox(3023, Row(l, "Tahoma"));
@@ -91,12 +89,12 @@ TEST_F(PackDialogTest, SlotFacesStayCheckedWhileTheGroupIsChecked) {
         EXPECT_TRUE(l.GetCheck(0));
         ctx.Click(IDCANCEL);
     });
-    OpenFontPackDlg();
+    EXPECT_TRUE(main.notices.empty());
 }
 
 TEST_F(PackDialogTest, MissingDefaultFacesAreNamedOnceAndCancelKeepsTheDialog) {
     std::string warning;
-    mfcauto::PushScript([&](ModalContext& ctx) {
+    Open([&](ModalContext& ctx) {
         mfcauto::PushScript([&](ModalContext& box) {
             warning = S(box.MessageText());
             EXPECT_EQ(S(box.Caption()), "Warning");
@@ -106,7 +104,6 @@ TEST_F(PackDialogTest, MissingDefaultFacesAreNamedOnceAndCancelKeepsTheDialog) {
         EXPECT_FALSE(ctx.Dialog()->HasEnded());
         ctx.Click(IDCANCEL);
     });
-    OpenFontPackDlg();
     EXPECT_EQ(warning, Msg(u"STR_40028") + "\nGone");
     EXPECT_FALSE(std::filesystem::exists(m_dir / "fpf.ini"));
     EXPECT_TRUE(main.notices.empty());
@@ -119,7 +116,8 @@ TEST_F(PackDialogTest, TheSizeLimitOfThePanelModel) {
         std::filesystem::remove(m_dir / "fpf.ini");  // each round starts from no pack
         PackFontList.clear();
         std::vector<std::string> boxes;
-        mfcauto::PushScript([&](ModalContext& ctx) {
+        main.notices.clear();
+        Open([&](ModalContext& ctx) {
             ctx.ClickListCheckBox(3023, Row(List(ctx), "Tahoma"));
             if (tahoma > 4.0) {
                 mfcauto::PushScript([&](ModalContext& box) {
@@ -129,8 +127,6 @@ TEST_F(PackDialogTest, TheSizeLimitOfThePanelModel) {
             }
             ctx.Click(IDOK);
         });
-        main.notices.clear();
-        OpenFontPackDlg();
         if (tahoma > 4.0) {
             ASSERT_EQ(boxes.size(), 1u);
             EXPECT_NE(boxes[0].find("(10 MB)"), std::string::npos) << boxes[0];
@@ -147,7 +143,7 @@ TEST_F(PackDialogTest, TheSizeLimitOfThePanelModel) {
 }
 
 TEST_F(PackDialogTest, ChoosingTheFaceOfOneOrAllSlots) {
-    mfcauto::PushScript([&](ModalContext& ctx) {
+    Open([&](ModalContext& ctx) {
         mfcauto::PushScript([](ModalContext& picker) {
             auto* faces = dynamic_cast<CListCtrl*>(picker.Control(3056));
             picker.DoubleClickItem(3056, Row(*faces, "Tahoma"));
@@ -161,12 +157,11 @@ TEST_F(PackDialogTest, ChoosingTheFaceOfOneOrAllSlots) {
         EXPECT_EQ(Text(ctx, 3057), "Arial");
         ctx.Click(IDCANCEL);
     });
-    OpenFontPackDlg();
     EXPECT_EQ(S(g_strDefaultFont[1]), "Gone");  // Cancel saves nothing
 }
 
 TEST_F(PackDialogTest, TheSampleShowsTheRowLastClickedOrArrowedTo) {
-    mfcauto::PushScript([&](ModalContext& ctx) {
+    Open([&](ModalContext& ctx) {
         auto* dlg = static_cast<CFontPackDlg*>(ctx.Dialog());
         CListCtrl& l = List(ctx);
         auto sampleFace = [&] { return Face(dlg->m_sampleFont); };
@@ -180,13 +175,12 @@ TEST_F(PackDialogTest, TheSampleShowsTheRowLastClickedOrArrowedTo) {
         EXPECT_EQ(sampleFace(), "Arial");
         ctx.Click(IDCANCEL);
     });
-    OpenFontPackDlg();
 }
 
 TEST_F(PackDialogTest, TheRenderedHeadingsUseTheListsFont) {
     QImage shot;
     QRect header, row;
-    mfcauto::PushScript([&](ModalContext& ctx) {
+    Open([&](ModalContext& ctx) {
         shot = ctx.Capture();
         auto* t = dynamic_cast<QTreeWidget*>(ctx.Control(3023)->GetWidget());
         ASSERT_NE(t, nullptr);
@@ -195,7 +189,6 @@ TEST_F(PackDialogTest, TheRenderedHeadingsUseTheListsFont) {
         row = QRect(t->viewport()->mapTo(t->window(), r.topLeft()), r.size());
         ctx.Click(IDCANCEL);
     });
-    OpenFontPackDlg();
     ASSERT_FALSE(shot.isNull());
     // Cap height of the text in a band, right of the row's check box.
     auto inkHeight = [&](const QRect& band) {

@@ -327,50 +327,45 @@ TEST_F(DialogTest, PropertiesAutomaticNameFollowsFaceAndSizeUntilTheNameIsLeft) 
     EXPECT_EQ(lf->lfWeight, FW_NORMAL);
 }
 
-TEST_F(DialogTest, PropertiesNameChecks) {
+// What OK says to a typed name (3020) or size (3015); without a refusal the
+// dialog closes with the trimmed name or the size as the height.
+TEST_F(DialogTest, PropertiesNameAndSizeChecks) {
     Add(14, u"Default Font");
     Add(16, u"Taken");
     Add(13, u"{_Font36");
-    CFontPropertiesDialog dlg;
-    RunNew(dlg, [&](ModalContext& ctx) {
-        ctx.Type(3020, u"   ");
-        EXPECT_EQ(OkMessage(ctx), Msg(u"STR_40010"));
-        ctx.Type(3020, u"12345678901234567");
-        EXPECT_EQ(OkMessage(ctx), Msg(u"STR_40011"));
-        ctx.Type(3020, u"Taken");
-        EXPECT_EQ(OkMessage(ctx), Msg(u"STR_40013"));
-        ctx.Type(3020, u"{_Font36");  // built-in names are taken too
-        EXPECT_EQ(OkMessage(ctx), Msg(u"STR_40013"));
-        ctx.Type(3020, u"taken");  // names compare case-sensitively
-        EXPECT_EQ(OkMessage(ctx), "");
-    });
-    EXPECT_EQ(S(dlg.m_strName), "taken");
-
-    CFontPropertiesDialog sixteen;
-    RunNew(sixteen, [&](ModalContext& ctx) {
-        ctx.Type(3020, u"  1234567890123456 ");
-        EXPECT_EQ(OkMessage(ctx), "");
-    });
-    EXPECT_EQ(S(sixteen.m_strName), "1234567890123456");
-}
-
-TEST_F(DialogTest, PropertiesSizeChecks) {
-    for (const char* bad : {"4", "513", "-5", "1 2", ""}) {
+    const struct {
+        int field;
+        const char16_t* typed;
+        const char16_t* refusal;
+        const char* result;
+    } cases[] = {
+        {3020, u"   ", u"STR_40010", ""},
+        {3020, u"12345678901234567", u"STR_40011", ""},
+        {3020, u"Taken", u"STR_40013", ""},
+        {3020, u"{_Font36", u"STR_40013", ""},  // built-in names are taken too
+        {3020, u"taken", nullptr, "taken"},     // names compare case-sensitively
+        {3020, u"  1234567890123456 ", nullptr, "1234567890123456"},
+        {3015, u"4", u"STR_40014", ""},
+        {3015, u"513", u"STR_40014", ""},
+        {3015, u"-5", u"STR_40014", ""},
+        {3015, u"1 2", u"STR_40014", ""},
+        {3015, u"", u"STR_40014", ""},
+        {3015, u"5", nullptr, "5"},
+        {3015, u"512", nullptr, "512"},
+        {3015, u"13", nullptr, "13"},
+    };
+    for (const auto& c : cases) {
         CFontPropertiesDialog dlg;
-        RunNew(dlg, [&](ModalContext& ctx) {
-            ctx.Type(3015, U(bad));
-            EXPECT_EQ(OkMessage(ctx), Msg(u"STR_40014")) << bad;
-            ctx.Click(IDCANCEL);
+        const INT_PTR end = RunNew(dlg, [&](ModalContext& ctx) {
+            ctx.Type(c.field, c.typed);
+            EXPECT_EQ(OkMessage(ctx), c.refusal ? Msg(c.refusal) : "") << N(c.typed);
+            if (c.refusal) ctx.Click(IDCANCEL);
         });
-    }
-    for (const char* good : {"5", "512", "13"}) {
-        CFontPropertiesDialog dlg;
-        EXPECT_EQ(RunNew(dlg, [&](ModalContext& ctx) {
-                      ctx.Type(3015, U(good));
-                      EXPECT_EQ(OkMessage(ctx), "") << good;
-                  }),
-                  IDOK);
-        EXPECT_EQ(dlg.GetLogFont()->lfHeight, std::stoi(good));
+        if (c.refusal) continue;
+        EXPECT_EQ(end, IDOK) << N(c.typed);
+        const std::string got = c.field == 3020 ? S(dlg.m_strName)
+                                                : std::to_string(dlg.GetLogFont()->lfHeight);
+        EXPECT_EQ(got, c.result) << N(c.typed);
     }
 }
 

@@ -110,7 +110,8 @@ TEST_F(FontInitTest, LoadedRecords) {
 
 TEST_F(FontInitTest, DefaultSizeByScreen) {
     for (auto [w, h, want] : std::vector<std::tuple<int, int, LONG>>{{600, 1024, 26},
-             {1080, 1920, 36}, {2560, 1440, 50}, {3840, 2160, 80}, {272, 480, 12}, {1000, 1000, 0}}) {
+             {1080, 1920, 36}, {2560, 1440, 50}, {3840, 2160, 80}, {272, 480, 12},
+             {1000, 1000, 0}}) {
         SetScreen(w, h);
         Font_InitLib(nullptr, true, nullptr);
         EXPECT_EQ(findFontInList(14)->lf.lfHeight, want) << w << "x" << h;

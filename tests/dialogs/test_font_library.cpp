@@ -45,7 +45,8 @@ protected:
         EXPECT_EQ(Font_EditLib(nullptr), 1);
     }
     size_t Notices() const {
-        return std::count(main.notices.begin(), main.notices.end(), std::make_pair(WPARAM{0}, LPARAM{1}));
+        const std::pair<WPARAM, LPARAM> changed{0, 1};
+        return std::count(main.notices.begin(), main.notices.end(), changed);
     }
     TestProfile profile{{"arial.ttf", "tahoma.ttf", "calibri.ttf"}};
     MainWindow main;

@@ -288,11 +288,13 @@ TEST_F(SelectTest, TheDefaultFontIsRefusedWhateverTheButtonsSay) {
 
 // ---------------------------------------------------------------- the face picker
 
-TEST_F(SelectTest, FacePickerListsTheInstalledFacesWithTheirSizes) {
+TEST_F(SelectTest, FacePickerListsTheInstalledFacesAtItsAnchor) {
     MakeFontMap();
     PackNameMap[u"Ghost"];  // a face known without a recorded size
     std::vector<std::string> rows;
+    RECT at{};
     mfcauto::PushScript([&](ModalContext& ctx) {
+        ctx.Dialog()->GetWindowRect(&at);
         auto* list = dynamic_cast<CListCtrl*>(ctx.Control(3056));
         for (int i = 0; i < list->GetItemCount(); ++i)
             rows.push_back(S(list->GetItemText(i, 0)) + "=" + S(list->GetItemText(i, 1)));
@@ -303,6 +305,7 @@ TEST_F(SelectTest, FacePickerListsTheInstalledFacesWithTheirSizes) {
     });
     CSelectFontDlg dlg(nullptr, POINT{300, 200});
     EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_EQ(QPoint(at.left, at.top), QPoint(300, 200));
     // One row per face of the map, in key order (the map may hold faces of its own making too).
     ASSERT_GE(rows.size(), 4u);
     EXPECT_EQ(rows[0].rfind("Arial=0.01MB", 0), 0u);
@@ -317,19 +320,4 @@ TEST_F(SelectTest, FacePickerListsTheInstalledFacesWithTheirSizes) {
     EXPECT_EQ(empty.DoModal(), IDOK);
     EXPECT_TRUE(empty.m_strSelFont.IsEmpty());
     PackNameMap.clear();
-}
-
-TEST_F(SelectTest, FacePickerStandsAtItsAnchor) {
-    MakeFontMap();
-    QPoint at;
-    mfcauto::PushScript([&](ModalContext& ctx) {
-        RECT r{};
-        ctx.Dialog()->GetWindowRect(&r);
-        at = QPoint(r.left, r.top);
-        ctx.PressEscape();
-    });
-    CSelectFontDlg dlg(nullptr, POINT{120, 80});
-    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
-    EXPECT_EQ(at, QPoint(120, 80));
-    EXPECT_TRUE(dlg.m_strSelFont.IsEmpty());
 }

@@ -142,26 +142,9 @@ TEST_F(PackDialogTest, TheSizeLimitOfThePanelModel) {
     }
 }
 
-TEST_F(PackDialogTest, ChoosingTheFaceOfOneOrAllSlots) {
+TEST_F(PackDialogTest, TheSampleAndTheFacesOfTheSlots) {
     Open([&](ModalContext& ctx) {
-        mfcauto::PushScript([](ModalContext& picker) {
-            auto* faces = dynamic_cast<CListCtrl*>(picker.Control(3056));
-            picker.DoubleClickItem(3056, Row(*faces, "Tahoma"));
-        });
-        ctx.Click(3069);  // slot 2
-        EXPECT_EQ(Text(ctx, 3058), "Tahoma");
-        EXPECT_TRUE(List(ctx).GetCheck(Row(List(ctx), "Tahoma")));
-        EXPECT_TRUE(Packed(u"Tahoma"));
-        mfcauto::PushScript([](ModalContext& picker) { picker.PressEscape(); });
-        ctx.Click(3076);  // cancelled: nothing changes
-        EXPECT_EQ(Text(ctx, 3057), "Arial");
-        ctx.Click(IDCANCEL);
-    });
-    EXPECT_EQ(S(g_strDefaultFont[1]), "Gone");  // Cancel saves nothing
-}
-
-TEST_F(PackDialogTest, TheSampleShowsTheRowLastClickedOrArrowedTo) {
-    Open([&](ModalContext& ctx) {
+        // The sample shows the row last clicked or arrowed to.
         auto* dlg = static_cast<CFontPackDlg*>(ctx.Dialog());
         CListCtrl& l = List(ctx);
         auto sampleFace = [&] { return Face(dlg->m_sampleFont); };
@@ -173,8 +156,22 @@ TEST_F(PackDialogTest, TheSampleShowsTheRowLastClickedOrArrowedTo) {
         EXPECT_EQ(sampleFace(), S(l.GetItemText(1, 0)));
         ctx.PressKey(3023, VK_HOME);
         EXPECT_EQ(sampleFace(), "Arial");
+
+        // Choosing the face of one slot; a cancelled choice changes nothing.
+        mfcauto::PushScript([](ModalContext& picker) {
+            auto* faces = dynamic_cast<CListCtrl*>(picker.Control(3056));
+            picker.DoubleClickItem(3056, Row(*faces, "Tahoma"));
+        });
+        ctx.Click(3069);  // slot 2
+        EXPECT_EQ(Text(ctx, 3058), "Tahoma");
+        EXPECT_TRUE(l.GetCheck(Row(l, "Tahoma")));
+        EXPECT_TRUE(Packed(u"Tahoma"));
+        mfcauto::PushScript([](ModalContext& picker) { picker.PressEscape(); });
+        ctx.Click(3076);  // cancelled: nothing changes
+        EXPECT_EQ(Text(ctx, 3057), "Arial");
         ctx.Click(IDCANCEL);
     });
+    EXPECT_EQ(S(g_strDefaultFont[1]), "Gone");  // Cancel saves nothing
 }
 
 TEST_F(PackDialogTest, TheRenderedHeadingsUseTheListsFont) {

@@ -172,17 +172,6 @@ TEST_F(FontInitTest, CancelOrNoRepairKeepsTheFaces) {
     EXPECT_EQ(FaceOf(16), "宋体");
 }
 
-TEST_F(FontInitTest, ACountBeyondTheFileLoadsTheWholeRecordsThere) {
-    WriteTable({{14, u"D", u"Arial", 20}, {20, u"X", u"Tahoma", 20}}, 0xFFFFFFFFu);
-    // Cut the second record in half as well.
-    auto bytes = testsupport::ReadBytes(m_dir / "Font.hft");
-    bytes.resize(4 + 160 + 80);
-    testsupport::WriteBytes(m_dir / "Font.hft", bytes);
-    EXPECT_EQ(Font_InitLib(nullptr, true, nullptr), 1);
-    EXPECT_EQ(Ids(), (std::vector<int>{14, 13, 12, 11, 10}));
-    EXPECT_EQ(FaceOf(14), "Arial");
-}
-
 TEST_F(FontInitTest, NewFontAddsWhatTheDialogGives) {
     Font_InitLib(nullptr, true, nullptr);
     g_nMaxFontID = 20;
@@ -208,10 +197,19 @@ TEST_F(FontInitTest, NewFontAddsWhatTheDialogGives) {
     EXPECT_EQ(Ids().size(), before);
 }
 
-TEST_F(FontInitTest, NamesThatFillTheirFieldsAreCut) {
+// A damaged file: names that fill their fields, a count beyond the file and
+// a last record cut in half.
+TEST_F(FontInitTest, ADamagedTableLoadsTheWholeRecordsWithTheirNamesCut) {
     WriteTable({{14, u"D", u"Arial", 20},
-                {20, std::u16string(32, u'N'), std::u16string(32, u'F'), 20}});
+                {20, std::u16string(32, u'N'), std::u16string(32, u'F'), 20},
+                {21, u"X", u"Tahoma", 20}},
+               0xFFFFFFFFu);
+    auto bytes = testsupport::ReadBytes(m_dir / "Font.hft");
+    bytes.resize(bytes.size() - sizeof(tagHMIFONT) / 2);
+    testsupport::WriteBytes(m_dir / "Font.hft", bytes);
     EXPECT_EQ(Font_InitLib(nullptr, true, nullptr), 1);
+    EXPECT_EQ(Ids(), (std::vector<int>{14, 20, 13, 12, 11, 10}));
+    EXPECT_EQ(FaceOf(14), "Arial");
     EXPECT_EQ(N(Font_GetFontName(20)), std::string(31, 'N'));
     EXPECT_EQ(FaceOf(20), std::string(31, 'F'));
     CStringArray names, ids;

@@ -1,20 +1,10 @@
 // Opening a project's fonts, with the font change dialog answered as a user
 // would, and creating a font through the properties dialog.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstring>
 #include <map>
 
-#include "FontTableFixture.h"
-#include "TestProfile.h"
-#include "mfc/afxcmn.h"
-#include "mfc/mfcauto.h"
-
-using mfcauto::ModalContext;
-using testsupport::N;
-using testsupport::TestProfile;
-using testsupport::U;
+#include "DialogTest.h"
 
 namespace {
 struct Rec {
@@ -33,8 +23,10 @@ std::vector<unsigned char> TableBytes(const std::vector<Rec>& recs, uint32_t cou
         std::memset(&r, 0, sizeof r);
         r.nID = recs[i].id;
         // Raw copies: a 32-unit name fills its field with no terminator, as a damaged file may.
-        std::memcpy(r.szName, recs[i].name.data(), std::min<size_t>(recs[i].name.size(), 32) * 2);
-        std::memcpy(r.lf.lfFaceName, recs[i].face.data(), std::min<size_t>(recs[i].face.size(), LF_FACESIZE) * 2);
+        const std::u16string& name = recs[i].name;
+        const std::u16string& face = recs[i].face;
+        std::memcpy(r.szName, name.data(), std::min<size_t>(name.size(), 32) * 2);
+        std::memcpy(r.lf.lfFaceName, face.data(), std::min<size_t>(face.size(), LF_FACESIZE) * 2);
         r.lf.lfHeight = recs[i].height;
         r.lf.lfWeight = FW_NORMAL;
         r.lf.lfCharSet = recs[i].charset;
@@ -50,25 +42,25 @@ std::vector<int> Ids() {
     return ids;
 }
 
-class FontInitTest : public FontTableTest {
+std::string FaceOf(int id) { return N(findFontInList(id)->lf.lfFaceName); }
+
+class FontInitTest : public ScriptedTest {
 protected:
     void SetUp() override {
-        FontTableTest::SetUp();
-        mfcauto::ClearScripts();
-        mfcauto::ClearErrors();
+        ScriptedTest::SetUp();
         SetScreen(800, 480);
     }
     void TearDown() override {
-        EXPECT_TRUE(mfcauto::Errors().empty()) << mfcauto::Errors().front();
-        mfcauto::ClearErrors();
         stanchion::SetAppObject(u"HmiSet", nullptr);
-        FontTableTest::TearDown();
+        ScriptedTest::TearDown();
     }
     void SetScreen(int w, int h) {
         m_panel = CHmiSet{1, w, h, 16};
         stanchion::SetAppObject(u"HmiSet", &m_panel);
     }
-    void WriteTable(const std::vector<Rec>& recs) { WriteTable(recs, static_cast<uint32_t>(recs.size())); }
+    void WriteTable(const std::vector<Rec>& recs) {
+        WriteTable(recs, static_cast<uint32_t>(recs.size()));
+    }
     void WriteTable(const std::vector<Rec>& recs, uint32_t count) {
         testsupport::WriteBytes(m_dir / "Font.hft", TableBytes(recs, count));
     }
@@ -83,7 +75,7 @@ TEST_F(FontInitTest, WithoutATableTheDefaultAndBuiltInFontsAreMade) {
     EXPECT_EQ(Ids(), (std::vector<int>{14, 13, 12, 11, 10}));
     EXPECT_EQ(g_nMaxFontID, 15);
     const tagHMIFONT* def = findFontInList(14);
-    EXPECT_EQ(N(def->szName), N(LA_GetString(u"STR_40015").GetString()));
+    EXPECT_EQ(N(def->szName), Msg(u"STR_40015"));
     EXPECT_EQ(N(def->lf.lfFaceName), "SimSun");  // as the English system spells it
     EXPECT_EQ(def->lf.lfHeight, 26);            // an 800 x 480 panel
     const tagHMIFONT* b13 = findFontInList(13);
@@ -105,8 +97,8 @@ TEST_F(FontInitTest, LoadedRecords) {
     int skip = 0;
     EXPECT_EQ(Font_InitLib(&skip, false, nullptr), 1);
     EXPECT_EQ(Ids(), (std::vector<int>{14, 16, 12, 40, 13, 11, 10}));
-    EXPECT_EQ(N(findFontInList(14)->szName), N(LA_GetString(u"STR_40015").GetString()));
-    EXPECT_EQ(N(findFontInList(16)->lf.lfFaceName), "SimSun");
+    EXPECT_EQ(N(findFontInList(14)->szName), Msg(u"STR_40015"));
+    EXPECT_EQ(FaceOf(16), "SimSun");
     const tagHMIFONT* kept = findFontInList(12);
     EXPECT_EQ(kept->lf.lfHeight, 20);
     EXPECT_EQ(N(kept->szName), "{_Font20");
@@ -117,8 +109,9 @@ TEST_F(FontInitTest, LoadedRecords) {
 }
 
 TEST_F(FontInitTest, DefaultSizeByScreen) {
-    for (auto [w, h, want] : std::vector<std::tuple<int, int, LONG>>{
-             {600, 1024, 26}, {1080, 1920, 36}, {2560, 1440, 50}, {3840, 2160, 80}, {272, 480, 12}, {1000, 1000, 0}}) {
+    for (auto [w, h, want] : std::vector<std::tuple<int, int, LONG>>{{600, 1024, 26},
+             {1080, 1920, 36}, {2560, 1440, 50}, {3840, 2160, 80}, {272, 480, 12},
+             {1000, 1000, 0}}) {
         SetScreen(w, h);
         Font_InitLib(nullptr, true, nullptr);
         EXPECT_EQ(findFontInList(14)->lf.lfHeight, want) << w << "x" << h;
@@ -142,7 +135,7 @@ TEST_F(FontInitTest, MissingFacesRepairedThroughTheDialog) {
     mfcauto::PushScript([&](ModalContext& ctx) {
         auto* list = static_cast<CListCtrl*>(ctx.Control(3025));
         for (int i = 0; i < list->GetItemCount(); ++i)
-            rows.push_back(N(list->GetItemText(i, 0).GetString()) + "=" + N(list->GetItemText(i, 1).GetString()));
+            rows.push_back(S(list->GetItemText(i, 0)) + "=" + S(list->GetItemText(i, 1)));
         ctx.SelectRows(3025, {2});  // Helvetica
         ctx.SelectItem(3028, U("Tahoma"));
         ctx.Click(IDOK);
@@ -151,11 +144,11 @@ TEST_F(FontInitTest, MissingFacesRepairedThroughTheDialog) {
     EXPECT_EQ(Font_InitLib(&skip, false, nullptr), 1);
     // Each missing face once, in key order, with SimSun's Chinese name proposed.
     EXPECT_EQ(rows, (std::vector<std::string>{"Arial=宋体", "Frutiger=宋体", "Helvetica=宋体"}));
-    EXPECT_EQ(N(findFontInList(16)->lf.lfFaceName), "Tahoma");
-    EXPECT_EQ(N(findFontInList(17)->lf.lfFaceName), "Tahoma");
-    EXPECT_EQ(N(findFontInList(18)->lf.lfFaceName), "宋体");
-    EXPECT_EQ(N(findFontInList(19)->lf.lfFaceName), "宋体");
-    EXPECT_EQ(N(findFontInList(14)->lf.lfFaceName), "Arial");  // installed in its charset
+    EXPECT_EQ(FaceOf(16), "Tahoma");
+    EXPECT_EQ(FaceOf(17), "Tahoma");
+    EXPECT_EQ(FaceOf(18), "宋体");
+    EXPECT_EQ(FaceOf(19), "宋体");
+    EXPECT_EQ(FaceOf(14), "Arial");  // installed in its charset
     EXPECT_EQ(skip, 0);
 }
 
@@ -165,29 +158,18 @@ TEST_F(FontInitTest, CancelOrNoRepairKeepsTheFaces) {
     int skip = 0;
     Font_InitLib(&skip, false, nullptr);
     EXPECT_EQ(skip, 1);
-    EXPECT_EQ(N(findFontInList(16)->lf.lfFaceName), "Helvetica");
+    EXPECT_EQ(FaceOf(16), "Helvetica");
 
     // A null pointer suppresses the repair, though the dialog is still shown.
     mfcauto::PushScript([](ModalContext& ctx) { ctx.Click(IDOK); });
     Font_InitLib(nullptr, false, nullptr);
-    EXPECT_EQ(N(findFontInList(16)->lf.lfFaceName), "Helvetica");
+    EXPECT_EQ(FaceOf(16), "Helvetica");
     EXPECT_EQ(mfcauto::PendingScripts(), 0u);
 
     // Without the dialog the proposed SimSun replaces the face.
     skip = 0;
     Font_InitLib(&skip, true, nullptr);
-    EXPECT_EQ(N(findFontInList(16)->lf.lfFaceName), "宋体");
-}
-
-TEST_F(FontInitTest, ACountBeyondTheFileLoadsTheWholeRecordsThere) {
-    WriteTable({{14, u"D", u"Arial", 20}, {20, u"X", u"Tahoma", 20}}, 0xFFFFFFFFu);
-    // Cut the second record in half as well.
-    auto bytes = testsupport::ReadBytes(m_dir / "Font.hft");
-    bytes.resize(4 + 160 + 80);
-    testsupport::WriteBytes(m_dir / "Font.hft", bytes);
-    EXPECT_EQ(Font_InitLib(nullptr, true, nullptr), 1);
-    EXPECT_EQ(Ids(), (std::vector<int>{14, 13, 12, 11, 10}));
-    EXPECT_EQ(N(findFontInList(14)->lf.lfFaceName), "Arial");
+    EXPECT_EQ(FaceOf(16), "宋体");
 }
 
 TEST_F(FontInitTest, NewFontAddsWhatTheDialogGives) {
@@ -215,15 +197,25 @@ TEST_F(FontInitTest, NewFontAddsWhatTheDialogGives) {
     EXPECT_EQ(Ids().size(), before);
 }
 
-TEST_F(FontInitTest, NamesThatFillTheirFieldsAreCut) {
-    WriteTable({{14, u"D", u"Arial", 20}, {20, std::u16string(32, u'N'), std::u16string(32, u'F'), 20}});
+// A damaged file: names that fill their fields, a count beyond the file and
+// a last record cut in half.
+TEST_F(FontInitTest, ADamagedTableLoadsTheWholeRecordsWithTheirNamesCut) {
+    WriteTable({{14, u"D", u"Arial", 20},
+                {20, std::u16string(32, u'N'), std::u16string(32, u'F'), 20},
+                {21, u"X", u"Tahoma", 20}},
+               0xFFFFFFFFu);
+    auto bytes = testsupport::ReadBytes(m_dir / "Font.hft");
+    bytes.resize(bytes.size() - sizeof(tagHMIFONT) / 2);
+    testsupport::WriteBytes(m_dir / "Font.hft", bytes);
     EXPECT_EQ(Font_InitLib(nullptr, true, nullptr), 1);
+    EXPECT_EQ(Ids(), (std::vector<int>{14, 20, 13, 12, 11, 10}));
+    EXPECT_EQ(FaceOf(14), "Arial");
     EXPECT_EQ(N(Font_GetFontName(20)), std::string(31, 'N'));
-    EXPECT_EQ(N(findFontInList(20)->lf.lfFaceName), std::string(31, 'F'));
+    EXPECT_EQ(FaceOf(20), std::string(31, 'F'));
     CStringArray names, ids;
     Font_GetFontNames(names, ids);
     bool listed = false;
-    for (INT_PTR i = 0; i < names.GetSize(); ++i) listed |= N(names[i].GetString()) == std::string(31, 'N');
+    for (INT_PTR i = 0; i < names.GetSize(); ++i) listed |= S(names[i]) == std::string(31, 'N');
     EXPECT_TRUE(listed);
 }
 

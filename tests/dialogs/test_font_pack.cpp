@@ -1,41 +1,20 @@
 // The font pack dialog: checked faces, language slots, warnings and saving.
-#include <gtest/gtest.h>
-
 #include <QHeaderView>
 #include <QImage>
 #include <QTreeWidget>
 #include <algorithm>
 #include <cstdlib>
 
+#include "DialogTest.h"
 #include "FontTable.h"
-#include "FontTableFixture.h"
 #include "PackConfig.h"
-#include "TestProfile.h"
 #include "dialogs/FontPackDlg.h"
-#include "mfc/afxcmn.h"
-#include "mfc/mfcauto.h"
-
-using mfcauto::ModalContext;
-using testsupport::N;
-using testsupport::TestProfile;
-using testsupport::U;
 
 namespace {
-class MainWindow : public CWnd {
-public:
-    std::vector<std::pair<WPARAM, LPARAM>> notices;
-    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override {
-        if (msg == kFontsChangedMessage) notices.emplace_back(wp, lp);
-        return 0;
-    }
-};
-
-class PackDialogTest : public FontTableTest {
+class PackDialogTest : public ScriptedTest {
 protected:
     void SetUp() override {
-        FontTableTest::SetUp();
-        mfcauto::ClearScripts();
-        mfcauto::ClearErrors();
+        ScriptedTest::SetUp();
         MakeFontMap();
         FontSizeMap[u"Arial"] = 6.0;
         FontSizeMap[u"Tahoma"] = 4.0;
@@ -50,19 +29,24 @@ protected:
         AfxSetMainWnd(&main);
     }
     void TearDown() override {
-        EXPECT_TRUE(mfcauto::Errors().empty()) << mfcauto::Errors().front();
-        mfcauto::ClearErrors();
         AfxSetMainWnd(nullptr);
         velmora::SetFastCompile(false);
         PackFontList.clear();
         g_bUseDefaultFont = 0;
-        FontTableTest::TearDown();
+        ScriptedTest::TearDown();
     }
-    static CListCtrl& List(ModalContext& ctx) { return *dynamic_cast<CListCtrl*>(ctx.Control(3023)); }
+    static CListCtrl& List(ModalContext& ctx) {
+        return *dynamic_cast<CListCtrl*>(ctx.Control(3023));
+    }
     static int Row(CListCtrl& l, const std::string& face) {
         for (int i = 0; i < l.GetItemCount(); ++i)
-            if (N(l.GetItemText(i, 0).GetString()) == face) return i;
+            if (S(l.GetItemText(i, 0)) == face) return i;
         return -1;
+    }
+    // Opens the pack dialog with `script`.
+    static void Open(mfcauto::Script script) {
+        mfcauto::PushScript(std::move(script));
+        OpenFontPackDlg();
     }
     static bool Packed(const std::u16string& face) {
         return std::find(PackFontList.begin(), PackFontList.end(), face) != PackFontList.end();
@@ -72,63 +56,55 @@ protected:
 };
 }  // namespace
 
-TEST_F(PackDialogTest, OpeningWithDefaultFacesInForcePacksThem) {
-    mfcauto::PushScript([&](ModalContext& ctx) {
+TEST_F(PackDialogTest, DefaultFacesInForceArePackedAndStayChecked) {
+    Open([&](ModalContext& ctx) {
         CListCtrl& l = List(ctx);
         EXPECT_EQ(ctx.CheckState(3046), BST_CHECKED);
-        EXPECT_EQ(N(l.GetItemText(0, 0).GetString()), "Arial");  // checked rows first
+        EXPECT_EQ(S(l.GetItemText(0, 0)), "Arial");  // checked rows first
         EXPECT_TRUE(l.GetCheck(0));
         EXPECT_FALSE(l.GetCheck(Row(l, "Tahoma")));
         EXPECT_TRUE(Packed(u"Arial"));
         EXPECT_TRUE(Packed(u"Gone"));  // slot faces join the pack, installed or not
-        EXPECT_EQ(N(ctx.Text(3058).GetString()), "Gone");
-        EXPECT_EQ(N(ctx.Text(3040).GetString()), "6.00MB");
+        EXPECT_EQ(Text(ctx, 3058), "Gone");
+        EXPECT_EQ(Text(ctx, 3040), "6.00MB");
         // A face without a size counts 0 and gains a 0 entry.
-        EXPECT_EQ(N(l.GetItemText(Row(l, "Calibri"), 1).GetString()), "0.00");
+        EXPECT_EQ(S(l.GetItemText(Row(l, "Calibri"), 1)), "0.00");
         EXPECT_EQ(FontSizeMap.count(u"Calibri"), 1u);
-        ctx.Click(IDCANCEL);
-    });
-    OpenFontPackDlg();
-    EXPECT_TRUE(main.notices.empty());
-}
 
-TEST_F(PackDialogTest, SlotFacesStayCheckedWhileTheGroupIsChecked) {
-    mfcauto::PushScript([&](ModalContext& ctx) {
-        CListCtrl& l = List(ctx);
+        // Slot faces stay checked while the group is checked.
         ctx.ClickListCheckBox(3023, Row(l, "Arial"));
         EXPECT_TRUE(l.GetCheck(Row(l, "Arial")));  // re-checked at once
         ctx.ClickListCheckBox(3023, Row(l, "Tahoma"));
         EXPECT_TRUE(Packed(u"Tahoma"));
-        EXPECT_EQ(N(ctx.Text(3040).GetString()), "10.00MB");
+        EXPECT_EQ(Text(ctx, 3040), "10.00MB");
         ctx.Click(3046);  // the default faces are no longer in force
         EXPECT_EQ(ctx.CheckState(3046), BST_UNCHECKED);
         ctx.ClickListCheckBox(3023, Row(l, "Arial"));
         EXPECT_FALSE(l.GetCheck(Row(l, "Arial")));
         EXPECT_FALSE(Packed(u"Arial"));
-        EXPECT_EQ(N(ctx.Text(3040).GetString()), "4.00MB");
+        EXPECT_EQ(Text(ctx, 3040), "4.00MB");
         // A header click only refills: checked rows first again.
         ctx.ClickColumnHeader(3023, 0);
-        EXPECT_EQ(N(l.GetItemText(0, 0).GetString()), "Tahoma");
+        EXPECT_EQ(S(l.GetItemText(0, 0)), "Tahoma");
         EXPECT_TRUE(l.GetCheck(0));
         ctx.Click(IDCANCEL);
     });
-    OpenFontPackDlg();
+    EXPECT_TRUE(main.notices.empty());
 }
 
 TEST_F(PackDialogTest, MissingDefaultFacesAreNamedOnceAndCancelKeepsTheDialog) {
     std::string warning;
-    mfcauto::PushScript([&](ModalContext& ctx) {
+    Open([&](ModalContext& ctx) {
         mfcauto::PushScript([&](ModalContext& box) {
-            warning = N(box.MessageText().GetString());
-            EXPECT_EQ(N(box.Caption().GetString()), "Warning");
+            warning = S(box.MessageText());
+            EXPECT_EQ(S(box.Caption()), "Warning");
             box.Answer(IDCANCEL);
         });
         ctx.Click(IDOK);
         EXPECT_FALSE(ctx.Dialog()->HasEnded());
         ctx.Click(IDCANCEL);
     });
-    OpenFontPackDlg();
-    EXPECT_EQ(warning, N(LA_GetString(u"STR_40028").GetString()) + "\nGone");
+    EXPECT_EQ(warning, Msg(u"STR_40028") + "\nGone");
     EXPECT_FALSE(std::filesystem::exists(m_dir / "fpf.ini"));
     EXPECT_TRUE(main.notices.empty());
 }
@@ -140,18 +116,17 @@ TEST_F(PackDialogTest, TheSizeLimitOfThePanelModel) {
         std::filesystem::remove(m_dir / "fpf.ini");  // each round starts from no pack
         PackFontList.clear();
         std::vector<std::string> boxes;
-        mfcauto::PushScript([&](ModalContext& ctx) {
+        main.notices.clear();
+        Open([&](ModalContext& ctx) {
             ctx.ClickListCheckBox(3023, Row(List(ctx), "Tahoma"));
             if (tahoma > 4.0) {
                 mfcauto::PushScript([&](ModalContext& box) {
-                    boxes.push_back(N(box.MessageText().GetString()));
+                    boxes.push_back(S(box.MessageText()));
                     box.Answer(IDOK);
                 });
             }
             ctx.Click(IDOK);
         });
-        main.notices.clear();
-        OpenFontPackDlg();
         if (tahoma > 4.0) {
             ASSERT_EQ(boxes.size(), 1u);
             EXPECT_NE(boxes[0].find("(10 MB)"), std::string::npos) << boxes[0];
@@ -167,54 +142,42 @@ TEST_F(PackDialogTest, TheSizeLimitOfThePanelModel) {
     }
 }
 
-TEST_F(PackDialogTest, ChoosingTheFaceOfOneOrAllSlots) {
-    mfcauto::PushScript([&](ModalContext& ctx) {
+TEST_F(PackDialogTest, TheSampleAndTheFacesOfTheSlots) {
+    Open([&](ModalContext& ctx) {
+        // The sample shows the row last clicked or arrowed to.
+        auto* dlg = static_cast<CFontPackDlg*>(ctx.Dialog());
+        CListCtrl& l = List(ctx);
+        auto sampleFace = [&] { return Face(dlg->m_sampleFont); };
+        ctx.SelectRows(3023, {1});
+        EXPECT_EQ(sampleFace(), S(l.GetItemText(1, 0)));
+        ctx.SelectRows(3023, {2});
+        EXPECT_EQ(sampleFace(), S(l.GetItemText(2, 0)));
+        ctx.PressKey(3023, VK_UP);
+        EXPECT_EQ(sampleFace(), S(l.GetItemText(1, 0)));
+        ctx.PressKey(3023, VK_HOME);
+        EXPECT_EQ(sampleFace(), "Arial");
+
+        // Choosing the face of one slot; a cancelled choice changes nothing.
         mfcauto::PushScript([](ModalContext& picker) {
             auto* faces = dynamic_cast<CListCtrl*>(picker.Control(3056));
-            int row = -1;
-            for (int i = 0; i < faces->GetItemCount(); ++i)
-                if (faces->GetItemText(i, 0) == CString(u"Tahoma")) row = i;
-            picker.DoubleClickItem(3056, row);
+            picker.DoubleClickItem(3056, Row(*faces, "Tahoma"));
         });
         ctx.Click(3069);  // slot 2
-        EXPECT_EQ(N(ctx.Text(3058).GetString()), "Tahoma");
-        EXPECT_TRUE(List(ctx).GetCheck(Row(List(ctx), "Tahoma")));
+        EXPECT_EQ(Text(ctx, 3058), "Tahoma");
+        EXPECT_TRUE(l.GetCheck(Row(l, "Tahoma")));
         EXPECT_TRUE(Packed(u"Tahoma"));
         mfcauto::PushScript([](ModalContext& picker) { picker.PressEscape(); });
         ctx.Click(3076);  // cancelled: nothing changes
-        EXPECT_EQ(N(ctx.Text(3057).GetString()), "Arial");
+        EXPECT_EQ(Text(ctx, 3057), "Arial");
         ctx.Click(IDCANCEL);
     });
-    OpenFontPackDlg();
-    EXPECT_EQ(N(g_strDefaultFont[1].GetString()), "Gone");  // Cancel saves nothing
-}
-
-TEST_F(PackDialogTest, TheSampleShowsTheRowLastClickedOrArrowedTo) {
-    mfcauto::PushScript([&](ModalContext& ctx) {
-        auto* dlg = static_cast<CFontPackDlg*>(ctx.Dialog());
-        CListCtrl& l = List(ctx);
-        auto sampleFace = [&] {
-            LOGFONTW lf{};
-            dlg->m_sampleFont.GetLogFont(&lf);
-            return N(lf.lfFaceName);
-        };
-        ctx.SelectRows(3023, {1});
-        EXPECT_EQ(sampleFace(), N(l.GetItemText(1, 0).GetString()));
-        ctx.SelectRows(3023, {2});
-        EXPECT_EQ(sampleFace(), N(l.GetItemText(2, 0).GetString()));
-        ctx.PressKey(3023, VK_UP);
-        EXPECT_EQ(sampleFace(), N(l.GetItemText(1, 0).GetString()));
-        ctx.PressKey(3023, VK_HOME);
-        EXPECT_EQ(sampleFace(), "Arial");
-        ctx.Click(IDCANCEL);
-    });
-    OpenFontPackDlg();
+    EXPECT_EQ(S(g_strDefaultFont[1]), "Gone");  // Cancel saves nothing
 }
 
 TEST_F(PackDialogTest, TheRenderedHeadingsUseTheListsFont) {
     QImage shot;
     QRect header, row;
-    mfcauto::PushScript([&](ModalContext& ctx) {
+    Open([&](ModalContext& ctx) {
         shot = ctx.Capture();
         auto* t = dynamic_cast<QTreeWidget*>(ctx.Control(3023)->GetWidget());
         ASSERT_NE(t, nullptr);
@@ -223,7 +186,6 @@ TEST_F(PackDialogTest, TheRenderedHeadingsUseTheListsFont) {
         row = QRect(t->viewport()->mapTo(t->window(), r.topLeft()), r.size());
         ctx.Click(IDCANCEL);
     });
-    OpenFontPackDlg();
     ASSERT_FALSE(shot.isNull());
     // Cap height of the text in a band, right of the row's check box.
     auto inkHeight = [&](const QRect& band) {
@@ -238,5 +200,6 @@ TEST_F(PackDialogTest, TheRenderedHeadingsUseTheListsFont) {
     };
     const int rowInk = inkHeight(row);
     ASSERT_GT(rowInk, 4);
-    EXPECT_LE(std::abs(inkHeight(header) - rowInk), 1) << "heading " << inkHeight(header) << " px, row " << rowInk << " px";
+    EXPECT_LE(std::abs(inkHeight(header) - rowInk), 1)
+        << "heading " << inkHeight(header) << " px, row " << rowInk << " px";
 }

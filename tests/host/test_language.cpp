@@ -163,6 +163,8 @@ TEST(HostUtilities, ModelLimitsFromTheDataFile) {
     ASSERT_TRUE(velmora::SetPanelModel("C"));
     EXPECT_FALSE(CHmiAuth::getSingleton()->getModelDataLimit("FontFileMaxSize", limit, ""));
     EXPECT_FALSE(velmora::SetPanelModel("Z"));
+    velmora::SetModelDataFile("");  // the shipped models again
+    EXPECT_TRUE(velmora::SetPanelModel("TP-0435"));
 }
 
 TEST(HostUtilities, RectsStayOnScreenAndDebugOutputGoes) {

@@ -75,6 +75,7 @@ VELMORA_API void SetProjectLanguages(int count);
 VELMORA_API void SetCurrentLanguage(int index);
 VELMORA_API void SetFastCompile(bool on);
 VELMORA_API void SetScreenSize(int width, int height);
+// The panel models' limits; an empty path: the models shipped with the library.
 VELMORA_API void SetModelDataFile(const std::string& path);
 // False when the model is not in the data file.
 VELMORA_API bool SetPanelModel(const std::string& model);

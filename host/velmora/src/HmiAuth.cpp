@@ -8,8 +8,10 @@
 #include "win/wstr.h"
 
 namespace {
+std::string ShippedModels() { return velmora::DataDir() + "/models.ini"; }
+
 struct ModelState {
-    std::string file = velmora::DataDir() + "/models.ini";
+    std::string file = ShippedModels();
     std::string model;
     std::map<std::string, int64_t> limits;
 };
@@ -62,7 +64,7 @@ bool CHmiAuth::getModelDataLimit(const std::string& key, int64_t& value, const s
 
 namespace velmora {
 void SetModelDataFile(const std::string& path) {
-    State().file = path;
+    State().file = path.empty() ? ShippedModels() : path;
     State().limits.clear();
     State().model.clear();
 }

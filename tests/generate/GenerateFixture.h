@@ -9,6 +9,8 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "FontTable.h"
 #include "FontTableFixture.h"
@@ -54,6 +56,49 @@ protected:
         std::u16string s = lang0;
         if (!lang1.empty()) s += kLangSeparator + lang1;
         return CString(s.c_str());
+    }
+
+    // Font id and text, one screen each.
+    using Texts = std::vector<std::pair<uint16_t, std::u16string>>;
+    struct Built {
+        double mb = 0;
+        CPackFontFiles packs;
+        std::vector<std::u16string> changed;
+    };
+    // A unit build in a fresh process: the collector knows only the folder
+    // (`out`\qpf2 for QPF2 files); `dir` is what the compile is given.
+    Built UnitQpf(const std::u16string& out, const Texts& texts, bool verify = false, std::u16string dir = u"") {
+        ResetPanelFontCollections();
+        CQpfFontData* c = CSingletonTpl<CQpfFontData>::getInstance();
+        c->reset();
+        c->beginBuild(out + u"\\qpf2", verify);
+        int screen = 0;
+        for (const auto& t : texts) {
+            tagMULTIFONT mf = Fonts(t.first);
+            MakeQPF(mf, Text(t.second), 0, ++screen);
+        }
+        if (dir.empty()) dir = out;
+        Built b;
+        b.mb = MakeLattice_QPF(dir, b.packs);
+        b.changed = c->changedFiles();
+        return b;
+    }
+    Built UnitTtf(const std::u16string& out, const Texts& texts, bool verify = false) {
+        ResetPanelFontCollections();
+        CTtfFontData* c = CSingletonTpl<CTtfFontData>::getInstance();
+        c->reset();
+        c->beginBuild(out, verify);
+        int screen = 0;
+        for (const auto& t : texts) {
+            tagMULTIFONT mf = Fonts(t.first);
+            AddTextInfo(mf, Text(t.second), 0, ++screen);
+        }
+        std::u16string dir = out;
+        Built b;
+        b.mb = MakeVector_TTF(dir, b.packs);
+        c->endBuild();
+        b.changed = c->changedFiles();
+        return b;
     }
 
     static std::set<std::string> Files(const std::filesystem::path& dir, const std::string& ext = "") {

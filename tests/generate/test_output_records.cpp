@@ -67,31 +67,10 @@ protected:
     }
     // An incremental compile in a fresh process; the files it found changed.
     std::vector<std::u16string> Qpf(bool verify = false) {
-        ResetPanelFontCollections();
-        CQpfFontData* c = CSingletonTpl<CQpfFontData>::getInstance();
-        c->reset();
-        c->beginBuild(m_out.wpath() + u"\\qpf2", verify);
-        tagMULTIFONT en = Fonts(15), title = Fonts(16);
-        MakeQPF(en, Text(u"Pressure"), 0, 1);
-        MakeQPF(title, Text(u"Tank"), 0, 2);
-        CPackFontFiles result;
-        std::u16string dir = m_out.wpath();
-        MakeLattice_QPF(dir, result);
-        return c->changedFiles();
+        return UnitQpf(m_out.wpath(), {{15, u"Pressure"}, {16, u"Tank"}}, verify).changed;
     }
     std::vector<std::u16string> Ttf(bool verify = false) {
-        ResetPanelFontCollections();
-        CTtfFontData* c = CSingletonTpl<CTtfFontData>::getInstance();
-        c->reset();
-        c->beginBuild(m_out.wpath(), verify);
-        tagMULTIFONT en = Fonts(15), title = Fonts(16);
-        AddTextInfo(en, Text(u"Pressure"), 0, 1);
-        AddTextInfo(title, Text(u"Tank"), 0, 2);
-        CPackFontFiles result;
-        std::u16string dir = m_out.wpath();
-        MakeVector_TTF(dir, result);
-        c->endBuild();
-        return c->changedFiles();
+        return UnitTtf(m_out.wpath(), {{15, u"Pressure"}, {16, u"Tank"}}, verify).changed;
     }
     fs::path QpfFile() const { return m_out / "qpf2" / "arial_24_50.qpf2"; }
     fs::path TtfFile() const { return m_out / "Arial.ttf"; }

@@ -36,6 +36,8 @@ TEST_F(OutputSafetyTest, EmptyingTheFolderRemovesLinksAsLinks) {
     const fs::path out = m_out / "out";
     testsupport::WriteText(out / "old.qpf2", "x");
     testsupport::WriteText(out / "sub" / "deep.txt", "x");
+    testsupport::WriteText(out / "sub" / ".hidden", "x");
+    testsupport::WriteText(out / "noext", "x");
     testsupport::WriteText(out / "a\\..\\..\\keep\\victim.ttf", "a name, not a path");
     fs::create_directory_symlink(m_out / "keep", out / "to-keep");
     fs::create_directory_symlink("..", out / "up");
@@ -43,6 +45,7 @@ TEST_F(OutputSafetyTest, EmptyingTheFolderRemovesLinksAsLinks) {
     fs::create_directory_symlink(m_out / "keep", out / "sub" / "deeper-link");
     EXPECT_TRUE(DeleteDirectoryTree(W(out).c_str()));
     EXPECT_FALSE(fs::exists(fs::symlink_status(out)));
+    EXPECT_FALSE(DeleteDirectoryTree(W(out).c_str()));  // nothing left to delete
     EXPECT_EQ(Outside(), m_outside);
     EXPECT_EQ(testsupport::ReadText(m_out / "keep" / "victim.ttf"), "the user's");
     EXPECT_TRUE(winfiles::TakeFailures().empty());
@@ -118,17 +121,7 @@ TEST_F(OutputSafetyTest, AHandEditedUnitRecordCannotReachOutside) {
 TEST_F(OutputSafetyTest, FailedWritesAreNeitherLeftNorRecorded) {
     const fs::path out = m_out / "out";
     Add(15, u"Body", u"Arial", -24);
-    const auto qpfBuild = [&] {
-        ResetPanelFontCollections();
-        CQpfFontData* c = CSingletonTpl<CQpfFontData>::getInstance();
-        c->reset();
-        c->beginBuild(W(out / "qpf2"));
-        tagMULTIFONT mf = Fonts(15);
-        MakeQPF(mf, Text(u"Pressure"), 0, 1);
-        CPackFontFiles result;
-        std::u16string dir = W(out);
-        MakeLattice_QPF(dir, result);
-    };
+    const auto qpfBuild = [&] { UnitQpf(W(out), {{15, u"Pressure"}}); };
     {
         testsupport::FileSizeLimit full(256);  // records fit, fonts do not
         qpfBuild();
@@ -139,18 +132,7 @@ TEST_F(OutputSafetyTest, FailedWritesAreNeitherLeftNorRecorded) {
     qpfBuild();
     EXPECT_EQ(testsupport::Qpf2Readable(out / "qpf2" / "arial_24_50.qpf2", U"Pressure"), U"Pressure");
 
-    const auto ttfBuild = [&] {
-        ResetPanelFontCollections();
-        CTtfFontData* c = CSingletonTpl<CTtfFontData>::getInstance();
-        c->reset();
-        c->beginBuild(W(out));
-        tagMULTIFONT mf = Fonts(15);
-        AddTextInfo(mf, Text(u"Flow"), 0, 1);
-        CPackFontFiles result;
-        std::u16string dir = W(out);
-        MakeVector_TTF(dir, result);
-        c->endBuild();
-    };
+    const auto ttfBuild = [&] { UnitTtf(W(out), {{15, u"Flow"}}); };
     {
         testsupport::FileSizeLimit full(256);
         ttfBuild();

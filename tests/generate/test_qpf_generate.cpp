@@ -129,26 +129,16 @@ TEST_F(GenerateTest, QpfUnitBuildsRenderOnlyWhatChanged) {
     Add(15, u"En", u"Arial", -24);
     Add(16, u"Big", u"Arial", -32);
     WritePack({{"Tahoma", "tahoma.ttf"}});
-    const auto compile = [&](bool withBig, std::u16string dir) {
-        // A compile in a fresh process: the collector knows only the folder.
-        ResetPanelFontCollections();
-        CQpfFontData* c = CSingletonTpl<CQpfFontData>::getInstance();
-        c->reset();
-        c->beginBuild(m_out.wpath() + u"\\qpf2");
-        tagMULTIFONT mf = Fonts(15);
-        MakeQPF(mf, Text(u"Run"), 0, 1);
-        if (withBig) {
-            tagMULTIFONT big = Fonts(16);
-            MakeQPF(big, Text(u"STOP"), 0, 2);
-        }
-        CPackFontFiles result;
-        const double mb = MakeLattice_QPF(dir, result);
-        EXPECT_EQ(result.size(), 1u);
-        EXPECT_DOUBLE_EQ(mb, FontSizeMap[u"Tahoma"]);
-        return dir;
+    const auto compile = [&](bool withBig, const std::u16string& dir) {
+        Texts texts{{15, u"Run"}};
+        if (withBig) texts.push_back({16, u"STOP"});
+        const Built b = UnitQpf(m_out.wpath(), texts, false, dir);
+        EXPECT_EQ(b.packs.size(), 1u);
+        EXPECT_DOUBLE_EQ(b.mb, FontSizeMap[u"Tahoma"]);
     };
+    // The folder given, or its qpf2 folder: the files go to the same place.
     const std::filesystem::path qpf = m_out / "qpf2";
-    EXPECT_EQ(compile(true, m_out.wpath()), m_out.wpath() + u"\\qpf2");
+    compile(true, m_out.wpath());
     EXPECT_EQ(Files(qpf, ".qpf2"), (std::set<std::string>{"arial_24_50.qpf2", "arial_32_50.qpf2"}));
     EXPECT_EQ(Qpf2Readable(qpf / "arial_32_50.qpf2", U"STOP"), U"STOP");
 
@@ -157,16 +147,10 @@ TEST_F(GenerateTest, QpfUnitBuildsRenderOnlyWhatChanged) {
     compile(true, m_out.wpath() + u"\\qpf2");
     EXPECT_EQ(std::filesystem::last_write_time(qpf / "arial_24_50.qpf2"), written);
     EXPECT_TRUE(CSingletonTpl<CQpfFontData>::getInstance()->changedFiles().empty());
-    // A file that is no longer what the build wrote is rendered again, and told.
-    testsupport::WriteText(qpf / "arial_24_50.qpf2", "marker");
-    compile(true, m_out.wpath() + u"\\qpf2");
-    EXPECT_EQ(Qpf2Readable(qpf / "arial_24_50.qpf2", U"Run"), U"Run");
-    EXPECT_EQ(CSingletonTpl<CQpfFontData>::getInstance()->changedFiles(),
-              (std::vector<std::u16string>{u"arial_24_50.qpf2"}));
 
     // A text gone: its file goes; a missing file is rendered again.
     std::filesystem::remove(qpf / "arial_24_50.qpf2");
-    compile(false, m_out.wpath());
+    compile(false, m_out.wpath() + u"\\qpf2");
     EXPECT_EQ(Files(qpf, ".qpf2"), (std::set<std::string>{"arial_24_50.qpf2"}));
     EXPECT_EQ(Qpf2Readable(qpf / "arial_24_50.qpf2", U"Run"), U"Run");
 }
@@ -183,15 +167,6 @@ TEST_F(GenerateTest, QpfUnitBuildFolderRule) {
     CPackFontFiles result;
     MakeLattice_QPF(plain, result);
     EXPECT_EQ(N(plain), N(m_out.wpath()) + "\\qpf\\qpf2");
-}
-
-TEST_F(GenerateTest, DeleteDirectoryTreeRemovesEverything) {
-    testsupport::WriteText(m_out / "a" / "b" / "deep.txt", "1");
-    testsupport::WriteText(m_out / "a" / "noext", "2");
-    testsupport::WriteText(m_out / "a" / ".hidden", "3");
-    EXPECT_TRUE(DeleteDirectoryTree((m_out.wpath() + u"\\a").c_str()));
-    EXPECT_FALSE(std::filesystem::exists(m_out / "a"));
-    EXPECT_FALSE(DeleteDirectoryTree((m_out.wpath() + u"\\a").c_str()));
 }
 
 TEST_F(GenerateTest, LanguageFacesFollowTheDefaultFaceOfEachLanguage) {

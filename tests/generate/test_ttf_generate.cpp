@@ -99,50 +99,35 @@ TEST_F(GenerateTest, TtfUnitBuildsCutOnlyWhatChanged) {
     Add(16, u"Tl", u"Calibri", -16);
     WritePack({{"Tahoma", "tahoma.ttf"}, {"Arial Shipped", "arial.ttf"}});
     testsupport::WriteText(m_out / "tahoma.ttf", "already copied");
-    const auto compile = [&](bool withTitle, CPackFontFiles* result) {
-        ResetPanelFontCollections();
-        CTtfFontData* c = CSingletonTpl<CTtfFontData>::getInstance();
-        c->reset();
-        c->beginBuild(m_out.wpath());
-        tagMULTIFONT en = Fonts(15), tl = Fonts(16);
-        AddTextInfo(en, Text(u"abc"), 0, 1);
-        if (withTitle) AddTextInfo(tl, Text(u"XYZ"), 0, 2);
-        std::u16string dir = m_out.wpath();
-        const double mb = MakeVector_TTF(dir, *result);
-        c->endBuild();
-        return mb;
+    const auto compile = [&](bool withTitle) {
+        Texts texts{{15, u"abc"}};
+        if (withTitle) texts.push_back({16, u"XYZ"});
+        return UnitTtf(m_out.wpath(), texts);
     };
-    CPackFontFiles first;
-    const double mb = compile(true, &first);
+    const double packs = FontSizeMap[u"Tahoma"] + FontSizeMap[u"Arial Shipped"];
+    const Built first = compile(true);
     EXPECT_EQ(ReadWithFontTools(m_out / "Arial.ttf").at("cmap"), CmapOf(u"abc"));
     EXPECT_EQ(ReadWithFontTools(m_out / "Calibri.ttf").at("cmap"), CmapOf(u"XYZ"));
     // Tahoma's file is already there: counted, not reported.
-    EXPECT_EQ(first.count(u"Tahoma"), 0u);
-    EXPECT_EQ(first.count(u"Arial Shipped"), 1u);
-    EXPECT_NEAR(mb,
-                FontSizeMap[u"Tahoma"] + FontSizeMap[u"Arial Shipped"] +
-                    (SizeOf(m_out / "Arial.ttf") + SizeOf(m_out / "Calibri.ttf")) / 1048576.0,
-                1e-12);
+    EXPECT_EQ(first.packs.count(u"Tahoma"), 0u);
+    EXPECT_EQ(first.packs.count(u"Arial Shipped"), 1u);
+    EXPECT_NEAR(first.mb, packs + (SizeOf(m_out / "Arial.ttf") + SizeOf(m_out / "Calibri.ttf")) / 1048576.0, 1e-12);
     // A pack face that is not installed entered the pack-name map on the way.
     EXPECT_EQ(PackNameMap.count(u"Arial Shipped"), 1u);
 
     // Unchanged: nothing is cut again.
-    CPackFontFiles second;
-    EXPECT_DOUBLE_EQ(compile(true, &second), FontSizeMap[u"Tahoma"] + FontSizeMap[u"Arial Shipped"]);
-    EXPECT_TRUE(CSingletonTpl<CTtfFontData>::getInstance()->changedFiles().empty());
+    const Built second = compile(true);
+    EXPECT_DOUBLE_EQ(second.mb, packs);
+    EXPECT_TRUE(second.changed.empty());
     // A subset that is gone is cut again, and only it.
     std::filesystem::remove(m_out / "Arial.ttf");
-    CPackFontFiles again;
-    const double recut = compile(true, &again);
-    EXPECT_NEAR(recut,
-                FontSizeMap[u"Tahoma"] + FontSizeMap[u"Arial Shipped"] + SizeOf(m_out / "Arial.ttf") / 1048576.0,
-                1e-12);
+    const Built again = compile(true);
+    EXPECT_NEAR(again.mb, packs + SizeOf(m_out / "Arial.ttf") / 1048576.0, 1e-12);
     EXPECT_EQ(ReadWithFontTools(m_out / "Arial.ttf").at("cmap"), CmapOf(u"abc"));
-    EXPECT_EQ(CSingletonTpl<CTtfFontData>::getInstance()->changedFiles(), (std::vector<std::u16string>{u"Arial.ttf"}));
+    EXPECT_EQ(again.changed, (std::vector<std::u16string>{u"Arial.ttf"}));
 
     // The title text is gone: so is its subset.
-    CPackFontFiles third;
-    compile(false, &third);
+    compile(false);
     EXPECT_FALSE(std::filesystem::exists(m_out / "Calibri.ttf"));
     EXPECT_TRUE(std::filesystem::exists(m_out / "tahoma.ttf"));
 }

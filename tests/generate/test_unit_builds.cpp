@@ -3,6 +3,8 @@
 // turn (screens ascending, texts in the order heard) would leave: the same
 // files, asked for with the same unit, with the same characters in the same
 // order, surrogate pairs and lone surrogates included.
+#include <algorithm>
+#include <functional>
 #include <random>
 
 #include "GenerateFixture.h"
@@ -78,16 +80,16 @@ std::vector<Heard> RandomTexts(unsigned seed, int count) {
     return out;
 }
 
-// The texts in the order a build walks them: screens ascending, then as heard.
-std::vector<Heard> ScreenOrder(std::vector<Heard> texts) {
+using Render = void (*)(const WCHAR*, const WCHAR*, int, bool, long, const WCHAR*, int);
+// Renders the texts in the order a full build walks them: screens
+// ascending, then as heard.
+void RenderEveryText(std::vector<Heard> texts, Render render,
+                     const std::function<bool(const Style&)>& wanted = nullptr) {
     std::stable_sort(texts.begin(), texts.end(), [](const Heard& a, const Heard& b) { return a.screen < b.screen; });
-    return texts;
-}
-
-void KeepEveryText(const std::vector<Heard>& texts, const std::function<bool(const Style&)>& wanted) {
-    for (const Heard& h : ScreenOrder(texts)) {
+    for (const Heard& h : texts) {
         const Style& s = kStyles[h.style];
-        if (wanted(s)) Keep(h.text.c_str(), s.face.c_str(), s.height, s.italic, s.weight, s.pack.c_str(), -1);
+        if (!wanted || wanted(s))
+            render(h.text.c_str(), s.face.c_str(), s.height, s.italic, s.weight, s.pack.c_str(), -1);
     }
 }
 
@@ -139,7 +141,7 @@ std::map<std::string, std::vector<unsigned char>> Contents(const std::filesystem
 TEST_F(GenerateTest, QpfUnitBuildKeepsWhatRenderingEveryTextWould) {
     for (unsigned seed = 1; seed <= 40; ++seed) {
         const std::vector<Heard> texts = RandomTexts(seed, 1 + static_cast<int>(seed % 30));
-        KeepEveryText(texts, [](const Style&) { return true; });
+        RenderEveryText(texts, Keep);
         std::vector<std::u16string> wantOrder, gotOrder;
         const auto want = TakeKept(&wantOrder);
         CQpfFontData c;
@@ -154,10 +156,7 @@ TEST_F(GenerateTest, QpfUnitBuildKeepsWhatRenderingEveryTextWould) {
 TEST_F(GenerateTest, QpfUnitBuildWritesTheFilesOfRenderingEveryText) {
     const std::vector<Heard> texts = RandomTexts(99, 60);
     testsupport::TempDir each, units;
-    for (const Heard& h : ScreenOrder(texts)) {
-        const Style& s = kStyles[h.style];
-        generateqpf2(h.text.c_str(), s.face.c_str(), s.height, s.italic, s.weight, s.pack.c_str(), -1);
-    }
+    RenderEveryText(texts, generateqpf2);
     qpf2tofileEx(each.wpath().c_str());
 
     CQpfFontData c;
@@ -175,10 +174,7 @@ TEST_F(GenerateTest, QpfUnitBuildWritesTheFilesOfRenderingEveryText) {
     std::vector<Heard> more = texts;
     more.push_back({2, u"xyz", 2});
     testsupport::TempDir eachMore;
-    for (const Heard& h : ScreenOrder(more)) {
-        const Style& s = kStyles[h.style];
-        generateqpf2(h.text.c_str(), s.face.c_str(), s.height, s.italic, s.weight, s.pack.c_str(), -1);
-    }
+    RenderEveryText(more, generateqpf2);
     qpf2tofileEx(eachMore.wpath().c_str());
     CQpfFontData again;
     again.beginBuild(units.wpath());
@@ -207,7 +203,7 @@ TEST_F(GenerateTest, TtfUnitBuildKeepsWhatRenderingEveryTextOfChangedFacesWould)
         const std::vector<Heard> texts = RandomTexts(seed + 100, 1 + static_cast<int>(seed % 25));
         // First build into an empty folder: every face is new.
         std::filesystem::remove_all(m_out.path() / ".forgeline-ttf");
-        KeepEveryText(texts, [](const Style&) { return true; });
+        RenderEveryText(texts, Keep);
         std::vector<std::u16string> wantOrder, gotOrder;
         const auto want = TakeKept(&wantOrder);
         CTtfFontData c;
@@ -224,7 +220,7 @@ TEST_F(GenerateTest, TtfUnitBuildKeepsWhatRenderingEveryTextOfChangedFacesWould)
         // "Arial": only their texts are rendered.
         std::vector<Heard> more = texts;
         more.push_back({5, u"new", 0});
-        KeepEveryText(more, [](const Style& s) { return (s.pack.empty() ? s.face : s.pack) == u"Arial"; });
+        RenderEveryText(more, Keep, [](const Style& s) { return (s.pack.empty() ? s.face : s.pack) == u"Arial"; });
         const auto wantMore = TakeKept(&wantOrder);
         CTtfFontData next;
         next.beginBuild(dir);
@@ -238,10 +234,7 @@ TEST_F(GenerateTest, TtfUnitBuildKeepsWhatRenderingEveryTextOfChangedFacesWould)
 
 TEST_F(GenerateTest, TtfUnitBuildGivesTheMapTableOfRenderingEveryText) {
     const std::vector<Heard> texts = RandomTexts(7, 80);
-    for (const Heard& h : ScreenOrder(texts)) {
-        const Style& s = kStyles[h.style];
-        generateqpf2(h.text.c_str(), s.face.c_str(), s.height, s.italic, s.weight, s.pack.c_str(), -1);
-    }
+    RenderEveryText(texts, generateqpf2);
     TTFMapTable want;
     getSimplifyTTFMapTable(&want);
     CTtfFontData c;

@@ -183,7 +183,6 @@ TEST_F(OutputRecordsTest, ASubsetThatDoesNotHoldItsCharactersIsNotPutInPlace) {
                            "    return FontSubsetText(src, text, out, number)\n"
                            "GetFontSubSetFileSize = myFont.GetFontSubSetFileSize\n");
     CFontSubsetBridge wrong("wrongcut", scripts.path().string());
-    ASSERT_TRUE(wrong.IsReady());
     TTFMapTable table;
     table[u"Mangal"] = {u"mangal.ttf", u"Pump \u092A\u0902\u092A"};  // Tahoma has no Devanagari
     table[u"Tahoma"] = {u"tahoma.ttf", u"Tank"};

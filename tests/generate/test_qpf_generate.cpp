@@ -142,12 +142,6 @@ TEST_F(GenerateTest, QpfUnitBuildsRenderOnlyWhatChanged) {
     EXPECT_EQ(Files(qpf, ".qpf2"), (std::set<std::string>{"arial_24_50.qpf2", "arial_32_50.qpf2"}));
     EXPECT_EQ(Qpf2Readable(qpf / "arial_32_50.qpf2", U"STOP"), U"STOP");
 
-    // Unchanged: nothing is rendered, not a byte is written.
-    const std::filesystem::file_time_type written = std::filesystem::last_write_time(qpf / "arial_24_50.qpf2");
-    compile(true, m_out.wpath() + u"\\qpf2");
-    EXPECT_EQ(std::filesystem::last_write_time(qpf / "arial_24_50.qpf2"), written);
-    EXPECT_TRUE(CSingletonTpl<CQpfFontData>::getInstance()->changedFiles().empty());
-
     // A text gone: its file goes; a missing file is rendered again.
     std::filesystem::remove(qpf / "arial_24_50.qpf2");
     compile(false, m_out.wpath() + u"\\qpf2");

@@ -112,17 +112,6 @@ TEST(Qpf2Reader, GlyphsTooLargeForTheFormatAreListedButNotRendered) {
     EXPECT_GT(engine.findGlyph(engine.glyphIndex(U'.'))->advance, 0);
 }
 
-TEST(Qpf2Reader, APixelSizeBeyondTheFormatMakesNoFontButSaysWhatWasLost) {
-    const qpf2::RenderRequest rq = Arial(300, U"W.\u4E2D");  // the PixelSize byte cannot say 300
-    qpf2::Font font;
-    std::string error;
-    EXPECT_FALSE(qpf2::Render(rq, font, &error));
-    EXPECT_NE(error.find("300"), std::string::npos) << error;
-    EXPECT_TRUE(font.glyphs.empty());
-    EXPECT_EQ(font.tooLarge, U"W.");   // the face has them
-    EXPECT_EQ(font.missing, U"\u4E2D");  // it has not this one
-}
-
 // Rendering straight to a file writes the bytes of rendering in memory and
 // serializing: glyphs too large for the format, characters the face lacks,
 // repeated characters, simulated styles, an empty request, a collection

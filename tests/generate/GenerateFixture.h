@@ -67,7 +67,8 @@ protected:
     };
     // A unit build in a fresh process: the collector knows only the folder
     // (`out`\qpf2 for QPF2 files); `dir` is what the compile is given.
-    Built UnitQpf(const std::u16string& out, const Texts& texts, bool verify = false, std::u16string dir = u"") {
+    Built UnitQpf(const std::u16string& out, const Texts& texts, bool verify = false,
+                  std::u16string dir = u"") {
         ResetPanelFontCollections();
         CQpfFontData* c = CSingletonTpl<CQpfFontData>::getInstance();
         c->reset();

@@ -27,7 +27,8 @@ struct Said {
 };
 // A QPF2 unit build in a new process, faces at 20 pixels; `touch` runs
 // before the files no text needs are dropped. What it built.
-int QpfBuild(const std::u16string& dir, const std::vector<Said>& texts, const std::function<void()>& touch = {}) {
+int QpfBuild(const std::u16string& dir, const std::vector<Said>& texts,
+             const std::function<void()>& touch = {}) {
     g_rendered.clear();
     CQpfFontData c;
     c.beginBuild(dir);

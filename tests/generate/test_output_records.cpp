@@ -4,6 +4,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <functional>
+
 #include "FontSubsetBridge.h"
 #include "GenerateFixture.h"
 #include "Qpf2Reader.h"
@@ -30,6 +32,19 @@ void OverwriteKeepingSizeAndTime(const fs::path& file) {
     ASSERT_EQ(after.st_mtim.tv_nsec, st.st_mtim.tv_nsec);
 }
 
+// Rewrites every line of a build's record with `edit`.
+using LineEdit = std::function<std::string(const std::string&)>;
+void EditRecord(const fs::path& record, const LineEdit& edit) {
+    const std::string text = testsupport::ReadText(record);
+    std::string out;
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = text.find('\n', at);
+        out += edit(text.substr(at, end - at)) + "\n";
+        at = end + 1;
+    }
+    testsupport::WriteText(record, out);
+}
+
 // Changes a file's bytes and makes its record's stat say the file is as
 // written: only reading the bytes can tell (bits that rot on a disk).
 void ChangeBehindTheRecord(const fs::path& file, const fs::path& record) {
@@ -38,23 +53,16 @@ void ChangeBehindTheRecord(const fs::path& file, const fs::path& record) {
     testsupport::WriteBytes(file, bytes);
     winfiles::FileStamp now;
     ASSERT_TRUE(winfiles::StampFile(file.string(), &now));
-    std::string text = testsupport::ReadText(record), out;
     const std::string name = file.filename().string();
-    size_t at = 0;
-    while (at < text.size()) {
-        size_t end = text.find('\n', at);
-        std::string line = text.substr(at, end - at);
-        if (line.compare(0, name.size() + 1, name + "\t") == 0 || line.find("\t" + name + "\t") != std::string::npos) {
-            const size_t last = line.rfind('\t');
-            winfiles::FileStamp old;
-            ASSERT_TRUE(winfiles::ParseStamp(line.substr(last + 1), &old));
-            now.hash = old.hash;  // the stat of now, the content of then
-            line = line.substr(0, last + 1) + winfiles::FormatStamp(now);
-        }
-        out += line + "\n";
-        at = end + 1;
-    }
-    testsupport::WriteText(record, out);
+    EditRecord(record, [&](const std::string& line) {
+        if (line.rfind(name + "\t", 0) != 0 && line.find("\t" + name + "\t") == std::string::npos)
+            return line;
+        const size_t last = line.rfind('\t');
+        winfiles::FileStamp old;
+        EXPECT_TRUE(winfiles::ParseStamp(line.substr(last + 1), &old));
+        now.hash = old.hash;  // the stat of now, the content of then
+        return line.substr(0, last + 1) + winfiles::FormatStamp(now);
+    });
 }
 
 class OutputRecordsTest : public GenerateTest {
@@ -143,17 +151,10 @@ TEST_F(OutputRecordsTest, RecordsOfAnOlderBuildAreNotBelieved) {
     Qpf();
     Ttf();
     // What a build that kept no stamps recorded: name and value alone.
-    for (const fs::path& record : {m_out / "qpf2" / ".forgeline-qpf", m_out / ".forgeline-ttf"}) {
-        const std::string text = testsupport::ReadText(record);
-        std::string legacy;
-        for (size_t at = 0; at < text.size();) {
-            const size_t end = text.find('\n', at);
-            const std::string line = text.substr(at, end - at);
-            legacy += line.substr(0, line.find('\t', line.find('\t') + 1)) + "\n";
-            at = end + 1;
-        }
-        testsupport::WriteText(record, legacy);
-    }
+    for (const fs::path& record : {m_out / "qpf2" / ".forgeline-qpf", m_out / ".forgeline-ttf"})
+        EditRecord(record, [](const std::string& line) {
+            return line.substr(0, line.find('\t', line.find('\t') + 1));
+        });
     const auto qpfTime = Time(QpfFile()), ttfTime = Time(TtfFile());
     Qpf();
     Ttf();

@@ -88,8 +88,8 @@ void RenderEveryText(std::vector<Heard> texts, Render render,
     std::stable_sort(texts.begin(), texts.end(), [](const Heard& a, const Heard& b) { return a.screen < b.screen; });
     for (const Heard& h : texts) {
         const Style& s = kStyles[h.style];
-        if (!wanted || wanted(s))
-            render(h.text.c_str(), s.face.c_str(), s.height, s.italic, s.weight, s.pack.c_str(), -1);
+        if (wanted && !wanted(s)) continue;
+        render(h.text.c_str(), s.face.c_str(), s.height, s.italic, s.weight, s.pack.c_str(), -1);
     }
 }
 
@@ -220,7 +220,10 @@ TEST_F(GenerateTest, TtfUnitBuildKeepsWhatRenderingEveryTextOfChangedFacesWould)
         // "Arial": only their texts are rendered.
         std::vector<Heard> more = texts;
         more.push_back({5, u"new", 0});
-        RenderEveryText(more, Keep, [](const Style& s) { return (s.pack.empty() ? s.face : s.pack) == u"Arial"; });
+        const auto arial = [](const Style& s) {
+            return (s.pack.empty() ? s.face : s.pack) == u"Arial";
+        };
+        RenderEveryText(more, Keep, arial);
         const auto wantMore = TakeKept(&wantOrder);
         CTtfFontData next;
         next.beginBuild(dir);

@@ -47,7 +47,8 @@ TEST(Qpf2Build, UnitsOfOneFileShareItAndUsablePackFontsAreReported) {
     EXPECT_EQ(N(packs[1]), "Arial");
     EXPECT_EQ(packs[2][0], 0);
     EXPECT_EQ(Files(out.path()),
-              (std::set<std::string>{"arial_pack_24_50.qpf2", "arial_pack_24_75.qpf2", "tahoma_16_50_italic.qpf2"}));
+              (std::set<std::string>{"arial_pack_24_50.qpf2", "arial_pack_24_75.qpf2",
+                                     "tahoma_16_50_italic.qpf2"}));
     EXPECT_EQ(Qpf2Readable(out / "arial_pack_24_50.qpf2", U"ABCDEXY"), U"ABCDE");
     EXPECT_EQ(Qpf2Readable(out / "arial_pack_24_75.qpf2", U"ABXY"), U"XY");
     EXPECT_EQ(Qpf2Readable(out / "tahoma_16_50_italic.qpf2", U"Hi"), U"Hi");
@@ -136,8 +137,8 @@ TEST(Qpf2Build, MapTableCharactersAreThoseOfSearchingTheRow) {
                 keyOf[file] = *pack ? pack : face;
             }
             for (size_t i = 0; i < t.size(); ++i) {
-                const bool pair = t[i] >= 0xD800 && t[i] < 0xDC00 && i + 1 < t.size() && t[i + 1] >= 0xDC00 &&
-                                  t[i + 1] < 0xE000;
+                const bool pair = t[i] >= 0xD800 && t[i] < 0xDC00 && i + 1 < t.size() &&
+                                  t[i + 1] >= 0xDC00 && t[i + 1] < 0xE000;
                 kept[file].push_back(t.substr(i, pair ? 2 : 1));
                 if (pair) ++i;
             }

@@ -16,6 +16,7 @@
 
 namespace {
 using testsupport::GuiApp;
+using Q = QFontEngineQPF2;
 
 // The fixture's faces and, where the machine has them, faces of Debian's font
 // packages: one without an OS/2 x-height (DejaVu Sans) and a CJK face.
@@ -76,32 +77,32 @@ TEST(Qpf2Metrics, HeaderMetricsAndAdvancesAreQtsFrom9To100PixelsAndBoldKeepsThem
             ASSERT_TRUE(raw.isValid());
             const QFontEngine* qt = EngineOf(raw);
             for (bool bold : {false, true}) {
-                const std::vector<uint8_t> bytes = qpf2::Serialize(RenderOrFail(path, px, kSample, bold));
+                const auto bytes = qpf2::Serialize(RenderOrFail(path, px, kSample, bold));
                 const std::map<int, int32_t> tags = HeaderTags(bytes);
-                EXPECT_EQ(tags.at(QFontEngineQPF2::Tag_Ascent), qt->ascent().value());
-                EXPECT_EQ(tags.at(QFontEngineQPF2::Tag_Descent), qt->descent().value());
-                EXPECT_EQ(tags.at(QFontEngineQPF2::Tag_Leading), qt->leading().value());
-                EXPECT_EQ(tags.at(QFontEngineQPF2::Tag_XHeight), qt->xHeight().value());
-                EXPECT_EQ(tags.at(QFontEngineQPF2::Tag_AverageCharWidth), qt->averageCharWidth().value());
-                EXPECT_EQ(tags.at(QFontEngineQPF2::Tag_MaxCharWidth),
-                          QFixed::fromReal(qt->maxCharWidth()).value());
-                EXPECT_EQ(tags.at(QFontEngineQPF2::Tag_LineThickness), qt->lineThickness().value());
-                EXPECT_EQ(tags.at(QFontEngineQPF2::Tag_UnderlinePosition), qt->underlinePosition().value());
+                const auto tag = [&](int t) { return tags.at(t); };
+                EXPECT_EQ(tag(Q::Tag_Ascent), qt->ascent().value());
+                EXPECT_EQ(tag(Q::Tag_Descent), qt->descent().value());
+                EXPECT_EQ(tag(Q::Tag_Leading), qt->leading().value());
+                EXPECT_EQ(tag(Q::Tag_XHeight), qt->xHeight().value());
+                EXPECT_EQ(tag(Q::Tag_AverageCharWidth), qt->averageCharWidth().value());
+                EXPECT_EQ(tag(Q::Tag_MaxCharWidth), QFixed::fromReal(qt->maxCharWidth()).value());
+                EXPECT_EQ(tag(Q::Tag_LineThickness), qt->lineThickness().value());
+                EXPECT_EQ(tag(Q::Tag_UnderlinePosition), qt->underlinePosition().value());
                 // Reals, written to the 64th.
-                EXPECT_NEAR(tags.at(QFontEngineQPF2::Tag_MinLeftBearing) / 64.0, qt->minLeftBearing(), 1 / 64.0);
-                EXPECT_NEAR(tags.at(QFontEngineQPF2::Tag_MinRightBearing) / 64.0, qt->minRightBearing(),
-                            1 / 64.0);
-                EXPECT_EQ(tags.at(QFontEngineQPF2::Tag_PixelSize), px);
+                EXPECT_NEAR(tag(Q::Tag_MinLeftBearing) / 64.0, qt->minLeftBearing(), 1 / 64.0);
+                EXPECT_NEAR(tag(Q::Tag_MinRightBearing) / 64.0, qt->minRightBearing(), 1 / 64.0);
+                EXPECT_EQ(tag(Q::Tag_PixelSize), px);
 
                 const QByteArray data(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()));
                 QFontDef def;
                 def.pixelSize = px;
-                QFontEngineQPF2 engine(def, data);
+                Q engine(def, data);
                 ASSERT_TRUE(engine.isValid());
                 for (char32_t c : kSample) {
-                    const quint32 qtGlyph = raw.glyphIndexesForString(QString(QChar(static_cast<ushort>(c)))).value(0);
+                    const QString one(QChar(static_cast<ushort>(c)));
+                    const quint32 qtGlyph = raw.glyphIndexesForString(one).value(0);
                     const QVector<QPointF> qtAdvance = raw.advancesForGlyphIndexes(QVector<quint32>{qtGlyph});
-                    const QFontEngineQPF2::Glyph* g = engine.findGlyph(engine.glyphIndex(c));
+                    const Q::Glyph* g = engine.findGlyph(engine.glyphIndex(c));
                     ASSERT_NE(g, nullptr) << static_cast<char>(c);
                     EXPECT_EQ(g->advance, qRound(qtAdvance.value(0).x()))
                         << static_cast<char>(c) << (bold ? " bold" : "");

@@ -130,6 +130,20 @@ std::map<std::u16string, Kept> TakeKept(std::vector<std::u16string>* order) {
     return kept;
 }
 
+// What `c` renders through Keep is what rendering every text `wanted`
+// does, and builds `built` (-1: 1 unless nothing is kept).
+template <class Data>
+void ExpectKeeps(Data& c, const std::vector<Heard>& texts, int built, unsigned seed,
+                 const std::function<bool(const Style&)>& wanted = nullptr) {
+    RenderEveryText(texts, Keep, wanted);
+    std::vector<std::u16string> wantOrder, gotOrder;
+    const auto want = TakeKept(&wantOrder);
+    EXPECT_EQ(c.executeBuild(Keep), built >= 0 ? built : want.empty() ? 0 : 1) << "seed " << seed;
+    const auto got = TakeKept(&gotOrder);
+    EXPECT_EQ(gotOrder, wantOrder) << "seed " << seed;
+    EXPECT_TRUE(got == want) << "seed " << seed;
+}
+
 std::map<std::string, std::vector<unsigned char>> Contents(const std::filesystem::path& dir) {
     std::map<std::string, std::vector<unsigned char>> out;
     for (const auto& e : std::filesystem::directory_iterator(dir))
@@ -141,15 +155,9 @@ std::map<std::string, std::vector<unsigned char>> Contents(const std::filesystem
 TEST_F(GenerateTest, QpfUnitBuildKeepsWhatRenderingEveryTextWould) {
     for (unsigned seed = 1; seed <= 40; ++seed) {
         const std::vector<Heard> texts = RandomTexts(seed, 1 + static_cast<int>(seed % 30));
-        RenderEveryText(texts, Keep);
-        std::vector<std::u16string> wantOrder, gotOrder;
-        const auto want = TakeKept(&wantOrder);
         CQpfFontData c;
         HearQpf(c, texts);
-        EXPECT_EQ(c.executeBuild(Keep), want.empty() ? 0 : 1);
-        const auto got = TakeKept(&gotOrder);
-        EXPECT_EQ(gotOrder, wantOrder) << "seed " << seed;
-        EXPECT_TRUE(got == want) << "seed " << seed;
+        ExpectKeeps(c, texts, -1, seed);
     }
 }
 
@@ -203,16 +211,10 @@ TEST_F(GenerateTest, TtfUnitBuildKeepsWhatRenderingEveryTextOfChangedFacesWould)
         const std::vector<Heard> texts = RandomTexts(seed + 100, 1 + static_cast<int>(seed % 25));
         // First build into an empty folder: every face is new.
         std::filesystem::remove_all(m_out.path() / ".forgeline-ttf");
-        RenderEveryText(texts, Keep);
-        std::vector<std::u16string> wantOrder, gotOrder;
-        const auto want = TakeKept(&wantOrder);
         CTtfFontData c;
         c.beginBuild(dir);
         HearTtf(c, texts);
-        EXPECT_EQ(c.executeBuild(Keep), texts.empty() ? 0 : 1);
-        const auto got = TakeKept(&gotOrder);
-        EXPECT_EQ(gotOrder, wantOrder) << "seed " << seed;
-        EXPECT_TRUE(got == want) << "seed " << seed;
+        ExpectKeeps(c, texts, 1, seed);
         c.removeNoNeedTtf(dir);
         c.endBuild();
 
@@ -223,15 +225,10 @@ TEST_F(GenerateTest, TtfUnitBuildKeepsWhatRenderingEveryTextOfChangedFacesWould)
         const auto arial = [](const Style& s) {
             return (s.pack.empty() ? s.face : s.pack) == u"Arial";
         };
-        RenderEveryText(more, Keep, arial);
-        const auto wantMore = TakeKept(&wantOrder);
         CTtfFontData next;
         next.beginBuild(dir);
         HearTtf(next, more);
-        EXPECT_EQ(next.executeBuild(Keep), 1);
-        const auto gotMore = TakeKept(&gotOrder);
-        EXPECT_EQ(gotOrder, wantOrder) << "seed " << seed;
-        EXPECT_TRUE(gotMore == wantMore) << "seed " << seed;
+        ExpectKeeps(next, more, 1, seed, arial);
     }
 }
 

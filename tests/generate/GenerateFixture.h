@@ -51,6 +51,15 @@ protected:
         for (int i = 0; i < kMultiFontSlots; ++i) mf.wFontID[i] = i == 0 ? id0 : (id1 ? id1 : id0);
         return mf;
     }
+    // A text heard for QPF2 or for subset fonts, in the fonts id0 (and id1).
+    static void SayQpf(const CString& text, int mode, int screen, uint16_t id0, uint16_t id1 = 0) {
+        tagMULTIFONT mf = Fonts(id0, id1);
+        MakeQPF(mf, text, mode, screen);
+    }
+    static void SayTtf(const CString& text, int mode, int screen, uint16_t id0, uint16_t id1 = 0) {
+        tagMULTIFONT mf = Fonts(id0, id1);
+        AddTextInfo(mf, text, mode, screen);
+    }
     // A two-language text in the module's multi-language form.
     static CString Text(const std::u16string& lang0, const std::u16string& lang1 = u"") {
         std::u16string s = lang0;
@@ -74,10 +83,7 @@ protected:
         c->reset();
         c->beginBuild(out + u"\\qpf2", verify);
         int screen = 0;
-        for (const auto& t : texts) {
-            tagMULTIFONT mf = Fonts(t.first);
-            MakeQPF(mf, Text(t.second), 0, ++screen);
-        }
+        for (const auto& t : texts) SayQpf(Text(t.second), 0, ++screen, t.first);
         if (dir.empty()) dir = out;
         Built b;
         b.mb = MakeLattice_QPF(dir, b.packs);
@@ -90,10 +96,7 @@ protected:
         c->reset();
         c->beginBuild(out, verify);
         int screen = 0;
-        for (const auto& t : texts) {
-            tagMULTIFONT mf = Fonts(t.first);
-            AddTextInfo(mf, Text(t.second), 0, ++screen);
-        }
+        for (const auto& t : texts) SayTtf(Text(t.second), 0, ++screen, t.first);
         std::u16string dir = out;
         Built b;
         b.mb = MakeVector_TTF(dir, b.packs);

@@ -60,8 +60,7 @@ TEST_F(OutputSafetyTest, EmptyingTheFolderRemovesLinksAsLinks) {
     fs::create_directories(out);
     fs::create_directory_symlink("..", out / "up");
     Add(15, u"Body", u"Arial", -16);
-    tagMULTIFONT mf = Fonts(15);
-    MakeQPF(mf, Text(u"ok"), 0, 1);
+    SayQpf(Text(u"ok"), 0, 1, 15);
     CPackFontFiles result;
     std::u16string dir = W(out);
     Finish_MakeQPF(result, dir, 0);
@@ -75,16 +74,15 @@ TEST_F(OutputSafetyTest, FaceAndPackNamesNeverLeaveTheFolder) {
     Add(16, u"Escaping pack", u"Tahoma", -16);
     // A font file whose family is "../keep/Y" makes that the face's pack name.
     PackNameMap[u"Tahoma"] = u"../keep/Y";
-    tagMULTIFONT a = Fonts(15), b = Fonts(16);
-    MakeQPF(a, Text(u"ab"), 0, 1);
-    MakeQPF(b, Text(u"cd"), 0, 1);
+    SayQpf(Text(u"ab"), 0, 1, 15);
+    SayQpf(Text(u"cd"), 0, 1, 16);
     CPackFontFiles result;
     std::u16string dir = W(out);
     Finish_MakeQPF(result, dir, 0);
     EXPECT_EQ(Tree(out), (std::vector<std::string>{"______x_16_50.qpf2", "___keep_y_16_50.qpf2"}));
 
-    AddTextInfo(a, Text(u"ab"), 0, 1);
-    AddTextInfo(b, Text(u"cd"), 0, 1);
+    SayTtf(Text(u"ab"), 0, 1, 15);
+    SayTtf(Text(u"cd"), 0, 1, 16);
     Finish_MakeTTF(result, dir);
     // A subset is named after its pack name, else after the family it is cut
     // from (the face GDI falls back to): a face name never becomes a path.
@@ -150,8 +148,7 @@ TEST_F(OutputSafetyTest, FailedWritesAreNeitherLeftNorRecorded) {
 TEST_F(OutputSafetyTest, SubsetsReachFoldersWithNonAsciiNames) {
     const fs::path out = m_out / "out" / "输出" / "é";
     Add(15, u"Body", u"Arial", 16);
-    tagMULTIFONT mf = Fonts(15);
-    AddTextInfo(mf, Text(u"Temp"), 0, 1);
+    SayTtf(Text(u"Temp"), 0, 1, 15);
     CPackFontFiles result;
     std::u16string dir = W(out);
     EXPECT_GT(Finish_MakeTTF(result, dir), 0.0);

@@ -21,10 +21,8 @@ TEST_F(GenerateTest, QpfOneEntryPerByteIdenticalLogicalFont) {
     Add(17, u"Big", u"Arial", 24);
     Add(18, u"Bold", u"Arial", 16, 700);
     Add(19, u"Semi", u"Arial", 16, 600);
-    tagMULTIFONT mf = Fonts(15);
-    MakeQPF(mf, Text(u"HELLO"), 1, 3);
-    tagMULTIFONT mf16 = Fonts(16);
-    MakeQPF(mf16, Text(u"WORLD"), 0, 3);
+    SayQpf(Text(u"HELLO"), 1, 3, 15);
+    SayQpf(Text(u"WORLD"), 0, 3, 16);
     const auto& c = QpfCollection();
     ASSERT_EQ(c.size(), 1u);
     // First text whole, repeats and all; later texts only add what is new.
@@ -33,8 +31,7 @@ TEST_F(GenerateTest, QpfOneEntryPerByteIdenticalLogicalFont) {
     EXPECT_EQ(Heard(3).size(), 9u);
 
     for (uint16_t id : {17, 18, 19}) {
-        tagMULTIFONT one = Fonts(id);
-        MakeQPF(one, Text(u"x"), 0, 4);
+        SayQpf(Text(u"x"), 0, 4, id);
     }
     ASSERT_EQ(c.size(), 4u);
     const auto units = Heard(4);
@@ -49,10 +46,9 @@ TEST_F(GenerateTest, QpfOneEntryPerByteIdenticalLogicalFont) {
 
 TEST_F(GenerateTest, QpfASurrogatePairIsOneCharacterOfTheMerge) {
     Add(15, u"Old Italic", u"Arial", 16);
-    tagMULTIFONT mf = Fonts(15);
-    MakeQPF(mf, Text(u"A\U00010300"), 0, 1);
-    MakeQPF(mf, Text(u"B\U00010301"), 0, 1);            // shares its high surrogate with the first
-    MakeQPF(mf, Text(u"\U00010301\U00010300BA"), 0, 1);  // nothing new
+    SayQpf(Text(u"A\U00010300"), 0, 1, 15);
+    SayQpf(Text(u"B\U00010301"), 0, 1, 15);            // shares its high surrogate with the first
+    SayQpf(Text(u"\U00010301\U00010300BA"), 0, 1, 15);  // nothing new
     const auto& c = QpfCollection();
     ASSERT_EQ(c.size(), 1u);
     EXPECT_EQ(c.at(1).chars, u"A\U00010300B\U00010301");
@@ -62,8 +58,7 @@ TEST_F(GenerateTest, QpfLanguagesLineBreaksAndPackNames) {
     Add(15, u"En", u"Arial", 16);
     Add(16, u"Zh", u"SimSun", 16);
     Add(17, u"Ghost", u"Nowhere Sans", 16);
-    tagMULTIFONT mf = Fonts(15, 16);
-    MakeQPF(mf, Text(u"a\r\nb\nc\rd", u"中文"), 0, 1);
+    SayQpf(Text(u"a\r\nb\nc\rd", u"中文"), 0, 1, 15, 16);
     const auto units = Heard(1);
     ASSERT_EQ(units.size(), 2u);  // languages without a text are skipped
     EXPECT_EQ(units[0].first, u"abc\rd");
@@ -71,8 +66,7 @@ TEST_F(GenerateTest, QpfLanguagesLineBreaksAndPackNames) {
     EXPECT_EQ(units[1].second.strFaceName, u"SimSun");
 
     // An unknown id skips the language; a face outside the pack-name map has no pack name.
-    tagMULTIFONT bad = Fonts(99, 17);
-    MakeQPF(bad, Text(u"zzz", u"qq"), 0, 2);
+    SayQpf(Text(u"zzz", u"qq"), 0, 2, 99, 17);
     const auto ghost = Heard(2);
     ASSERT_EQ(ghost.size(), 1u);
     EXPECT_EQ(ghost[0].second.strFaceName, u"Nowhere Sans");
@@ -85,11 +79,9 @@ TEST_F(GenerateTest, QpfFullBuildWritesFilesQtReadsAndReportsPackFonts) {
     Add(17, u"Title", u"Tahoma", -20, 700);
     const std::string longName(40, 'L');
     WritePack({{"Tahoma", "tahoma.ttf"}, {"Arial", "arial.ttf"}, {longName, "long.ttf"}});
-    tagMULTIFONT mf = Fonts(15, 16);
-    MakeQPF(mf, Text(u"Start", u"开始"), 0, 1);
-    MakeQPF(mf, Text(u"Stop", u"停止"), 0, 1);
-    tagMULTIFONT title = Fonts(17);
-    MakeQPF(title, Text(u"Alarm"), 0, 2);
+    SayQpf(Text(u"Start", u"开始"), 0, 1, 15, 16);
+    SayQpf(Text(u"Stop", u"停止"), 0, 1, 15, 16);
+    SayQpf(Text(u"Alarm"), 0, 2, 17);
     testsupport::WriteText(m_out / "stale.qpf2", "old");
 
     CPackFontFiles result;
@@ -174,15 +166,13 @@ TEST_F(GenerateTest, LanguageFacesFollowTheDefaultFaceOfEachLanguage) {
         for (const auto& t : Heard(screen)) out.push_back(t.second.strFaceName);
         return out;
     };
-    tagMULTIFONT def = Fonts(14);  // font 14 takes each language's default face
-    MakeQPF(def, Text(u"a", u"b"), 0, 1);
+    SayQpf(Text(u"a", u"b"), 0, 1, 14);  // font 14 takes each language's default face
     EXPECT_EQ(faces(1), (std::vector<std::u16string>{u"Arial", u"Tahoma"}));
-    tagMULTIFONT own = Fonts(15);  // mode 2: every language with its default face
-    MakeQPF(own, Text(u"c"), 2, 2);
+    SayQpf(Text(u"c"), 2, 2, 15);  // mode 2: every language with its default face
     ASSERT_EQ(faces(2).size(), 8u);
     EXPECT_EQ(faces(2)[0], u"Arial");
     EXPECT_EQ(faces(2)[1], u"Tahoma");
-    MakeQPF(own, Text(u"d", u"e"), 0, 3);  // its own face in both
+    SayQpf(Text(u"d", u"e"), 0, 3, 15);  // its own face in both
     EXPECT_EQ(faces(3), (std::vector<std::u16string>{u"Calibri", u"Calibri"}));
     g_bUseDefaultFont = 0;
     for (auto& f : g_strDefaultFont) f = CString();
@@ -211,8 +201,7 @@ TEST_F(GenerateTest, QpfEntriesKeepFirstUseOrderOverManyTexts) {
             for (char16_t c : text)
                 if (seen[f].insert(c).second) want[f] += c;
         }
-        tagMULTIFONT mf = Fonts(static_cast<uint16_t>(15 + f));
-        MakeQPF(mf, Text(text), 0, i % 7);
+        SayQpf(Text(text), 0, i % 7, static_cast<uint16_t>(15 + f));
         if (i == 1500) {
             ASSERT_EQ(QpfCollection().size(), 2u);
             EXPECT_EQ(QpfCollection().at(1).chars, want[0]);
@@ -248,8 +237,7 @@ TEST_F(GenerateTest, QpfLineBreaksOfAnyArrangement) {
             for (char16_t c : pairsGone)
                 if (c != u'\n') want += c;
             CSingletonTpl<CQpfFontData>::getInstance()->reset();
-            tagMULTIFONT mf = Fonts(15);
-            MakeQPF(mf, CString(text.c_str()), 1, 1);
+            SayQpf(CString(text.c_str()), 1, 1, 15);
             ASSERT_FALSE(Heard(1).empty());
             ASSERT_EQ(Heard(1)[0].first, want) << "text of " << n << " units, code " << code;
         }

@@ -27,10 +27,9 @@ TEST_F(GenerateTest, TtfCollectsOneEntryPerFaceAndNeverSimSun) {
     Add(16, u"Large", u"Arial", -30, 700);
     Add(17, u"Song", u"SimSun", -16);
     Add(18, u"Song2", u"宋体", -16);
-    tagMULTIFONT a = Fonts(15), b = Fonts(16), song = Fonts(17, 18);
-    AddTextInfo(a, Text(u"aab\r\n"), 0, 1);
-    AddTextInfo(b, Text(u"bc"), 0, 1);
-    AddTextInfo(song, Text(u"中", u"文"), 0, 2);
+    SayTtf(Text(u"aab\r\n"), 0, 1, 15);
+    SayTtf(Text(u"bc"), 0, 1, 16);
+    SayTtf(Text(u"中", u"文"), 0, 2, 17, 18);
     const auto& list = TtfTextList();
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list[0].text, u"aabbc");  // joined, repeats kept
@@ -66,11 +65,10 @@ TEST_F(GenerateTest, TtfFullBuildSkipsPackFacesAndNeverShipsSimSun) {
     Add(16, u"Pk", u"Tahoma", -16);
     Add(17, u"Hi", u"Mangal", -16);
     WritePack({{"Tahoma", "tahoma.ttf"}, {"SimSun", "SIMSUN.TtC"}});
-    tagMULTIFONT en = Fonts(15), pk = Fonts(16), hi = Fonts(17);
-    AddTextInfo(en, Text(u"Pump 1"), 0, 1);
-    AddTextInfo(pk, Text(u"Valve"), 0, 1);
-    AddTextInfo(hi, Text(u"\u0915"), 0, 1);  // one Devanagari letter
-    AddTextInfo(en, Text(u"Calibri?"), 0, 2);
+    SayTtf(Text(u"Pump 1"), 0, 1, 15);
+    SayTtf(Text(u"Valve"), 0, 1, 16);
+    SayTtf(Text(u"\u0915"), 0, 1, 17);  // one Devanagari letter
+    SayTtf(Text(u"Calibri?"), 0, 2, 15);
     testsupport::WriteText(m_out / "old.ttf", "x");
 
     CPackFontFiles result;
@@ -189,9 +187,8 @@ TEST_F(GenerateTest, BridgeCutsSubsetsOfManyScatteredCharacters) {
 TEST_F(GenerateTest, TtfOneSubsetPerFaceIsCutFromItsRegularFileWhateverStyleComesFirst) {
     Add(15, u"Bold", u"Arial", -20, 700);
     Add(16, u"Plain", u"Arial", -20);
-    tagMULTIFONT bold = Fonts(15), plain = Fonts(16);
-    AddTextInfo(bold, Text(u"Bold"), 0, 1);
-    AddTextInfo(plain, Text(u"text"), 0, 1);
+    SayTtf(Text(u"Bold"), 0, 1, 15);
+    SayTtf(Text(u"text"), 0, 1, 16);
     CPackFontFiles result;
     std::u16string dir = m_out.wpath();
     Finish_MakeTTF(result, dir);

@@ -155,17 +155,6 @@ class CorpusTest(unittest.TestCase):
                 text, extra = sample(path, number)
                 compare(self, label, path, number, text, extra, self.out)
 
-    def test_collection_members_are_told_apart(self):
-        # The same characters from two members give two different faces.
-        src = os.path.join(DEBIAN, "opentype/noto/NotoSansCJK-Regular.ttc")
-        families = []
-        for number in (0, 2):
-            out = os.path.join(self.out, "m%d.otf" % number)
-            self.assertEqual(myFont.FontSubsetText(src, "中国语言", out, number), myFont.HARFBUZZ)
-            with TTFont(out) as f:
-                families.append(f["name"].getDebugName(1))
-        self.assertEqual(families, ["Noto Sans CJK JP", "Noto Sans CJK SC"])
-
     def test_characters_no_format_4_subtable_holds(self):
         wide = os.path.join(self.out, "wide.ttf")
         subprocess.run([sys.executable, os.path.join(os.path.dirname(__file__), "..", "fixtures",

@@ -143,13 +143,6 @@ void ExpectKeeps(Data& c, const std::vector<Heard>& texts, int built, unsigned s
     EXPECT_EQ(gotOrder, wantOrder) << "seed " << seed;
     EXPECT_TRUE(got == want) << "seed " << seed;
 }
-
-std::map<std::string, std::vector<unsigned char>> Contents(const std::filesystem::path& dir) {
-    std::map<std::string, std::vector<unsigned char>> out;
-    for (const auto& e : std::filesystem::directory_iterator(dir))
-        if (e.path().extension() == ".qpf2") out[e.path().filename().string()] = testsupport::ReadBytes(e.path());
-    return out;
-}
 }  // namespace
 
 TEST_F(GenerateTest, QpfUnitBuildKeepsWhatRenderingEveryTextWould) {
@@ -159,50 +152,6 @@ TEST_F(GenerateTest, QpfUnitBuildKeepsWhatRenderingEveryTextWould) {
         HearQpf(c, texts);
         ExpectKeeps(c, texts, -1, seed);
     }
-}
-
-TEST_F(GenerateTest, QpfUnitBuildWritesTheFilesOfRenderingEveryText) {
-    const std::vector<Heard> texts = RandomTexts(99, 60);
-    testsupport::TempDir each, units;
-    RenderEveryText(texts, generateqpf2);
-    qpf2tofileEx(each.wpath().c_str());
-
-    CQpfFontData c;
-    c.beginBuild(units.wpath());
-    HearQpf(c, texts);
-    ASSERT_EQ(c.executeBuild(generateqpf2), 1);
-    qpf2tofileEx(units.wpath().c_str());
-    c.removeNoNeedQpf(units.wpath());
-    const auto want = Contents(each.path());
-    EXPECT_EQ(want.size(), 5u);
-    EXPECT_TRUE(Contents(units.path()) == want);
-
-    // One more text in Arial's file: in a new process only that file is
-    // rendered again, and it is the file rendering every text gives.
-    std::vector<Heard> more = texts;
-    more.push_back({2, u"xyz", 2});
-    testsupport::TempDir eachMore;
-    RenderEveryText(more, generateqpf2);
-    qpf2tofileEx(eachMore.wpath().c_str());
-    CQpfFontData again;
-    again.beginBuild(units.wpath());
-    HearQpf(again, more);
-    g_order.clear();
-    g_kept.clear();
-    ASSERT_EQ(again.executeBuild(Keep), 1);
-    EXPECT_EQ(g_order, (std::vector<std::u16string>{u"arial_16_50.qpf2"}));
-    g_kept.clear();
-    g_order.clear();
-    ASSERT_EQ(again.executeBuild(generateqpf2), 1);
-    qpf2tofileEx(units.wpath().c_str());
-    again.removeNoNeedQpf(units.wpath());
-    EXPECT_TRUE(Contents(units.path()) == Contents(eachMore.path()));
-    // Unchanged: nothing is rendered.
-    CQpfFontData third;
-    third.beginBuild(units.wpath());
-    HearQpf(third, more);
-    EXPECT_EQ(third.executeBuild(Keep), 0);
-    EXPECT_TRUE(g_kept.empty());
 }
 
 TEST_F(GenerateTest, TtfUnitBuildKeepsWhatRenderingEveryTextOfChangedFacesWould) {

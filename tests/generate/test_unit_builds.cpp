@@ -180,17 +180,3 @@ TEST_F(GenerateTest, TtfUnitBuildKeepsWhatRenderingEveryTextOfChangedFacesWould)
         ExpectKeeps(next, more, 1, seed, arial);
     }
 }
-
-TEST_F(GenerateTest, TtfUnitBuildGivesTheMapTableOfRenderingEveryText) {
-    const std::vector<Heard> texts = RandomTexts(7, 80);
-    RenderEveryText(texts, generateqpf2);
-    TTFMapTable want;
-    getSimplifyTTFMapTable(&want);
-    CTtfFontData c;
-    HearTtf(c, texts);
-    ASSERT_EQ(c.executeBuild(generateqpf2), 1);
-    TTFMapTable got;
-    c.getTtfMapTable(getSimplifyTTFMapTable, got);
-    EXPECT_EQ(got.size(), 4u);  // rows by panel name: Arial, Calibri, Ghost, SimSun
-    EXPECT_TRUE(got == want);
-}

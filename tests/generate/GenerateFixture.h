@@ -74,6 +74,18 @@ protected:
         CPackFontFiles packs;
         std::vector<std::u16string> changed;
     };
+    // A full build into `dir`; `packs` as the host passes them in.
+    static Built FullQpf(std::u16string dir, CPackFontFiles packs = {}) {
+        Built b;
+        b.packs = std::move(packs);
+        b.mb = Finish_MakeQPF(b.packs, dir, 0);
+        return b;
+    }
+    static Built FullTtf(std::u16string dir) {
+        Built b;
+        b.mb = Finish_MakeTTF(b.packs, dir);
+        return b;
+    }
     // A unit build in a fresh process: the collector knows only the folder
     // (`out`\qpf2 for QPF2 files); `dir` is what the compile is given.
     Built UnitQpf(const std::u16string& out, const Texts& texts, bool verify = false,

@@ -61,9 +61,7 @@ TEST_F(OutputSafetyTest, EmptyingTheFolderRemovesLinksAsLinks) {
     fs::create_directory_symlink("..", out / "up");
     Add(15, u"Body", u"Arial", -16);
     SayQpf(Text(u"ok"), 0, 1, 15);
-    CPackFontFiles result;
-    std::u16string dir = W(out);
-    Finish_MakeQPF(result, dir, 0);
+    FullQpf(W(out));
     EXPECT_EQ(Tree(out), (std::vector<std::string>{"arial_16_50.qpf2"}));
     EXPECT_EQ(Outside(), m_outside);
 }
@@ -76,14 +74,12 @@ TEST_F(OutputSafetyTest, FaceAndPackNamesNeverLeaveTheFolder) {
     PackNameMap[u"Tahoma"] = u"../keep/Y";
     SayQpf(Text(u"ab"), 0, 1, 15);
     SayQpf(Text(u"cd"), 0, 1, 16);
-    CPackFontFiles result;
-    std::u16string dir = W(out);
-    Finish_MakeQPF(result, dir, 0);
+    FullQpf(W(out));
     EXPECT_EQ(Tree(out), (std::vector<std::string>{"______x_16_50.qpf2", "___keep_y_16_50.qpf2"}));
 
     SayTtf(Text(u"ab"), 0, 1, 15);
     SayTtf(Text(u"cd"), 0, 1, 16);
-    Finish_MakeTTF(result, dir);
+    FullTtf(W(out));
     // A subset is named after its pack name, else after the family it is cut
     // from (the face GDI falls back to): a face name never becomes a path.
     EXPECT_EQ(Tree(out), (std::vector<std::string>{"Arial.ttf", "Calibri.ttf", "___keep_Y.ttf"}));
@@ -138,9 +134,7 @@ TEST_F(OutputSafetyTest, SubsetsReachFoldersWithNonAsciiNames) {
     const fs::path out = m_out / "out" / "输出" / "é";
     Add(15, u"Body", u"Arial", 16);
     SayTtf(Text(u"Temp"), 0, 1, 15);
-    CPackFontFiles result;
-    std::u16string dir = W(out);
-    EXPECT_GT(Finish_MakeTTF(result, dir), 0.0);
+    EXPECT_GT(FullTtf(W(out)).mb, 0.0);
     EXPECT_EQ(ReadWithFontTools(out / "Arial.ttf").at("cmap"), CmapOf(u"Temp"));
     EXPECT_TRUE(winfiles::TakeFailures().empty());
 }

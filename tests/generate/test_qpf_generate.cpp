@@ -84,10 +84,7 @@ TEST_F(GenerateTest, QpfFullBuildWritesFilesQtReadsAndReportsPackFonts) {
     SayQpf(Text(u"Alarm"), 0, 2, 17);
     testsupport::WriteText(m_out / "stale.qpf2", "old");
 
-    CPackFontFiles result;
-    result[u"Arial"] = u"kept.ttf";
-    std::u16string dir = m_out.wpath();
-    const double mb = Finish_MakeQPF(result, dir, 0);
+    Built b = FullQpf(m_out.wpath(), {{u"Arial", u"kept.ttf"}});
     EXPECT_TRUE(QpfCollection().empty());
     EXPECT_EQ(CSingletonTpl<CQpfFontData>::getInstance()->fullBuildUnits().size(), 3u);
 
@@ -99,22 +96,21 @@ TEST_F(GenerateTest, QpfFullBuildWritesFilesQtReadsAndReportsPackFonts) {
 
     // Both installed pack fonts are reported; the 40-unit name reaches the
     // font tools cut to 32 and is not a pack font under that name.
-    EXPECT_EQ(result.size(), 2u);
-    EXPECT_EQ(result[u"Arial"], u"kept.ttf");
-    EXPECT_EQ(result[u"Tahoma"], u"tahoma.ttf");
-    EXPECT_DOUBLE_EQ(mb, FontSizeMap[u"Arial"] + FontSizeMap[u"Tahoma"]);
-    EXPECT_GT(mb, 0.0);
+    EXPECT_EQ(b.packs.size(), 2u);
+    EXPECT_EQ(b.packs[u"Arial"], u"kept.ttf");
+    EXPECT_EQ(b.packs[u"Tahoma"], u"tahoma.ttf");
+    EXPECT_DOUBLE_EQ(b.mb, FontSizeMap[u"Arial"] + FontSizeMap[u"Tahoma"]);
+    EXPECT_GT(b.mb, 0.0);
 }
 
 TEST_F(GenerateTest, QpfFullBuildWithNothingCollectedLeavesAnEmptyFolder) {
     WritePack({{"Arial", "arial.ttf"}});
     testsupport::WriteText(m_out / "sub" / "old.qpf2", "x");
-    CPackFontFiles result;
-    std::u16string dir = m_out.wpath();
-    EXPECT_EQ(Finish_MakeQPF(result, dir, 0), 0.0);
+    const Built b = FullQpf(m_out.wpath());
+    EXPECT_EQ(b.mb, 0.0);
     EXPECT_TRUE(std::filesystem::is_directory(m_out.path()));
     EXPECT_TRUE(Files(m_out.path()).empty());
-    EXPECT_TRUE(result.empty());
+    EXPECT_TRUE(b.packs.empty());
 }
 
 TEST_F(GenerateTest, QpfUnitBuildsRenderOnlyWhatChanged) {
@@ -210,9 +206,7 @@ TEST_F(GenerateTest, QpfEntriesKeepFirstUseOrderOverManyTexts) {
     }
     EXPECT_EQ(QpfCollection().at(1).chars, want[0]);
     EXPECT_EQ(QpfCollection().at(2).chars, want[1]);
-    CPackFontFiles result;
-    std::u16string dir = m_out.wpath();
-    Finish_MakeQPF(result, dir, 0);
+    FullQpf(m_out.wpath());
     const auto& units = CSingletonTpl<CQpfFontData>::getInstance()->fullBuildUnits();
     ASSERT_EQ(units.size(), 2u);
     EXPECT_EQ(units[0].strText, want[0]);

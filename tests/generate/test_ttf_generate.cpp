@@ -44,9 +44,7 @@ TEST_F(GenerateTest, TtfCollectsOneEntryPerFaceAndNeverSimSun) {
 }
 
 TEST_F(GenerateTest, TtfFullBuildWithoutTextsCutsTheDefaultCalibri) {
-    CPackFontFiles result;
-    std::u16string dir = m_out.wpath();
-    const double mb = Finish_MakeTTF(result, dir);
+    Built b = FullTtf(m_out.wpath());
     const auto& units = CSingletonTpl<CTtfFontData>::getInstance()->fullBuildUnits();
     ASSERT_EQ(units.size(), 1u);
     EXPECT_EQ(units[0].first, u"Calibri");
@@ -56,8 +54,8 @@ TEST_F(GenerateTest, TtfFullBuildWithoutTextsCutsTheDefaultCalibri) {
     const auto read = ReadWithFontTools(m_out / "Calibri.ttf");
     EXPECT_EQ(read.at("family"), "Calibri");
     EXPECT_EQ(read.at("cmap"), CmapOf(kDefaultCharSet));
-    EXPECT_DOUBLE_EQ(mb, SizeOf(m_out / "Calibri.ttf") / 1048576.0);
-    EXPECT_TRUE(result.empty());
+    EXPECT_DOUBLE_EQ(b.mb, SizeOf(m_out / "Calibri.ttf") / 1048576.0);
+    EXPECT_TRUE(b.packs.empty());
 }
 
 TEST_F(GenerateTest, TtfFullBuildSkipsPackFacesAndNeverShipsSimSun) {
@@ -71,9 +69,7 @@ TEST_F(GenerateTest, TtfFullBuildSkipsPackFacesAndNeverShipsSimSun) {
     SayTtf(Text(u"Calibri?"), 0, 2, 15);
     testsupport::WriteText(m_out / "old.ttf", "x");
 
-    CPackFontFiles result;
-    std::u16string dir = m_out.wpath();
-    const double mb = Finish_MakeTTF(result, dir);
+    Built b = FullTtf(m_out.wpath());
     EXPECT_TRUE(TtfTextList().empty());
     const auto& units = CSingletonTpl<CTtfFontData>::getInstance()->fullBuildUnits();
     ASSERT_EQ(units.size(), 2u);  // Tahoma ships whole; no default Calibri unit
@@ -83,11 +79,11 @@ TEST_F(GenerateTest, TtfFullBuildSkipsPackFacesAndNeverShipsSimSun) {
     EXPECT_EQ(ReadWithFontTools(m_out / "Arial.ttf").at("cmap"), CmapOf(u"Pump 1Calibri?"));
     // The Devanagari rule keeps the whole block that the face has.
     EXPECT_EQ(ReadWithFontTools(m_out / "Mangal.ttf").at("cmap"), Range(0x0900, 0x097F));
-    ASSERT_EQ(result.size(), 1u);
-    EXPECT_EQ(result[u"Tahoma"], u"tahoma.ttf");
+    ASSERT_EQ(b.packs.size(), 1u);
+    EXPECT_EQ(b.packs[u"Tahoma"], u"tahoma.ttf");
     const double subsets =
         (SizeOf(m_out / "Arial.ttf") + SizeOf(m_out / "Calibri.ttf") + SizeOf(m_out / "Mangal.ttf")) / 1048576.0;
-    EXPECT_NEAR(mb, subsets + FontSizeMap[u"Tahoma"], 1e-12);
+    EXPECT_NEAR(b.mb, subsets + FontSizeMap[u"Tahoma"], 1e-12);
 }
 
 TEST_F(GenerateTest, TtfUnitBuildsCutOnlyWhatChanged) {
@@ -189,9 +185,7 @@ TEST_F(GenerateTest, TtfOneSubsetPerFaceIsCutFromItsRegularFileWhateverStyleCome
     Add(16, u"Plain", u"Arial", -20);
     SayTtf(Text(u"Bold"), 0, 1, 15);
     SayTtf(Text(u"text"), 0, 1, 16);
-    CPackFontFiles result;
-    std::u16string dir = m_out.wpath();
-    Finish_MakeTTF(result, dir);
+    FullTtf(m_out.wpath());
     // A panel can embolden a regular outline, not undo a bold one.
     const auto read = ReadWithFontTools(m_out / "Arial.ttf");
     EXPECT_EQ(read.at("family"), "Arial");

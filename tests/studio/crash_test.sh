@@ -15,7 +15,6 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export XDG_CACHE_HOME="$work/xdg"
 fail=0
-say() { echo "$*"; }
 bad() { echo "FAIL: $*"; fail=1; }
 
 # The project: 48 fonts over three faces at 12 to 59 pixels, texts in two
@@ -96,7 +95,7 @@ for target in qpf2 ttf; do
     compile texts.txt "$work/inc2-$target" $target --incremental
     unit_digest "$work/inc2-$target" $target > "$work/inc2-$target.txt"
     cmp -s "$work/inc-$target.txt" "$work/inc2-$target.txt" || bad "$target: two unit builds differ"
-    say "ok: $target: $files files, the same bytes from two processes, full and incremental ($took ms a build)"
+    echo "ok: $target: $files files, the same bytes from two processes, full and incremental ($took ms a build)"
 
     # Killed at moments spread over a build, from an empty folder and from an older build's.
     for percent in 5 20 35 50 65 80 95; do
@@ -117,7 +116,7 @@ for target in qpf2 ttf; do
         elif [ "$(temporaries "$out")" -ne 0 ]; then
             bad "$target: killed at $percent%: temporaries remain"
         else
-            say "ok: $target: killed at $percent% ($left temporaries left by the kill), the next compile made the full build's files"
+            echo "ok: $target: killed at $percent% ($left temporaries left by the kill), the next compile made the full build's files"
         fi
     done
 done

@@ -96,15 +96,8 @@ TEST_F(OutputSafetyTest, AHandEditedUnitRecordCannotReachOutside) {
                            "../../keep/victim.qpf2\tsig\t../../keep/victim.qpf2\t1,1,1,1,0\n");
     testsupport::WriteText(out / "Arial.ttf", "from the last build");
     // No texts any more: every recorded group is gone.
-    CTtfFontData* ttf = CSingletonTpl<CTtfFontData>::getInstance();
-    ttf->beginBuild(W(out));
-    CPackFontFiles result;
-    std::u16string dir = W(out);
-    MakeVector_TTF(dir, result);
-    ttf->endBuild();
-    CQpfFontData* qpf = CSingletonTpl<CQpfFontData>::getInstance();
-    qpf->beginBuild(W(out / "qpf2"));
-    MakeLattice_QPF(dir, result);
+    UnitTtf(W(out), {});
+    UnitQpf(W(out), {});
     EXPECT_EQ(Outside(), m_outside);
     EXPECT_FALSE(fs::exists(out / "Arial.ttf"));  // a plain record key still does its work
     EXPECT_EQ(testsupport::ReadText(out / ".forgeline-ttf"), "");

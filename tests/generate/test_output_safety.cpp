@@ -113,7 +113,8 @@ TEST_F(OutputSafetyTest, FailedWritesAreNeitherLeftNorRecorded) {
         testsupport::FileSizeLimit full(256);
         ttfBuild();
     }
-    EXPECT_EQ(Tree(out), (std::vector<std::string>{".forgeline-ttf"}));  // no subset, not even cut short
+    // No subset, not even one cut short.
+    EXPECT_EQ(Tree(out), (std::vector<std::string>{".forgeline-ttf"}));
     const auto failures = winfiles::TakeFailures();
     ASSERT_EQ(failures.size(), 1u);
     EXPECT_EQ(failures[0].path, (out / "Arial.ttf").string());

@@ -65,7 +65,8 @@ cp "$fonts/Fonts/simsun.ttc" "$fonts/Fonts/arial.ttf" "$fonts/Fonts/sserife.fnt"
 printf '[Profile]\nLocale=zh-CN\nAnsiCodePage=936\n' > "$work/profile/profile.ini"
 # Raster faces are not in the system font map.
 check "faces of a Chinese profile, with their files" 0 \
-    "宋体	SimSun	simsun.ttc" "Arial	Arial	arial.ttf" "!MS Sans Serif" -- "$studio" faces --profile "$work/profile"
+    "宋体	SimSun	simsun.ttc" "Arial	Arial	arial.ttf" "!MS Sans Serif" -- \
+    "$studio" faces --profile "$work/profile"
 # The default profile: this desktop's fontconfig fonts, in the user's cache folder, per locale.
 check "the default profile" 0 "Tahoma	Tahoma	tahoma.ttf" \
     "in $work/xdg/tamsel/default-profile/zh-CN/Fonts" "宋体	SimSun	simsun.ttc" -- "$studio" faces
@@ -153,7 +154,8 @@ printf 'screen S\n19\tAlarm \344\270\255\345\233\275\n' > "$work/link.txt"
 linked() { "$studio" compile "$work/plink" --texts "$work/link.txt" --out "$work/ll" --target qpf2 --incremental 2>&1 | grep 'linked faces'; }
 first=$(linked)
 again=$(linked)
-expect "two characters come from a linked face: '$first'" test "${first#*2 from linked faces}" != "$first"
+expect "two characters come from a linked face: '$first'" \
+    test "${first#*2 from linked faces}" != "$first"
 expect "an unchanged compile tells them again: '$again'" test "$again" = "$first"
 # The preview draws from the panel's files and marks what they cannot draw.
 preview() { "$studio" preview "$work/p" --profile "$work/uiprofile" "$@"; }
@@ -207,7 +209,8 @@ check "a live process's temporary is not taken for one" 1 "holds files that no c
 expect "--force emptied it" test ! -e "$work/foreign/notes.txt"
 check "the project folder is refused" 1 "it is the project folder" -- compile --out "$work/p"
 check "a folder above the project is refused" 1 "it holds the project folder" -- compile --out "$work"
-expect "the project is whole" test -f "$work/p/Font.hft" -a -f "$work/p/fpf.ini" -a -f "$work/p/texts.txt"
+expect "the project is whole" \
+    test -f "$work/p/Font.hft" -a -f "$work/p/fpf.ini" -a -f "$work/p/texts.txt"
 check "the root is refused, even with --force" 1 "root folder" -- compile --out / --force
 mkdir -p "$work/home"
 check "the home folder is refused" 1 "it is the home folder" -- env HOME="$work/home" "$studio" compile "$work/p" --texts "$work/p/texts.txt" --target qpf2 --profile "$work/uiprofile" --out "$work/home"
@@ -232,7 +235,7 @@ check "a FIFO among the fonts is no font" 0 "Arial" -- timeout 60 "$studio" face
 mkdir -p "$work/regprofile/Fonts"
 cp "$fonts/Fonts/arial.ttf" "$fonts/Fonts/tahoma.ttf" "$work/regprofile/Fonts/"
 printf 'REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts]\n"Arial (TrueType)"="arial.ttf\n"Tahoma (TrueType)"="tahoma.ttf"\n' > "$work/regprofile/registry.reg"
-check "a bad registry line is reported, the rest kept" 0 "registry.reg line 3: unterminated string" \
+check "a bad registry line is told, the rest kept" 0 "registry.reg line 3: unterminated string" \
     "Tahoma	Tahoma	tahoma.ttf" -- "$studio" faces --profile "$work/regprofile"
 
 # Writes that fail are failures: a full disk (the file-size limit) fails the command.

@@ -140,7 +140,8 @@ shot "library-added"
 
 # Closing saves the table.
 keys Escape
-lasting 50 kill -0 "$pid" 2>/dev/null || fail "tamsel-studio did not end after the dialog was closed"
+lasting 50 kill -0 "$pid" 2>/dev/null ||
+    fail "tamsel-studio did not end after the dialog was closed"
 status=0
 wait "$pid" || status=$?
 pid=""

@@ -9,6 +9,8 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "FontTable.h"
 #include "FontTableFixture.h"
@@ -49,11 +51,70 @@ protected:
         for (int i = 0; i < kMultiFontSlots; ++i) mf.wFontID[i] = i == 0 ? id0 : (id1 ? id1 : id0);
         return mf;
     }
+    // A text heard for QPF2 or for subset fonts, in the fonts id0 (and id1).
+    static void SayQpf(const CString& text, int mode, int screen, uint16_t id0, uint16_t id1 = 0) {
+        tagMULTIFONT mf = Fonts(id0, id1);
+        MakeQPF(mf, text, mode, screen);
+    }
+    static void SayTtf(const CString& text, int mode, int screen, uint16_t id0, uint16_t id1 = 0) {
+        tagMULTIFONT mf = Fonts(id0, id1);
+        AddTextInfo(mf, text, mode, screen);
+    }
     // A two-language text in the module's multi-language form.
     static CString Text(const std::u16string& lang0, const std::u16string& lang1 = u"") {
         std::u16string s = lang0;
         if (!lang1.empty()) s += kLangSeparator + lang1;
         return CString(s.c_str());
+    }
+
+    // Font id and text, one screen each.
+    using Texts = std::vector<std::pair<uint16_t, std::u16string>>;
+    struct Built {
+        double mb = 0;
+        CPackFontFiles packs;
+        std::vector<std::u16string> changed;
+    };
+    // A full build into `dir`; `packs` as the host passes them in.
+    static Built FullQpf(std::u16string dir, CPackFontFiles packs = {}) {
+        Built b;
+        b.packs = std::move(packs);
+        b.mb = Finish_MakeQPF(b.packs, dir, 0);
+        return b;
+    }
+    static Built FullTtf(std::u16string dir) {
+        Built b;
+        b.mb = Finish_MakeTTF(b.packs, dir);
+        return b;
+    }
+    // A unit build in a fresh process: the collector knows only the folder
+    // (`out`\qpf2 for QPF2 files); `dir` is what the compile is given.
+    Built UnitQpf(const std::u16string& out, const Texts& texts, bool verify = false,
+                  std::u16string dir = u"") {
+        ResetPanelFontCollections();
+        CQpfFontData* c = CSingletonTpl<CQpfFontData>::getInstance();
+        c->reset();
+        c->beginBuild(out + u"\\qpf2", verify);
+        int screen = 0;
+        for (const auto& t : texts) SayQpf(Text(t.second), 0, ++screen, t.first);
+        if (dir.empty()) dir = out;
+        Built b;
+        b.mb = MakeLattice_QPF(dir, b.packs);
+        b.changed = c->changedFiles();
+        return b;
+    }
+    Built UnitTtf(const std::u16string& out, const Texts& texts, bool verify = false) {
+        ResetPanelFontCollections();
+        CTtfFontData* c = CSingletonTpl<CTtfFontData>::getInstance();
+        c->reset();
+        c->beginBuild(out, verify);
+        int screen = 0;
+        for (const auto& t : texts) SayTtf(Text(t.second), 0, ++screen, t.first);
+        std::u16string dir = out;
+        Built b;
+        b.mb = MakeVector_TTF(dir, b.packs);
+        c->endBuild();
+        b.changed = c->changedFiles();
+        return b;
     }
 
     static std::set<std::string> Files(const std::filesystem::path& dir, const std::string& ext = "") {

@@ -1,5 +1,7 @@
 // The compile library's collectors on their own: what a unit build renders
 // and what it remembers in the output folder.
+#include <functional>
+
 #include "GenerateFixture.h"
 
 namespace {
@@ -18,31 +20,56 @@ _tagQpfUnit Unit(const std::u16string& face, int height) {
     u.nHeight = height;
     return u;
 }
+
+struct Said {
+    int screen;
+    std::u16string face, text;
+};
+// A QPF2 unit build in a new process, faces at 20 pixels; `touch` runs
+// before the files no text needs are dropped. What it built.
+int QpfBuild(const std::u16string& dir, const std::vector<Said>& texts,
+             const std::function<void()>& touch = {}) {
+    g_rendered.clear();
+    CQpfFontData c;
+    c.beginBuild(dir);
+    for (const Said& t : texts) {
+        _tagQpfUnit u = Unit(t.face, -20);
+        c.setScreenText(t.screen, t.text, u);
+    }
+    const int built = c.executeBuild(Count);
+    if (built) qpf2tofileEx(dir.c_str());
+    if (touch) touch();
+    c.removeNoNeedQpf(dir);
+    return built;
+}
+// A subset unit build in a new process, every face under the panel name "Arial".
+int TtfBuild(const std::u16string& dir, const std::vector<Said>& texts) {
+    g_rendered.clear();
+    CTtfFontData c;
+    c.beginBuild(dir);
+    _tagTtfUnit u;
+    u.strPackName = u"Arial";
+    for (const Said& t : texts) c.setScreenText(t.screen, t.text, t.face, u);
+    const int built = c.executeBuild(Count);
+    TTFMapTable table;
+    c.getTtfMapTable(getSimplifyTTFMapTable, table);  // leaves nothing pending
+    c.removeNoNeedTtf(dir);
+    c.endBuild();
+    return built;
+}
 }  // namespace
 
 TEST_F(GenerateTest, QpfCollectorRemembersAcrossProcessesEvenOddTexts) {
     const std::u16string dir = m_out.wpath();
     // Tabs, line breaks and backslashes survive the record in the folder.
     const std::u16string odd = u"a\tb\rc\\n\n中";
-    const auto build = [&](bool second, bool touch) {
-        g_rendered.clear();
-        CQpfFontData c;  // a new process
-        c.beginBuild(dir);
-        _tagQpfUnit a = Unit(u"Arial", -20), t = Unit(u"Tahoma", -20);
-        c.setScreenText(1, odd, a);
-        c.setScreenText(2, second ? u"xy" : u"x", t);
-        const int built = c.executeBuild(Count);
-        if (built) qpf2tofileEx(dir.c_str());
-        if (touch) testsupport::WriteText(m_out / "tahoma_20_50.qpf2", "marker");
-        c.removeNoNeedQpf(dir);
-        return built;
-    };
-    EXPECT_EQ(build(false, false), 1);
+    const auto touch = [&] { testsupport::WriteText(m_out / "tahoma_20_50.qpf2", "marker"); };
+    EXPECT_EQ(QpfBuild(dir, {{1, u"Arial", odd}, {2, u"Tahoma", u"x"}}), 1);
     EXPECT_EQ(g_rendered.size(), 2u);
-    EXPECT_EQ(build(false, true), 0);
+    EXPECT_EQ(QpfBuild(dir, {{1, u"Arial", odd}, {2, u"Tahoma", u"x"}}, touch), 0);
     EXPECT_TRUE(g_rendered.empty());
     // One unit's characters grow: only its file is rendered again.
-    EXPECT_EQ(build(true, false), 1);
+    EXPECT_EQ(QpfBuild(dir, {{1, u"Arial", odd}, {2, u"Tahoma", u"xy"}}), 1);
     EXPECT_EQ(g_rendered, (std::vector<std::u16string>{u"Tahoma:xy"}));
     EXPECT_EQ(Files(m_out.path(), ".qpf2"), (std::set<std::string>{"arial_20_50.qpf2", "tahoma_20_50.qpf2"}));
 }
@@ -65,32 +92,18 @@ TEST_F(GenerateTest, QpfCollectorWithoutAFolderRendersEverythingAndDropsUnknownF
 
 TEST_F(GenerateTest, TtfCollectorGroupsByPanelName) {
     const std::u16string dir = m_out.wpath();
+    // Another face, the same panel name: both faces' texts go to one file
+    // of the font tools, rendered once.
     const auto build = [&](const std::u16string& extra) {
-        g_rendered.clear();
-        CTtfFontData c;
-        c.beginBuild(dir);
-        _tagTtfUnit u;
-        u.strPackName = u"Arial";
-        c.setScreenText(1, u"ab", u"Arial", u);
-        c.setScreenText(2, u"ba" + extra, u"Arial Alias", u);  // another face, the same panel name
-        const int built = c.executeBuild(Count);
-        TTFMapTable table;
-        c.getTtfMapTable(getSimplifyTTFMapTable, table);  // leaves nothing pending
-        c.removeNoNeedTtf(dir);
-        c.endBuild();
-        return built;
+        return TtfBuild(dir, {{1, u"Arial", u"ab"}, {2, u"Arial Alias", u"ba" + extra}});
     };
-    // Both faces' texts go to one file of the font tools: rendered once.
     EXPECT_EQ(build(u""), 1);
     EXPECT_EQ(g_rendered, (std::vector<std::u16string>{u"Arial:ab"}));
     EXPECT_EQ(build(u""), 0);
     testsupport::WriteText(m_out / "Arial.ttf", "subset");
     EXPECT_EQ(build(u"c"), 1);  // a new character in the group renders all its units
     EXPECT_EQ(g_rendered, (std::vector<std::u16string>{u"Arial:abc"}));
-
-    CTtfFontData empty;
-    empty.beginBuild(dir);
-    empty.removeNoNeedTtf(dir);  // no texts any more: the group's subset goes
+    EXPECT_EQ(TtfBuild(dir, {}), 0);  // no texts any more: the group's subset goes
     EXPECT_FALSE(std::filesystem::exists(m_out / "Arial.ttf"));
 }
 
@@ -99,38 +112,12 @@ TEST_F(GenerateTest, TtfCollectorGroupsByPanelName) {
 // whole, so a second build of the same texts renders nothing.
 TEST_F(GenerateTest, CollectorsRecordCharactersBeyondTheBasicPlane) {
     const std::u16string dir = m_out.wpath();
-    const std::u16string text = u"\U0001F600a\U0001D400\U0001F600";
-    const auto qpf = [&] {
-        g_rendered.clear();
-        CQpfFontData c;
-        c.beginBuild(dir);
-        _tagQpfUnit u = Unit(u"Arial", -20);
-        c.setScreenText(1, text, u);
-        const int built = c.executeBuild(Count);
-        if (built) qpf2tofileEx(dir.c_str());
-        c.removeNoNeedQpf(dir);
-        return built;
-    };
-    EXPECT_EQ(qpf(), 1);
-    EXPECT_EQ(qpf(), 0);
+    const std::vector<Said> texts{{1, u"Arial", u"\U0001F600a\U0001D400\U0001F600"}};
+    EXPECT_EQ(QpfBuild(dir, texts), 1);
+    EXPECT_EQ(QpfBuild(dir, texts), 0);
     EXPECT_TRUE(g_rendered.empty());
-
-    const auto ttf = [&] {
-        g_rendered.clear();
-        CTtfFontData c;
-        c.beginBuild(dir);
-        _tagTtfUnit u;
-        u.strPackName = u"Arial";
-        c.setScreenText(1, text, u"Arial", u);
-        const int built = c.executeBuild(Count);
-        TTFMapTable table;
-        c.getTtfMapTable(getSimplifyTTFMapTable, table);
-        c.removeNoNeedTtf(dir);
-        c.endBuild();
-        return built;
-    };
-    EXPECT_EQ(ttf(), 1);
-    EXPECT_EQ(ttf(), 0);
+    EXPECT_EQ(TtfBuild(dir, texts), 1);
+    EXPECT_EQ(TtfBuild(dir, texts), 0);
     EXPECT_TRUE(g_rendered.empty());
 }
 

@@ -4,6 +4,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <functional>
+
 #include "FontSubsetBridge.h"
 #include "GenerateFixture.h"
 #include "Qpf2Reader.h"
@@ -30,6 +32,19 @@ void OverwriteKeepingSizeAndTime(const fs::path& file) {
     ASSERT_EQ(after.st_mtim.tv_nsec, st.st_mtim.tv_nsec);
 }
 
+// Rewrites every line of a build's record with `edit`.
+using LineEdit = std::function<std::string(const std::string&)>;
+void EditRecord(const fs::path& record, const LineEdit& edit) {
+    const std::string text = testsupport::ReadText(record);
+    std::string out;
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = text.find('\n', at);
+        out += edit(text.substr(at, end - at)) + "\n";
+        at = end + 1;
+    }
+    testsupport::WriteText(record, out);
+}
+
 // Changes a file's bytes and makes its record's stat say the file is as
 // written: only reading the bytes can tell (bits that rot on a disk).
 void ChangeBehindTheRecord(const fs::path& file, const fs::path& record) {
@@ -38,23 +53,16 @@ void ChangeBehindTheRecord(const fs::path& file, const fs::path& record) {
     testsupport::WriteBytes(file, bytes);
     winfiles::FileStamp now;
     ASSERT_TRUE(winfiles::StampFile(file.string(), &now));
-    std::string text = testsupport::ReadText(record), out;
     const std::string name = file.filename().string();
-    size_t at = 0;
-    while (at < text.size()) {
-        size_t end = text.find('\n', at);
-        std::string line = text.substr(at, end - at);
-        if (line.compare(0, name.size() + 1, name + "\t") == 0 || line.find("\t" + name + "\t") != std::string::npos) {
-            const size_t last = line.rfind('\t');
-            winfiles::FileStamp old;
-            ASSERT_TRUE(winfiles::ParseStamp(line.substr(last + 1), &old));
-            now.hash = old.hash;  // the stat of now, the content of then
-            line = line.substr(0, last + 1) + winfiles::FormatStamp(now);
-        }
-        out += line + "\n";
-        at = end + 1;
-    }
-    testsupport::WriteText(record, out);
+    EditRecord(record, [&](const std::string& line) {
+        if (line.rfind(name + "\t", 0) != 0 && line.find("\t" + name + "\t") == std::string::npos)
+            return line;
+        const size_t last = line.rfind('\t');
+        winfiles::FileStamp old;
+        EXPECT_TRUE(winfiles::ParseStamp(line.substr(last + 1), &old));
+        now.hash = old.hash;  // the stat of now, the content of then
+        return line.substr(0, last + 1) + winfiles::FormatStamp(now);
+    });
 }
 
 class OutputRecordsTest : public GenerateTest {
@@ -67,31 +75,10 @@ protected:
     }
     // An incremental compile in a fresh process; the files it found changed.
     std::vector<std::u16string> Qpf(bool verify = false) {
-        ResetPanelFontCollections();
-        CQpfFontData* c = CSingletonTpl<CQpfFontData>::getInstance();
-        c->reset();
-        c->beginBuild(m_out.wpath() + u"\\qpf2", verify);
-        tagMULTIFONT en = Fonts(15), title = Fonts(16);
-        MakeQPF(en, Text(u"Pressure"), 0, 1);
-        MakeQPF(title, Text(u"Tank"), 0, 2);
-        CPackFontFiles result;
-        std::u16string dir = m_out.wpath();
-        MakeLattice_QPF(dir, result);
-        return c->changedFiles();
+        return UnitQpf(m_out.wpath(), {{15, u"Pressure"}, {16, u"Tank"}}, verify).changed;
     }
     std::vector<std::u16string> Ttf(bool verify = false) {
-        ResetPanelFontCollections();
-        CTtfFontData* c = CSingletonTpl<CTtfFontData>::getInstance();
-        c->reset();
-        c->beginBuild(m_out.wpath(), verify);
-        tagMULTIFONT en = Fonts(15), title = Fonts(16);
-        AddTextInfo(en, Text(u"Pressure"), 0, 1);
-        AddTextInfo(title, Text(u"Tank"), 0, 2);
-        CPackFontFiles result;
-        std::u16string dir = m_out.wpath();
-        MakeVector_TTF(dir, result);
-        c->endBuild();
-        return c->changedFiles();
+        return UnitTtf(m_out.wpath(), {{15, u"Pressure"}, {16, u"Tank"}}, verify).changed;
     }
     fs::path QpfFile() const { return m_out / "qpf2" / "arial_24_50.qpf2"; }
     fs::path TtfFile() const { return m_out / "Arial.ttf"; }
@@ -106,22 +93,18 @@ TEST_F(OutputRecordsTest, FilesChangedOutsideABuildAreBuiltAgain) {
     ASSERT_EQ(Ttf(), none);
     const auto tahoma = Time(m_out / "qpf2" / "tahoma_20_50.qpf2");
 
-    // Cut short, as a full disk or a copy that stopped leaves it: Qt's reader
-    // accepts the header of a 20-byte file.
-    fs::resize_file(QpfFile(), 20);
-    fs::resize_file(TtfFile(), 20);
-    EXPECT_EQ(Qpf(), qpf);
-    EXPECT_EQ(Ttf(), ttf);
-    EXPECT_EQ(testsupport::Qpf2Readable(QpfFile(), U"Pressure"), U"Pressure");
-    EXPECT_EQ(ReadWithFontTools(TtfFile()).at("cmap"), CmapOf(u"Pressure"));
-
-    // Other bytes of the same size and time.
-    OverwriteKeepingSizeAndTime(QpfFile());
-    OverwriteKeepingSizeAndTime(TtfFile());
-    EXPECT_EQ(Qpf(), qpf);
-    EXPECT_EQ(Ttf(), ttf);
-    EXPECT_EQ(testsupport::Qpf2Readable(QpfFile(), U"Pressure"), U"Pressure");
-    EXPECT_EQ(ReadWithFontTools(TtfFile()).at("cmap"), CmapOf(u"Pressure"));
+    // Cut short, as a full disk or a copy that stopped leaves it (Qt's reader
+    // accepts the header of a 20-byte file); other bytes of the same size and time.
+    const std::function<void(const fs::path&)> damages[] = {
+        [](const fs::path& file) { fs::resize_file(file, 20); }, OverwriteKeepingSizeAndTime};
+    for (const auto& damage : damages) {
+        damage(QpfFile());
+        damage(TtfFile());
+        EXPECT_EQ(Qpf(), qpf);
+        EXPECT_EQ(Ttf(), ttf);
+        EXPECT_EQ(testsupport::Qpf2Readable(QpfFile(), U"Pressure"), U"Pressure");
+        EXPECT_EQ(ReadWithFontTools(TtfFile()).at("cmap"), CmapOf(u"Pressure"));
+    }
 
     // Only the changed files were made again; nothing is made now.
     EXPECT_EQ(Time(m_out / "qpf2" / "tahoma_20_50.qpf2"), tahoma);
@@ -164,17 +147,10 @@ TEST_F(OutputRecordsTest, RecordsOfAnOlderBuildAreNotBelieved) {
     Qpf();
     Ttf();
     // What a build that kept no stamps recorded: name and value alone.
-    for (const fs::path& record : {m_out / "qpf2" / ".forgeline-qpf", m_out / ".forgeline-ttf"}) {
-        const std::string text = testsupport::ReadText(record);
-        std::string legacy;
-        for (size_t at = 0; at < text.size();) {
-            const size_t end = text.find('\n', at);
-            const std::string line = text.substr(at, end - at);
-            legacy += line.substr(0, line.find('\t', line.find('\t') + 1)) + "\n";
-            at = end + 1;
-        }
-        testsupport::WriteText(record, legacy);
-    }
+    for (const fs::path& record : {m_out / "qpf2" / ".forgeline-qpf", m_out / ".forgeline-ttf"})
+        EditRecord(record, [](const std::string& line) {
+            return line.substr(0, line.find('\t', line.find('\t') + 1));
+        });
     const auto qpfTime = Time(QpfFile()), ttfTime = Time(TtfFile());
     Qpf();
     Ttf();
@@ -204,7 +180,6 @@ TEST_F(OutputRecordsTest, ASubsetThatDoesNotHoldItsCharactersIsNotPutInPlace) {
                            "    return FontSubsetText(src, text, out, number)\n"
                            "GetFontSubSetFileSize = myFont.GetFontSubSetFileSize\n");
     CFontSubsetBridge wrong("wrongcut", scripts.path().string());
-    ASSERT_TRUE(wrong.IsReady());
     TTFMapTable table;
     table[u"Mangal"] = {u"mangal.ttf", u"Pump \u092A\u0902\u092A"};  // Tahoma has no Devanagari
     table[u"Tahoma"] = {u"tahoma.ttf", u"Tank"};

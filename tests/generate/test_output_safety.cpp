@@ -36,6 +36,8 @@ TEST_F(OutputSafetyTest, EmptyingTheFolderRemovesLinksAsLinks) {
     const fs::path out = m_out / "out";
     testsupport::WriteText(out / "old.qpf2", "x");
     testsupport::WriteText(out / "sub" / "deep.txt", "x");
+    testsupport::WriteText(out / "sub" / ".hidden", "x");
+    testsupport::WriteText(out / "noext", "x");
     testsupport::WriteText(out / "a\\..\\..\\keep\\victim.ttf", "a name, not a path");
     fs::create_directory_symlink(m_out / "keep", out / "to-keep");
     fs::create_directory_symlink("..", out / "up");
@@ -43,6 +45,7 @@ TEST_F(OutputSafetyTest, EmptyingTheFolderRemovesLinksAsLinks) {
     fs::create_directory_symlink(m_out / "keep", out / "sub" / "deeper-link");
     EXPECT_TRUE(DeleteDirectoryTree(W(out).c_str()));
     EXPECT_FALSE(fs::exists(fs::symlink_status(out)));
+    EXPECT_FALSE(DeleteDirectoryTree(W(out).c_str()));  // nothing left to delete
     EXPECT_EQ(Outside(), m_outside);
     EXPECT_EQ(testsupport::ReadText(m_out / "keep" / "victim.ttf"), "the user's");
     EXPECT_TRUE(winfiles::TakeFailures().empty());
@@ -57,11 +60,8 @@ TEST_F(OutputSafetyTest, EmptyingTheFolderRemovesLinksAsLinks) {
     fs::create_directories(out);
     fs::create_directory_symlink("..", out / "up");
     Add(15, u"Body", u"Arial", -16);
-    tagMULTIFONT mf = Fonts(15);
-    MakeQPF(mf, Text(u"ok"), 0, 1);
-    CPackFontFiles result;
-    std::u16string dir = W(out);
-    Finish_MakeQPF(result, dir, 0);
+    SayQpf(Text(u"ok"), 0, 1, 15);
+    FullQpf(W(out));
     EXPECT_EQ(Tree(out), (std::vector<std::string>{"arial_16_50.qpf2"}));
     EXPECT_EQ(Outside(), m_outside);
 }
@@ -72,17 +72,14 @@ TEST_F(OutputSafetyTest, FaceAndPackNamesNeverLeaveTheFolder) {
     Add(16, u"Escaping pack", u"Tahoma", -16);
     // A font file whose family is "../keep/Y" makes that the face's pack name.
     PackNameMap[u"Tahoma"] = u"../keep/Y";
-    tagMULTIFONT a = Fonts(15), b = Fonts(16);
-    MakeQPF(a, Text(u"ab"), 0, 1);
-    MakeQPF(b, Text(u"cd"), 0, 1);
-    CPackFontFiles result;
-    std::u16string dir = W(out);
-    Finish_MakeQPF(result, dir, 0);
+    SayQpf(Text(u"ab"), 0, 1, 15);
+    SayQpf(Text(u"cd"), 0, 1, 16);
+    FullQpf(W(out));
     EXPECT_EQ(Tree(out), (std::vector<std::string>{"______x_16_50.qpf2", "___keep_y_16_50.qpf2"}));
 
-    AddTextInfo(a, Text(u"ab"), 0, 1);
-    AddTextInfo(b, Text(u"cd"), 0, 1);
-    Finish_MakeTTF(result, dir);
+    SayTtf(Text(u"ab"), 0, 1, 15);
+    SayTtf(Text(u"cd"), 0, 1, 16);
+    FullTtf(W(out));
     // A subset is named after its pack name, else after the family it is cut
     // from (the face GDI falls back to): a face name never becomes a path.
     EXPECT_EQ(Tree(out), (std::vector<std::string>{"Arial.ttf", "Calibri.ttf", "___keep_Y.ttf"}));
@@ -99,15 +96,8 @@ TEST_F(OutputSafetyTest, AHandEditedUnitRecordCannotReachOutside) {
                            "../../keep/victim.qpf2\tsig\t../../keep/victim.qpf2\t1,1,1,1,0\n");
     testsupport::WriteText(out / "Arial.ttf", "from the last build");
     // No texts any more: every recorded group is gone.
-    CTtfFontData* ttf = CSingletonTpl<CTtfFontData>::getInstance();
-    ttf->beginBuild(W(out));
-    CPackFontFiles result;
-    std::u16string dir = W(out);
-    MakeVector_TTF(dir, result);
-    ttf->endBuild();
-    CQpfFontData* qpf = CSingletonTpl<CQpfFontData>::getInstance();
-    qpf->beginBuild(W(out / "qpf2"));
-    MakeLattice_QPF(dir, result);
+    UnitTtf(W(out), {});
+    UnitQpf(W(out), {});
     EXPECT_EQ(Outside(), m_outside);
     EXPECT_FALSE(fs::exists(out / "Arial.ttf"));  // a plain record key still does its work
     EXPECT_EQ(testsupport::ReadText(out / ".forgeline-ttf"), "");
@@ -118,44 +108,13 @@ TEST_F(OutputSafetyTest, AHandEditedUnitRecordCannotReachOutside) {
 TEST_F(OutputSafetyTest, FailedWritesAreNeitherLeftNorRecorded) {
     const fs::path out = m_out / "out";
     Add(15, u"Body", u"Arial", -24);
-    const auto qpfBuild = [&] {
-        ResetPanelFontCollections();
-        CQpfFontData* c = CSingletonTpl<CQpfFontData>::getInstance();
-        c->reset();
-        c->beginBuild(W(out / "qpf2"));
-        tagMULTIFONT mf = Fonts(15);
-        MakeQPF(mf, Text(u"Pressure"), 0, 1);
-        CPackFontFiles result;
-        std::u16string dir = W(out);
-        MakeLattice_QPF(dir, result);
-    };
-    {
-        testsupport::FileSizeLimit full(256);  // records fit, fonts do not
-        qpfBuild();
-    }
-    EXPECT_EQ(Tree(out / "qpf2"), (std::vector<std::string>{".forgeline-qpf"}));
-    EXPECT_EQ(testsupport::ReadText(out / "qpf2" / ".forgeline-qpf"), "");
-    EXPECT_EQ(winfiles::TakeFailures().size(), 1u);
-    qpfBuild();
-    EXPECT_EQ(testsupport::Qpf2Readable(out / "qpf2" / "arial_24_50.qpf2", U"Pressure"), U"Pressure");
-
-    const auto ttfBuild = [&] {
-        ResetPanelFontCollections();
-        CTtfFontData* c = CSingletonTpl<CTtfFontData>::getInstance();
-        c->reset();
-        c->beginBuild(W(out));
-        tagMULTIFONT mf = Fonts(15);
-        AddTextInfo(mf, Text(u"Flow"), 0, 1);
-        CPackFontFiles result;
-        std::u16string dir = W(out);
-        MakeVector_TTF(dir, result);
-        c->endBuild();
-    };
+    const auto ttfBuild = [&] { UnitTtf(W(out), {{15, u"Flow"}}); };
     {
         testsupport::FileSizeLimit full(256);
         ttfBuild();
     }
-    EXPECT_FALSE(fs::exists(out / "Arial.ttf"));
+    // No subset, not even one cut short.
+    EXPECT_EQ(Tree(out), (std::vector<std::string>{".forgeline-ttf"}));
     const auto failures = winfiles::TakeFailures();
     ASSERT_EQ(failures.size(), 1u);
     EXPECT_EQ(failures[0].path, (out / "Arial.ttf").string());
@@ -168,11 +127,8 @@ TEST_F(OutputSafetyTest, FailedWritesAreNeitherLeftNorRecorded) {
 TEST_F(OutputSafetyTest, SubsetsReachFoldersWithNonAsciiNames) {
     const fs::path out = m_out / "out" / "输出" / "é";
     Add(15, u"Body", u"Arial", 16);
-    tagMULTIFONT mf = Fonts(15);
-    AddTextInfo(mf, Text(u"Temp"), 0, 1);
-    CPackFontFiles result;
-    std::u16string dir = W(out);
-    EXPECT_GT(Finish_MakeTTF(result, dir), 0.0);
+    SayTtf(Text(u"Temp"), 0, 1, 15);
+    EXPECT_GT(FullTtf(W(out)).mb, 0.0);
     EXPECT_EQ(ReadWithFontTools(out / "Arial.ttf").at("cmap"), CmapOf(u"Temp"));
     EXPECT_TRUE(winfiles::TakeFailures().empty());
 }

@@ -21,10 +21,8 @@ TEST_F(GenerateTest, QpfOneEntryPerByteIdenticalLogicalFont) {
     Add(17, u"Big", u"Arial", 24);
     Add(18, u"Bold", u"Arial", 16, 700);
     Add(19, u"Semi", u"Arial", 16, 600);
-    tagMULTIFONT mf = Fonts(15);
-    MakeQPF(mf, Text(u"HELLO"), 1, 3);
-    tagMULTIFONT mf16 = Fonts(16);
-    MakeQPF(mf16, Text(u"WORLD"), 0, 3);
+    SayQpf(Text(u"HELLO"), 1, 3, 15);
+    SayQpf(Text(u"WORLD"), 0, 3, 16);
     const auto& c = QpfCollection();
     ASSERT_EQ(c.size(), 1u);
     // First text whole, repeats and all; later texts only add what is new.
@@ -33,8 +31,7 @@ TEST_F(GenerateTest, QpfOneEntryPerByteIdenticalLogicalFont) {
     EXPECT_EQ(Heard(3).size(), 9u);
 
     for (uint16_t id : {17, 18, 19}) {
-        tagMULTIFONT one = Fonts(id);
-        MakeQPF(one, Text(u"x"), 0, 4);
+        SayQpf(Text(u"x"), 0, 4, id);
     }
     ASSERT_EQ(c.size(), 4u);
     const auto units = Heard(4);
@@ -49,10 +46,9 @@ TEST_F(GenerateTest, QpfOneEntryPerByteIdenticalLogicalFont) {
 
 TEST_F(GenerateTest, QpfASurrogatePairIsOneCharacterOfTheMerge) {
     Add(15, u"Old Italic", u"Arial", 16);
-    tagMULTIFONT mf = Fonts(15);
-    MakeQPF(mf, Text(u"A\U00010300"), 0, 1);
-    MakeQPF(mf, Text(u"B\U00010301"), 0, 1);            // shares its high surrogate with the first
-    MakeQPF(mf, Text(u"\U00010301\U00010300BA"), 0, 1);  // nothing new
+    SayQpf(Text(u"A\U00010300"), 0, 1, 15);
+    SayQpf(Text(u"B\U00010301"), 0, 1, 15);            // shares its high surrogate with the first
+    SayQpf(Text(u"\U00010301\U00010300BA"), 0, 1, 15);  // nothing new
     const auto& c = QpfCollection();
     ASSERT_EQ(c.size(), 1u);
     EXPECT_EQ(c.at(1).chars, u"A\U00010300B\U00010301");
@@ -62,8 +58,7 @@ TEST_F(GenerateTest, QpfLanguagesLineBreaksAndPackNames) {
     Add(15, u"En", u"Arial", 16);
     Add(16, u"Zh", u"SimSun", 16);
     Add(17, u"Ghost", u"Nowhere Sans", 16);
-    tagMULTIFONT mf = Fonts(15, 16);
-    MakeQPF(mf, Text(u"a\r\nb\nc\rd", u"中文"), 0, 1);
+    SayQpf(Text(u"a\r\nb\nc\rd", u"中文"), 0, 1, 15, 16);
     const auto units = Heard(1);
     ASSERT_EQ(units.size(), 2u);  // languages without a text are skipped
     EXPECT_EQ(units[0].first, u"abc\rd");
@@ -71,8 +66,7 @@ TEST_F(GenerateTest, QpfLanguagesLineBreaksAndPackNames) {
     EXPECT_EQ(units[1].second.strFaceName, u"SimSun");
 
     // An unknown id skips the language; a face outside the pack-name map has no pack name.
-    tagMULTIFONT bad = Fonts(99, 17);
-    MakeQPF(bad, Text(u"zzz", u"qq"), 0, 2);
+    SayQpf(Text(u"zzz", u"qq"), 0, 2, 99, 17);
     const auto ghost = Heard(2);
     ASSERT_EQ(ghost.size(), 1u);
     EXPECT_EQ(ghost[0].second.strFaceName, u"Nowhere Sans");
@@ -85,17 +79,12 @@ TEST_F(GenerateTest, QpfFullBuildWritesFilesQtReadsAndReportsPackFonts) {
     Add(17, u"Title", u"Tahoma", -20, 700);
     const std::string longName(40, 'L');
     WritePack({{"Tahoma", "tahoma.ttf"}, {"Arial", "arial.ttf"}, {longName, "long.ttf"}});
-    tagMULTIFONT mf = Fonts(15, 16);
-    MakeQPF(mf, Text(u"Start", u"开始"), 0, 1);
-    MakeQPF(mf, Text(u"Stop", u"停止"), 0, 1);
-    tagMULTIFONT title = Fonts(17);
-    MakeQPF(title, Text(u"Alarm"), 0, 2);
+    SayQpf(Text(u"Start", u"开始"), 0, 1, 15, 16);
+    SayQpf(Text(u"Stop", u"停止"), 0, 1, 15, 16);
+    SayQpf(Text(u"Alarm"), 0, 2, 17);
     testsupport::WriteText(m_out / "stale.qpf2", "old");
 
-    CPackFontFiles result;
-    result[u"Arial"] = u"kept.ttf";
-    std::u16string dir = m_out.wpath();
-    const double mb = Finish_MakeQPF(result, dir, 0);
+    Built b = FullQpf(m_out.wpath(), {{u"Arial", u"kept.ttf"}});
     EXPECT_TRUE(QpfCollection().empty());
     EXPECT_EQ(CSingletonTpl<CQpfFontData>::getInstance()->fullBuildUnits().size(), 3u);
 
@@ -107,66 +96,43 @@ TEST_F(GenerateTest, QpfFullBuildWritesFilesQtReadsAndReportsPackFonts) {
 
     // Both installed pack fonts are reported; the 40-unit name reaches the
     // font tools cut to 32 and is not a pack font under that name.
-    EXPECT_EQ(result.size(), 2u);
-    EXPECT_EQ(result[u"Arial"], u"kept.ttf");
-    EXPECT_EQ(result[u"Tahoma"], u"tahoma.ttf");
-    EXPECT_DOUBLE_EQ(mb, FontSizeMap[u"Arial"] + FontSizeMap[u"Tahoma"]);
-    EXPECT_GT(mb, 0.0);
+    EXPECT_EQ(b.packs.size(), 2u);
+    EXPECT_EQ(b.packs[u"Arial"], u"kept.ttf");
+    EXPECT_EQ(b.packs[u"Tahoma"], u"tahoma.ttf");
+    EXPECT_DOUBLE_EQ(b.mb, FontSizeMap[u"Arial"] + FontSizeMap[u"Tahoma"]);
+    EXPECT_GT(b.mb, 0.0);
 }
 
 TEST_F(GenerateTest, QpfFullBuildWithNothingCollectedLeavesAnEmptyFolder) {
     WritePack({{"Arial", "arial.ttf"}});
     testsupport::WriteText(m_out / "sub" / "old.qpf2", "x");
-    CPackFontFiles result;
-    std::u16string dir = m_out.wpath();
-    EXPECT_EQ(Finish_MakeQPF(result, dir, 0), 0.0);
+    const Built b = FullQpf(m_out.wpath());
+    EXPECT_EQ(b.mb, 0.0);
     EXPECT_TRUE(std::filesystem::is_directory(m_out.path()));
     EXPECT_TRUE(Files(m_out.path()).empty());
-    EXPECT_TRUE(result.empty());
+    EXPECT_TRUE(b.packs.empty());
 }
 
 TEST_F(GenerateTest, QpfUnitBuildsRenderOnlyWhatChanged) {
     Add(15, u"En", u"Arial", -24);
     Add(16, u"Big", u"Arial", -32);
     WritePack({{"Tahoma", "tahoma.ttf"}});
-    const auto compile = [&](bool withBig, std::u16string dir) {
-        // A compile in a fresh process: the collector knows only the folder.
-        ResetPanelFontCollections();
-        CQpfFontData* c = CSingletonTpl<CQpfFontData>::getInstance();
-        c->reset();
-        c->beginBuild(m_out.wpath() + u"\\qpf2");
-        tagMULTIFONT mf = Fonts(15);
-        MakeQPF(mf, Text(u"Run"), 0, 1);
-        if (withBig) {
-            tagMULTIFONT big = Fonts(16);
-            MakeQPF(big, Text(u"STOP"), 0, 2);
-        }
-        CPackFontFiles result;
-        const double mb = MakeLattice_QPF(dir, result);
-        EXPECT_EQ(result.size(), 1u);
-        EXPECT_DOUBLE_EQ(mb, FontSizeMap[u"Tahoma"]);
-        return dir;
+    const auto compile = [&](bool withBig, const std::u16string& dir) {
+        Texts texts{{15, u"Run"}};
+        if (withBig) texts.push_back({16, u"STOP"});
+        const Built b = UnitQpf(m_out.wpath(), texts, false, dir);
+        EXPECT_EQ(b.packs.size(), 1u);
+        EXPECT_DOUBLE_EQ(b.mb, FontSizeMap[u"Tahoma"]);
     };
+    // The folder given, or its qpf2 folder: the files go to the same place.
     const std::filesystem::path qpf = m_out / "qpf2";
-    EXPECT_EQ(compile(true, m_out.wpath()), m_out.wpath() + u"\\qpf2");
+    compile(true, m_out.wpath());
     EXPECT_EQ(Files(qpf, ".qpf2"), (std::set<std::string>{"arial_24_50.qpf2", "arial_32_50.qpf2"}));
     EXPECT_EQ(Qpf2Readable(qpf / "arial_32_50.qpf2", U"STOP"), U"STOP");
 
-    // Unchanged: nothing is rendered, not a byte is written.
-    const std::filesystem::file_time_type written = std::filesystem::last_write_time(qpf / "arial_24_50.qpf2");
-    compile(true, m_out.wpath() + u"\\qpf2");
-    EXPECT_EQ(std::filesystem::last_write_time(qpf / "arial_24_50.qpf2"), written);
-    EXPECT_TRUE(CSingletonTpl<CQpfFontData>::getInstance()->changedFiles().empty());
-    // A file that is no longer what the build wrote is rendered again, and told.
-    testsupport::WriteText(qpf / "arial_24_50.qpf2", "marker");
-    compile(true, m_out.wpath() + u"\\qpf2");
-    EXPECT_EQ(Qpf2Readable(qpf / "arial_24_50.qpf2", U"Run"), U"Run");
-    EXPECT_EQ(CSingletonTpl<CQpfFontData>::getInstance()->changedFiles(),
-              (std::vector<std::u16string>{u"arial_24_50.qpf2"}));
-
     // A text gone: its file goes; a missing file is rendered again.
     std::filesystem::remove(qpf / "arial_24_50.qpf2");
-    compile(false, m_out.wpath());
+    compile(false, m_out.wpath() + u"\\qpf2");
     EXPECT_EQ(Files(qpf, ".qpf2"), (std::set<std::string>{"arial_24_50.qpf2"}));
     EXPECT_EQ(Qpf2Readable(qpf / "arial_24_50.qpf2", U"Run"), U"Run");
 }
@@ -185,15 +151,6 @@ TEST_F(GenerateTest, QpfUnitBuildFolderRule) {
     EXPECT_EQ(N(plain), N(m_out.wpath()) + "\\qpf\\qpf2");
 }
 
-TEST_F(GenerateTest, DeleteDirectoryTreeRemovesEverything) {
-    testsupport::WriteText(m_out / "a" / "b" / "deep.txt", "1");
-    testsupport::WriteText(m_out / "a" / "noext", "2");
-    testsupport::WriteText(m_out / "a" / ".hidden", "3");
-    EXPECT_TRUE(DeleteDirectoryTree((m_out.wpath() + u"\\a").c_str()));
-    EXPECT_FALSE(std::filesystem::exists(m_out / "a"));
-    EXPECT_FALSE(DeleteDirectoryTree((m_out.wpath() + u"\\a").c_str()));
-}
-
 TEST_F(GenerateTest, LanguageFacesFollowTheDefaultFaceOfEachLanguage) {
     Add(14, u"Default", u"Calibri", 16);
     Add(15, u"Own", u"Calibri", 16);
@@ -205,15 +162,13 @@ TEST_F(GenerateTest, LanguageFacesFollowTheDefaultFaceOfEachLanguage) {
         for (const auto& t : Heard(screen)) out.push_back(t.second.strFaceName);
         return out;
     };
-    tagMULTIFONT def = Fonts(14);  // font 14 takes each language's default face
-    MakeQPF(def, Text(u"a", u"b"), 0, 1);
+    SayQpf(Text(u"a", u"b"), 0, 1, 14);  // font 14 takes each language's default face
     EXPECT_EQ(faces(1), (std::vector<std::u16string>{u"Arial", u"Tahoma"}));
-    tagMULTIFONT own = Fonts(15);  // mode 2: every language with its default face
-    MakeQPF(own, Text(u"c"), 2, 2);
+    SayQpf(Text(u"c"), 2, 2, 15);  // mode 2: every language with its default face
     ASSERT_EQ(faces(2).size(), 8u);
     EXPECT_EQ(faces(2)[0], u"Arial");
     EXPECT_EQ(faces(2)[1], u"Tahoma");
-    MakeQPF(own, Text(u"d", u"e"), 0, 3);  // its own face in both
+    SayQpf(Text(u"d", u"e"), 0, 3, 15);  // its own face in both
     EXPECT_EQ(faces(3), (std::vector<std::u16string>{u"Calibri", u"Calibri"}));
     g_bUseDefaultFont = 0;
     for (auto& f : g_strDefaultFont) f = CString();
@@ -242,8 +197,7 @@ TEST_F(GenerateTest, QpfEntriesKeepFirstUseOrderOverManyTexts) {
             for (char16_t c : text)
                 if (seen[f].insert(c).second) want[f] += c;
         }
-        tagMULTIFONT mf = Fonts(static_cast<uint16_t>(15 + f));
-        MakeQPF(mf, Text(text), 0, i % 7);
+        SayQpf(Text(text), 0, i % 7, static_cast<uint16_t>(15 + f));
         if (i == 1500) {
             ASSERT_EQ(QpfCollection().size(), 2u);
             EXPECT_EQ(QpfCollection().at(1).chars, want[0]);
@@ -252,9 +206,7 @@ TEST_F(GenerateTest, QpfEntriesKeepFirstUseOrderOverManyTexts) {
     }
     EXPECT_EQ(QpfCollection().at(1).chars, want[0]);
     EXPECT_EQ(QpfCollection().at(2).chars, want[1]);
-    CPackFontFiles result;
-    std::u16string dir = m_out.wpath();
-    Finish_MakeQPF(result, dir, 0);
+    FullQpf(m_out.wpath());
     const auto& units = CSingletonTpl<CQpfFontData>::getInstance()->fullBuildUnits();
     ASSERT_EQ(units.size(), 2u);
     EXPECT_EQ(units[0].strText, want[0]);
@@ -279,8 +231,7 @@ TEST_F(GenerateTest, QpfLineBreaksOfAnyArrangement) {
             for (char16_t c : pairsGone)
                 if (c != u'\n') want += c;
             CSingletonTpl<CQpfFontData>::getInstance()->reset();
-            tagMULTIFONT mf = Fonts(15);
-            MakeQPF(mf, CString(text.c_str()), 1, 1);
+            SayQpf(CString(text.c_str()), 1, 1, 15);
             ASSERT_FALSE(Heard(1).empty());
             ASSERT_EQ(Heard(1)[0].first, want) << "text of " << n << " units, code " << code;
         }

@@ -3,6 +3,8 @@
 // turn (screens ascending, texts in the order heard) would leave: the same
 // files, asked for with the same unit, with the same characters in the same
 // order, surrogate pairs and lone surrogates included.
+#include <algorithm>
+#include <functional>
 #include <random>
 
 #include "GenerateFixture.h"
@@ -78,16 +80,16 @@ std::vector<Heard> RandomTexts(unsigned seed, int count) {
     return out;
 }
 
-// The texts in the order a build walks them: screens ascending, then as heard.
-std::vector<Heard> ScreenOrder(std::vector<Heard> texts) {
+using Render = void (*)(const WCHAR*, const WCHAR*, int, bool, long, const WCHAR*, int);
+// Renders the texts in the order a full build walks them: screens
+// ascending, then as heard.
+void RenderEveryText(std::vector<Heard> texts, Render render,
+                     const std::function<bool(const Style&)>& wanted = nullptr) {
     std::stable_sort(texts.begin(), texts.end(), [](const Heard& a, const Heard& b) { return a.screen < b.screen; });
-    return texts;
-}
-
-void KeepEveryText(const std::vector<Heard>& texts, const std::function<bool(const Style&)>& wanted) {
-    for (const Heard& h : ScreenOrder(texts)) {
+    for (const Heard& h : texts) {
         const Style& s = kStyles[h.style];
-        if (wanted(s)) Keep(h.text.c_str(), s.face.c_str(), s.height, s.italic, s.weight, s.pack.c_str(), -1);
+        if (wanted && !wanted(s)) continue;
+        render(h.text.c_str(), s.face.c_str(), s.height, s.italic, s.weight, s.pack.c_str(), -1);
     }
 }
 
@@ -128,77 +130,28 @@ std::map<std::u16string, Kept> TakeKept(std::vector<std::u16string>* order) {
     return kept;
 }
 
-std::map<std::string, std::vector<unsigned char>> Contents(const std::filesystem::path& dir) {
-    std::map<std::string, std::vector<unsigned char>> out;
-    for (const auto& e : std::filesystem::directory_iterator(dir))
-        if (e.path().extension() == ".qpf2") out[e.path().filename().string()] = testsupport::ReadBytes(e.path());
-    return out;
+// What `c` renders through Keep is what rendering every text `wanted`
+// does, and builds `built` (-1: 1 unless nothing is kept).
+template <class Data>
+void ExpectKeeps(Data& c, const std::vector<Heard>& texts, int built, unsigned seed,
+                 const std::function<bool(const Style&)>& wanted = nullptr) {
+    RenderEveryText(texts, Keep, wanted);
+    std::vector<std::u16string> wantOrder, gotOrder;
+    const auto want = TakeKept(&wantOrder);
+    EXPECT_EQ(c.executeBuild(Keep), built >= 0 ? built : want.empty() ? 0 : 1) << "seed " << seed;
+    const auto got = TakeKept(&gotOrder);
+    EXPECT_EQ(gotOrder, wantOrder) << "seed " << seed;
+    EXPECT_TRUE(got == want) << "seed " << seed;
 }
 }  // namespace
 
 TEST_F(GenerateTest, QpfUnitBuildKeepsWhatRenderingEveryTextWould) {
     for (unsigned seed = 1; seed <= 40; ++seed) {
         const std::vector<Heard> texts = RandomTexts(seed, 1 + static_cast<int>(seed % 30));
-        KeepEveryText(texts, [](const Style&) { return true; });
-        std::vector<std::u16string> wantOrder, gotOrder;
-        const auto want = TakeKept(&wantOrder);
         CQpfFontData c;
         HearQpf(c, texts);
-        EXPECT_EQ(c.executeBuild(Keep), want.empty() ? 0 : 1);
-        const auto got = TakeKept(&gotOrder);
-        EXPECT_EQ(gotOrder, wantOrder) << "seed " << seed;
-        EXPECT_TRUE(got == want) << "seed " << seed;
+        ExpectKeeps(c, texts, -1, seed);
     }
-}
-
-TEST_F(GenerateTest, QpfUnitBuildWritesTheFilesOfRenderingEveryText) {
-    const std::vector<Heard> texts = RandomTexts(99, 60);
-    testsupport::TempDir each, units;
-    for (const Heard& h : ScreenOrder(texts)) {
-        const Style& s = kStyles[h.style];
-        generateqpf2(h.text.c_str(), s.face.c_str(), s.height, s.italic, s.weight, s.pack.c_str(), -1);
-    }
-    qpf2tofileEx(each.wpath().c_str());
-
-    CQpfFontData c;
-    c.beginBuild(units.wpath());
-    HearQpf(c, texts);
-    ASSERT_EQ(c.executeBuild(generateqpf2), 1);
-    qpf2tofileEx(units.wpath().c_str());
-    c.removeNoNeedQpf(units.wpath());
-    const auto want = Contents(each.path());
-    EXPECT_EQ(want.size(), 5u);
-    EXPECT_TRUE(Contents(units.path()) == want);
-
-    // One more text in Arial's file: in a new process only that file is
-    // rendered again, and it is the file rendering every text gives.
-    std::vector<Heard> more = texts;
-    more.push_back({2, u"xyz", 2});
-    testsupport::TempDir eachMore;
-    for (const Heard& h : ScreenOrder(more)) {
-        const Style& s = kStyles[h.style];
-        generateqpf2(h.text.c_str(), s.face.c_str(), s.height, s.italic, s.weight, s.pack.c_str(), -1);
-    }
-    qpf2tofileEx(eachMore.wpath().c_str());
-    CQpfFontData again;
-    again.beginBuild(units.wpath());
-    HearQpf(again, more);
-    g_order.clear();
-    g_kept.clear();
-    ASSERT_EQ(again.executeBuild(Keep), 1);
-    EXPECT_EQ(g_order, (std::vector<std::u16string>{u"arial_16_50.qpf2"}));
-    g_kept.clear();
-    g_order.clear();
-    ASSERT_EQ(again.executeBuild(generateqpf2), 1);
-    qpf2tofileEx(units.wpath().c_str());
-    again.removeNoNeedQpf(units.wpath());
-    EXPECT_TRUE(Contents(units.path()) == Contents(eachMore.path()));
-    // Unchanged: nothing is rendered.
-    CQpfFontData third;
-    third.beginBuild(units.wpath());
-    HearQpf(third, more);
-    EXPECT_EQ(third.executeBuild(Keep), 0);
-    EXPECT_TRUE(g_kept.empty());
 }
 
 TEST_F(GenerateTest, TtfUnitBuildKeepsWhatRenderingEveryTextOfChangedFacesWould) {
@@ -207,16 +160,10 @@ TEST_F(GenerateTest, TtfUnitBuildKeepsWhatRenderingEveryTextOfChangedFacesWould)
         const std::vector<Heard> texts = RandomTexts(seed + 100, 1 + static_cast<int>(seed % 25));
         // First build into an empty folder: every face is new.
         std::filesystem::remove_all(m_out.path() / ".forgeline-ttf");
-        KeepEveryText(texts, [](const Style&) { return true; });
-        std::vector<std::u16string> wantOrder, gotOrder;
-        const auto want = TakeKept(&wantOrder);
         CTtfFontData c;
         c.beginBuild(dir);
         HearTtf(c, texts);
-        EXPECT_EQ(c.executeBuild(Keep), texts.empty() ? 0 : 1);
-        const auto got = TakeKept(&gotOrder);
-        EXPECT_EQ(gotOrder, wantOrder) << "seed " << seed;
-        EXPECT_TRUE(got == want) << "seed " << seed;
+        ExpectKeeps(c, texts, 1, seed);
         c.removeNoNeedTtf(dir);
         c.endBuild();
 
@@ -224,31 +171,12 @@ TEST_F(GenerateTest, TtfUnitBuildKeepsWhatRenderingEveryTextOfChangedFacesWould)
         // "Arial": only their texts are rendered.
         std::vector<Heard> more = texts;
         more.push_back({5, u"new", 0});
-        KeepEveryText(more, [](const Style& s) { return (s.pack.empty() ? s.face : s.pack) == u"Arial"; });
-        const auto wantMore = TakeKept(&wantOrder);
+        const auto arial = [](const Style& s) {
+            return (s.pack.empty() ? s.face : s.pack) == u"Arial";
+        };
         CTtfFontData next;
         next.beginBuild(dir);
         HearTtf(next, more);
-        EXPECT_EQ(next.executeBuild(Keep), 1);
-        const auto gotMore = TakeKept(&gotOrder);
-        EXPECT_EQ(gotOrder, wantOrder) << "seed " << seed;
-        EXPECT_TRUE(gotMore == wantMore) << "seed " << seed;
+        ExpectKeeps(next, more, 1, seed, arial);
     }
-}
-
-TEST_F(GenerateTest, TtfUnitBuildGivesTheMapTableOfRenderingEveryText) {
-    const std::vector<Heard> texts = RandomTexts(7, 80);
-    for (const Heard& h : ScreenOrder(texts)) {
-        const Style& s = kStyles[h.style];
-        generateqpf2(h.text.c_str(), s.face.c_str(), s.height, s.italic, s.weight, s.pack.c_str(), -1);
-    }
-    TTFMapTable want;
-    getSimplifyTTFMapTable(&want);
-    CTtfFontData c;
-    HearTtf(c, texts);
-    ASSERT_EQ(c.executeBuild(generateqpf2), 1);
-    TTFMapTable got;
-    c.getTtfMapTable(getSimplifyTTFMapTable, got);
-    EXPECT_EQ(got.size(), 4u);  // rows by panel name: Arial, Calibri, Ghost, SimSun
-    EXPECT_TRUE(got == want);
 }

@@ -15,6 +15,7 @@
 #include "win/wstr.h"
 
 using testsupport::N;
+using testsupport::Qpf2Readable;
 using testsupport::TempDir;
 using testsupport::TestProfile;
 
@@ -24,18 +25,14 @@ std::set<std::string> Files(const std::filesystem::path& dir) {
     for (const auto& e : std::filesystem::directory_iterator(dir)) out.insert(e.path().filename().string());
     return out;
 }
-
-std::u32string Readable(const std::filesystem::path& file, const std::u32string& probe) {
-    return testsupport::Qpf2Readable(file, probe);
-}
 }  // namespace
 
 TEST(Qpf2Build, UnitsOfOneFileShareItAndUsablePackFontsAreReported) {
     TestProfile profile({"arial.ttf", "arialbd.ttf", "tahoma.ttf"});
     TempDir out;
-    generateqpf2(u"ABC", u"Arial", -24, false, 50, u"arialpack", -1);
-    generateqpf2(u"CDE", u"Arial", -24, false, 50, u"arialpack", -1);  // the same file
-    generateqpf2(u"XY", u"Arial", -24, false, 75, u"arialpack", -1);   // bold: its own file
+    generateqpf2(u"ABC", u"Arial", -24, false, 50, u"Arial Pack", -1);
+    generateqpf2(u"CDE", u"Arial", -24, false, 50, u"Arial Pack", -1);  // the same file
+    generateqpf2(u"XY", u"Arial", -24, false, 75, u"Arial Pack", -1);   // bold: its own file
     generateqpf2(u"Hi", u"Tahoma", -16, true, 50, u"", -1);            // no pack name: named by face
     EXPECT_EQ(qpf2PendingCount(), 3);
     static WCHAR packs[1000][64] = {};
@@ -50,10 +47,11 @@ TEST(Qpf2Build, UnitsOfOneFileShareItAndUsablePackFontsAreReported) {
     EXPECT_EQ(N(packs[1]), "Arial");
     EXPECT_EQ(packs[2][0], 0);
     EXPECT_EQ(Files(out.path()),
-              (std::set<std::string>{"arialpack_24_50.qpf2", "arialpack_24_75.qpf2", "tahoma_16_50_italic.qpf2"}));
-    EXPECT_EQ(Readable(out / "arialpack_24_50.qpf2", U"ABCDEXY"), U"ABCDE");
-    EXPECT_EQ(Readable(out / "arialpack_24_75.qpf2", U"ABXY"), U"XY");
-    EXPECT_EQ(Readable(out / "tahoma_16_50_italic.qpf2", U"Hi"), U"Hi");
+              (std::set<std::string>{"arial_pack_24_50.qpf2", "arial_pack_24_75.qpf2",
+                                     "tahoma_16_50_italic.qpf2"}));
+    EXPECT_EQ(Qpf2Readable(out / "arial_pack_24_50.qpf2", U"ABCDEXY"), U"ABCDE");
+    EXPECT_EQ(Qpf2Readable(out / "arial_pack_24_75.qpf2", U"ABXY"), U"XY");
+    EXPECT_EQ(Qpf2Readable(out / "tahoma_16_50_italic.qpf2", U"Hi"), U"Hi");
 }
 
 TEST(Qpf2Build, CellHeightsGiveTheEmGdiRealises) {
@@ -96,7 +94,7 @@ TEST(Qpf2Build, AFontOfCharactersTheFaceLacksStillReads) {
     TempDir out;
     generateqpf2(u"中文", u"Arial", -16, false, 50, u"", -1);
     EXPECT_EQ(qpf2tofileEx(out.wpath().c_str()), 1);
-    EXPECT_EQ(Readable(out / "arial_16_50.qpf2", U"中文A"), U"");
+    EXPECT_EQ(Qpf2Readable(out / "arial_16_50.qpf2", U"中文A"), U"");
 }
 
 // The rows' characters are those that searching each character's units in
@@ -121,8 +119,9 @@ TEST(Qpf2Build, MapTableCharactersAreThoseOfSearchingTheRow) {
         table[u"Untouched"] = {u"x.ttf", text(4)};
         TTFMapTable want = table;
         // What the font tools keep per file before the table is made: every
-        // character of every call, in order, repeats and all.
-        std::map<std::u16string, std::u32string> kept;
+        // character of every call, in order, repeats and all, a pair of
+        // units only within one call.
+        std::map<std::u16string, std::vector<std::u16string>> kept;
         std::map<std::u16string, std::u16string> keyOf;
         std::vector<std::u16string> order;
         for (int call = 1 + static_cast<int>(rng() % 8); call > 0; --call) {
@@ -137,26 +136,17 @@ TEST(Qpf2Build, MapTableCharactersAreThoseOfSearchingTheRow) {
                 order.push_back(file);
                 keyOf[file] = *pack ? pack : face;
             }
-            std::u32string& chars = kept[file];
             for (size_t i = 0; i < t.size(); ++i) {
-                char32_t c = t[i];
-                if (c >= 0xD800 && c < 0xDC00 && i + 1 < t.size() && t[i + 1] >= 0xDC00 && t[i + 1] < 0xE000)
-                    c = 0x10000 + ((c - 0xD800) << 10) + (t[++i] - 0xDC00);
-                chars += c;
+                const bool pair = t[i] >= 0xD800 && t[i] < 0xDC00 && i + 1 < t.size() &&
+                                  t[i + 1] >= 0xDC00 && t[i + 1] < 0xE000;
+                kept[file].push_back(t.substr(i, pair ? 2 : 1));
+                if (pair) ++i;
             }
         }
         for (const std::u16string& file : order) {
             std::u16string& row = want[keyOf[file]].second;
-            for (char32_t c : kept[file]) {
-                std::u16string units;
-                if (c >= 0x10000) {
-                    units += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-                    units += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-                } else {
-                    units += static_cast<char16_t>(c);
-                }
+            for (const std::u16string& units : kept[file])
                 if (row.find(units) == std::u16string::npos) row += units;
-            }
         }
         getSimplifyTTFMapTable(&table);
         ASSERT_EQ(table.size(), want.size()) << "round " << round;
@@ -176,7 +166,7 @@ TEST(Qpf2Build, ALatinFaceDrawsWhatItLacksWithItsLinkedFacesAndTheReportSaysSo) 
     takeCoverageReport();
     generateqpf2(u"Ab中文\U00013000\t", u"Arial", -16, false, 50, u"", -1);
     ASSERT_EQ(qpf2tofileEx(out.wpath().c_str()), 1);
-    EXPECT_EQ(Readable(out / "arial_16_50.qpf2", U"Ab中文\U00013000"), U"Ab中文");
+    EXPECT_EQ(Qpf2Readable(out / "arial_16_50.qpf2", U"Ab中文\U00013000"), U"Ab中文");
     const std::vector<CoverageRecord> report = takeCoverageReport();
     ASSERT_EQ(report.size(), 1u);
     const CoverageRecord& r = report[0];
@@ -201,7 +191,7 @@ TEST(Qpf2Build, WhatTheFormatCannotHoldIsReportedAndNoHeaderContradictsItsFile) 
     generateqpf2(u"x", u"Arial", -16, false, 75, u"", -1);
     EXPECT_EQ(qpf2tofileEx(out.wpath().c_str()), 2);
     EXPECT_EQ(Files(out.path()), (std::set<std::string>{"arial_250_50.qpf2", "arial_16_75.qpf2"}));
-    EXPECT_EQ(Readable(out / "arial_250_50.qpf2", U"W."), U".");
+    EXPECT_EQ(Qpf2Readable(out / "arial_250_50.qpf2", U"W."), U".");
     const std::vector<CoverageRecord> report = takeCoverageReport();
     ASSERT_EQ(report.size(), 3u);
     EXPECT_EQ(report[0].file, u"arial_250_50.qpf2");

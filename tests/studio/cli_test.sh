@@ -17,24 +17,35 @@ printf '<?xml version="1.0"?>\n<fontconfig><dir>%s</dir><cachedir>%s</cachedir>%
 export FONTCONFIG_FILE="$work/fc/fonts.conf" XDG_CACHE_HOME="$work/xdg" LANG=zh_CN.UTF-8
 unset LC_ALL LC_CTYPE
 fail=0
-check() {  # check DESCRIPTION EXPECTED_STATUS PATTERN -- command...
-    desc=$1 want=$2 pattern=$3
-    shift 4
-    out=$("$@" 2>&1)
+# check DESCRIPTION EXPECTED_STATUS PATTERN... -- COMMAND...: "!P" as a PATTERN: P is not said
+check() {
+    desc=$1 want=$2
+    shift 2
+    n=0
+    for a; do [ "$a" = -- ] && break; n=$((n + 1)); done
+    out=$(shift $((n + 1)); "$@" 2>&1)
     got=$?
-    if [ "$got" -ne "$want" ]; then
-        echo "FAIL: $desc: exit $got, expected $want"; echo "$out"; fail=1
-    elif ! printf '%s' "$out" | grep -q -- "$pattern"; then
-        echo "FAIL: $desc: output lacks '$pattern'"; echo "$out"; fail=1
-    else
-        echo "ok: $desc"
-    fi
+    why=
+    [ "$got" -ne "$want" ] && why="exit $got, expected $want"
+    while [ $n -gt 0 ] && [ -z "$why" ]; do
+        case $1 in
+        !*) printf '%s' "$out" | grep -q -- "${1#!}" && why="output has '${1#!}'" ;;
+        *) printf '%s' "$out" | grep -q -- "$1" || why="output lacks '$1'" ;;
+        esac
+        shift; n=$((n - 1))
+    done
+    if [ -n "$why" ]; then echo "FAIL: $desc: $why"; echo "$out"; fail=1; else echo "ok: $desc"; fi
+}
+expect() {  # expect DESCRIPTION COMMAND...: the command succeeds
+    desc=$1
+    shift
+    if "$@" >/dev/null 2>&1; then echo "ok: $desc"; else echo "FAIL: $desc"; fail=1; fi
 }
 check "help lists the commands" 0 "fonts list PROJECT" -- "$studio" --help
 check "no command is a usage error" 2 "Usage:" -- "$studio"
 check "--version names the version" 0 "^tamsel-studio [0-9]*\.[0-9]*\.[0-9]*$" -- "$studio" --version
-check "a command has help of its own" 0 "Usage: tamsel-studio \[OPTION\]... compile" -- "$studio" compile --help
-if "$studio" compile --help | grep -q "fonts list"; then echo "FAIL: compile --help lists the other commands"; fail=1; else echo "ok: compile --help is compile's alone"; fi
+check "a command has help of its own alone" 0 "Usage: tamsel-studio \[OPTION\]... compile" \
+    "!fonts list" -- "$studio" compile --help
 check "options take --name=value" 2 "--languages must be between 1 and 8" -- "$studio" --languages=9 faces
 check "a missing value is a usage error" 2 "option --profile needs a value" -- "$studio" faces --profile
 check "unknown command" 2 "unknown command 'frobnicate'" -- "$studio" frobnicate
@@ -42,35 +53,29 @@ check "unknown option" 2 "unknown option '--nope'" -- "$studio" --nope fonts lis
 check "missing project directory" 1 "does not exist" -- "$studio" fonts list "$work/none"
 check "project without a table" 0 "no font table" -- "$studio" fonts list "$work"
 cp -r "$src/examples/demo" "$work/demo"
-check "demo table lists its fonts" 0 "9 font(s)" -- "$studio" fonts list "$work/demo"
-check "Chinese names survive" 0 "标题" -- "$studio" fonts list "$work/demo"
+check "demo table lists its fonts, Chinese names and all" 0 "9 font(s)" "标题" -- \
+    "$studio" fonts list "$work/demo"
 check "save rewrites the table" 0 "saved 9 font(s)" -- "$studio" fonts save "$work/demo"
 if ! cmp -s "$src/examples/demo/Font.hft" "$work/demo/Font.hft"; then echo "FAIL: saved table differs"; fail=1; fi
 head -c 300 "$src/examples/demo/Font.hft" > "$work/demo/Font.hft"
-check "a truncated table warns and keeps whole records" 0 "1 whole record" -- "$studio" fonts list "$work/demo"
-check "the truncated table lists one font" 0 "1 font(s)" -- "$studio" fonts list "$work/demo"
+check "a truncated table warns and keeps its one whole record" 0 "1 whole record" "1 font(s)" -- \
+    "$studio" fonts list "$work/demo"
 mkdir -p "$work/profile/Fonts"
 cp "$fonts/Fonts/simsun.ttc" "$fonts/Fonts/arial.ttf" "$fonts/Fonts/sserife.fnt" "$work/profile/Fonts/"
 printf '[Profile]\nLocale=zh-CN\nAnsiCodePage=936\n' > "$work/profile/profile.ini"
-check "faces of a Chinese profile" 0 "宋体	SimSun	simsun.ttc" -- "$studio" faces --profile "$work/profile"
-check "Arial is listed with its file" 0 "Arial	Arial	arial.ttf" -- "$studio" faces --profile "$work/profile"
-if "$studio" faces --profile "$work/profile" | grep -q "MS Sans Serif"; then
-    echo "FAIL: a raster face is in the system font map"; fail=1
-else
-    echo "ok: raster faces are not in the system font map"
-fi
-check "the default profile is this desktop's fontconfig fonts" 0 "Tahoma	Tahoma	tahoma.ttf" -- "$studio" faces
-check "it lives in the user's cache folder, per locale" 0 "in $work/xdg/tamsel/default-profile/zh-CN/Fonts" -- "$studio" faces
-check "its locale reports Chinese names" 0 "宋体	SimSun	simsun.ttc" -- "$studio" faces
+# Raster faces are not in the system font map.
+check "faces of a Chinese profile, with their files" 0 \
+    "宋体	SimSun	simsun.ttc" "Arial	Arial	arial.ttf" "!MS Sans Serif" -- \
+    "$studio" faces --profile "$work/profile"
+# The default profile: this desktop's fontconfig fonts, in the user's cache folder, per locale.
+check "the default profile" 0 "Tahoma	Tahoma	tahoma.ttf" \
+    "in $work/xdg/tamsel/default-profile/zh-CN/Fonts" "宋体	SimSun	simsun.ttc" -- "$studio" faces
 cp -r "$src/examples/demo" "$work/fcdemo"
 # A face without a pack name gives its subset the name of the family it is cut from.
 check "Arial is cut from fontconfig's choice for it" 0 "wrote $work/fcq/Tahoma.ttf" -- "$studio" compile "$work/fcdemo" --texts "$src/examples/demo/texts.txt" --out "$work/fcq" --target ttf
-if [ "$(/usr/bin/python3 "$src/tests/fixtures/font_cmap.py" "$work/fcq/Tahoma.ttf" | sed -n 1p)" != "family Tahoma" ]; then
-    echo "FAIL: Tahoma.ttf is not cut from Tahoma"; fail=1
-else
-    echo "ok: Tahoma.ttf is cut from Tahoma"
-fi
-if ots-sanitize "$work/fcq/Tahoma.ttf" >/dev/null 2>&1; then echo "ok: and passes ots-sanitize"; else echo "FAIL: Tahoma.ttf fails ots-sanitize"; fail=1; fi
+expect "Tahoma.ttf is cut from Tahoma" test "$(/usr/bin/python3 "$src/tests/fixtures/font_cmap.py" \
+    "$work/fcq/Tahoma.ttf" | sed -n 1p)" = "family Tahoma"
+expect "and passes ots-sanitize" ots-sanitize "$work/fcq/Tahoma.ttf"
 check "a broken profile is reported" 1 "Dpi" -- sh -c "printf 'Dpi=x\n' > '$work/profile/profile.ini' && '$studio' faces --profile '$work/profile'"
 check "a missing profile is reported" 1 "not a directory" -- "$studio" faces --profile "$work/none"
 mkdir -p "$work/uiprofile/Fonts"
@@ -132,18 +137,15 @@ for target in qpf2 ttf; do
     "$studio" compile "$work/schemademo" --texts "$src/examples/demo/texts.txt" --profile "$work/uiprofile" \
         --out "$work/schema-$target" --target $target --report "$work/schema-$target.json" >/dev/null 2>&1
 done
-if /usr/bin/python3 -c 'import json, sys, jsonschema
+expect "the demo's reports follow docs/coverage-report.schema.json" \
+    /usr/bin/python3 -c 'import json, sys, jsonschema
 schema = json.load(open(sys.argv[1]))
 for report in sys.argv[2:]:
     jsonschema.validate(json.load(open(report)), schema, cls=jsonschema.Draft202012Validator)' \
-    "$src/docs/coverage-report.schema.json" "$work/schema-qpf2.json" "$work/schema-ttf.json"; then
-    echo "ok: the demo's reports follow docs/coverage-report.schema.json"
-else
-    echo "FAIL: a report does not follow docs/coverage-report.schema.json"; fail=1
-fi
+    "$src/docs/coverage-report.schema.json" "$work/schema-qpf2.json" "$work/schema-ttf.json"
 lost --out "$work/li" --target qpf2 --incremental >/dev/null 2>&1
-check "an incremental compile that remakes nothing" 3 "^0 file(s) written" -- lost --out "$work/li" --target qpf2 --incremental --strict
-check "still reports what its files lose" 3 "1 missing: .*(U+13000)" -- lost --out "$work/li" --target qpf2 --incremental --strict
+check "a compile that remakes nothing still reports what its files lose" 3 "^0 file(s) written" \
+    "1 missing: .*(U+13000)" -- lost --out "$work/li" --target qpf2 --incremental --strict
 printf 'screen S\n17\tAB\n' > "$work/kept.txt"
 check "--strict passes a compile that loses nothing" 0 "all drawn" -- "$studio" compile "$work/p" --texts "$work/kept.txt" --out "$work/lq" --target qpf2 --profile "$work/uiprofile" --strict
 # Glyphs from linked faces (Tahoma links to SimSun here) are still told when nothing is remade.
@@ -152,11 +154,9 @@ printf 'screen S\n19\tAlarm \344\270\255\345\233\275\n' > "$work/link.txt"
 linked() { "$studio" compile "$work/plink" --texts "$work/link.txt" --out "$work/ll" --target qpf2 --incremental 2>&1 | grep 'linked faces'; }
 first=$(linked)
 again=$(linked)
-case "$first" in
-*"2 from linked faces"*) if [ "$again" = "$first" ]; then echo "ok: an unchanged compile tells the same linked glyphs"
-                         else echo "FAIL: linked glyphs first '$first', then '$again'"; fail=1; fi ;;
-*) echo "FAIL: two characters from a linked face expected, got '$first'"; fail=1 ;;
-esac
+expect "two characters come from a linked face: '$first'" \
+    test "${first#*2 from linked faces}" != "$first"
+expect "an unchanged compile tells them again: '$again'" test "$again" = "$first"
 # The preview draws from the panel's files and marks what they cannot draw.
 preview() { "$studio" preview "$work/p" --profile "$work/uiprofile" "$@"; }
 check "preview needs a picture to write" 2 "--png FILE" -- preview --texts "$work/lost.txt" --out "$work/pv"
@@ -170,11 +170,8 @@ printf 'victim' > "$work/pvvictim"
 ln -s "$work/pvvictim" "$work/pvlink.png"
 ln -s "$work/pvvictim" "$work/pvlink.png.tmp"
 check "the preview goes past links at its name" 0 "wrote $work/pvlink.png" -- preview --texts "$work/lost.txt" --out "$work/pv" --png "$work/pvlink.png"
-if [ "$(cat "$work/pvvictim")" = victim ] && [ -f "$work/pvlink.png" ] && [ ! -L "$work/pvlink.png" ]; then
-    echo "ok: nothing written through a link"
-else
-    echo "FAIL: the preview wrote through a link"; fail=1
-fi
+expect "nothing written through a link" \
+    test "$(cat "$work/pvvictim")" = victim -a -f "$work/pvlink.png" -a ! -L "$work/pvlink.png"
 check "a picture that cannot be written is an error" 1 "cannot write $work/none/pv.png" -- preview --texts "$work/lost.txt" --out "$work/pv" --png "$work/none/pv.png"
 check "the preview marks it in a subset too" 0 "1 character(s) the panel cannot draw" -- preview --texts "$work/lost.txt" --out "$work/pvt" --target ttf --png "$work/pvt.png"
 check "nothing is marked when every character is drawn" 0 "1 text(s) drawn, 0 character(s)" -- preview --texts "$work/kept.txt" --out "$work/pv" --png "$work/pv.png"
@@ -193,16 +190,11 @@ check "compile to subset TrueType" 0 "wrote $work/t/Tahoma.ttf" -- sh -c "cd '$w
 if [ -e "$work/pwned" ]; then echo "FAIL: a myFont.py outside the studio was imported"; fail=1; else echo "ok: only the studio's myFont is imported"; fi
 
 # Nothing the user has is lost: what a compile may empty, and what it refuses.
-expect() {  # expect DESCRIPTION TEST-ARGS...
-    desc=$1
-    shift
-    if test "$@"; then echo "ok: $desc"; else echo "FAIL: $desc"; fail=1; fi
-}
 compile() { "$studio" compile "$work/p" --texts "$work/p/texts.txt" --target qpf2 --profile "$work/uiprofile" "$@"; }
 mkdir -p "$work/foreign/sub"
 echo mine > "$work/foreign/notes.txt"
 check "a folder the studio did not make is not emptied" 1 "holds files that no compile wrote" -- compile --out "$work/foreign"
-expect "the user's file is still there" -f "$work/foreign/notes.txt"
+expect "the user's file is still there" test -f "$work/foreign/notes.txt"
 ln -s "$work/foreign" "$work/foreign-link"
 check "nor is it through a link" 1 "holds files that no compile wrote" -- compile --out "$work/foreign-link"
 check "--force empties it" 0 "file(s) written" -- compile --out "$work/foreign" --force
@@ -211,23 +203,24 @@ gone=$(sh -c 'echo $$')
 mkdir -p "$work/unmarked"
 echo half > "$work/unmarked/.tamsel-output.~$gone"
 check "a folder a killed compile was marking is its own" 0 "file(s) written" -- compile --out "$work/unmarked"
-expect "and the temporary is gone" ! -e "$work/unmarked/.tamsel-output.~$gone"
+expect "and the temporary is gone" test ! -e "$work/unmarked/.tamsel-output.~$gone"
 mkdir -p "$work/unmarked2" && cp "$work/unmarked/.tamsel-output" "$work/unmarked2/.tamsel-output.~$$"
 check "a live process's temporary is not taken for one" 1 "holds files that no compile wrote" -- compile --out "$work/unmarked2"
-expect "--force emptied it" ! -e "$work/foreign/notes.txt"
+expect "--force emptied it" test ! -e "$work/foreign/notes.txt"
 check "the project folder is refused" 1 "it is the project folder" -- compile --out "$work/p"
 check "a folder above the project is refused" 1 "it holds the project folder" -- compile --out "$work"
-expect "the project is whole" -f "$work/p/Font.hft" -a -f "$work/p/fpf.ini" -a -f "$work/p/texts.txt"
+expect "the project is whole" \
+    test -f "$work/p/Font.hft" -a -f "$work/p/fpf.ini" -a -f "$work/p/texts.txt"
 check "the root is refused, even with --force" 1 "root folder" -- compile --out / --force
 mkdir -p "$work/home"
 check "the home folder is refused" 1 "it is the home folder" -- env HOME="$work/home" "$studio" compile "$work/p" --texts "$work/p/texts.txt" --target qpf2 --profile "$work/uiprofile" --out "$work/home"
 check "--texts must name a file" 1 "not a regular file" -- compile --texts "$work/p" --out "$work/q2"
-expect "a refused compile makes no folder" ! -e "$work/q2"
+expect "a refused compile makes no folder" test ! -e "$work/q2"
 mkdir -p "$work/victim"
 echo keep > "$work/victim/keep.txt"
 check "a backslash in --out is part of a name" 0 "file(s) written" -- sh -c "cd '$work' && '$studio' compile p --texts p/texts.txt --out 'x\\..\\victim' --target qpf2 --profile uiprofile"
-expect "the sibling folder is untouched" -f "$work/victim/keep.txt" -a -d "$work/x\\..\\victim"
-expect "the marked folder is rebuilt without --force" -f "$work/q/.tamsel-output"
+expect "the sibling folder is untouched" test -f "$work/victim/keep.txt" -a -d "$work/x\\..\\victim"
+expect "the marked folder is rebuilt without --force" test -f "$work/q/.tamsel-output"
 
 # Inputs that are not regular files neither block nor count as files.
 mkdir -p "$work/fifo" "$work/fifoprofile/Fonts"
@@ -235,15 +228,15 @@ mkfifo "$work/fifo/Font.hft" "$work/fifo/fpf.ini" "$work/fifoprofile/Fonts/x.ttf
 cp "$fonts/Fonts/arial.ttf" "$work/fifoprofile/Fonts/"
 check "a FIFO named Font.hft is no table" 0 "no font table" -- timeout 60 "$studio" fonts list "$work/fifo"
 check "open does not wait on FIFOs" 0 "font(s), highest id 15" -- timeout 60 "$studio" open "$work/fifo" --no-dialog --profile "$work/fifoprofile"
-expect "the FIFO named fpf.ini was kept aside" -p "$work/fifo/fpf.ini.unreadable"
+expect "the FIFO named fpf.ini was kept aside" test -p "$work/fifo/fpf.ini.unreadable"
 check "a FIFO among the fonts is no font" 0 "Arial" -- timeout 60 "$studio" faces --profile "$work/fifoprofile"
 
 # A registry with a bad line keeps its other values and says which line.
 mkdir -p "$work/regprofile/Fonts"
 cp "$fonts/Fonts/arial.ttf" "$fonts/Fonts/tahoma.ttf" "$work/regprofile/Fonts/"
 printf 'REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts]\n"Arial (TrueType)"="arial.ttf\n"Tahoma (TrueType)"="tahoma.ttf"\n' > "$work/regprofile/registry.reg"
-check "a bad registry line is reported" 0 "registry.reg line 3: unterminated string" -- "$studio" faces --profile "$work/regprofile"
-check "the values after it are kept" 0 "Tahoma	Tahoma	tahoma.ttf" -- "$studio" faces --profile "$work/regprofile"
+check "a bad registry line is told, the rest kept" 0 "registry.reg line 3: unterminated string" \
+    "Tahoma	Tahoma	tahoma.ttf" -- "$studio" faces --profile "$work/regprofile"
 
 # Writes that fail are failures: a full disk (the file-size limit) fails the command.
 full() {  # full BLOCKS COMMAND...: files beyond BLOCKS 512-byte blocks cannot be written

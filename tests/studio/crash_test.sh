@@ -15,7 +15,6 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export XDG_CACHE_HOME="$work/xdg"
 fail=0
-say() { echo "$*"; }
 bad() { echo "FAIL: $*"; fail=1; }
 
 # The project: 48 fonts over three faces at 12 to 59 pixels, texts in two
@@ -65,6 +64,10 @@ digest() {  # digest DIR [EXCLUDE]
         echo "$f $(sha256sum < "$f" | cut -c1-64)"
     done)
 }
+# The font files a unit build left in OUT: QPF2 files are in its qpf2 folder.
+unit_digest() {  # unit_digest OUT TARGET
+    if [ "$2" = qpf2 ]; then digest "$1/qpf2"; else digest "$1"; fi
+}
 temporaries() { find "$1" -name '*.~*' 2>/dev/null | wc -l; }
 now_ms() { date +%s%3N; }
 
@@ -87,16 +90,12 @@ for target in qpf2 ttf; do
     start=$(now_ms)
     compile texts.txt "$inc" $target --incremental || bad "$target: the unit build failed"
     took=$(( $(now_ms) - start ))
-    lattice=$inc
-    [ $target = qpf2 ] && lattice=$inc/qpf2
-    digest "$lattice" > "$work/inc-$target.txt"
+    unit_digest "$inc" $target > "$work/inc-$target.txt"
     cmp -s "$work/ref-$target.txt" "$work/inc-$target.txt" || bad "$target: a unit build differs from a full build"
     compile texts.txt "$work/inc2-$target" $target --incremental
-    l2=$work/inc2-$target
-    [ $target = qpf2 ] && l2=$l2/qpf2
-    digest "$l2" > "$work/inc2-$target.txt"
+    unit_digest "$work/inc2-$target" $target > "$work/inc2-$target.txt"
     cmp -s "$work/inc-$target.txt" "$work/inc2-$target.txt" || bad "$target: two unit builds differ"
-    say "ok: $target: $files files, the same bytes from two processes, full and incremental ($took ms a build)"
+    echo "ok: $target: $files files, the same bytes from two processes, full and incremental ($took ms a build)"
 
     # Killed at moments spread over a build, from an empty folder and from an older build's.
     for percent in 5 20 35 50 65 80 95; do
@@ -110,16 +109,14 @@ for target in qpf2 ttf; do
         wait $pid 2>/dev/null
         left=$(temporaries "$out")
         compile texts.txt "$out" $target --incremental || { bad "$target: the compile after a kill failed"; cat "$work/last.log"; }
-        lattice=$out
-        [ $target = qpf2 ] && lattice=$out/qpf2
-        digest "$lattice" > "$work/kill.txt"
+        unit_digest "$out" $target > "$work/kill.txt"
         if ! cmp -s "$work/ref-$target.txt" "$work/kill.txt"; then
             bad "$target: killed at $percent%: the next compile differs from a full build"
             diff "$work/ref-$target.txt" "$work/kill.txt" | head -5
         elif [ "$(temporaries "$out")" -ne 0 ]; then
             bad "$target: killed at $percent%: temporaries remain"
         else
-            say "ok: $target: killed at $percent% ($left temporaries left by the kill), the next compile made the full build's files"
+            echo "ok: $target: killed at $percent% ($left temporaries left by the kill), the next compile made the full build's files"
         fi
     done
 done

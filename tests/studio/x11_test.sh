@@ -59,15 +59,18 @@ window() {
     timeout 10 xdotool search --sync --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1
 }
 visible() { [ -n "$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null)" ]; }
-# gone TITLE: waits up to 5 s for no window of that title to be visible.
-gone() {
-    i=0
-    while visible "$1"; do
-        i=$((i + 1))
-        [ $i -gt 25 ] && return 1
+# lasting N COMMAND...: waits while the command succeeds, false after N fifths of a second.
+lasting() {
+    n=$1
+    shift
+    while "$@"; do
+        n=$((n - 1))
+        [ $n -lt 0 ] && return 1
         sleep 0.2
     done
 }
+# gone TITLE: waits up to 5 s for no window of that title to be visible.
+gone() { lasting 25 visible "$1"; }
 # absent TITLE: no window of that title shows up within a second.
 absent() {
     settle 1
@@ -137,13 +140,9 @@ shot "library-added"
 
 # Closing saves the table.
 keys Escape
+lasting 50 kill -0 "$pid" 2>/dev/null ||
+    fail "tamsel-studio did not end after the dialog was closed"
 status=0
-i=0
-while kill -0 "$pid" 2>/dev/null; do
-    i=$((i + 1))
-    [ $i -gt 50 ] && fail "tamsel-studio did not end after the dialog was closed"
-    sleep 0.2
-done
 wait "$pid" || status=$?
 pid=""
 [ $status -eq 0 ] || fail "tamsel-studio edit ended with status $status"

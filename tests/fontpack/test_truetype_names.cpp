@@ -1,11 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
-#include <filesystem>
-#include <map>
-#include <sstream>
 #include <stdexcept>
 #include <vector>
 
@@ -23,7 +19,6 @@ using testsupport::U;
 namespace {
 
 using Bytes = std::vector<unsigned char>;
-namespace fs = std::filesystem;
 
 struct Rec {
     uint16_t platform;
@@ -295,101 +290,6 @@ TEST(CodePages, MultiByteToWideCharFollowsWindows) {
     EXPECT_EQ(conv(CP_UTF8, "a\xFF" "b\xE4\xB8"), u"a\uFFFDb\uFFFD");
     EXPECT_EQ(conv(CP_UTF8, "a\xFF", MB_ERR_INVALID_CHARS), u"<fail>");
     EXPECT_EQ(conv(12345, "\x80\xE9"), u"\u20AC\u00E9");  // unknown code pages read as 1252
-}
-
-// ---- against fontTools
-
-// dump_names.py prints a JSON array of rows [file, index, name 0, ..., name 7].
-// Python's own JSON reader turns each row into a line of cells, each an 'x' and
-// its UTF-16BE units in hex; absent names (null) read here as empty, which is
-// what the reader gives for them.
-const char kRowsAsHex[] =
-    "import contextlib, io, json, runpy, sys\n"
-    "sys.argv = sys.argv[1:]\n"
-    "out = io.StringIO()\n"
-    "with contextlib.redirect_stdout(out): runpy.run_path(sys.argv[0], run_name='__main__')\n"
-    "for row in json.loads(out.getvalue()):\n"
-    "    cells = ('' if c is None else str(c) for c in row)\n"
-    "    print(' '.join('x' + c.encode('utf-16-be', 'surrogatepass').hex() for c in cells))\n";
-using Row = std::vector<std::u16string>;
-
-std::vector<Row> ParseRows(const std::string& s) {
-    std::vector<Row> rows;
-    std::istringstream lines(s);
-    for (std::string line; std::getline(lines, line);) {
-        Row& row = rows.emplace_back();
-        std::istringstream cells(line);
-        for (std::string cell; cells >> cell;) {
-            std::u16string text;
-            for (size_t i = 1; i + 4 <= cell.size(); i += 4)
-                text += static_cast<char16_t>(std::stoul(cell.substr(i, 4), nullptr, 16));
-            row.push_back(text);
-        }
-    }
-    return rows;
-}
-
-std::string ShellQuote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-std::vector<std::string> FontFiles(const fs::path& root, size_t cap) {
-    std::vector<std::string> files;
-    std::error_code ec;
-    for (fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, ec), end;
-         it != end; it.increment(ec)) {
-        std::string ext = it->path().extension().string();
-        for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if ((ext == ".ttf" || ext == ".ttc" || ext == ".otf") && it->is_regular_file(ec)) files.push_back(it->path().string());
-    }
-    std::sort(files.begin(), files.end());
-    if (files.size() > cap) files.resize(cap);
-    return files;
-}
-
-TEST(TrueTypeNamesVsFontTools, EveryNameIdAgreesOnFixtureAndInstalledFonts) {
-    testsupport::TestProfile profile({}, "", kAnsi1252);
-    std::vector<std::string> files = FontFiles(testsupport::FixtureFontsDir() / "Fonts", 100);
-    EXPECT_GE(files.size(), 12u) << "test fonts missing";
-    const std::vector<std::string> installed = FontFiles("/usr/share/fonts", 200);
-    files.insert(files.end(), installed.begin(), installed.end());
-    if (files.empty()) GTEST_SKIP() << "no font files";
-
-    std::string cmd = "/usr/bin/python3 -c " + ShellQuote(kRowsAsHex) + " " +
-                      ShellQuote(TAMSEL_SOURCE_DIR "/tests/fixtures/dump_names.py");
-    for (const std::string& f : files) cmd += " " + ShellQuote(f);
-    FILE* p = popen(cmd.c_str(), "r");
-    ASSERT_NE(p, nullptr);
-    std::string out;
-    char chunk[4096];
-    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, p)) > 0;) out.append(chunk, n);
-    ASSERT_EQ(pclose(p), 0) << "dump_names.py failed";
-
-    std::map<std::string, std::vector<Row>> byFile;
-    for (Row& row : ParseRows(out)) {
-        ASSERT_EQ(row.size(), 10u);
-        byFile[Utf16ToUtf8(row[0])].push_back(std::move(row));
-    }
-    ASSERT_FALSE(byFile.empty());
-    auto expectNames = [](const CTrueTypeFont& font, const Row& row) {
-        for (int id = 0; id < 8; ++id)
-            EXPECT_EQ(font.GetName(id), row[2 + id]) << N(row[0]) << " face " << N(row[1]) << " id " << id;
-    };
-    for (const auto& kv : byFile) {
-        const std::u16string path = Utf8ToUtf16(kv.first);
-        if (kv.second.front()[1] == u"-1") {
-            CTrueTypeFont font;
-            ASSERT_TRUE(font.Open(path.c_str())) << kv.first;
-            expectNames(font, kv.second.front());
-            continue;
-        }
-        CTrueTypeCollection ttc;
-        ASSERT_TRUE(ttc.Open(path.c_str())) << kv.first;
-        ASSERT_EQ(static_cast<size_t>(ttc.GetFontCount()), kv.second.size()) << kv.first;
-        for (size_t i = 0; i < kv.second.size(); ++i) expectNames(ttc.GetFont(static_cast<int>(i)), kv.second[i]);
-    }
 }
 
 }  // namespace

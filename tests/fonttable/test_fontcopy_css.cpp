@@ -81,9 +81,12 @@ TEST_F(FontCopyTest, EmptyMissingAndDamagedSources) {
     EXPECT_EQ(Font_Copy(U((other / "none.hft").string()), ids, added), 0);
     testsupport::WriteBytes(other / "short.hft", {1, 0});  // not even a whole record count
     EXPECT_EQ(Font_Copy(U((other / "short.hft").string()), ids, added), 0);
+    EXPECT_TRUE(ReadFontTableFile(U((other / "short.hft").string()).c_str()).opened);
 
-    // Three declared, one and a half there: the whole one is merged, then 0.
-    const std::u16string src = WriteSource(other, {Rec(40, u"One", u"Calibri", 9), Rec(41, u"Two", u"Calibri", 11)}, 3);
+    // 256 declared (more than the count's first byte holds), one and a half
+    // there: the whole one is merged, then 0.
+    const std::u16string src =
+        WriteSource(other, {Rec(40, u"One", u"Calibri", 9), Rec(41, u"Two", u"Calibri", 11)}, 256);
     auto bytes = testsupport::ReadBytes(other / "Font.hft");
     bytes.resize(4 + 160 + 80);
     testsupport::WriteBytes(other / "Font.hft", bytes);

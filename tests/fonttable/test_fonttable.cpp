@@ -105,53 +105,11 @@ TEST_F(FontTableTest, FailedSavesKeepTheOldFile) {
     EXPECT_FALSE(std::filesystem::exists(m_dir / "missing"));
 }
 
-TEST_F(FontTableTest, DamagedFilesGiveOnlyWholeRecords) {
-    Add(14, u"A");
-    Add(16, u"B");
-    Add(17, u"C");
-    ASSERT_EQ(Font_SaveLib(), 1);
-    const auto bytes = ReadBytes(m_dir / "Font.hft");
-    const auto read = [&](const char* name, const std::vector<unsigned char>& content) {
-        testsupport::WriteBytes(m_dir / name, content);
-        return ReadFontTableFile((m_dir.wpath() + u"\\" + U(name)).c_str());
-    };
-
-    // Cut mid-record.
-    HftFileContents f = read("cut.hft", {bytes.begin(), bytes.begin() + 4 + 160 * 2 + 70});
-    EXPECT_TRUE(f.opened);
-    EXPECT_FALSE(f.complete);
-    EXPECT_EQ(f.declared, 3u);
-    ASSERT_EQ(f.records.size(), 2u);
-    EXPECT_EQ(f.records[1].nID, 16);
-
-    auto huge = bytes;
-    huge[0] = huge[1] = huge[2] = huge[3] = 0xFF;
-    f = read("huge.hft", huge);
-    EXPECT_EQ(f.declared, 0xFFFFFFFFu);
-    EXPECT_EQ(f.records.size(), 3u);
-    EXPECT_FALSE(f.complete);
-
-    f = read("short.hft", {1, 0});
-    EXPECT_TRUE(f.opened);
-    EXPECT_TRUE(f.records.empty());
-    EXPECT_FALSE(ReadFontTableFile((m_dir.wpath() + u"\\none.hft").c_str()).opened);
-}
-
-TEST_F(FontTableTest, LookupsByIdStopAtTheFirstMatch) {
-    tagHMIFONT* first = Add(16, u"First");
-    Add(16, u"Duplicate");
+// Font_IsVFont answers for the table's fonts, never for the legacy ids 0-9.
+TEST_F(FontTableTest, VectorFontsAreTheTablesOwn) {
     Add(14, u"Default");
-    EXPECT_EQ(findFontInList(16), first);
-    EXPECT_EQ(std::u16string(Font_GetFontName(16)), u"First");
-    EXPECT_EQ(std::u16string(Font_GetFontName(99)), u"");
-    EXPECT_EQ(findFontInList(99), nullptr);
-    EXPECT_EQ(Font_IsValid(14), 1);
     EXPECT_EQ(Font_IsVFont(14), 1);
     for (int legacy = 0; legacy < 10; ++legacy) EXPECT_EQ(Font_IsVFont(legacy), 0);
-    EXPECT_EQ(Font_IsValid(-1), 0);
-    Font_DenitLib();
-    EXPECT_EQ(g_FontList.GetCount(), 0);
-    EXPECT_EQ(Font_IsValid(16), 0);
 }
 
 TEST_F(FontTableTest, NameListsSkipBracedNamesAndEndWithTheDefaultEntry) {
@@ -215,10 +173,7 @@ TEST_F(FontTableTest, LegacyFontsFollowTheCellTable) {
 }
 
 TEST_F(FontTableTest, LastSelectedFontAndExportedDataClasses) {
-    EXPECT_EQ(GetLastSelFont(), 14);
-    SetLastSelFont(23);
-    EXPECT_EQ(GetLastSelFont(), 23);
-    SetLastSelFont(14);
+    EXPECT_EQ(GetLastSelFont(), 14);  // the default font until one is chosen
 
     // Copying is the compiler's; the constructor must put each value in its place.
     const CUnit unit(reinterpret_cast<_TYPENODE*>(0x10), u"desc", u"show", u"xml1");

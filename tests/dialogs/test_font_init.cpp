@@ -165,11 +165,6 @@ TEST_F(FontInitTest, CancelOrNoRepairKeepsTheFaces) {
     Font_InitLib(nullptr, false, nullptr);
     EXPECT_EQ(FaceOf(16), "Helvetica");
     EXPECT_EQ(mfcauto::PendingScripts(), 0u);
-
-    // Without the dialog the proposed SimSun replaces the face.
-    skip = 0;
-    Font_InitLib(&skip, true, nullptr);
-    EXPECT_EQ(FaceOf(16), "宋体");
 }
 
 TEST_F(FontInitTest, NewFontAddsWhatTheDialogGives) {

@@ -67,20 +67,39 @@ TEST(FontMap, BoldKeysAreSearchedWholeButStoredWithoutTheSuffix) {
     EXPECT_FALSE(PackNameMap.count(u"Arial-Bold"));
 }
 
-TEST(FontMap, RegistryBuiltFromTheFontsFolder) {
-    // Without registry.reg the key holds what the installer would write.
-    TestProfile p({"simsun.ttc", "arial.ttf", "calibri.ttf"});
-    MakeFontMap();
-    // An English system reports SimSun under its English name.
-    EXPECT_EQ(FontFileMap.at(u"SimSun"), u"simsun.ttc");
-    EXPECT_FALSE(FontFileMap.count(U("宋体")));
-    EXPECT_EQ(FontSizeMap.at(U("宋体")), 0.0);
-    EXPECT_GT(FontSizeMap.at(u"SimSun"), 0.0);
-    EXPECT_EQ(FontFileMap.at(u"Arial"), u"arial.ttf");
-    EXPECT_EQ(FontFileMap.at(u"Calibri"), u"calibri.ttf");
-    std::map<std::u16string, std::u16string> files;
-    EXPECT_EQ(getFontFileMapByRegedit(files), 4);
-    EXPECT_EQ(files.at(u"NSimSun"), u"simsun.ttc");
+// Without registry.reg the key holds what the installer would write; regedit's
+// export of a Windows machine names files as its installer did, in upper case,
+// while the fonts folder here holds them in lower case.
+TEST(FontMap, RegistryBuiltFromTheFontsFolderOrAWindowsExport) {
+    const struct {
+        std::string registry;
+        std::u16string simsun, arial, calibri;
+    } cases[] = {
+        {"", u"simsun.ttc", u"arial.ttf", u"calibri.ttf"},
+        {FontsRegistry({{"SimSun & NSimSun (TrueType)", "SIMSUN.TTC"},
+                        {"Arial (TrueType)", "C:\\WINDOWS\\FONTS\\ARIAL.TTF"},
+                        {"Calibri (TrueType)", "CALIBRI.TTF"}}),
+         u"SIMSUN.TTC", u"ARIAL.TTF", u"CALIBRI.TTF"},
+    };
+    for (const auto& c : cases) {
+        TestProfile p({"simsun.ttc", "arial.ttf", "calibri.ttf"}, c.registry);
+        MakeFontMap();
+        // An English system reports SimSun under its English name.
+        EXPECT_EQ(FontFileMap.at(u"SimSun"), c.simsun);
+        EXPECT_FALSE(FontFileMap.count(U("宋体")));
+        EXPECT_EQ(FontSizeMap.at(U("宋体")), 0.0);
+        EXPECT_EQ(FontFileMap.at(u"Arial"), c.arial);  // a full path keeps only the file name
+        EXPECT_EQ(FontFileMap.at(u"Calibri"), c.calibri);
+        for (const auto& [face, file] : std::vector<std::pair<std::u16string, std::string>>{
+                 {u"SimSun", "simsun.ttc"}, {u"Arial", "arial.ttf"}, {u"Calibri", "calibri.ttf"}})
+            EXPECT_DOUBLE_EQ(FontSizeMap.at(face), Mb(p.fonts() / file)) << file;
+        // The files are read for their family names, collection members included.
+        EXPECT_EQ(PackNameMap.at(u"Calibri"), u"Calibri");
+        EXPECT_EQ(PackNameMap.at(u"NSimSun"), u"NSimSun");
+        std::map<std::u16string, std::u16string> files;
+        EXPECT_EQ(getFontFileMapByRegedit(files), 4);
+        EXPECT_EQ(files.at(u"NSimSun"), c.simsun);
+    }
 }
 
 TEST(FontChecks, PanelUsableFaces) {
@@ -92,26 +111,6 @@ TEST(FontChecks, PanelUsableFaces) {
     EXPECT_EQ(CheckFontSuable(u"Nowhere Sans"), 0);
     EXPECT_EQ(CheckFontSuable(u""), 0);
     EXPECT_EQ(CheckFontSuable(nullptr), 0);
-}
-
-TEST(FontMap, AWindowsExportWithUpperCaseFileNames) {
-    // regedit's export of a Windows machine names files as their installer
-    // did; the fonts folder here holds them in lower case.
-    TestProfile p({"simsun.ttc", "arial.ttf", "calibri.ttf"},
-                  FontsRegistry({{"SimSun & NSimSun (TrueType)", "SIMSUN.TTC"},
-                                 {"Arial (TrueType)", "C:\\WINDOWS\\FONTS\\ARIAL.TTF"},
-                                 {"Calibri (TrueType)", "CALIBRI.TTF"}}));
-    MakeFontMap();
-    EXPECT_EQ(FontFileMap.at(u"Calibri"), u"CALIBRI.TTF");
-    EXPECT_DOUBLE_EQ(FontSizeMap.at(u"Calibri"), Mb(p.fonts() / "calibri.ttf"));
-    EXPECT_DOUBLE_EQ(FontSizeMap.at(u"Arial"), Mb(p.fonts() / "arial.ttf"));
-    EXPECT_DOUBLE_EQ(FontSizeMap.at(u"SimSun"), Mb(p.fonts() / "simsun.ttc"));
-    // The files are read for their family names, collection members included.
-    EXPECT_EQ(PackNameMap.at(u"Calibri"), u"Calibri");
-    EXPECT_EQ(PackNameMap.at(u"NSimSun"), u"NSimSun");
-    std::map<std::u16string, std::u16string> files;
-    EXPECT_EQ(getFontFileMapByRegedit(files), 4);
-    EXPECT_EQ(files.at(u"NSimSun"), u"SIMSUN.TTC");
 }
 
 TEST(FontMap, EveryFamilyOfTheFolderGetsItsOwnFile) {

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <stdexcept>
 #include <vector>
 
@@ -204,22 +203,6 @@ TEST_F(TrueTypeNames, StyleFlagsFollowTheFirstSubfamily) {
     ASSERT_TRUE(font.Open(Write("g.ttf", Sfnt({Win(1, u"Plain")})).c_str()));
     EXPECT_FALSE(font.IsBold() || font.IsItalic() || font.IsRegular());
     EXPECT_EQ(font.GetName(2), u"");
-}
-
-TEST_F(TrueTypeNames, StreamReadStartsAtItsPositionAndStaysWithTheCaller) {
-    Bytes file(100, 0xEE);
-    const Bytes font = Sfnt({Win(1, u"Inside")}, "name", 100);
-    file.insert(file.end(), font.begin(), font.end());
-    FILE* f = fmemopen(file.data(), file.size(), "rb");
-    ASSERT_NE(f, nullptr);
-    std::fseek(f, 100, SEEK_SET);
-    CTrueTypeFont reader;
-    ASSERT_TRUE(reader.OpenFromStream(f));
-    EXPECT_EQ(reader.GetFamilyName(), u"Inside");
-    std::rewind(f);
-    EXPECT_EQ(std::fgetc(f), 0xEE);  // still open
-    std::fclose(f);
-    EXPECT_FALSE(reader.OpenFromStream(nullptr));
 }
 
 TEST_F(TrueTypeNames, CollectionSkipsUnreadableMembersAndPrefersFamilyMatches) {

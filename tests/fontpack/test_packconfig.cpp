@@ -95,8 +95,6 @@ TEST_F(PackConfigTest, SaveWritesOneOfEachSectionInPackOrder) {
     EXPECT_EQ(count("<DefaultFont"), 1u);
     EXPECT_EQ(count("<PackFontInfo"), 1u);
     EXPECT_EQ(count("<FontInfo"), 1u);
-    LoadPackFontNames(&PackFontList);
-    EXPECT_EQ(PackFontList, (CPackFontList{u"Arial"}));
 }
 
 TEST_F(PackConfigTest, FirstUseCreatesDefaultsByLanguage) {

@@ -94,7 +94,8 @@ TEST_F(FontTableTest, LogFontsTakeTheDefaultFaceForFonts13And14) {
     LOGFONTW out{};
     ASSERT_EQ(Font_GetLogFont(13, &out, 0, 0), 1);
     EXPECT_EQ(std::u16string(out.lfFaceName), U("宋体"));
-    EXPECT_EQ(std::u16string(findFontInList(13)->lf.lfFaceName), u"Tahoma");  // the record is unchanged
+    // The record is unchanged.
+    EXPECT_EQ(std::u16string(findFontInList(13)->lf.lfFaceName), u"Tahoma");
     LOGFONTW untouched{};
     untouched.lfHeight = 99;
     EXPECT_EQ(Font_GetLogFont(99, &untouched, 0, 0), 0);

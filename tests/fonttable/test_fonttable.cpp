@@ -16,8 +16,8 @@ using testsupport::U32At;
 using testsupport::Utf16At;
 
 TEST_F(FontTableTest, RecordsAreWrittenAtTheDocumentedOffsets) {
-    ASSERT_EQ(Font_SaveLib(), 1);
-    EXPECT_EQ(ReadBytes(m_dir / "Font.hft"), (std::vector<unsigned char>{0, 0, 0, 0}));  // count only
+    ASSERT_EQ(Font_SaveLib(), 1);  // an empty table: its count alone
+    EXPECT_EQ(ReadBytes(m_dir / "Font.hft"), (std::vector<unsigned char>{0, 0, 0, 0}));
 
     Add(14, U("默认字体"), U("宋体"), 16);
     tagHMIFONT* title = Add(16, u"Title", u"Arial Black", 24, FW_BOLD);

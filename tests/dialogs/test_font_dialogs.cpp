@@ -214,10 +214,6 @@ TEST_F(DialogTest, FontChangeRowsFacesAndSample) {
         CListCtrl& l = dlg.m_ListCtrl;
         ASSERT_EQ(l.GetItemCount(), 3);  // in key order: rows 0 to 2 are A, B and C below
         EXPECT_EQ(S(l.GetItemText(1, 1)), "宋体");
-        EXPECT_EQ(l.GetExtendedStyle(), DWORD{LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT |
-                                              LVS_EX_ONECLICKACTIVATE | LVS_EX_REGIONAL |
-                                              LVS_EX_MULTIWORKAREAS});
-        EXPECT_FALSE(dlg.m_ListCtrl.IsSortingEnabled());
         RECT client{};
         l.GetClientRect(&client);
         EXPECT_EQ(l.GetColumnWidth(0), (client.right - client.left) / 2);

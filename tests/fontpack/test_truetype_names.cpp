@@ -120,11 +120,7 @@ TEST_F(TrueTypeNames, FindsTheNameTableWhateverTheCaseOfItsTag) {
 
     std::u16string path = Write("f.ttf", Sfnt({Win(1, u"Fam")}));
     std::replace(path.begin(), path.end(), u'/', u'\\');
-    ASSERT_TRUE(font.Open(path.c_str()));
-    EXPECT_EQ(font.GetPath(), path);
-    font.Close();
-    EXPECT_EQ(font.GetPath() + font.GetFamilyName(), u"");
-    EXPECT_EQ(font.GetFoundMask(), 0);
+    EXPECT_TRUE(font.Open(path.c_str()));
 }
 
 TEST_F(TrueTypeNames, FirstRecordOfAnIdWinsAndEightBitTextUsesTheAnsiCodePage) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
+#include <vector>
 
 #include "FontTableFixture.h"
 
@@ -14,48 +16,40 @@ std::u16string Pieces(std::initializer_list<std::u16string> pieces) {
 }
 }  // namespace
 
-TEST_F(FontTableTest, MultiFontStringsReadLegacyPairsAndIds) {
-    tagMULTIFONT mf;
-    std::fill(std::begin(mf.wFontID), std::end(mf.wFontID), 0xBEEF);
-    velmora::SetProjectLanguages(2);
-    EXPECT_EQ(Font_GetMultiFontFromString(Pieces({u"8 16", u"23"}).c_str(), mf), 1);
-    EXPECT_EQ(mf.wFontID[0], 1);
-    EXPECT_EQ(mf.wFontID[1], 23);
-    for (int i = 2; i < kMultiFontSlots; ++i) EXPECT_EQ(mf.wFontID[i], 0) << i;
-
-    velmora::SetProjectLanguages(8);
-    Font_GetMultiFontFromString(
-        Pieces({u"24 16", u"16 24", u"", u"5 9", u"0", u"  32\t32", u"abc", u"70000"}).c_str(), mf);
-    EXPECT_EQ(mf.wFontID[0], 6);   // a legacy pair
-    EXPECT_EQ(mf.wFontID[1], 16);  // not a legacy pair: the first number
-    EXPECT_EQ(mf.wFontID[2], 14);  // empty piece
-    EXPECT_EQ(mf.wFontID[3], 5);
-    EXPECT_EQ(mf.wFontID[4], 14);  // zero is the default font
-    EXPECT_EQ(mf.wFontID[5], 9);
-    EXPECT_EQ(mf.wFontID[6], 14);  // no number
-    EXPECT_EQ(mf.wFontID[7], static_cast<uint16_t>(70000));  // cut to 16 bits
-}
-
-TEST_F(FontTableTest, MultiFontStringsSurviveBadInput) {
-    tagMULTIFONT mf;
-    velmora::SetProjectLanguages(3);
-    // Missing separators: the whole text is the first piece, the others are empty.
-    Font_GetMultiFontFromString(u"17", mf);
-    EXPECT_EQ(mf.wFontID[0], 17);
-    EXPECT_EQ(mf.wFontID[1], 14);
-    EXPECT_EQ(mf.wFontID[2], 14);
+// Each language's piece is a legacy cell pair, else its first number, else
+// the default font; slots beyond the project's languages are 0.
+TEST_F(FontTableTest, MultiFontStringsReadLegacyPairsIdsAndBadInput) {
+    const struct {
+        int languages;
+        std::optional<std::u16string> text;
+        std::vector<int> slots;  // then zeros to the last slot
+    } cases[] = {
+        {2, Pieces({u"8 16", u"23"}), {1, 23}},
+        // A legacy pair; not one (the first number); empty; 5; zero (the default
+        // font); a pair among blanks; no number; a number cut to 16 bits.
+        {8, Pieces({u"24 16", u"16 24", u"", u"5 9", u"0", u"  32\t32", u"abc", u"70000"}),
+         {6, 16, 14, 5, 14, 9, 14, 70000 & 0xFFFF}},
+        {3, u"17", {17, 14, 14}},  // no separators: the whole text is the first piece
+        {3, std::nullopt, {14, 14, 14}},
+        {0, Pieces({u"23"}), {}},
+    };
+    for (const auto& c : cases) {
+        velmora::SetProjectLanguages(c.languages);
+        tagMULTIFONT mf;
+        std::fill(std::begin(mf.wFontID), std::end(mf.wFontID), 0xBEEF);
+        Font_GetMultiFontFromString(c.text ? c.text->c_str() : nullptr, mf);
+        for (size_t i = 0; i < std::size(mf.wFontID); ++i) {
+            const int want = i < c.slots.size() ? c.slots[i] : 0;
+            EXPECT_EQ(mf.wFontID[i], want) << "case " << &c - cases << ", slot " << i;
+        }
+    }
     // A 300-unit piece is read through the 260-unit buffer.
+    velmora::SetProjectLanguages(3);
+    tagMULTIFONT mf;
     const std::u16string digits = u"18" + std::u16string(298, u' ');
     Font_GetMultiFontFromString(Pieces({digits, std::u16string(300, u'9'), u"19"}).c_str(), mf);
     EXPECT_EQ(mf.wFontID[0], 18);
     EXPECT_EQ(mf.wFontID[2], 19);
-    Font_GetMultiFontFromString(nullptr, mf);
-    EXPECT_EQ(mf.wFontID[0], 14);
-    // No project languages: every slot stays 0.
-    velmora::SetProjectLanguages(0);
-    std::fill(std::begin(mf.wFontID), std::end(mf.wFontID), 0xBEEF);
-    Font_GetMultiFontFromString(u"23\x02", mf);
-    for (uint16_t slot : mf.wFontID) EXPECT_EQ(slot, 0);
 }
 
 TEST_F(FontTableTest, SelectionsDisplayAsFontNames) {
@@ -97,11 +91,11 @@ TEST_F(FontTableTest, SpecFontFallsBackToSlotZeroAndTheDefault) {
 TEST_F(FontTableTest, SetSpecFontWritesAnyOfTheFortyEightSlots) {
     tagMULTIFONT mf{};
     velmora::SetProjectLanguages(2);
-    EXPECT_EQ(Font_SetSpecFont(mf, 30, 47), 1);  // beyond the project's languages
+    Font_SetSpecFont(mf, 30, 47);  // beyond the project's languages
     EXPECT_EQ(mf.wFontID[47], 30);
     tagMULTIFONT before = mf;
-    EXPECT_EQ(Font_SetSpecFont(mf, 31, 48), 1);
-    EXPECT_EQ(Font_SetSpecFont(mf, 31, -5), 1);
+    Font_SetSpecFont(mf, 31, 48);
+    Font_SetSpecFont(mf, 31, -5);
     EXPECT_EQ(std::memcmp(&before, &mf, sizeof mf), 0);
     velmora::SetCurrentLanguage(1);
     Font_SetSpecFont(mf, 32, -1);

@@ -248,6 +248,24 @@ TEST_F(DialogTest, FontChangeRowsFacesAndSample) {
     EXPECT_EQ(map.size(), 3u);
 }
 
+// The map is the caller's: a dialog ended by Cancel or Escape leaves it as proposed.
+TEST_F(DialogTest, FontChangeCancelLeavesTheMap) {
+    const CMissingFaceMap proposed{{u"Gone", u"宋体"}, {u"Lost", u"宋体"}};
+    for (int how = 0; how < 2; ++how) {
+        CMissingFaceMap map = proposed;
+        CFontChangeDlg dlg(nullptr, &map);
+        mfcauto::PushScript([&](ModalContext& ctx) {
+            ctx.SelectRows(3025, {0});
+            ctx.SelectItem(3028, U("Tahoma"));
+            EXPECT_EQ(S(dlg.m_ListCtrl.GetItemText(0, 1)), "Tahoma");
+            if (how == 0) ctx.Click(IDCANCEL);
+            else ctx.PressEscape();
+        });
+        EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+        EXPECT_EQ(map, proposed);
+    }
+}
+
 // ---------------------------------------------------------------- font properties dialog
 
 namespace {

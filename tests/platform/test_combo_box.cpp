@@ -121,20 +121,6 @@ TEST_F(ComboBoxTest, UpAndDownInTheEditMoveTheListAndReportIt) {
     });
 }
 
-TEST_F(ComboBoxTest, AfterPartialTypingDownSelectsTheFirstItemTheTextBegins) {
-    Run([&](ModalContext& ctx) {
-        ctx.Type(kFaces, u"ta");
-        ASSERT_EQ(Combo().GetCurSel(), CB_ERR);
-        dlg.Clear();
-        ctx.PressKey(kFaces, VK_DOWN);
-        EXPECT_EQ(dlg.Codes(kFaces), Codes{"SELCHANGE"});
-        EXPECT_EQ(Combo().GetCurSel(), 3);
-        EXPECT_EQ(N(ctx.Text(kFaces).GetString()), "Tahoma");
-        ctx.PressKey(kFaces, VK_DOWN);
-        EXPECT_EQ(N(ctx.Text(kFaces).GetString()), "Times");
-    });
-}
-
 TEST_F(ComboBoxTest, TheProgramsOwnChangesSendNothing) {
     Run([&](ModalContext& ctx) {
         dlg.Clear();

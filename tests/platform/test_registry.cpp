@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <set>
 
 #include "TestProfile.h"
 #include "win/profile.h"
@@ -229,43 +227,7 @@ ScanResult ScanFontsKey() {
     RegCloseKey(key);
     return r;
 }
-
-size_t Count(const std::u16string& s, const std::u16string& part) {
-    size_t n = 0;
-    for (size_t at = s.find(part); at != std::u16string::npos; at = s.find(part, at + 1)) ++n;
-    return n;
-}
 }  // namespace
-
-TEST(InstallerFonts, ATenMemberCollectionKeepsEveryLaterValue) {
-    RegProfile p("", "", {{"annunciator.ttc", "annunciator.ttc"}, {"arial.ttf", "arial.ttf"},
-                          {"tahoma.ttf", "tahoma.ttf"}, {"simsun.ttc", "simsun.ttc"}});
-    const ScanResult scan = ScanFontsKey();
-    EXPECT_EQ(scan.end, ERROR_NO_MORE_ITEMS);  // no name too long for the buffer
-    // The installer's value lists the members as far as they fit in 259 units.
-    auto joined = std::find_if(scan.names.begin(), scan.names.end(),
-                               [](const std::u16string& n) { return n.find(u" & ") != std::u16string::npos; });
-    ASSERT_NE(joined, scan.names.end());
-    const std::u16string& first = *joined;
-    EXPECT_EQ(first.rfind(u"Annunciator Sans CJK JP Regular & Annunciator Sans CJK KR Regular & ", 0), 0u);
-    EXPECT_EQ(Count(first, u" & "), 6u);
-    EXPECT_LE(first.size(), 259u);
-    EXPECT_EQ(first.substr(first.size() - 11), u" (TrueType)");
-    // Every further family of the collection comes first in a value of its own.
-    std::set<std::u16string> leading;
-    for (size_t i = 0; i < scan.names.size(); ++i) {
-        EXPECT_LE(scan.names[i].size(), 259u);
-        const std::u16string name = scan.names[i].substr(0, scan.names[i].find(u" ("));
-        leading.insert(name.substr(0, name.find(u" &")));
-    }
-    for (const char* region : {"JP", "KR", "SC", "TC", "HK"}) {
-        EXPECT_TRUE(leading.count(U(std::string("Annunciator Sans CJK ") + region + " Regular"))) << region;
-        EXPECT_TRUE(leading.count(U(std::string("Annunciator Sans Mono CJK ") + region + " Regular"))) << region;
-    }
-    // The values after it are read too.
-    for (const char16_t* family : {u"Arial", u"Tahoma", u"SimSun", u"NSimSun"})
-        EXPECT_TRUE(leading.count(family)) << testsupport::N(family);
-}
 
 TEST(InstallerFonts, RegularFaceFirstInEachFamilyAndLongFileNamesLast) {
     const std::string longName = std::string(130, 'a') + ".ttf";

@@ -192,18 +192,13 @@ TEST(GdiRealize, NearestFaceAndSimulatedStyles) {
     EXPECT_FALSE(simBold);
     DeleteObject(reinterpret_cast<HGDIOBJ>(f));
 
-    tm = Metrics(u"Tahoma", 16, 551);
-    EXPECT_EQ(tm.tmWeight, 700);  // simulated
-    tm = Metrics(u"Tahoma", 16, 550);
-    EXPECT_EQ(tm.tmWeight, 400);
-    tm = Metrics(u"Arial", 16, FW_NORMAL, 1);
-    EXPECT_EQ(tm.tmItalic, 255);  // the real italic face
-    tm = Metrics(u"Tahoma", 16, FW_NORMAL, 1);
-    EXPECT_EQ(tm.tmItalic, 255);  // simulated
-    tm = Metrics(u"Arial Black", 16);
-    EXPECT_EQ(tm.tmWeight, 900);  // the face's own weight class
-    tm = Metrics(u"Bahnschrift", 16, FW_BOLD);
-    EXPECT_EQ(tm.tmWeight, 700);  // SemiBold is another family: bold is simulated
+    EXPECT_EQ(Metrics(u"Tahoma", 16, 551).tmWeight, 700);  // simulated
+    EXPECT_EQ(Metrics(u"Tahoma", 16, 550).tmWeight, 400);
+    EXPECT_EQ(Metrics(u"Arial", 16, FW_NORMAL, 1).tmItalic, 255);  // the real italic face
+    EXPECT_EQ(Metrics(u"Tahoma", 16, FW_NORMAL, 1).tmItalic, 255);  // simulated
+    EXPECT_EQ(Metrics(u"Arial Black", 16).tmWeight, 900);  // the face's own weight class
+    // SemiBold is another family: bold is simulated.
+    EXPECT_EQ(Metrics(u"Bahnschrift", 16, FW_BOLD).tmWeight, 700);
 }
 
 TEST(GdiRealize, HeightsAndFallbacks) {

@@ -58,21 +58,16 @@ protected:
 };
 }  // namespace
 
+// The dialog's own size: DialogTest.PropertiesRenderInTheUserInterfaceLanguage.
 TEST_F(DialogLayer, TemplateSizesFollowTheFontsBaseUnits) {
     const DialogBaseUnits u = GetTemplateBaseUnits(u"MS Shell Dlg", 9);
     ASSERT_GT(u.cx, 0);
-    LayerDialog dlg;
-    QSize size, apply;
-    mfcauto::PushScript([&](mfcauto::ModalContext& ctx) {
-        size = ctx.Dialog()->GetWidget()->size();
-        apply = ctx.Control(kApply)->GetWidget()->size();
+    Run([&](ModalContext& ctx) {
+        EXPECT_EQ(ctx.Control(kApply)->GetWidget()->size(),
+                  QSize(MulDiv(50, u.cx, 4), MulDiv(14, u.cy, 8)));
         EXPECT_EQ(ctx.TemplateId(), kTemplate);
         EXPECT_EQ(N(ctx.Caption().GetString()), "Controls");
-        ctx.Click(IDCANCEL);
     });
-    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
-    EXPECT_EQ(size, QSize(MulDiv(200, u.cx, 4), MulDiv(160, u.cy, 8)));
-    EXPECT_EQ(apply, QSize(MulDiv(50, u.cx, 4), MulDiv(14, u.cy, 8)));
 }
 
 TEST_F(DialogLayer, MaxCharsRefusesOkWithAMessageAndLimitsTheEdit) {

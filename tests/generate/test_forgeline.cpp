@@ -90,23 +90,6 @@ TEST_F(GenerateTest, QpfCollectorWithoutAFolderRendersEverythingAndDropsUnknownF
     EXPECT_EQ(Files(m_out.path()), (std::set<std::string>{".forgeline-qpf", "arial_16_50.qpf2", "keep.txt"}));
 }
 
-TEST_F(GenerateTest, TtfCollectorGroupsByPanelName) {
-    const std::u16string dir = m_out.wpath();
-    // Another face, the same panel name: both faces' texts go to one file
-    // of the font tools, rendered once.
-    const auto build = [&](const std::u16string& extra) {
-        return TtfBuild(dir, {{1, u"Arial", u"ab"}, {2, u"Arial Alias", u"ba" + extra}});
-    };
-    EXPECT_EQ(build(u""), 1);
-    EXPECT_EQ(g_rendered, (std::vector<std::u16string>{u"Arial:ab"}));
-    EXPECT_EQ(build(u""), 0);
-    testsupport::WriteText(m_out / "Arial.ttf", "subset");
-    EXPECT_EQ(build(u"c"), 1);  // a new character in the group renders all its units
-    EXPECT_EQ(g_rendered, (std::vector<std::u16string>{u"Arial:abc"}));
-    EXPECT_EQ(TtfBuild(dir, {}), 0);  // no texts any more: the group's subset goes
-    EXPECT_FALSE(std::filesystem::exists(m_out / "Arial.ttf"));
-}
-
 // Characters beyond the basic plane from different blocks (U+1F600 is
 // D83D DE00, U+1D400 is D835 DC00): the record of what was built keeps them
 // whole, so a second build of the same texts renders nothing.

@@ -70,25 +70,6 @@ TEST(Qpf2Build, CellHeightsGiveTheEmGdiRealises) {
     EXPECT_TRUE(std::filesystem::exists(out / ("arial_" + std::to_string(em) + "_50.qpf2")));
 }
 
-TEST(Qpf2Build, MapTableRowsPerPanelNameWithTheRealisedFile) {
-    TestProfile profile({"arial.ttf", "arialbd.ttf", "simsun.ttc"});
-    generateqpf2(u"ABA", u"Arial", -24, false, 50, u"Arial", -1);
-    generateqpf2(u"BCD", u"Arial", -12, false, 75, u"Arial", -1);  // another file, the same face row
-    generateqpf2(u"中文", u"SimSun", -16, false, 50, u"", -1);     // no pack name: keyed by face
-    generateqpf2(u"x", u"No Such Face", -16, false, 50, u"Nope", -1);  // falls back as GDI does
-    TTFMapTable table;
-    table[u"Arial"] = {u"arial.ttf", u"Z"};
-    EXPECT_EQ(getSimplifyTTFMapTable(&table), 2);
-    EXPECT_EQ(qpf2PendingCount(), 0);
-    ASSERT_EQ(table.size(), 3u);
-    EXPECT_EQ(table[u"Arial"].first, u"arial.ttf");
-    EXPECT_EQ(table[u"Arial"].second, u"ZABCD");
-    EXPECT_EQ(table[u"SimSun"].first, u"simsun.ttc");
-    EXPECT_EQ(table[u"SimSun"].second, u"中文");
-    EXPECT_EQ(table[u"Nope"].second, u"x");
-    EXPECT_FALSE(table[u"Nope"].first.empty());
-}
-
 TEST(Qpf2Build, AFontOfCharactersTheFaceLacksStillReads) {
     TestProfile profile({"arial.ttf"});
     TempDir out;
@@ -100,7 +81,8 @@ TEST(Qpf2Build, AFontOfCharactersTheFaceLacksStillReads) {
 // The rows' characters are those that searching each character's units in
 // the row's string would give: every character once, in first-use order, a
 // character outside the Basic Multilingual Plane looked for as its pair of
-// units, rows already in the table only gaining what they lack.
+// units, rows already in the table only gaining what they lack. A new row
+// is cut from the regular file of the face that first asked for it.
 TEST(Qpf2Build, MapTableCharactersAreThoseOfSearchingTheRow) {
     TestProfile profile({"arial.ttf", "arialbd.ttf", "tahoma.ttf"});
     const std::u16string pieces[] = {u"a", u"b", u"中", u"\xD840\xDC00", u"\xD83D\xDE00", u"\xD83D", u"\xDE00",
@@ -122,7 +104,7 @@ TEST(Qpf2Build, MapTableCharactersAreThoseOfSearchingTheRow) {
         // character of every call, in order, repeats and all, a pair of
         // units only within one call.
         std::map<std::u16string, std::vector<std::u16string>> kept;
-        std::map<std::u16string, std::u16string> keyOf;
+        std::map<std::u16string, std::u16string> keyOf, fileOf;
         std::vector<std::u16string> order;
         for (int call = 1 + static_cast<int>(rng() % 8); call > 0; --call) {
             const char16_t* face = faces[rng() % 2];
@@ -135,6 +117,7 @@ TEST(Qpf2Build, MapTableCharactersAreThoseOfSearchingTheRow) {
             if (!kept.count(file)) {
                 order.push_back(file);
                 keyOf[file] = *pack ? pack : face;
+                fileOf.emplace(keyOf[file], face == faces[0] ? u"arial.ttf" : u"tahoma.ttf");
             }
             for (size_t i = 0; i < t.size(); ++i) {
                 const bool pair = t[i] >= 0xD800 && t[i] < 0xDC00 && i + 1 < t.size() &&
@@ -148,11 +131,16 @@ TEST(Qpf2Build, MapTableCharactersAreThoseOfSearchingTheRow) {
             for (const std::u16string& units : kept[file])
                 if (row.find(units) == std::u16string::npos) row += units;
         }
-        getSimplifyTTFMapTable(&table);
+        // The rows it added are counted; what it used is no longer pending.
+        EXPECT_EQ(getSimplifyTTFMapTable(&table), static_cast<int>(want.size()) - 2) << "round " << round;
+        EXPECT_EQ(qpf2PendingCount(), 0);
         ASSERT_EQ(table.size(), want.size()) << "round " << round;
         for (const auto& row : want) {
             ASSERT_TRUE(table.count(row.first)) << "round " << round;
             EXPECT_EQ(table[row.first].second, row.second.second) << "round " << round;
+            if (fileOf.count(row.first) && row.first != u"A") {
+                EXPECT_EQ(table[row.first].first, fileOf[row.first]) << "round " << round;
+            }
         }
         EXPECT_EQ(table[u"A"].first, u"given.ttf");
     }

@@ -92,7 +92,9 @@ TEST_F(GenerateTest, TtfUnitBuildsCutOnlyWhatChanged) {
     WritePack({{"Tahoma", "tahoma.ttf"}, {"Arial Shipped", "arial.ttf"}});
     testsupport::WriteText(m_out / "tahoma.ttf", "already copied");
     const auto compile = [&](bool withTitle) {
-        Texts texts{{15, u"abc"}};
+        // Characters beyond the basic plane, which Arial lacks, are recorded
+        // whole: an unchanged build still cuts nothing.
+        Texts texts{{15, u"a\U0001F600b\U0001D400c"}};
         if (withTitle) texts.push_back({16, u"XYZ"});
         return UnitTtf(m_out.wpath(), texts);
     };

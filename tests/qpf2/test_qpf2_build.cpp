@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <map>
 #include <random>
-#include <set>
 
 #include "Glyphworks.h"
 #include "Qpf2Reader.h"
@@ -18,14 +17,7 @@ using testsupport::N;
 using testsupport::Qpf2Readable;
 using testsupport::TempDir;
 using testsupport::TestProfile;
-
-namespace {
-std::set<std::string> Files(const std::filesystem::path& dir) {
-    std::set<std::string> out;
-    for (const auto& e : std::filesystem::directory_iterator(dir)) out.insert(e.path().filename().string());
-    return out;
-}
-}  // namespace
+using testsupport::Tree;
 
 TEST(Qpf2Build, UnitsOfOneFileShareItAndUsablePackFontsAreReported) {
     TestProfile profile({"arial.ttf", "arialbd.ttf", "tahoma.ttf"});
@@ -46,9 +38,8 @@ TEST(Qpf2Build, UnitsOfOneFileShareItAndUsablePackFontsAreReported) {
     EXPECT_EQ(N(packs[0]), "Tahoma");
     EXPECT_EQ(N(packs[1]), "Arial");
     EXPECT_EQ(packs[2][0], 0);
-    EXPECT_EQ(Files(out.path()),
-              (std::set<std::string>{"arial_pack_24_50.qpf2", "arial_pack_24_75.qpf2",
-                                     "tahoma_16_50_italic.qpf2"}));
+    EXPECT_EQ(Tree(out.path()), (std::vector<std::string>{"arial_pack_24_50.qpf2", "arial_pack_24_75.qpf2",
+                                                         "tahoma_16_50_italic.qpf2"}));
     EXPECT_EQ(Qpf2Readable(out / "arial_pack_24_50.qpf2", U"ABCDEXY"), U"ABCDE");
     EXPECT_EQ(Qpf2Readable(out / "arial_pack_24_75.qpf2", U"ABXY"), U"XY");
     EXPECT_EQ(Qpf2Readable(out / "tahoma_16_50_italic.qpf2", U"Hi"), U"Hi");
@@ -178,7 +169,7 @@ TEST(Qpf2Build, WhatTheFormatCannotHoldIsReportedAndNoHeaderContradictsItsFile) 
     generateqpf2(u"W.中", u"Arial", -300, false, 50, u"", -1);   // the PixelSize byte cannot say 300
     generateqpf2(u"x", u"Arial", -16, false, 75, u"", -1);
     EXPECT_EQ(qpf2tofileEx(out.wpath().c_str()), 2);
-    EXPECT_EQ(Files(out.path()), (std::set<std::string>{"arial_250_50.qpf2", "arial_16_75.qpf2"}));
+    EXPECT_EQ(Tree(out.path()), (std::vector<std::string>{"arial_16_75.qpf2", "arial_250_50.qpf2"}));
     EXPECT_EQ(Qpf2Readable(out / "arial_250_50.qpf2", U"W."), U".");
     const std::vector<CoverageRecord> report = takeCoverageReport();
     ASSERT_EQ(report.size(), 3u);

@@ -43,21 +43,6 @@ TEST_F(GenerateTest, TtfCollectsOneEntryPerFaceAndNeverSimSun) {
     EXPECT_TRUE(c->screenTexts(2).empty());
 }
 
-TEST_F(GenerateTest, TtfFullBuildWithoutTextsCutsTheDefaultCalibri) {
-    Built b = FullTtf(m_out.wpath());
-    const auto& units = CSingletonTpl<CTtfFontData>::getInstance()->fullBuildUnits();
-    ASSERT_EQ(units.size(), 1u);
-    EXPECT_EQ(units[0].first, u"Calibri");
-    EXPECT_EQ(units[0].second.strPackName, u"Calibri");
-    EXPECT_EQ(units[0].second.strText, kDefaultCharSet);
-    // "Calibri.ttf" finds calibri.ttf as Windows would.
-    const auto read = ReadWithFontTools(m_out / "Calibri.ttf");
-    EXPECT_EQ(read.at("family"), "Calibri");
-    EXPECT_EQ(read.at("cmap"), CmapOf(kDefaultCharSet));
-    EXPECT_DOUBLE_EQ(b.mb, SizeOf(m_out / "Calibri.ttf") / 1048576.0);
-    EXPECT_TRUE(b.packs.empty());
-}
-
 TEST_F(GenerateTest, TtfFullBuildSkipsPackFacesAndNeverShipsSimSun) {
     Add(15, u"En", u"Arial", -16);
     Add(16, u"Pk", u"Tahoma", -16);
@@ -90,6 +75,22 @@ TEST_F(GenerateTest, TtfFullBuildSkipsPackFacesAndNeverShipsSimSun) {
     const double subsets =
         (SizeOf(m_out / "Arial.ttf") + SizeOf(m_out / "Calibri.ttf") + SizeOf(m_out / "Mangal.ttf")) / 1048576.0;
     EXPECT_NEAR(b.mb, subsets + FontSizeMap[u"Tahoma"], 1e-12);
+
+    // The next compile, without a pack, hears nothing: the default Calibri
+    // alone is cut, "Calibri.ttf" finding calibri.ttf as Windows would.
+    CSingletonTpl<CTtfFontData>::getInstance()->reset();
+    std::filesystem::remove(m_dir / "fpf.ini");
+    const Built none = FullTtf(m_out.wpath());
+    ASSERT_EQ(units.size(), 1u);
+    EXPECT_EQ(units[0].first, u"Calibri");
+    EXPECT_EQ(units[0].second.strPackName, u"Calibri");
+    EXPECT_EQ(units[0].second.strText, kDefaultCharSet);
+    EXPECT_EQ(Files(m_out.path()), (std::set<std::string>{"Calibri.ttf"}));
+    const auto calibri = ReadWithFontTools(m_out / "Calibri.ttf");
+    EXPECT_EQ(calibri.at("family"), "Calibri");
+    EXPECT_EQ(calibri.at("cmap"), CmapOf(kDefaultCharSet));
+    EXPECT_DOUBLE_EQ(none.mb, SizeOf(m_out / "Calibri.ttf") / 1048576.0);
+    EXPECT_TRUE(none.packs.empty());
 }
 
 TEST_F(GenerateTest, TtfUnitBuildsCutOnlyWhatChanged) {

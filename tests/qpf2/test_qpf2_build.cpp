@@ -45,22 +45,6 @@ TEST(Qpf2Build, UnitsOfOneFileShareItAndUsablePackFontsAreReported) {
     EXPECT_EQ(Qpf2Readable(out / "tahoma_16_50_italic.qpf2", U"Hi"), U"Hi");
 }
 
-TEST(Qpf2Build, CellHeightsGiveTheEmGdiRealises) {
-    TestProfile profile({"arial.ttf"});
-    TempDir out;
-    LOGFONTW lf{};
-    lf.lfHeight = 30;  // a cell height, as font records store sizes
-    lstrcpynW(lf.lfFaceName, u"Arial", LF_FACESIZE);
-    HFONT font = CreateFontIndirectW(&lf);
-    int em = 0;
-    GetRealizedFace(font, &em, nullptr, nullptr);
-    DeleteObject(reinterpret_cast<HGDIOBJ>(font));
-    ASSERT_GT(em, 0);
-    generateqpf2(u"Size", u"Arial", 30, false, 50, u"", -1);
-    EXPECT_EQ(qpf2tofileEx(out.wpath().c_str()), 1);
-    EXPECT_TRUE(std::filesystem::exists(out / ("arial_" + std::to_string(em) + "_50.qpf2")));
-}
-
 TEST(Qpf2Build, AFontOfCharactersTheFaceLacksStillReads) {
     TestProfile profile({"arial.ttf"});
     TempDir out;

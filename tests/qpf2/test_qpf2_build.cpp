@@ -45,14 +45,6 @@ TEST(Qpf2Build, UnitsOfOneFileShareItAndUsablePackFontsAreReported) {
     EXPECT_EQ(Qpf2Readable(out / "tahoma_16_50_italic.qpf2", U"Hi"), U"Hi");
 }
 
-TEST(Qpf2Build, AFontOfCharactersTheFaceLacksStillReads) {
-    TestProfile profile({"arial.ttf"});
-    TempDir out;
-    generateqpf2(u"中文", u"Arial", -16, false, 50, u"", -1);
-    EXPECT_EQ(qpf2tofileEx(out.wpath().c_str()), 1);
-    EXPECT_EQ(Qpf2Readable(out / "arial_16_50.qpf2", U"中文A"), U"");
-}
-
 // The rows' characters are those that searching each character's units in
 // the row's string would give: every character once, in first-use order, a
 // character outside the Basic Multilingual Plane looked for as its pair of

@@ -100,10 +100,12 @@ TEST_F(OutputRecordsTest, FilesChangedOutsideABuildAreBuiltAgain) {
     const struct {
         std::function<void(const fs::path&)> change;
         bool madeAgain;
-    } changes[] = {{[](const fs::path& file) { fs::resize_file(file, 20); }, true},
-                   {OverwriteKeepingSizeAndTime, true},
-                   {[](const fs::path& file) { fs::last_write_time(file, Time(file) + std::chrono::seconds(5)); },
-                    false}};
+    } changes[] = {
+        {[](const fs::path& file) { fs::resize_file(file, 20); }, true},
+        {OverwriteKeepingSizeAndTime, true},
+        {[](const fs::path& file) {
+             fs::last_write_time(file, Time(file) + std::chrono::seconds(5));
+         }, false}};
     for (const auto& c : changes) {
         c.change(QpfFile());
         c.change(TtfFile());
@@ -117,7 +119,8 @@ TEST_F(OutputRecordsTest, FilesChangedOutsideABuildAreBuiltAgain) {
                                        std::pair{TtfFile(), m_out / ".forgeline-ttf"}}) {
         winfiles::FileStamp stamp;
         ASSERT_TRUE(winfiles::StampFile(file.string(), &stamp));
-        EXPECT_NE(testsupport::ReadText(record).find(winfiles::FormatStamp(stamp)), std::string::npos) << file;
+        const std::string text = testsupport::ReadText(record);
+        EXPECT_NE(text.find(winfiles::FormatStamp(stamp)), std::string::npos) << file;
     }
 
     // Only the changed files were made again; nothing is made now.

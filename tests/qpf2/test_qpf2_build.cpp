@@ -38,7 +38,8 @@ TEST(Qpf2Build, UnitsOfOneFileShareItAndUsablePackFontsAreReported) {
     EXPECT_EQ(N(packs[0]), "Tahoma");
     EXPECT_EQ(N(packs[1]), "Arial");
     EXPECT_EQ(packs[2][0], 0);
-    EXPECT_EQ(Tree(out.path()), (std::vector<std::string>{"arial_pack_24_50.qpf2", "arial_pack_24_75.qpf2",
+    EXPECT_EQ(Tree(out.path()), (std::vector<std::string>{"arial_pack_24_50.qpf2",
+                                                         "arial_pack_24_75.qpf2",
                                                          "tahoma_16_50_italic.qpf2"}));
     EXPECT_EQ(Qpf2Readable(out / "arial_pack_24_50.qpf2", U"ABCDEXY"), U"ABCDE");
     EXPECT_EQ(Qpf2Readable(out / "arial_pack_24_75.qpf2", U"ABXY"), U"XY");
@@ -99,7 +100,8 @@ TEST(Qpf2Build, MapTableCharactersAreThoseOfSearchingTheRow) {
                 if (row.find(units) == std::u16string::npos) row += units;
         }
         // The rows it added are counted; what it used is no longer pending.
-        EXPECT_EQ(getSimplifyTTFMapTable(&table), static_cast<int>(want.size()) - 2) << "round " << round;
+        EXPECT_EQ(getSimplifyTTFMapTable(&table), static_cast<int>(want.size()) - 2)
+            << "round " << round;
         EXPECT_EQ(qpf2PendingCount(), 0);
         ASSERT_EQ(table.size(), want.size()) << "round " << round;
         for (const auto& row : want) {
@@ -145,7 +147,8 @@ TEST(Qpf2Build, WhatTheFormatCannotHoldIsReportedAndNoHeaderContradictsItsFile) 
     generateqpf2(u"W.中", u"Arial", -300, false, 50, u"", -1);   // the PixelSize byte cannot say 300
     generateqpf2(u"x", u"Arial", -16, false, 75, u"", -1);
     EXPECT_EQ(qpf2tofileEx(out.wpath().c_str()), 2);
-    EXPECT_EQ(Tree(out.path()), (std::vector<std::string>{"arial_16_75.qpf2", "arial_250_50.qpf2"}));
+    EXPECT_EQ(Tree(out.path()),
+              (std::vector<std::string>{"arial_16_75.qpf2", "arial_250_50.qpf2"}));
     EXPECT_EQ(Qpf2Readable(out / "arial_250_50.qpf2", U"W."), U".");
     const std::vector<CoverageRecord> report = takeCoverageReport();
     ASSERT_EQ(report.size(), 3u);

@@ -103,28 +103,16 @@ TEST_F(GenerateTest, QpfFullBuildWritesFilesQtReadsAndReportsPackFonts) {
     EXPECT_TRUE(none.packs.empty());
 }
 
-TEST_F(GenerateTest, QpfUnitBuildsRenderOnlyWhatChanged) {
+TEST_F(GenerateTest, QpfUnitBuildWritesItsFilesAndReportsPackFonts) {
     Add(15, u"En", u"Arial", -24);
     Add(16, u"Big", u"Arial", -32);
     WritePack({{"Tahoma", "tahoma.ttf"}});
-    const auto compile = [&](bool withBig, const std::u16string& dir) {
-        Texts texts{{15, u"Run"}};
-        if (withBig) texts.push_back({16, u"STOP"});
-        const Built b = UnitQpf(m_out.wpath(), texts, false, dir);
-        EXPECT_EQ(b.packs.size(), 1u);
-        EXPECT_DOUBLE_EQ(b.mb, FontSizeMap[u"Tahoma"]);
-    };
-    // The folder given, or its qpf2 folder: the files go to the same place.
+    const Built b = UnitQpf(m_out.wpath(), {{15, u"Run"}, {16, u"STOP"}});
+    EXPECT_EQ(b.packs.size(), 1u);
+    EXPECT_DOUBLE_EQ(b.mb, FontSizeMap[u"Tahoma"]);
     const std::filesystem::path qpf = m_out / "qpf2";
-    compile(true, m_out.wpath());
     EXPECT_EQ(Files(qpf, ".qpf2"), (std::set<std::string>{"arial_24_50.qpf2", "arial_32_50.qpf2"}));
     EXPECT_EQ(Qpf2Readable(qpf / "arial_32_50.qpf2", U"STOP"), U"STOP");
-
-    // A text gone: its file goes; a missing file is rendered again.
-    std::filesystem::remove(qpf / "arial_24_50.qpf2");
-    compile(false, m_out.wpath() + u"\\qpf2");
-    EXPECT_EQ(Files(qpf, ".qpf2"), (std::set<std::string>{"arial_24_50.qpf2"}));
-    EXPECT_EQ(Qpf2Readable(qpf / "arial_24_50.qpf2", U"Run"), U"Run");
 }
 
 TEST_F(GenerateTest, QpfUnitBuildFolderRule) {

@@ -115,18 +115,18 @@ TEST_F(GenerateTest, QpfUnitBuildWritesItsFilesAndReportsPackFonts) {
     EXPECT_EQ(Qpf2Readable(qpf / "arial_32_50.qpf2", U"STOP"), U"STOP");
 }
 
+// A folder with a qpf2 folder in its path is used as it is; any other gets one.
 TEST_F(GenerateTest, QpfUnitBuildFolderRule) {
-    for (const std::u16string given : {u"C:\\out\\qpf2\\panel", u"C:\\out\\qpf2"}) {
-        std::u16string dir = m_out.wpath() + u"\\" + given.substr(3);
-        const std::u16string before = dir;
+    const std::pair<std::u16string, std::u16string> folders[] = {
+        {u"\\out\\qpf2\\panel", u"\\out\\qpf2\\panel"},
+        {u"\\out\\qpf2", u"\\out\\qpf2"},
+        {u"\\qpf", u"\\qpf\\qpf2"}};
+    for (const auto& [given, want] : folders) {
+        std::u16string dir = m_out.wpath() + given;
         CPackFontFiles result;
         MakeLattice_QPF(dir, result);
-        EXPECT_EQ(dir, before);
+        EXPECT_EQ(N(dir), N(m_out.wpath() + want));
     }
-    std::u16string plain = m_out.wpath() + u"\\qpf";
-    CPackFontFiles result;
-    MakeLattice_QPF(plain, result);
-    EXPECT_EQ(N(plain), N(m_out.wpath()) + "\\qpf\\qpf2");
 }
 
 TEST_F(GenerateTest, LanguageFacesFollowTheDefaultFaceOfEachLanguage) {

@@ -57,7 +57,6 @@ TEST(Qpf2Reader, QtAcceptsTheFileAndFindsEveryGlyph) {
     const qpf2::RenderRequest rq = Arial(24, U"Hello, World 0123");
     const qpf2::Font font = RenderOrFail(rq);
     const std::vector<uint8_t> bytes = qpf2::Serialize(font);
-    ASSERT_EQ(bytes.size() % 4, 0u);
     ASSERT_TRUE(QFontEngineQPF2::verifyHeader(bytes.data(), static_cast<int>(bytes.size())));
     EXPECT_EQ(QFontEngineQPF2::extractHeaderField(bytes.data(), QFontEngineQPF2::Tag_FontName).toString(), "Arial");
     EXPECT_EQ(QFontEngineQPF2::extractHeaderField(bytes.data(), QFontEngineQPF2::Tag_PixelSize).toInt(), 24);

@@ -97,7 +97,8 @@ TEST(Qpf2Reader, GlyphsTooLargeForTheFormatAreListedButNotRendered) {
     const QByteArray data(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()));
     QFontEngineQPF2 engine(QFontDef(), data);
     ASSERT_TRUE(engine.isValid());  // its header verified
-    EXPECT_EQ(QFontEngineQPF2::extractHeaderField(bytes.data(), QFontEngineQPF2::Tag_PixelSize).toInt(), 250);
+    const auto pixelSize = QFontEngineQPF2::extractHeaderField(bytes.data(), QFontEngineQPF2::Tag_PixelSize);
+    EXPECT_EQ(pixelSize.toInt(), 250);
     // Every stored record is complete; the big one is marked not rendered.
     EXPECT_EQ(engine.findGlyph(font.unstorable[0]), nullptr);
     ASSERT_NE(engine.findGlyph(engine.glyphIndex(U'.')), nullptr);

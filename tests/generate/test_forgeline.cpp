@@ -42,27 +42,13 @@ int QpfBuild(const std::u16string& dir, const std::vector<Said>& texts,
     c.removeNoNeedQpf(dir);
     return built;
 }
-// A subset unit build in a new process, every face under the panel name "Arial".
-int TtfBuild(const std::u16string& dir, const std::vector<Said>& texts) {
-    g_rendered.clear();
-    CTtfFontData c;
-    c.beginBuild(dir);
-    _tagTtfUnit u;
-    u.strPackName = u"Arial";
-    for (const Said& t : texts) c.setScreenText(t.screen, t.text, t.face, u);
-    const int built = c.executeBuild(Count);
-    TTFMapTable table;
-    c.getTtfMapTable(getSimplifyTTFMapTable, table);  // leaves nothing pending
-    c.removeNoNeedTtf(dir);
-    c.endBuild();
-    return built;
-}
 }  // namespace
 
 TEST_F(GenerateTest, QpfCollectorRemembersAcrossProcessesEvenOddTexts) {
     const std::u16string dir = m_out.wpath();
-    // Tabs, line breaks and backslashes survive the record in the folder.
-    const std::u16string odd = u"a\tb\rc\\n\n中";
+    // Tabs, line breaks, backslashes and characters beyond the basic plane
+    // from different blocks (D83D DE00, D835 DC00) survive the record in the folder.
+    const std::u16string odd = u"a\tb\rc\\n\n中\U0001F600\U0001D400\U0001F600";
     const auto touch = [&] { testsupport::WriteText(m_out / "tahoma_20_50.qpf2", "marker"); };
     EXPECT_EQ(QpfBuild(dir, {{1, u"Arial", odd}, {2, u"Tahoma", u"x"}}), 1);
     EXPECT_EQ(g_rendered.size(), 2u);
@@ -88,37 +74,6 @@ TEST_F(GenerateTest, QpfCollectorWithoutAFolderRendersEverythingAndDropsUnknownF
     testsupport::WriteText(m_out / "keep.txt", "not a font");
     c.removeNoNeedQpf(m_out.wpath());
     EXPECT_EQ(Files(m_out.path()), (std::set<std::string>{".forgeline-qpf", "arial_16_50.qpf2", "keep.txt"}));
-}
-
-TEST_F(GenerateTest, TtfCollectorGroupsByPanelName) {
-    const std::u16string dir = m_out.wpath();
-    // Another face, the same panel name: both faces' texts go to one file
-    // of the font tools, rendered once.
-    const auto build = [&](const std::u16string& extra) {
-        return TtfBuild(dir, {{1, u"Arial", u"ab"}, {2, u"Arial Alias", u"ba" + extra}});
-    };
-    EXPECT_EQ(build(u""), 1);
-    EXPECT_EQ(g_rendered, (std::vector<std::u16string>{u"Arial:ab"}));
-    EXPECT_EQ(build(u""), 0);
-    testsupport::WriteText(m_out / "Arial.ttf", "subset");
-    EXPECT_EQ(build(u"c"), 1);  // a new character in the group renders all its units
-    EXPECT_EQ(g_rendered, (std::vector<std::u16string>{u"Arial:abc"}));
-    EXPECT_EQ(TtfBuild(dir, {}), 0);  // no texts any more: the group's subset goes
-    EXPECT_FALSE(std::filesystem::exists(m_out / "Arial.ttf"));
-}
-
-// Characters beyond the basic plane from different blocks (U+1F600 is
-// D83D DE00, U+1D400 is D835 DC00): the record of what was built keeps them
-// whole, so a second build of the same texts renders nothing.
-TEST_F(GenerateTest, CollectorsRecordCharactersBeyondTheBasicPlane) {
-    const std::u16string dir = m_out.wpath();
-    const std::vector<Said> texts{{1, u"Arial", u"\U0001F600a\U0001D400\U0001F600"}};
-    EXPECT_EQ(QpfBuild(dir, texts), 1);
-    EXPECT_EQ(QpfBuild(dir, texts), 0);
-    EXPECT_TRUE(g_rendered.empty());
-    EXPECT_EQ(TtfBuild(dir, texts), 1);
-    EXPECT_EQ(TtfBuild(dir, texts), 0);
-    EXPECT_TRUE(g_rendered.empty());
 }
 
 TEST(TtfCollector, FaceCharactersAreEachOnceInScreenOrder) {

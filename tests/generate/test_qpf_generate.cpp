@@ -21,12 +21,13 @@ TEST_F(GenerateTest, QpfOneEntryPerByteIdenticalLogicalFont) {
     Add(17, u"Big", u"Arial", 24);
     Add(18, u"Bold", u"Arial", 16, 700);
     Add(19, u"Semi", u"Arial", 16, 600);
-    SayQpf(Text(u"HELLO"), 1, 3, 15);
-    SayQpf(Text(u"WORLD"), 0, 3, 16);
+    SayQpf(Text(u"HELLO\U00010300"), 1, 3, 15);
+    // U+10301 shares its high surrogate with U+10300: one character of the merge.
+    SayQpf(Text(u"WORLD\U00010301\U00010300"), 0, 3, 16);
     const auto& c = QpfCollection();
     ASSERT_EQ(c.size(), 1u);
     // First text whole, repeats and all; later texts only add what is new.
-    EXPECT_EQ(c.at(1).chars, u"HELLOWRD");
+    EXPECT_EQ(c.at(1).chars, u"HELLO\U00010300WRD\U00010301");
     // Mode 1: the whole text in all eight languages, the characters grow once.
     EXPECT_EQ(Heard(3).size(), 9u);
 
@@ -42,16 +43,6 @@ TEST_F(GenerateTest, QpfOneEntryPerByteIdenticalLogicalFont) {
     EXPECT_EQ(units[2].second.nIndex, 4);
     EXPECT_EQ(units[0].second.strPackName, u"Arial");
     EXPECT_FALSE(units[0].second.bLeading);
-}
-
-TEST_F(GenerateTest, QpfASurrogatePairIsOneCharacterOfTheMerge) {
-    Add(15, u"Old Italic", u"Arial", 16);
-    SayQpf(Text(u"A\U00010300"), 0, 1, 15);
-    SayQpf(Text(u"B\U00010301"), 0, 1, 15);            // shares its high surrogate with the first
-    SayQpf(Text(u"\U00010301\U00010300BA"), 0, 1, 15);  // nothing new
-    const auto& c = QpfCollection();
-    ASSERT_EQ(c.size(), 1u);
-    EXPECT_EQ(c.at(1).chars, u"A\U00010300B\U00010301");
 }
 
 TEST_F(GenerateTest, QpfLanguagesLineBreaksAndPackNames) {
@@ -101,54 +92,41 @@ TEST_F(GenerateTest, QpfFullBuildWritesFilesQtReadsAndReportsPackFonts) {
     EXPECT_EQ(b.packs[u"Tahoma"], u"tahoma.ttf");
     EXPECT_DOUBLE_EQ(b.mb, FontSizeMap[u"Arial"] + FontSizeMap[u"Tahoma"]);
     EXPECT_GT(b.mb, 0.0);
-}
 
-TEST_F(GenerateTest, QpfFullBuildWithNothingCollectedLeavesAnEmptyFolder) {
-    WritePack({{"Arial", "arial.ttf"}});
+    // Nothing collected since: the folder is emptied, sub-folders and all,
+    // and no pack font is reported.
     testsupport::WriteText(m_out / "sub" / "old.qpf2", "x");
-    const Built b = FullQpf(m_out.wpath());
-    EXPECT_EQ(b.mb, 0.0);
+    const Built none = FullQpf(m_out.wpath());
+    EXPECT_EQ(none.mb, 0.0);
     EXPECT_TRUE(std::filesystem::is_directory(m_out.path()));
     EXPECT_TRUE(Files(m_out.path()).empty());
-    EXPECT_TRUE(b.packs.empty());
+    EXPECT_TRUE(none.packs.empty());
 }
 
-TEST_F(GenerateTest, QpfUnitBuildsRenderOnlyWhatChanged) {
+TEST_F(GenerateTest, QpfUnitBuildWritesItsFilesAndReportsPackFonts) {
     Add(15, u"En", u"Arial", -24);
     Add(16, u"Big", u"Arial", -32);
     WritePack({{"Tahoma", "tahoma.ttf"}});
-    const auto compile = [&](bool withBig, const std::u16string& dir) {
-        Texts texts{{15, u"Run"}};
-        if (withBig) texts.push_back({16, u"STOP"});
-        const Built b = UnitQpf(m_out.wpath(), texts, false, dir);
-        EXPECT_EQ(b.packs.size(), 1u);
-        EXPECT_DOUBLE_EQ(b.mb, FontSizeMap[u"Tahoma"]);
-    };
-    // The folder given, or its qpf2 folder: the files go to the same place.
+    const Built b = UnitQpf(m_out.wpath(), {{15, u"Run"}, {16, u"STOP"}});
+    EXPECT_EQ(b.packs.size(), 1u);
+    EXPECT_DOUBLE_EQ(b.mb, FontSizeMap[u"Tahoma"]);
     const std::filesystem::path qpf = m_out / "qpf2";
-    compile(true, m_out.wpath());
     EXPECT_EQ(Files(qpf, ".qpf2"), (std::set<std::string>{"arial_24_50.qpf2", "arial_32_50.qpf2"}));
     EXPECT_EQ(Qpf2Readable(qpf / "arial_32_50.qpf2", U"STOP"), U"STOP");
-
-    // A text gone: its file goes; a missing file is rendered again.
-    std::filesystem::remove(qpf / "arial_24_50.qpf2");
-    compile(false, m_out.wpath() + u"\\qpf2");
-    EXPECT_EQ(Files(qpf, ".qpf2"), (std::set<std::string>{"arial_24_50.qpf2"}));
-    EXPECT_EQ(Qpf2Readable(qpf / "arial_24_50.qpf2", U"Run"), U"Run");
 }
 
+// A folder with a qpf2 folder in its path is used as it is; any other gets one.
 TEST_F(GenerateTest, QpfUnitBuildFolderRule) {
-    for (const std::u16string given : {u"C:\\out\\qpf2\\panel", u"C:\\out\\qpf2"}) {
-        std::u16string dir = m_out.wpath() + u"\\" + given.substr(3);
-        const std::u16string before = dir;
+    const std::pair<std::u16string, std::u16string> folders[] = {
+        {u"\\out\\qpf2\\panel", u"\\out\\qpf2\\panel"},
+        {u"\\out\\qpf2", u"\\out\\qpf2"},
+        {u"\\qpf", u"\\qpf\\qpf2"}};
+    for (const auto& [given, want] : folders) {
+        std::u16string dir = m_out.wpath() + given;
         CPackFontFiles result;
         MakeLattice_QPF(dir, result);
-        EXPECT_EQ(dir, before);
+        EXPECT_EQ(N(dir), N(m_out.wpath() + want));
     }
-    std::u16string plain = m_out.wpath() + u"\\qpf";
-    CPackFontFiles result;
-    MakeLattice_QPF(plain, result);
-    EXPECT_EQ(N(plain), N(m_out.wpath()) + "\\qpf\\qpf2");
 }
 
 TEST_F(GenerateTest, LanguageFacesFollowTheDefaultFaceOfEachLanguage) {

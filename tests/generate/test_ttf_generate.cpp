@@ -43,26 +43,13 @@ TEST_F(GenerateTest, TtfCollectsOneEntryPerFaceAndNeverSimSun) {
     EXPECT_TRUE(c->screenTexts(2).empty());
 }
 
-TEST_F(GenerateTest, TtfFullBuildWithoutTextsCutsTheDefaultCalibri) {
-    Built b = FullTtf(m_out.wpath());
-    const auto& units = CSingletonTpl<CTtfFontData>::getInstance()->fullBuildUnits();
-    ASSERT_EQ(units.size(), 1u);
-    EXPECT_EQ(units[0].first, u"Calibri");
-    EXPECT_EQ(units[0].second.strPackName, u"Calibri");
-    EXPECT_EQ(units[0].second.strText, kDefaultCharSet);
-    // "Calibri.ttf" finds calibri.ttf as Windows would.
-    const auto read = ReadWithFontTools(m_out / "Calibri.ttf");
-    EXPECT_EQ(read.at("family"), "Calibri");
-    EXPECT_EQ(read.at("cmap"), CmapOf(kDefaultCharSet));
-    EXPECT_DOUBLE_EQ(b.mb, SizeOf(m_out / "Calibri.ttf") / 1048576.0);
-    EXPECT_TRUE(b.packs.empty());
-}
-
 TEST_F(GenerateTest, TtfFullBuildSkipsPackFacesAndNeverShipsSimSun) {
     Add(15, u"En", u"Arial", -16);
     Add(16, u"Pk", u"Tahoma", -16);
     Add(17, u"Hi", u"Mangal", -16);
+    Add(18, u"Bold", u"Arial", -20, 700);
     WritePack({{"Tahoma", "tahoma.ttf"}, {"SimSun", "SIMSUN.TtC"}});
+    SayTtf(Text(u"Bold"), 0, 1, 18);  // Arial's first text is bold
     SayTtf(Text(u"Pump 1"), 0, 1, 15);
     SayTtf(Text(u"Valve"), 0, 1, 16);
     SayTtf(Text(u"\u0915"), 0, 1, 17);  // one Devanagari letter
@@ -76,7 +63,11 @@ TEST_F(GenerateTest, TtfFullBuildSkipsPackFacesAndNeverShipsSimSun) {
     EXPECT_EQ(units[0].first, u"Arial");
 
     EXPECT_EQ(Files(m_out.path()), (std::set<std::string>{"Arial.ttf", "Calibri.ttf", "Mangal.ttf"}));
-    EXPECT_EQ(ReadWithFontTools(m_out / "Arial.ttf").at("cmap"), CmapOf(u"Pump 1Calibri?"));
+    // One subset per face, cut from its regular file whatever style came
+    // first: a panel can embolden a regular outline, not undo a bold one.
+    const auto arial = ReadWithFontTools(m_out / "Arial.ttf");
+    EXPECT_EQ(arial.at("style"), "Regular");
+    EXPECT_EQ(arial.at("cmap"), CmapOf(u"BoldPump 1Calibri?"));
     // The Devanagari rule keeps the whole block that the face has.
     EXPECT_EQ(ReadWithFontTools(m_out / "Mangal.ttf").at("cmap"), Range(0x0900, 0x097F));
     ASSERT_EQ(b.packs.size(), 1u);
@@ -84,6 +75,22 @@ TEST_F(GenerateTest, TtfFullBuildSkipsPackFacesAndNeverShipsSimSun) {
     const double subsets =
         (SizeOf(m_out / "Arial.ttf") + SizeOf(m_out / "Calibri.ttf") + SizeOf(m_out / "Mangal.ttf")) / 1048576.0;
     EXPECT_NEAR(b.mb, subsets + FontSizeMap[u"Tahoma"], 1e-12);
+
+    // The next compile, without a pack, hears nothing: the default Calibri
+    // alone is cut, "Calibri.ttf" finding calibri.ttf as Windows would.
+    CSingletonTpl<CTtfFontData>::getInstance()->reset();
+    std::filesystem::remove(m_dir / "fpf.ini");
+    const Built none = FullTtf(m_out.wpath());
+    ASSERT_EQ(units.size(), 1u);
+    EXPECT_EQ(units[0].first, u"Calibri");
+    EXPECT_EQ(units[0].second.strPackName, u"Calibri");
+    EXPECT_EQ(units[0].second.strText, kDefaultCharSet);
+    EXPECT_EQ(Files(m_out.path()), (std::set<std::string>{"Calibri.ttf"}));
+    const auto calibri = ReadWithFontTools(m_out / "Calibri.ttf");
+    EXPECT_EQ(calibri.at("family"), "Calibri");
+    EXPECT_EQ(calibri.at("cmap"), CmapOf(kDefaultCharSet));
+    EXPECT_DOUBLE_EQ(none.mb, SizeOf(m_out / "Calibri.ttf") / 1048576.0);
+    EXPECT_TRUE(none.packs.empty());
 }
 
 TEST_F(GenerateTest, TtfUnitBuildsCutOnlyWhatChanged) {
@@ -92,7 +99,9 @@ TEST_F(GenerateTest, TtfUnitBuildsCutOnlyWhatChanged) {
     WritePack({{"Tahoma", "tahoma.ttf"}, {"Arial Shipped", "arial.ttf"}});
     testsupport::WriteText(m_out / "tahoma.ttf", "already copied");
     const auto compile = [&](bool withTitle) {
-        Texts texts{{15, u"abc"}};
+        // Characters beyond the basic plane, which Arial lacks, are recorded
+        // whole: an unchanged build still cuts nothing.
+        Texts texts{{15, u"a\U0001F600b\U0001D400c"}};
         if (withTitle) texts.push_back({16, u"XYZ"});
         return UnitTtf(m_out.wpath(), texts);
     };
@@ -178,19 +187,6 @@ TEST_F(GenerateTest, BridgeCutsSubsetsOfManyScatteredCharacters) {
     table[u"Wide"] = {u"wide.ttf", every2nd};
     EXPECT_GT(CFontSubsetBridge::Instance().SubsetFontTable(table, m_out.wpath()), 0);
     EXPECT_EQ(ReadWithFontTools(m_out / "Wide.ttf")["cmap"], CmapOf(every2nd));
-}
-
-TEST_F(GenerateTest, TtfOneSubsetPerFaceIsCutFromItsRegularFileWhateverStyleComesFirst) {
-    Add(15, u"Bold", u"Arial", -20, 700);
-    Add(16, u"Plain", u"Arial", -20);
-    SayTtf(Text(u"Bold"), 0, 1, 15);
-    SayTtf(Text(u"text"), 0, 1, 16);
-    FullTtf(m_out.wpath());
-    // A panel can embolden a regular outline, not undo a bold one.
-    const auto read = ReadWithFontTools(m_out / "Arial.ttf");
-    EXPECT_EQ(read.at("family"), "Arial");
-    EXPECT_EQ(read.at("style"), "Regular");
-    EXPECT_EQ(read.at("cmap"), CmapOf(u"Boldtext"));
 }
 
 // A font neither engine can cut is reported to the host, and nothing of it,

@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <map>
 #include <random>
-#include <set>
 
 #include "Glyphworks.h"
 #include "Qpf2Reader.h"
@@ -18,14 +17,7 @@ using testsupport::N;
 using testsupport::Qpf2Readable;
 using testsupport::TempDir;
 using testsupport::TestProfile;
-
-namespace {
-std::set<std::string> Files(const std::filesystem::path& dir) {
-    std::set<std::string> out;
-    for (const auto& e : std::filesystem::directory_iterator(dir)) out.insert(e.path().filename().string());
-    return out;
-}
-}  // namespace
+using testsupport::Tree;
 
 TEST(Qpf2Build, UnitsOfOneFileShareItAndUsablePackFontsAreReported) {
     TestProfile profile({"arial.ttf", "arialbd.ttf", "tahoma.ttf"});
@@ -46,61 +38,19 @@ TEST(Qpf2Build, UnitsOfOneFileShareItAndUsablePackFontsAreReported) {
     EXPECT_EQ(N(packs[0]), "Tahoma");
     EXPECT_EQ(N(packs[1]), "Arial");
     EXPECT_EQ(packs[2][0], 0);
-    EXPECT_EQ(Files(out.path()),
-              (std::set<std::string>{"arial_pack_24_50.qpf2", "arial_pack_24_75.qpf2",
-                                     "tahoma_16_50_italic.qpf2"}));
+    EXPECT_EQ(Tree(out.path()), (std::vector<std::string>{"arial_pack_24_50.qpf2",
+                                                         "arial_pack_24_75.qpf2",
+                                                         "tahoma_16_50_italic.qpf2"}));
     EXPECT_EQ(Qpf2Readable(out / "arial_pack_24_50.qpf2", U"ABCDEXY"), U"ABCDE");
     EXPECT_EQ(Qpf2Readable(out / "arial_pack_24_75.qpf2", U"ABXY"), U"XY");
     EXPECT_EQ(Qpf2Readable(out / "tahoma_16_50_italic.qpf2", U"Hi"), U"Hi");
 }
 
-TEST(Qpf2Build, CellHeightsGiveTheEmGdiRealises) {
-    TestProfile profile({"arial.ttf"});
-    TempDir out;
-    LOGFONTW lf{};
-    lf.lfHeight = 30;  // a cell height, as font records store sizes
-    lstrcpynW(lf.lfFaceName, u"Arial", LF_FACESIZE);
-    HFONT font = CreateFontIndirectW(&lf);
-    int em = 0;
-    GetRealizedFace(font, &em, nullptr, nullptr);
-    DeleteObject(reinterpret_cast<HGDIOBJ>(font));
-    ASSERT_GT(em, 0);
-    generateqpf2(u"Size", u"Arial", 30, false, 50, u"", -1);
-    EXPECT_EQ(qpf2tofileEx(out.wpath().c_str()), 1);
-    EXPECT_TRUE(std::filesystem::exists(out / ("arial_" + std::to_string(em) + "_50.qpf2")));
-}
-
-TEST(Qpf2Build, MapTableRowsPerPanelNameWithTheRealisedFile) {
-    TestProfile profile({"arial.ttf", "arialbd.ttf", "simsun.ttc"});
-    generateqpf2(u"ABA", u"Arial", -24, false, 50, u"Arial", -1);
-    generateqpf2(u"BCD", u"Arial", -12, false, 75, u"Arial", -1);  // another file, the same face row
-    generateqpf2(u"中文", u"SimSun", -16, false, 50, u"", -1);     // no pack name: keyed by face
-    generateqpf2(u"x", u"No Such Face", -16, false, 50, u"Nope", -1);  // falls back as GDI does
-    TTFMapTable table;
-    table[u"Arial"] = {u"arial.ttf", u"Z"};
-    EXPECT_EQ(getSimplifyTTFMapTable(&table), 2);
-    EXPECT_EQ(qpf2PendingCount(), 0);
-    ASSERT_EQ(table.size(), 3u);
-    EXPECT_EQ(table[u"Arial"].first, u"arial.ttf");
-    EXPECT_EQ(table[u"Arial"].second, u"ZABCD");
-    EXPECT_EQ(table[u"SimSun"].first, u"simsun.ttc");
-    EXPECT_EQ(table[u"SimSun"].second, u"中文");
-    EXPECT_EQ(table[u"Nope"].second, u"x");
-    EXPECT_FALSE(table[u"Nope"].first.empty());
-}
-
-TEST(Qpf2Build, AFontOfCharactersTheFaceLacksStillReads) {
-    TestProfile profile({"arial.ttf"});
-    TempDir out;
-    generateqpf2(u"中文", u"Arial", -16, false, 50, u"", -1);
-    EXPECT_EQ(qpf2tofileEx(out.wpath().c_str()), 1);
-    EXPECT_EQ(Qpf2Readable(out / "arial_16_50.qpf2", U"中文A"), U"");
-}
-
 // The rows' characters are those that searching each character's units in
 // the row's string would give: every character once, in first-use order, a
 // character outside the Basic Multilingual Plane looked for as its pair of
-// units, rows already in the table only gaining what they lack.
+// units, rows already in the table only gaining what they lack. A new row
+// is cut from the regular file of the face that first asked for it.
 TEST(Qpf2Build, MapTableCharactersAreThoseOfSearchingTheRow) {
     TestProfile profile({"arial.ttf", "arialbd.ttf", "tahoma.ttf"});
     const std::u16string pieces[] = {u"a", u"b", u"中", u"\xD840\xDC00", u"\xD83D\xDE00", u"\xD83D", u"\xDE00",
@@ -122,7 +72,7 @@ TEST(Qpf2Build, MapTableCharactersAreThoseOfSearchingTheRow) {
         // character of every call, in order, repeats and all, a pair of
         // units only within one call.
         std::map<std::u16string, std::vector<std::u16string>> kept;
-        std::map<std::u16string, std::u16string> keyOf;
+        std::map<std::u16string, std::u16string> keyOf, fileOf;
         std::vector<std::u16string> order;
         for (int call = 1 + static_cast<int>(rng() % 8); call > 0; --call) {
             const char16_t* face = faces[rng() % 2];
@@ -135,6 +85,7 @@ TEST(Qpf2Build, MapTableCharactersAreThoseOfSearchingTheRow) {
             if (!kept.count(file)) {
                 order.push_back(file);
                 keyOf[file] = *pack ? pack : face;
+                fileOf.emplace(keyOf[file], face == faces[0] ? u"arial.ttf" : u"tahoma.ttf");
             }
             for (size_t i = 0; i < t.size(); ++i) {
                 const bool pair = t[i] >= 0xD800 && t[i] < 0xDC00 && i + 1 < t.size() &&
@@ -148,11 +99,17 @@ TEST(Qpf2Build, MapTableCharactersAreThoseOfSearchingTheRow) {
             for (const std::u16string& units : kept[file])
                 if (row.find(units) == std::u16string::npos) row += units;
         }
-        getSimplifyTTFMapTable(&table);
+        // The rows it added are counted; what it used is no longer pending.
+        EXPECT_EQ(getSimplifyTTFMapTable(&table), static_cast<int>(want.size()) - 2)
+            << "round " << round;
+        EXPECT_EQ(qpf2PendingCount(), 0);
         ASSERT_EQ(table.size(), want.size()) << "round " << round;
         for (const auto& row : want) {
             ASSERT_TRUE(table.count(row.first)) << "round " << round;
             EXPECT_EQ(table[row.first].second, row.second.second) << "round " << round;
+            if (fileOf.count(row.first) && row.first != u"A") {
+                EXPECT_EQ(table[row.first].first, fileOf[row.first]) << "round " << round;
+            }
         }
         EXPECT_EQ(table[u"A"].first, u"given.ttf");
     }
@@ -190,7 +147,8 @@ TEST(Qpf2Build, WhatTheFormatCannotHoldIsReportedAndNoHeaderContradictsItsFile) 
     generateqpf2(u"W.中", u"Arial", -300, false, 50, u"", -1);   // the PixelSize byte cannot say 300
     generateqpf2(u"x", u"Arial", -16, false, 75, u"", -1);
     EXPECT_EQ(qpf2tofileEx(out.wpath().c_str()), 2);
-    EXPECT_EQ(Files(out.path()), (std::set<std::string>{"arial_250_50.qpf2", "arial_16_75.qpf2"}));
+    EXPECT_EQ(Tree(out.path()),
+              (std::vector<std::string>{"arial_16_75.qpf2", "arial_250_50.qpf2"}));
     EXPECT_EQ(Qpf2Readable(out / "arial_250_50.qpf2", U"W."), U".");
     const std::vector<CoverageRecord> report = takeCoverageReport();
     ASSERT_EQ(report.size(), 3u);

@@ -1,9 +1,7 @@
 // The studio's preview: texts drawn from the panel's own files.
 #include <gtest/gtest.h>
 
-
 #include <cstdlib>
-#include <fstream>
 
 #include "Preview.h"
 #include "Qpf2.h"
@@ -29,9 +27,8 @@ QByteArray Qpf2Bytes(const std::u32string& chars, int em) {
 }
 
 QByteArray ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return QByteArray(bytes.data(), static_cast<int>(bytes.size()));
+    const std::vector<unsigned char> bytes = testsupport::ReadBytes(path);
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()));
 }
 
 // Coverage of a QPF2 engine's glyph map at (x, y).

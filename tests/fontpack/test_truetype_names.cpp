@@ -239,6 +239,13 @@ TEST_F(TrueTypeNames, DamagedCountsAndOffsetsStopAtTheEndOfTheFile) {
     for (size_t n = 0; n <= whole.size(); ++n)
         EXPECT_EQ(font.Open(Write("cut.ttf", Bytes(whole.begin(), whole.begin() + n)).c_str()), n >= 32) << n;
 
+    // Strings stored out of record order: the span starts at the lowest offset.
+    Bytes swapped = Sfnt({Win(1, u"Fam"), Win(2, u"Reg")});
+    std::swap(swapped[61], swapped[73]);  // the low bytes of the two records' offsets, 0 and 6
+    ASSERT_TRUE(font.Open(Write("swapped.ttf", swapped).c_str()));
+    EXPECT_EQ(font.GetFamilyName(), u"Reg");
+    EXPECT_EQ(font.GetName(2), u"Fam");
+
     CTrueTypeCollection ttc;
     ASSERT_TRUE(ttc.Open(Write("d.ttc", Ttc({{Win(1, u"Only")}}, "ttcf", 0xFFFFFFFELL)).c_str()));
     ASSERT_GE(ttc.GetFontCount(), 1);

@@ -47,8 +47,6 @@ TEST_F(PackConfigTest, ReadersOfTheWrittenLayout) {
     EXPECT_EQ(files.at(u"A"), u"a2.ttf");  // the later file of a repeated name
     EXPECT_EQ(files.at(u"B"), u"b.ttf");
     EXPECT_EQ(files.at(u"Kept"), u"k.ttf");  // the map is not emptied
-    LoadPackFontNames(nullptr);
-    LoadPackFontFiles(nullptr);
 }
 
 TEST_F(PackConfigTest, BadFilesGiveEmptyResults) {
@@ -62,11 +60,6 @@ TEST_F(PackConfigTest, BadFilesGiveEmptyResults) {
         EXPECT_TRUE(files.empty()) << body;
         EXPECT_EQ(LoadDefaultFont(), body[0] == '<' ? 0 : 1) << body;
     }
-    std::string big = "<project><DefaultFont/><PackFontInfo>";
-    for (int i = 0; i < 10000; ++i) big += "<FontInfo FontName=\"F" + std::to_string(i % 5000) + "\"/>";
-    WriteConfig(big + "</PackFontInfo></project>");
-    LoadPackFontNames(&PackFontList);
-    EXPECT_EQ(PackFontList.size(), 5000u);
 }
 
 TEST_F(PackConfigTest, SaveWritesOneOfEachSectionInPackOrder) {

@@ -119,16 +119,10 @@ TEST(XmlDocument, AddingElementsAndAttributes) {
     EXPECT_TRUE(x.SetChildAttrib(u"Size", -12));
     EXPECT_TRUE(x.SetChildAttrib(u"Size", 24));  // replaces, not duplicates
     EXPECT_TRUE(x.AddChildAttrib(u"Name", U("宋体").c_str()));
-    EXPECT_TRUE(x.SetAttrib(u"count", 3));
     EXPECT_TRUE(x.SetAttrib(u"kind", u"pack"));
-    EXPECT_FALSE(x.SetChildAttrib(u"bad name", u"1"));
-    EXPECT_FALSE(x.AddChildElem(u"<bad>"));
-    EXPECT_FALSE(x.AddChildElem(nullptr));
-    EXPECT_EQ(x.GetChildTagName(), u"B");  // failed adds moved nothing
 
     x.ResetPos();
     ASSERT_TRUE(x.FindElem(u"project"));
-    EXPECT_EQ(x.GetAttrib(u"count"), u"3");
     EXPECT_EQ(x.GetAttrib(u"kind"), u"pack");
     ASSERT_TRUE(x.AddChildElem(u"D"));  // no current child: at the end
     ASSERT_TRUE(x.SetChildAttrib(u"Last", u"yes"));

@@ -339,8 +339,7 @@ TEST_F(DialogTest, PropertiesNameAndSizeChecks) {
         {3020, u"  1234567890123456 ", nullptr, "1234567890123456"},
         {3015, u"4", u"STR_40014", ""},
         {3015, u"513", u"STR_40014", ""},
-        {3015, u"-5", u"STR_40014", ""},
-        {3015, u"1 2", u"STR_40014", ""},
+        {3015, u"13 pt", u"STR_40014", ""},  // a number in range, then more
         {3015, u"", u"STR_40014", ""},
         {3015, u"5", nullptr, "5"},
         {3015, u"512", nullptr, "512"},

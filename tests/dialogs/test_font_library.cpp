@@ -111,9 +111,6 @@ TEST_F(LibraryTest, AddProposesAFreeDefaultNameAndNotifiesOnce) {
         EXPECT_EQ(Text(ctx, 3007), "24");
         ctx.Click(IDCANCEL);
     });
-    const tagHMIFONT* rec = findFontInList(19);
-    ASSERT_NE(rec, nullptr);
-    EXPECT_EQ(N(rec->szName), "Caption");
     EXPECT_EQ(Notices(), 1u);
 }
 

@@ -217,7 +217,6 @@ TEST_F(SelectTest, NewAndEditKeepTheRowChosen) {
         });
         ctx.Click(3005);
         EXPECT_EQ(List(ctx, 3023).GetCurSel(), 1);  // unlike the library dialog
-        EXPECT_EQ(Rows(List(ctx, 3023))[1], "Body 2");
         ctx.DoubleClickItem(3023, 1);
     });
     EXPECT_EQ(Font_Select(nullptr, 14), 17);
@@ -266,8 +265,7 @@ TEST_F(SelectTest, TheDefaultFontIsRefusedWhateverTheButtonsSay) {
         });
         listId == 3002 ? Font_EditLib(nullptr) : Font_Select(nullptr, 14);
         EXPECT_EQ(refusal, Msg(u"STR_40004")) << listId;
-        ASSERT_NE(findFontInList(14), nullptr);
-        EXPECT_EQ(N(findFontInList(14)->szName), "Default Font");
+        EXPECT_NE(findFontInList(14), nullptr);
     }
     EXPECT_EQ(Notices(), 0u);
 }

@@ -54,14 +54,19 @@ std::vector<Seen> Enumerate(const std::u16string& face, BYTE charset = DEFAULT_C
     return c.seen;
 }
 
-TEXTMETRICW Metrics(const std::u16string& face, LONG height, LONG weight = FW_NORMAL, BYTE italic = 0,
-                    std::u16string* realized = nullptr) {
+LOGFONTW Request(const std::u16string& face, LONG height, LONG weight = FW_NORMAL, BYTE italic = 0) {
     LOGFONTW lf{};
     lf.lfHeight = height;
     lf.lfWeight = weight;
     lf.lfItalic = italic;
     lf.lfCharSet = DEFAULT_CHARSET;
     CopyFixedName(lf.lfFaceName, face.c_str(), LF_FACESIZE);
+    return lf;
+}
+
+TEXTMETRICW Metrics(const std::u16string& face, LONG height, LONG weight = FW_NORMAL, BYTE italic = 0,
+                    std::u16string* realized = nullptr) {
+    const LOGFONTW lf = Request(face, height, weight, italic);
     HFONT font = CreateFontIndirectW(&lf);
     HDC dc = GetDC(nullptr);
     HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(font));
@@ -135,12 +140,27 @@ int Scribble(const LOGFONTW* lf, const TEXTMETRICW* tm, DWORD type, LPARAM param
 TEST(GdiEnum, ListingsFollowTheProfileAndCallbacksCannotChangeThem) {
     {
         TestProfile p(testsupport::AllFixtureFonts(), "", kZh);
+        std::set<std::u16string> names;
+        for (const auto& s : Enumerate(u"", GB2312_CHARSET)) {
+            names.insert(s.face);
+            EXPECT_EQ(s.charset, GB2312_CHARSET);
+            EXPECT_EQ(s.script, u"CHINESE_GB2312");
+        }
+        EXPECT_TRUE(names.count(U("宋体")));
+        EXPECT_TRUE(names.count(U("新宋体")));
+        EXPECT_FALSE(names.count(u"Latin Only"));
+        EXPECT_FALSE(names.count(u"Arial"));
+        // Either name finds the face; it is reported in the system's language.
+        for (const char* query : {"SimSun", "simsun", "宋体"}) {
+            const auto found = Enumerate(U(query));
+            ASSERT_FALSE(found.empty()) << query;
+            EXPECT_EQ(found.front().face, U("宋体")) << query;
+        }
         const auto scribbled = Enumerate(u"SimSun", DEFAULT_CHARSET, nullptr, -1, Scribble);
         ASSERT_FALSE(scribbled.empty());
         const auto again = Enumerate(u"SimSun");
         ASSERT_EQ(again.size(), scribbled.size());
         for (size_t i = 0; i < again.size(); ++i) EXPECT_EQ(again[i].face, scribbled[i].face);
-        EXPECT_EQ(again[0].face, U("宋体"));
     }
     // Another profile in the same process: its own names, English whichever name is asked.
     TestProfile english(testsupport::AllFixtureFonts());
@@ -148,27 +168,6 @@ TEST(GdiEnum, ListingsFollowTheProfileAndCallbacksCannotChangeThem) {
         const auto en = Enumerate(U(query));
         ASSERT_FALSE(en.empty()) << query;
         EXPECT_EQ(en[0].face, u"SimSun") << query;
-    }
-}
-
-TEST(GdiEnum, CharacterSetsAndLocalizedNames) {
-    TestProfile p(testsupport::AllFixtureFonts(), "", kZh);
-    const auto gb = Enumerate(u"", GB2312_CHARSET);
-    std::set<std::u16string> names;
-    for (const auto& s : gb) {
-        names.insert(s.face);
-        EXPECT_EQ(s.charset, GB2312_CHARSET);
-        EXPECT_EQ(s.script, u"CHINESE_GB2312");
-    }
-    EXPECT_TRUE(names.count(U("宋体")));
-    EXPECT_TRUE(names.count(U("新宋体")));
-    EXPECT_FALSE(names.count(u"Latin Only"));
-    EXPECT_FALSE(names.count(u"Arial"));
-    // Either name finds the face; it is reported in the system's language.
-    for (const char* query : {"SimSun", "simsun", "宋体"}) {
-        const auto found = Enumerate(U(query));
-        ASSERT_FALSE(found.empty()) << query;
-        EXPECT_EQ(found.front().face, U("宋体")) << query;
     }
 }
 
@@ -181,10 +180,7 @@ TEST(GdiRealize, NearestFaceAndSimulatedStyles) {
     EXPECT_EQ(tm.tmItalic, 0);
     int em = 0;
     bool simBold = true, simItalic = true;
-    LOGFONTW lf{};
-    lf.lfHeight = 16;
-    lf.lfWeight = 700;
-    CopyFixedName(lf.lfFaceName, u"Arial", LF_FACESIZE);
+    const LOGFONTW lf = Request(u"Arial", 16, 700);
     HFONT f = CreateFontIndirectW(&lf);
     const fontdb::Face* real = GetRealizedFace(f, &em, &simBold, &simItalic);
     ASSERT_NE(real, nullptr);
@@ -246,14 +242,12 @@ TEST(GdiRealize, ExtremeHeightsAndWeightsHaveDefinedResults) {
     EXPECT_EQ(Metrics(u"Tahoma", -12, INT_MIN, 1).tmItalic, 255);
 }
 
-TEST(GdiObjects, DcsFontHandlesAndIconTitleFont) {
-    TestProfile p({"arial.ttf"}, "", "[Profile]\nDpi=120\nIconTitleFont=Arial,-15,400,0\n");
+TEST(GdiObjects, DcsAndFontHandles) {
+    TestProfile p({"arial.ttf"}, "", "[Profile]\nDpi=120\n");
     HDC dc = GetDC(nullptr);
     EXPECT_EQ(GetDeviceCaps(dc, LOGPIXELSY), 120);
     const int before = LiveFontCount();
-    LOGFONTW lf{};
-    lf.lfHeight = 16;
-    CopyFixedName(lf.lfFaceName, u"Arial", LF_FACESIZE);
+    const LOGFONTW lf = Request(u"Arial", 16);
     HFONT f = CreateFontIndirectW(&lf);
     const auto obj = reinterpret_cast<HGDIOBJ>(f);
     LOGFONTW back{};
@@ -272,12 +266,6 @@ TEST(GdiObjects, DcsFontHandlesAndIconTitleFont) {
     EXPECT_EQ(ReleaseDC(nullptr, dc), 0);
     TEXTMETRICW tm;
     EXPECT_FALSE(GetTextMetricsW(dc, &tm));
-
-    LOGFONTW icon{};
-    ASSERT_TRUE(SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof icon, &icon, 0));
-    EXPECT_EQ(std::u16string(icon.lfFaceName), u"Arial");
-    EXPECT_EQ(icon.lfHeight, -15);
-    EXPECT_FALSE(SystemParametersInfoW(0x0030, sizeof icon, &icon, 0));
 }
 
 TEST(GdiSubstitutes, UsedWhenAFaceIsRealisedNeverWhenFacesAreListed) {
@@ -328,10 +316,7 @@ TEST(GdiRealize, ResultsFollowTheProfileAndIgnoreBytesAfterTheName) {
         TestProfile p({"calibri.ttf", "tahoma.ttf"});
         EXPECT_EQ(FileOf(u"Calibri"), "calibri.ttf#0");
         // Bytes after the name's terminator do not change the face.
-        LOGFONTW dirty{};
-        dirty.lfHeight = 16;
-        dirty.lfCharSet = DEFAULT_CHARSET;
-        CopyFixedName(dirty.lfFaceName, u"Calibri", LF_FACESIZE);
+        LOGFONTW dirty = Request(u"Calibri", 16);
         dirty.lfFaceName[10] = u'x';
         HFONT f = CreateFontIndirectW(&dirty);
         EXPECT_EQ(GetRealizedFace(f, nullptr, nullptr, nullptr)->fileName, "calibri.ttf");

@@ -248,15 +248,3 @@ TEST(InstallerFonts, RegularFaceFirstInEachFamilyAndLongFileNamesLast) {
     ASSERT_EQ(values.size(), 5u);
     EXPECT_EQ(values.back().name, u"Calibri (TrueType)");
 }
-
-TEST(InstallerFonts, ARegistryWithoutTheFontsKeyKeepsTheInstallersKey) {
-    RegProfile p("Windows Registry Editor Version 5.00\r\n\r\n"
-                 "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]\r\n"
-                 "\"Arial\"=\"Tahoma\"\r\n",
-                 "", {{"tahoma.ttf", "tahoma.ttf"}});
-    EXPECT_EQ(ScanFontsKey().names, std::vector<std::u16string>{u"Tahoma (TrueType)"});
-    HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes", 0,
-                            KEY_READ, &key), ERROR_SUCCESS);
-    RegCloseKey(key);
-}

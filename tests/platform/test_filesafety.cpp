@@ -113,8 +113,8 @@ TEST(FileSafety, AFileIsReplacedWholeOrNotAtAll) {
     {
         const std::string big(64 * 1024, 'x');
         testsupport::FileSizeLimit full(4096);
-        EXPECT_TRUE(ReplaceFileContents((dir.wpath() + u"\\table.bin").c_str(), big.data(), big.size(),
-                                        &writeFailed));
+        const std::u16string path = dir.wpath() + u"\\table.bin";
+        EXPECT_TRUE(ReplaceFileContents(path.c_str(), big.data(), big.size(), &writeFailed));
     }
     EXPECT_TRUE(writeFailed);
     EXPECT_EQ(testsupport::ReadText(target), "old contents");

@@ -29,7 +29,6 @@ TEST(FileSafety, NamesFromFontsAndFilesBecomeOneFileName) {
     using winfiles::SafeFileName;
     EXPECT_EQ(SafeFileName(u"Noto Sans CJK SC"), u"Noto Sans CJK SC");
     EXPECT_EQ(SafeFileName(u"v1.0 Light"), u"v1.0 Light");
-    EXPECT_EQ(SafeFileName(u"../../X"), u"______X");
     EXPECT_EQ(SafeFileName(u"a/b\\c"), u"a_b_c");
     EXPECT_EQ(SafeFileName(u"."), u"_");
     EXPECT_EQ(SafeFileName(u".."), u"__");
@@ -75,22 +74,13 @@ TEST(FileSafety, EveryLinuxNameSurvivesAWindowsPath) {
     EXPECT_EQ(testsupport::ReadText(dir / "b"), "sibling");
 }
 
-TEST(FileSafety, OnlyRegularFilesAreReadAndNothingBlocks) {
+TEST(FileSafety, OnlyRegularFilesAreRead) {
     TempDir dir;
     const fs::path fifo = dir / "Font.hft";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
-    // Each of these would wait forever for a writer if the FIFO were opened
-    // plainly; the alarm ends such a hang as a failure.
-    alarm(60);
-    EXPECT_EQ(CreateFileW((dir.wpath() + u"\\Font.hft").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
-              INVALID_HANDLE_VALUE);
-    EXPECT_EQ(CreateFileW((dir.wpath() + u"\\Font.hft").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr),
-              INVALID_HANDLE_VALUE);
-    std::string bytes;
-    EXPECT_FALSE(winfiles::ReadRegularFile(fifo.string(), &bytes));
+    // Opening and reading FIFOs without waiting: studio_cli's FIFO checks.
     EXPECT_FALSE(winfiles::IsRegularFile(fifo.string()));
-    alarm(0);
-
+    std::string bytes;
     EXPECT_FALSE(winfiles::ReadRegularFile(dir.path().string(), &bytes));
     testsupport::WriteText(dir / "real", "content");
     fs::create_symlink(dir / "real", dir / "link");
@@ -118,29 +108,18 @@ TEST(FileSafety, AFileIsReplacedWholeOrNotAtAll) {
     const std::string target = (dir / "table.bin").string();
     testsupport::WriteText(target, "old contents");
     winfiles::TakeFailures();
+    // A full disk: created, but the write failed.
+    bool writeFailed = false;
     {
         const std::string big(64 * 1024, 'x');
         testsupport::FileSizeLimit full(4096);
-        winfiles::AtomicFile f(target);
-        ASSERT_TRUE(f.IsOpen());
-        f.Write(big.data(), big.size());
-        bool created = false;
-        EXPECT_FALSE(f.Commit(&created));
-        EXPECT_TRUE(created);
-    }
-    EXPECT_EQ(testsupport::ReadText(target), "old contents");
-    EXPECT_EQ(testsupport::Tree(dir.path()), (std::vector<std::string>{"table.bin"}));  // no temporary left
-    EXPECT_EQ(FailedPaths(), (std::vector<std::string>{target}));
-
-    // Through the Windows call: created, but the write failed.
-    bool writeFailed = false;
-    {
-        testsupport::FileSizeLimit full(2);
-        EXPECT_TRUE(ReplaceFileContents((dir.wpath() + u"\\table.bin").c_str(), "new contents", 12, &writeFailed));
+        const std::u16string path = dir.wpath() + u"\\table.bin";
+        EXPECT_TRUE(ReplaceFileContents(path.c_str(), big.data(), big.size(), &writeFailed));
     }
     EXPECT_TRUE(writeFailed);
     EXPECT_EQ(testsupport::ReadText(target), "old contents");
-    EXPECT_EQ(FailedPaths().size(), 1u);
+    EXPECT_EQ(testsupport::Tree(dir.path()), (std::vector<std::string>{"table.bin"}));  // no temporary left
+    EXPECT_EQ(FailedPaths(), (std::vector<std::string>{target}));
 
     // A link in the target's place is replaced, never written through.
     testsupport::WriteText(dir / "elsewhere", "keep me");
@@ -170,7 +149,7 @@ TEST(FileSafety, AFileIsReplacedWholeOrNotAtAll) {
 
 // A file is read back before it takes its name: one its check refuses
 // leaves the old file and a failure; one that passes is noted with what it
-// holds, which a stat then tells unchanged and only its bytes tell changed.
+// holds.
 TEST(FileSafety, FilesAreCheckedBeforeTheyTakeTheirNameAndStampedAfter) {
     TempDir dir;
     const std::string target = (dir / "font.qpf2").string();
@@ -209,16 +188,8 @@ TEST(FileSafety, FilesAreCheckedBeforeTheyTakeTheirNameAndStampedAfter) {
     for (const char* bad : {"", "1,2,3,4", "1,2,3,4,5,6", "-1,2,3,4,5", "1,2,3,4,zz", "1,2,3,4,12345678901234567"})
         EXPECT_FALSE(winfiles::ParseStamp(bad, &parsed)) << bad;
 
-    EXPECT_EQ(winfiles::CheckStamp(target, &noted, false), winfiles::StampCheck::Same);
-    EXPECT_EQ(winfiles::CheckStamp(target, &noted, true), winfiles::StampCheck::Same);
-    winfiles::FileStamp other = noted;
-    other.hash ^= 1;  // a stat that matches, bytes that do not
-    EXPECT_EQ(winfiles::CheckStamp(target, &other, false), winfiles::StampCheck::Same);
-    EXPECT_EQ(winfiles::CheckStamp(target, &other, true), winfiles::StampCheck::Changed);
-    other = noted;
-    other.mtimeNs -= 1;  // the stat moved, the bytes are the same: kept, with the new stat
-    EXPECT_EQ(winfiles::CheckStamp(target, &other, false), winfiles::StampCheck::Same);
-    EXPECT_EQ(other, noted);
+    // Stats and bytes against the stamp: OutputRecordsTest. A link or nothing in
+    // the file's place is no longer the file.
     fs::remove(target);
     fs::create_symlink(dir / "elsewhere", target);
     EXPECT_EQ(winfiles::CheckStamp(target, &noted, false), winfiles::StampCheck::Changed);

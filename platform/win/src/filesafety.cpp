@@ -439,10 +439,8 @@ void RemoveStaleTemporaries(const std::string& folder, const std::string& base) 
     DIR* d = ::opendir(folder.c_str());
     if (!d) return;
     std::vector<std::string> stale;
-    while (dirent* e = ::readdir(d)) {
-        pid_t pid = 0;
-        if (IsTemporaryOf(e->d_name, base, &pid) && pid != ::getpid() && ProcessGone(pid)) stale.push_back(e->d_name);
-    }
+    while (dirent* e = ::readdir(d))
+        if (IsStaleTemporary(e->d_name, base)) stale.push_back(e->d_name);
     ::closedir(d);
     for (const std::string& name : stale) RemoveFromFolder(folder, name);
 }

@@ -2,8 +2,8 @@
 // library module.
 #include <cstdlib>
 #include <iostream>
-#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Studio.h"
@@ -36,13 +36,18 @@ const char kEnvironmentHelp[] =
     "  TAMSEL_FONT_CACHE      an absolute folder for the face cache instead; any other\n"
     "                         value: no face cache\n";
 
-const std::map<std::string, const char*>& Commands() {
-    static const std::map<std::string, const char*> commands = {
-        {"open", studio::kOpenUsage},       {"edit", studio::kEditUsage},     {"select", studio::kSelectUsage},
-        {"pack", studio::kPackUsage},       {"fonts", studio::kFontsUsage},   {"faces", studio::kFacesUsage},
-        {"dialog", studio::kDialogUsage},   {"compile", studio::kCompileUsage}, {"preview", studio::kPreviewUsage},
-    };
-    return commands;
+// The commands in the order the help lists them, with their usage.
+const std::pair<const char*, const char*> kCommands[] = {
+    {"open", studio::kOpenUsage},     {"edit", studio::kEditUsage},       {"select", studio::kSelectUsage},
+    {"pack", studio::kPackUsage},     {"fonts", studio::kFontsUsage},     {"faces", studio::kFacesUsage},
+    {"dialog", studio::kDialogUsage}, {"compile", studio::kCompileUsage}, {"preview", studio::kPreviewUsage},
+};
+
+// The usage of a command; nullptr when there is no such command.
+const char* UsageOf(const std::string& command) {
+    for (const auto& c : kCommands)
+        if (command == c.first) return c.second;
+    return nullptr;
 }
 
 void PrintUsage(std::ostream& os) {
@@ -52,14 +57,13 @@ void PrintUsage(std::ostream& os) {
           "PNG, and compiles the project's texts to the panel's fonts: QPF2 bitmap fonts or\n"
           "TrueType files cut down to the characters the texts use.\n\n"
           "Commands:\n";
-    for (const char* name : {"open", "edit", "select", "pack", "fonts", "faces", "dialog", "compile", "preview"})
-        os << Commands().at(name);
+    for (const auto& c : kCommands) os << c.second;
     os << "\n" << kOptionsHelp << "\n" << kExitHelp << "\n" << kEnvironmentHelp;
 }
 
 void PrintCommandUsage(const std::string& command, std::ostream& os) {
     os << "Usage: tamsel-studio [OPTION]... " << command << " [ARGUMENT]...\n\n"
-       << Commands().at(command) << "\n"
+       << UsageOf(command) << "\n"
        << kOptionsHelp << "\n"
        << kExitHelp;
 }
@@ -82,7 +86,7 @@ int Run(const std::vector<std::string>& args) {
             return studio::kOk;
         }
         if (opt.help) {
-            if (!opt.positional.empty() && Commands().count(opt.positional[0]))
+            if (!opt.positional.empty() && UsageOf(opt.positional[0]))
                 PrintCommandUsage(opt.positional[0], std::cout);
             else
                 PrintUsage(std::cout);
@@ -93,7 +97,7 @@ int Run(const std::vector<std::string>& args) {
             return studio::kUsage;
         }
         const std::string& cmd = opt.positional[0];
-        if (!Commands().count(cmd)) {
+        if (!UsageOf(cmd)) {
             std::cerr << "tamsel-studio: unknown command '" << cmd << "'\n";
             PrintUsage(std::cerr);
             return studio::kUsage;

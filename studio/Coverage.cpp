@@ -259,7 +259,8 @@ bool WriteCoverageReport(const std::vector<CoverageRecord>& records, const std::
     for (const CoverageRecord& r : records) {
         QJsonArray asked, linked;
         for (const std::u16string& f : r.facesAsked) asked.append(Q(f));
-        for (const auto& l : r.linked) linked.append(QJsonObject{{"face", Q(l.first)}, {"characters", JsonChars(l.second)}});
+        for (const auto& l : r.linked)
+            linked.append(QJsonObject{{"face", Q(l.first)}, {"characters", JsonChars(l.second)}});
         QJsonObject f{{"file", Q(r.file)},
                       {"kind", r.subset ? "truetype" : "qpf2"},
                       {"facesAsked", asked},

@@ -23,6 +23,7 @@
 #include <filesystem>
 #include <iterator>
 #include <thread>
+
 #include <absl/container/flat_hash_map.h>
 #include <absl/hash/hash.h>
 

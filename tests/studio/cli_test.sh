@@ -124,6 +124,8 @@ check "--verify needs --incremental" 2 "needs --incremental" -- "$studio" compil
 printf 'screen S\n17\tA\360\223\200\200B\n' > "$work/lost.txt"
 lost() { "$studio" compile "$work/p" --texts "$work/lost.txt" --profile "$work/uiprofile" "$@"; }
 check "a character no face has is reported" 0 "1 character(s) lost: .*(U+13000)" -- lost --out "$work/lq" --target qpf2 --report "$work/lost.json"
+check "a report that cannot be written fails the compile" 1 "cannot create" "!wrote the coverage report" -- \
+    lost --out "$work/lr" --target qpf2 --report "$work/no/such/report.json"
 reported=$(/usr/bin/python3 -c 'import json, sys
 d = json.load(open(sys.argv[1]))
 print(d["lost"]["codes"], [(f["requested"], f["missing"]["codes"]) for f in d["files"]])' "$work/lost.json")

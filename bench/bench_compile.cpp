@@ -31,6 +31,7 @@
 
 #include "SideBySide.h"
 #include "Tamsel.h"
+#include "XorShift.h"
 #include "win/wstr.h"
 
 namespace fs = std::filesystem;
@@ -57,12 +58,7 @@ constexpr int kFonts = 200;
 constexpr int kScreens = 50;
 
 uint32_t g_seed;
-uint32_t Next() {
-    g_seed ^= g_seed << 13;
-    g_seed ^= g_seed >> 17;
-    g_seed ^= g_seed << 5;
-    return g_seed;
-}
+uint32_t Next() { return XorShift32(g_seed); }
 
 // Font k of the table (id 14 + k, the first record being the default font
 // 14): face k % 6, em heights 12 to 41 pixels.

@@ -27,6 +27,7 @@
 #include "SideBySide.h"
 #include "Tamsel.h"
 #include "Velmora.h"
+#include "XorShift.h"
 #include "win/wstr.h"
 
 namespace {
@@ -37,12 +38,7 @@ constexpr int kTextChars = 20;
 constexpr int kLanguages = 8;
 
 uint32_t g_seed = 2463534242u;
-uint32_t Next() {
-    g_seed ^= g_seed << 13;
-    g_seed ^= g_seed >> 17;
-    g_seed ^= g_seed << 5;
-    return g_seed;
-}
+uint32_t Next() { return XorShift32(g_seed); }
 
 struct Text {
     uint32_t draw[kLanguages];  // picks the font of each language

@@ -25,17 +25,13 @@
 #include <vector>
 
 #include "SideBySide.h"
+#include "XorShift.h"
 #include "win/windows.h"
 #include "win/wstr.h"
 
 namespace {
 uint32_t g_seed = 88675123u;
-uint32_t Next() {
-    g_seed ^= g_seed << 13;
-    g_seed ^= g_seed >> 17;
-    g_seed ^= g_seed << 5;
-    return g_seed;
-}
+uint32_t Next() { return XorShift32(g_seed); }
 
 // The hand-written table: slots of (hash, key, value), probed linearly.
 template <class Key, class Value, class Hash, class Eq>

@@ -74,6 +74,22 @@ GLYPHWORKS_API void WriteGlyphBlockEnd(uint32_t recordBytes, std::ostream& out);
 // record wholly inside the glyph block. "" when the file holds, else what
 // is wrong with it.
 GLYPHWORKS_API std::string Check(const uint8_t* data, size_t size);
+// The parts of a file that Check accepts, as Qt's engine reads them.
+struct View {
+    const uint8_t* cmap = nullptr;  // a whole TrueType cmap table
+    size_t cmapSize = 0;
+    const uint8_t* glyphMap = nullptr;  // one big-endian offset per glyph id
+    size_t glyphCount = 0;
+    const uint8_t* glyphData = nullptr;
+    size_t glyphDataSize = 0;
+    int pixelSize = 0;
+    int32_t ascent = 0, descent = 0, leading = 0;  // 26.6
+    // Glyph g's record (width, height, bytes per line, x, y, advance, then
+    // the map), null when the file did not render it.
+    const uint8_t* Record(uint32_t g) const;
+};
+// False when Check finds the bytes do not hold.
+GLYPHWORKS_API bool Parse(const uint8_t* data, size_t size, View* view);
 // "family_size_weight[_italic].qpf2", family in lower case with blanks as "_".
 GLYPHWORKS_API std::string FileNameFor(const std::string& family, int pixelSize, int weight, bool italic);
 

@@ -312,6 +312,44 @@ std::string Check(const uint8_t* data, size_t size) {
     return {};
 }
 
+bool Parse(const uint8_t* data, size_t size, View* view) {
+    if (!Check(data, size).empty()) return false;
+    *view = View();
+    size_t at = 12;
+    const size_t tagsEnd = 12 + size_t{Get16(data + 10)};
+    while (at + 4 <= tagsEnd) {
+        const uint16_t tag = Get16(data + at), length = Get16(data + at + 2);
+        const uint8_t* v = data + at + 4;
+        if (tag == kEndOfHeader) break;
+        if (tag == kPixelSize) view->pixelSize = v[0];
+        if (tag == kAscent) view->ascent = static_cast<int32_t>(Get32(v));
+        if (tag == kDescent) view->descent = static_cast<int32_t>(Get32(v));
+        if (tag == kLeading) view->leading = static_cast<int32_t>(Get32(v));
+        at += 4 + length;
+    }
+    at = tagsEnd;
+    const uint8_t* block[3] = {};
+    size_t length[3] = {};
+    for (int b = 0; b < 3; ++b) {
+        length[b] = Get32(data + at + 4);
+        block[b] = data + at + 8;
+        at += 8 + length[b];
+    }
+    view->cmap = block[CMapBlock];
+    view->cmapSize = length[CMapBlock];
+    view->glyphMap = block[GMapBlock];
+    view->glyphCount = length[GMapBlock] / 4;
+    view->glyphData = block[GlyphBlock];
+    view->glyphDataSize = length[GlyphBlock];
+    return true;
+}
+
+const uint8_t* View::Record(uint32_t g) const {
+    if (g >= glyphCount) return nullptr;
+    const uint32_t offset = Get32(glyphMap + 4 * size_t{g});
+    return offset == 0xFFFFFFFFu ? nullptr : glyphData + offset;
+}
+
 std::string FileNameFor(const std::string& family, int pixelSize, int weight, bool italic) {
     std::string name;
     for (char c : family) name += c == ' ' ? '_' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

@@ -7,12 +7,15 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <map>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "Qpf2.h"
 #include "Qpf2Metrics.h"
+#include "Shaping.h"
 #include "win/filesafety.h"
 
 namespace qpf2 {
@@ -118,6 +121,87 @@ void Classify(const RenderRequest& rq, FaceChain& chain, Font& out) {
         (chain.Find(c, &index) < 0 ? out.missing : out.tooLarge) += c;
     }
 }
+
+// One glyph a file carries: a character of the request, or one the panel's
+// shaping looks up without a GSUB (a presentation form of Arabic, the
+// mirror of a character in a right-to-left run).
+struct Planned {
+    char32_t c = 0;
+    int which = -1;  // the face of the chain that draws it, -1 none
+    FT_UInt index = 0;
+    bool extra = false;
+};
+
+bool IsRightToLeft(char32_t c) {
+    return (c >= 0x0590 && c <= 0x08FF) || (c >= 0xFB1D && c <= 0xFDFF) || (c >= 0xFE70 && c <= 0xFEFF) ||
+           (c >= 0x10800 && c <= 0x10FFF) || (c >= 0x1E800 && c <= 0x1EFFF);
+}
+
+// The request's characters, each once in order, with the face that draws
+// them; then the extras. Qt gives HarfBuzz nothing but the file's cmap, and
+// HarfBuzz then joins Arabic through the presentation forms that cmap maps
+// and mirrors a bracket only when its mirror is there.
+std::vector<Planned> Plan(const RenderRequest& rq, FaceChain& chain) {
+    std::vector<Planned> out;
+    out.reserve(rq.chars.size());
+    std::vector<bool> seen(0x110000);
+    bool rtl = false;
+    for (char32_t c : rq.chars) {
+        if (c >= seen.size() || seen[c]) continue;
+        seen[c] = true;
+        Planned p;
+        p.c = c;
+        p.which = chain.Find(c, &p.index);
+        out.push_back(p);
+        rtl = rtl || IsRightToLeft(c);
+    }
+    if (!rtl) return out;
+    const size_t requested = out.size();
+    // The forms come from the face that draws the letters; one a text asks
+    // for itself is drawn as the face shows that form in text.
+    std::map<int, std::u32string> letters;
+    for (size_t i = 0; i < requested; ++i)
+        if (out[i].which >= 0 && ((out[i].c >= 0x0621 && out[i].c <= 0x06D3) || shaping::IsPresentationForm(out[i].c)))
+            letters[out[i].which] += out[i].c;
+    std::map<int, std::unique_ptr<shaping::Face>> faces;
+    for (const auto& kv : letters) {
+        const bool base = kv.first == 0;
+        const std::string& path = base ? rq.path : rq.links[static_cast<size_t>(kv.first - 1)].path;
+        const int index = base ? rq.faceIndex : rq.links[static_cast<size_t>(kv.first - 1)].faceIndex;
+        faces[kv.first] = shaping::Face::FromFile(path, index, rq.pixelEm);
+    }
+    for (size_t i = 0; i < requested; ++i) {
+        auto face = faces.find(out[i].which);
+        if (face != faces.end() && face->second && shaping::IsPresentationForm(out[i].c))
+            if (const uint32_t g = face->second->PresentationForm(out[i].c)) out[i].index = g;
+    }
+    for (size_t i = 0; i < requested; ++i) {
+        const char32_t m = shaping::Mirror(out[i].c);
+        if (m == out[i].c || m >= seen.size() || seen[m]) continue;
+        Planned p;
+        p.c = m;
+        p.which = chain.Find(m, &p.index);
+        p.extra = true;
+        if (p.which < 0) continue;
+        seen[m] = true;
+        out.push_back(p);
+    }
+    for (const auto& kv : letters) {
+        const std::unique_ptr<shaping::Face>& face = faces[kv.first];
+        if (!face) continue;
+        for (const auto& form : shaping::ArabicForms(*face, kv.second)) {
+            if (seen[form.first]) continue;
+            seen[form.first] = true;
+            Planned p;
+            p.c = form.first;
+            p.which = kv.first;
+            p.index = form.second;
+            p.extra = true;
+            out.push_back(p);
+        }
+    }
+    return out;
+}
 }  // namespace
 
 namespace {
@@ -161,13 +245,12 @@ bool RenderGlyphs(const RenderRequest& rq, Font& out, std::string* error, Begin&
     out.writingSystems[0] |= 0x02;  // Latin (writing system 1)
     if (FT_Get_Char_Index(face, 0x4E00)) out.writingSystems[3] |= 0x10;  // SimplifiedChinese (28)
 
-    std::vector<bool> seen(0x110000);
-    out.glyphs.reserve(rq.chars.size());
-    for (char32_t c : rq.chars) {
-        if (c >= seen.size() || seen[c]) continue;
-        seen[c] = true;
-        FT_UInt index = 0;
-        const int which = chain.Find(c, &index);
+    const std::vector<Planned> plan = Plan(rq, chain);
+    out.glyphs.reserve(plan.size());
+    for (const Planned& planned : plan) {
+        const char32_t c = planned.c;
+        const FT_UInt index = planned.index;
+        const int which = planned.which;
         FT_Face from = which < 0 ? nullptr : chain.Face(which);
         if (!from || FT_Load_Glyph(from, index, FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) != 0) {
             if (IsDrawn(c)) out.missing += c;
@@ -178,7 +261,7 @@ bool RenderGlyphs(const RenderRequest& rq, Font& out, std::string* error, Begin&
         const int advance = QtAdvance(from, index, rq.pixelEm, slot->advance.x);
         if (chain.Bold(which)) FT_GlyphSlot_Embolden(slot);
         if (chain.Italic(which)) FT_GlyphSlot_Oblique(slot);
-        if (which > 0) NoteLinked(out, rq.links[static_cast<size_t>(which - 1)].name, c);
+        if (which > 0 && !planned.extra) NoteLinked(out, rq.links[static_cast<size_t>(which - 1)].name, c);
         const uint32_t id = static_cast<uint32_t>(out.glyphs.size() + 1);
         // A glyph the format cannot hold is not rendered at all: at a hostile
         // size its bitmap alone could take gigabytes.
@@ -228,14 +311,10 @@ Font Predicted(const RenderRequest& rq, FaceChain& chain) {
     f.fontName = rq.fontName;
     f.fileName = rq.path.substr(rq.path.find_last_of('/') + 1);
     f.writingSystems.assign(5, 0);
-    std::vector<bool> seen(0x110000);
-    for (char32_t c : rq.chars) {
-        if (c >= seen.size() || seen[c]) continue;
-        seen[c] = true;
-        FT_UInt index = 0;
-        if (chain.Find(c, &index) < 0) continue;
+    for (const Planned& p : Plan(rq, chain)) {
+        if (p.which < 0) continue;
         f.glyphs.emplace_back();
-        f.cmap.emplace_hint(f.cmap.end(), c, static_cast<uint32_t>(f.glyphs.size()));
+        f.cmap.emplace(p.c, static_cast<uint32_t>(f.glyphs.size()));
     }
     return f;
 }

@@ -16,6 +16,8 @@
 #include "Coverage.h"
 #include "Forgeline.h"
 #include "Glyphworks.h"
+#include "PanelFiles.h"
+#include "ShapingCheck.h"
 #include "Studio.h"
 #include "Tamsel.h"
 #include "TextsFile.h"
@@ -186,6 +188,7 @@ int RunCompile(const Options& opt, std::ostream& out, CompileOutcome* outcome) {
     const bool qpf = opt.target == "qpf2";
     Progress progress(textCount);
     Font_BeginGenerate();
+    ShapingCheck shapingCheck;
     size_t done = 0;
     std::u16string joined;
     ScanTexts(
@@ -198,6 +201,7 @@ int RunCompile(const Options& opt, std::ostream& out, CompileOutcome* outcome) {
                 if (static_cast<int>(lang) < getLangCount())
                     Font_AddString(t.fonts.wFontID[lang], t.text[lang].c_str());
             }
+            shapingCheck.Add(t, getLangCount());
             tagMULTIFONT mf = t.fonts;
             const int screen = screenNumber[t.screen];
             if (qpf)
@@ -289,16 +293,24 @@ int RunCompile(const Options& opt, std::ostream& out, CompileOutcome* outcome) {
     std::set<std::string> present;
     for (const auto& kv : after) present.insert(kv.first);
     coverage = WithUnchangedFiles(outPath.string(), std::move(coverage), present, opt.incremental);
+    // Every text that needs shaping, on the files the panel now has.
+    PanelFiles panelFiles(outPath, qpf, coverage, packs);
+    const std::vector<ShapingFinding> shaped = shapingCheck.Run(panelFiles);
     PrintCoverageSummary(coverage, out);
-    if (!opt.report.empty() && WriteCoverageReport(coverage, opt.target, opt.report))
+    PrintShapingSummary(shaped, qpf, out);
+    if (!opt.report.empty() && WriteCoverageReport(coverage, shaped, opt.target, opt.report))
         out << "wrote the coverage report " << opt.report << "\n";
     Font_DenitLib();
-    if (opt.strict)
-        for (const CoverageRecord& r : coverage)
-            if (LosesCharacters(r)) {
-                std::cerr << "tamsel-studio: compile: --strict: the panel cannot draw every character of the texts\n";
-                return kLost;
-            }
+    if (outcome) outcome->shaping = shaped;
+    if (opt.strict) {
+        bool lost = false;
+        for (const CoverageRecord& r : coverage) lost = lost || LosesCharacters(r);
+        if (lost || !shaped.empty()) {
+            std::cerr << "tamsel-studio: compile: --strict: the panel cannot draw every character of the texts"
+                      << (lost ? "" : " as it is written") << "\n";
+            return kLost;
+        }
+    }
     return kOk;
 }
 

@@ -253,10 +253,19 @@ void PrintCoverageSummary(const std::vector<CoverageRecord>& records, std::ostre
     if (!lost.empty()) out << "coverage: " << lost.size() << " character(s) lost: " << FirstOf(lost) << "\n";
 }
 
-bool WriteCoverageReport(const std::vector<CoverageRecord>& records, const std::string& target,
-                         const std::string& path) {
+bool WriteCoverageReport(const std::vector<CoverageRecord>& records, const std::vector<ShapingFinding>& shaping,
+                         const std::string& target, const std::string& path) {
     QJsonArray files;
     for (const CoverageRecord& r : records) {
+        QJsonArray shaped;
+        for (const ShapingFinding& s : shaping)
+            if (!r.file.empty() && s.file == r.file)
+                shaped.append(QJsonObject{{"screen", QString::fromStdString(s.screen)},
+                                          {"line", s.line},
+                                          {"language", s.language},
+                                          {"script", QString::fromStdString(s.script)},
+                                          {"why", QString::fromStdString(s.why)},
+                                          {"text", QString::fromStdString(Utf16ToUtf8(s.text))}});
         QJsonArray asked, linked;
         for (const std::u16string& f : r.facesAsked) asked.append(Q(f));
         for (const auto& l : r.linked)
@@ -273,6 +282,7 @@ bool WriteCoverageReport(const std::vector<CoverageRecord>& records, const std::
                       {"missing", JsonChars(r.missing)},
                       {"tooLarge", JsonChars(r.tooLarge)},
                       {"linked", linked},
+                      {"shaping", shaped},
                       {"note", Q(r.note)}};
         if (!r.key.empty()) f.insert("key", Q(r.key));
         if (!r.engine.empty()) f.insert("engine", QString::fromStdString(r.engine));

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Glyphworks.h"
+#include "Studio.h"
 
 namespace studio {
 
@@ -32,7 +33,8 @@ extern const char kCoverageStore[];
 
 // The whole report as JSON; written whole or not at all. False when the file
 // could not be written (the failure is kept for the host to print).
-bool WriteCoverageReport(const std::vector<CoverageRecord>& records, const std::string& target,
-                         const std::string& path);
+// `shaping`: the texts each file shapes otherwise (its "shaping" member).
+bool WriteCoverageReport(const std::vector<CoverageRecord>& records, const std::vector<ShapingFinding>& shaping,
+                         const std::string& target, const std::string& path);
 
 }  // namespace studio

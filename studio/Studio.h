@@ -101,10 +101,21 @@ void SetPanelSettings();
 // SimSun; without it they are kept as stored.
 void OpenProjectFonts(const Options& opt, bool repair, std::ostream& out);
 extern const char* kDialogUsage;
+// A text the panel shapes otherwise than the desktop shows it.
+struct ShapingFinding {
+    std::u16string file;  // the panel's file
+    std::string screen;
+    int line = 0;         // in the texts file
+    int language = 0;
+    std::string script;
+    std::string why;
+    std::u16string text;  // the line of the text that differs
+};
 // Where a compile left the panel's files.
 struct CompileOutcome {
     std::string folder;                                // the fonts made for the panel
     std::map<std::u16string, std::u16string> packs;  // pack faces that travel whole -> their file
+    std::vector<ShapingFinding> shaping;               // texts the panel shapes otherwise
 };
 int RunCompile(const Options& opt, std::ostream& out, CompileOutcome* outcome = nullptr);
 extern const char* kCompileUsage;

@@ -91,6 +91,11 @@ public:
 
     hb_font_t* font() const { return m_font; }
     int pixelEm() const { return m_pixelEm; }
+    // Shapes at another em from now on (not for a QPF2 file, whose size is its own).
+    void Resize(int pixelEm);
+    // The em, in pixels, of a font of this face whose cell (ascent and
+    // descent) is `cell` pixels high, as a positive lfHeight asks.
+    int EmForCell(int cell) const;
     // The glyph the cmap gives the character, 0 for none.
     uint32_t Glyph(char32_t c) const;
     bool Maps(char32_t c) const { return Glyph(c) != 0; }

@@ -518,6 +518,23 @@ std::unique_ptr<Face> Face::FromQpf2(const std::string& bytes, const Face* sourc
     return f;
 }
 
+void Face::Resize(int pixelEm) {
+    if (m_qpf2) return;
+    m_pixelEm = std::max(1, pixelEm);
+    hb_font_set_scale(m_font, m_pixelEm * 64, m_pixelEm * 64);
+    hb_font_set_ppem(m_font, static_cast<unsigned>(m_pixelEm), static_cast<unsigned>(m_pixelEm));
+}
+
+int Face::EmForCell(int cell) const {
+    if (!m_unscaled) return cell;
+    hb_font_extents_t e{};
+    hb_font_get_h_extents(m_unscaled, &e);
+    const int height = e.ascender - e.descender;
+    const unsigned upem = hb_face_get_upem(hb_font_get_face(m_unscaled));
+    if (height <= 0) return cell;
+    return std::max(1, static_cast<int>((static_cast<int64_t>(cell) * upem + height / 2) / height));
+}
+
 uint32_t Face::Glyph(char32_t c) const {
     hb_codepoint_t g = 0;
     return hb_font_get_nominal_glyph(m_font, Valid(c), &g) ? g : 0;

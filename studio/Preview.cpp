@@ -7,11 +7,17 @@
 #include <QPainterPathStroker>
 #include <QTransform>
 #include <QRawFont>
+#include <QGlyphRun>
 #include <QtGui/private/qfontengine_qpf2_p.h>
+#include <QtGui/private/qharfbuzzng_p.h>
+#include <QtGui/private/qrawfont_p.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+
+#include "Qpf2.h"
+#include "Shaping.h"
 
 namespace preview {
 
@@ -34,85 +40,6 @@ QImage AsAlpha8(const QImage& map) {
     return out;
 }
 
-class Qpf2Font : public PanelFont {
-public:
-    explicit Qpf2Font(const QByteArray& bytes) : m_bytes(bytes), m_engine(QFontDef(), m_bytes) {}
-    bool valid() const { return m_engine.isValid(); }
-    int ascent() const override { return m_engine.ascent().round().toInt(); }
-    int descent() const override { return m_engine.descent().round().toInt(); }
-    bool glyph(char32_t c, GlyphImage* out) override {
-        const glyph_t g = m_engine.glyphIndex(c);
-        // A glyph listed but not rendered is one the format could not hold.
-        const QFontEngineQPF2::Glyph* info = g ? m_engine.findGlyph(g) : nullptr;
-        if (!info) return false;
-        out->advance = info->advance;
-        out->left = info->x;
-        out->top = info->y;
-        out->alpha = info->width && info->height ? AsAlpha8(m_engine.alphaMapForGlyph(g)) : QImage();
-        return true;
-    }
-
-private:
-    QByteArray m_bytes;  // the engine reads from it for its whole life
-    QFontEngineQPF2 m_engine;
-};
-
-class OutlineFont : public PanelFont {
-public:
-    OutlineFont(const QByteArray& bytes, int lfHeight, bool bold, bool italic) {
-        // A cell height is the em scaled by the font's own line height.
-        QRawFont probe(bytes, 1000);
-        double em = lfHeight < 0 ? -lfHeight : lfHeight;
-        if (lfHeight > 0 && probe.isValid() && probe.ascent() + probe.descent() > 0)
-            em = lfHeight * 1000.0 / (probe.ascent() + probe.descent());
-        m_raw.loadFromData(bytes, std::max(1.0, em), QFont::PreferNoHinting);
-        m_bold = bold && m_raw.weight() < QFont::DemiBold;
-        m_italic = italic && m_raw.style() == QFont::StyleNormal;
-    }
-    bool valid() const { return m_raw.isValid(); }
-    int ascent() const override { return static_cast<int>(std::ceil(m_raw.ascent())); }
-    int descent() const override { return static_cast<int>(std::ceil(m_raw.descent())); }
-    bool glyph(char32_t c, GlyphImage* out) override {
-        const quint32 g = m_raw.glyphIndexesForString(QString::fromUcs4(&c, 1)).value(0);
-        if (!g) return false;
-        const QVector<QPointF> adv = m_raw.advancesForGlyphIndexes(QVector<quint32>{g});
-        out->advance = adv.isEmpty() ? 0 : adv[0].x();
-        QPainterPath path = m_raw.pathForGlyph(g);
-        const double stroke = m_raw.pixelSize() / 24.0;
-        if (m_bold) {
-            QPainterPathStroker stroker;
-            stroker.setWidth(stroke);
-            path = (path + stroker.createStroke(path)).simplified();
-            out->advance += stroke;
-        }
-        if (m_italic) path = QTransform().shear(-0.2, 0).map(path);
-        const QRect box = path.boundingRect().toAlignedRect();
-        out->alpha = QImage();
-        if (box.isEmpty()) return true;
-        out->left = box.left();
-        out->top = box.top();
-        QImage map(box.size(), QImage::Format_Alpha8);
-        map.fill(0);
-        QPainter p(&map);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.translate(-box.left(), -box.top());
-        p.fillPath(path, Qt::black);
-        p.end();
-        out->alpha = map;
-        return true;
-    }
-
-private:
-    QRawFont m_raw;
-    bool m_bold = false, m_italic = false;
-};
-
-std::string Code(char32_t c) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%04X", static_cast<unsigned>(c));
-    return buf;
-}
-
 // Darkens the white sheet by the glyph's coverage: on white, 255 - alpha.
 void Composite(QImage& img, const QImage& alpha, int x0, int y0) {
     for (int y = 0; y < alpha.height(); ++y) {
@@ -128,6 +55,111 @@ void Composite(QImage& img, const QImage& alpha, int x0, int y0) {
             dst[tx] = qRgb(qRed(d) * keep / 255, qGreen(d) * keep / 255, qBlue(d) * keep / 255);
         }
     }
+}
+
+class Qpf2Font : public PanelFont {
+public:
+    explicit Qpf2Font(const QByteArray& bytes) : m_bytes(bytes), m_engine(Def(bytes), m_bytes) {}
+    bool valid() const { return m_engine.isValid(); }
+    int ascent() const override { return m_engine.ascent().round().toInt(); }
+    int descent() const override { return m_engine.descent().round().toInt(); }
+    hb_font_t* shaper() override { return hb_qt_font_get_for_engine(&m_engine); }
+    uint32_t glyphIndex(char32_t c) override {
+        const glyph_t g = m_engine.glyphIndex(c);
+        // A glyph listed but not rendered is one the format could not hold.
+        return g && m_engine.findGlyph(g) ? g : 0;
+    }
+    QRectF inkBox(uint32_t glyph) override {
+        const QFontEngineQPF2::Glyph* info = m_engine.findGlyph(glyph);
+        return info ? QRectF(info->x, info->y, info->width, info->height) : QRectF();
+    }
+    void draw(QImage& image, const std::vector<uint32_t>& glyphs, const std::vector<QPointF>& at) override {
+        for (size_t i = 0; i < glyphs.size(); ++i) {
+            const QFontEngineQPF2::Glyph* info = m_engine.findGlyph(glyphs[i]);
+            if (!info || !info->width || !info->height) continue;
+            // A bitmap font sits on whole pixels.
+            const QPoint p(QFixed::fromReal(at[i].x()).round().toInt(), QFixed::fromReal(at[i].y()).round().toInt());
+            Composite(image, AsAlpha8(m_engine.alphaMapForGlyph(glyphs[i])), p.x() + info->x, p.y() + info->y);
+        }
+    }
+
+private:
+    // The panel asks for the file's own pixel size, which sets the scale Qt
+    // shapes with.
+    static QFontDef Def(const QByteArray& bytes) {
+        QFontDef def;
+        const QVariant size = QFontEngineQPF2::extractHeaderField(reinterpret_cast<const uchar*>(bytes.constData()),
+                                                                  QFontEngineQPF2::Tag_PixelSize);
+        def.pixelSize = size.isValid() ? size.toInt() : 0;
+        return def;
+    }
+    QByteArray m_bytes;  // the engine reads from it for its whole life
+    QFontEngineQPF2 m_engine;
+};
+
+class OutlineFont : public PanelFont {
+public:
+    OutlineFont(const QByteArray& bytes, int lfHeight, bool bold, bool italic) {
+        // A cell height is the em scaled by the font's own line height.
+        QRawFont probe(bytes, 1000);
+        double em = lfHeight < 0 ? -lfHeight : lfHeight;
+        if (lfHeight > 0 && probe.isValid() && probe.ascent() + probe.descent() > 0)
+            em = lfHeight * 1000.0 / (probe.ascent() + probe.descent());
+        // As Qt draws a font the panel loads: its own default hinting.
+        m_raw.loadFromData(bytes, std::max(1.0, em), QFont::PreferDefaultHinting);
+        m_bold = bold && m_raw.weight() < QFont::DemiBold;
+        m_italic = italic && m_raw.style() == QFont::StyleNormal;
+        m_stroke = m_raw.pixelSize() / 24.0;
+    }
+    bool valid() const { return m_raw.isValid() && Engine(); }
+    int ascent() const override { return static_cast<int>(std::ceil(m_raw.ascent())); }
+    int descent() const override { return static_cast<int>(std::ceil(m_raw.descent())); }
+    hb_font_t* shaper() override { return hb_qt_font_get_for_engine(Engine()); }
+    uint32_t glyphIndex(char32_t c) override { return Engine()->glyphIndex(c); }
+    double boldening() const override { return m_bold ? m_stroke : 0; }
+    QRectF inkBox(uint32_t glyph) override {
+        if (!m_bold && !m_italic) return m_raw.boundingRect(glyph);
+        return Path(glyph).boundingRect();
+    }
+    void draw(QImage& image, const std::vector<uint32_t>& glyphs, const std::vector<QPointF>& at) override {
+        QPainter p(&image);
+        p.setPen(Qt::black);
+        if (!m_bold && !m_italic) {
+            // Qt's own rasterisation, as the panel draws the file.
+            QGlyphRun run;
+            run.setRawFont(m_raw);
+            run.setGlyphIndexes(QVector<quint32>(glyphs.begin(), glyphs.end()));
+            run.setPositions(QVector<QPointF>(at.begin(), at.end()));
+            p.drawGlyphRun(QPointF(0, 0), run);
+            return;
+        }
+        p.setRenderHint(QPainter::Antialiasing);
+        for (size_t i = 0; i < glyphs.size(); ++i) p.fillPath(Path(glyphs[i]).translated(at[i]), Qt::black);
+    }
+
+private:
+    QFontEngine* Engine() const { return QRawFontPrivate::get(m_raw)->fontEngine; }
+    // The panel's simulation of a style the file lacks.
+    QPainterPath Path(uint32_t glyph) const {
+        QPainterPath path = m_raw.pathForGlyph(glyph);
+        if (m_bold) {
+            QPainterPathStroker stroker;
+            stroker.setWidth(m_stroke);
+            path = (path + stroker.createStroke(path)).simplified();
+        }
+        if (m_italic) path = QTransform().shear(-0.2, 0).map(path);
+        return path;
+    }
+
+    QRawFont m_raw;
+    bool m_bold = false, m_italic = false;
+    double m_stroke = 1;
+};
+
+std::string Code(char32_t c) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%04X", static_cast<unsigned>(c));
+    return buf;
 }
 
 QFont LabelFont(int pixels) {
@@ -156,50 +188,78 @@ DrawnLine DrawLine(PanelFont* font, const std::u32string& text, const std::u32st
     const int height = ascent + descent;
     // A marker is as tall as the line and wide enough for its code.
     const int markerWidth = std::max(height * 2 / 3, 12);
-    struct Placed {
-        GlyphImage g;
-        bool marker;
+    std::u32string line;
+    for (char32_t c : text)
+        if (c != U'\r' && c != U'\n') line += c;
+    DrawnLine out;
+    struct Marker {
         char32_t c;
         double x;
     };
-    std::vector<Placed> placed;
-    DrawnLine line;
-    double pen = 0;
-    for (char32_t c : text) {
-        if (c == U'\r' || c == U'\n') continue;
-        Placed p{GlyphImage(), false, c, pen};
-        p.marker = !font || lost.find(c) != std::u32string::npos || !font->glyph(c, &p.g);
-        if (p.marker) line.marked += c;
-        pen += p.marker ? markerWidth : p.g.advance;
-        placed.push_back(std::move(p));
-    }
-    line.width = static_cast<int>(std::ceil(pen));
-    line.baseline = ascent;
-    // Ink may reach past the advances.
-    int right = line.width, top = 0, bottom = height;
-    for (const Placed& p : placed)
-        if (!p.marker && !p.g.alpha.isNull()) {
-            right = std::max(right, static_cast<int>(p.x) + p.g.left + p.g.alpha.width());
-            top = std::min(top, ascent + p.g.top);
-            bottom = std::max(bottom, ascent + p.g.top + p.g.alpha.height());
-        }
-    line.baseline = ascent - top;
-    line.image = QImage(std::max(1, right), bottom - top, QImage::Format_RGB32);
-    line.image.fill(Qt::white);
-    QPainter painter(&line.image);
-    for (const Placed& p : placed) {
-        const int x = static_cast<int>(std::lround(p.x));
-        if (!p.marker) {
-            if (!p.g.alpha.isNull()) Composite(line.image, p.g.alpha, x + p.g.left, line.baseline + p.g.top);
+    std::vector<Marker> markers;
+    const auto drawn = [&](char32_t c) {
+        return font && font->glyphIndex(c) && lost.find(c) == std::u32string::npos;
+    };
+    const std::vector<shaping::Item> runs = shaping::SplitByFont(line, shaping::Itemize(line), drawn);
+    hb_font_t* shaper = font ? font->shaper() : nullptr;
+    int xScale = 0, yScale = 0;
+    if (shaper) hb_font_get_scale(shaper, &xScale, &yScale);
+    int64_t pen = 0;  // 26.6, as Qt adds advances up
+    const int64_t bolder = font ? std::llround(font->boldening() * 64) : 0;
+    const auto marker = [&](char32_t c) {
+        if (!qpf2::IsDrawn(c) || shaping::IsDefaultIgnorable(c)) return;
+        markers.push_back({c, pen / 64.0});
+        out.marked += c;
+        pen += int64_t{markerWidth} * 64;
+    };
+    for (size_t k : shaping::VisualOrder(line, runs)) {
+        const shaping::Item& run = runs[k];
+        if (run.lacking || !shaper) {
+            for (size_t i = 0; i < run.end - run.begin; ++i) marker(line[run.rtl() ? run.end - 1 - i : run.begin + i]);
             continue;
         }
-        const QRect box(x + 1, line.baseline - ascent + 1, markerWidth - 2, height - 2);
+        for (const shaping::Glyph& g : shaping::Shape(shaper, line, run, shaping::Features::Panel)) {
+            if (!g.id) {
+                marker(line[g.cluster]);
+                continue;
+            }
+            // Qt's fonts lay out with y downwards.
+            const double y = (yScale < 0 ? g.yOffset : -g.yOffset) / 64.0;
+            out.glyphs.push_back({g.id, QPointF((pen + g.xOffset) / 64.0, y), g.cluster});
+            pen += g.advance + (g.advance ? bolder : 0);
+        }
+    }
+    out.width = static_cast<int>(std::ceil(pen / 64.0));
+    // Ink may reach past the advances, before the line and after it.
+    QRectF ink(0, -ascent, out.width, height);
+    for (const PlacedGlyph& g : out.glyphs) {
+        const QRectF box = font->inkBox(g.id);
+        if (!box.isEmpty()) ink |= box.translated(g.at);
+    }
+    const QRect bounds = ink.toAlignedRect();
+    out.origin = -bounds.left();
+    out.baseline = -bounds.top();
+    out.image = QImage(std::max(1, bounds.width()), std::max(1, bounds.height()), QImage::Format_RGB32);
+    out.image.fill(Qt::white);
+    if (font && !out.glyphs.empty()) {
+        std::vector<uint32_t> ids;
+        std::vector<QPointF> at;
+        for (const PlacedGlyph& g : out.glyphs) {
+            ids.push_back(g.id);
+            at.push_back(g.at + QPointF(out.origin, out.baseline));
+        }
+        font->draw(out.image, ids, at);
+    }
+    QPainter painter(&out.image);
+    for (const Marker& m : markers) {
+        const QRect box(out.origin + static_cast<int>(std::lround(m.x)) + 1, out.baseline - ascent + 1,
+                        markerWidth - 2, height - 2);
         painter.setPen(QColor::fromRgb(kMarkerRgb));
         painter.drawRect(box.adjusted(0, 0, -1, -1));
         painter.setFont(LabelFont(std::min(box.height() / 3, box.width() / 3)));
-        painter.drawText(box, Qt::AlignCenter | Qt::TextWrapAnywhere, QString::fromStdString(Code(p.c)));
+        painter.drawText(box, Qt::AlignCenter | Qt::TextWrapAnywhere, QString::fromStdString(Code(m.c)));
     }
-    return line;
+    return out;
 }
 
 QImage DrawSheet(const Sheet& sheet) {
@@ -228,7 +288,8 @@ QImage DrawSheet(const Sheet& sheet) {
         }
     }
     const QString legend = QString("Red boxes: characters the panel cannot draw. Red frame: a line wider than the "
-                                   "panel's screen (%1 px). Lines taller than %2 px are scaled down, as noted.")
+                                   "panel's screen (%1 px), or one the panel shapes otherwise than the desktop. "
+                                   "Lines taller than %2 px are scaled down, as noted.")
                                .arg(sheet.screenWidth)
                                .arg(kMaxRowHeight);
     const QString title = QString::fromStdString(sheet.title);
@@ -288,11 +349,18 @@ QImage DrawSheet(const Sheet& sheet) {
                         p.drawRect(target.adjusted(-1, -1, 1, 1));
                         note += (note.empty() ? "" : "; ") + std::to_string(c.line.width) + " px, wider than the screen";
                     }
+                    if (!c.shaped.empty()) {
+                        p.setPen(QPen(marker, 2));
+                        p.drawRect(target.adjusted(-3, -3, 3, 3));
+                        note += (note.empty() ? "" : "; ") + std::string("shaped otherwise: ") + c.shaped;
+                    }
                     if (!c.line.marked.empty())
                         note += (note.empty() ? "" : "; ") + std::to_string(c.line.marked.size()) + " not drawn";
                 }
                 if (!note.empty()) {
-                    p.setPen(c.drawn && c.line.marked.empty() && c.line.width <= sheet.screenWidth ? Qt::darkGray : marker);
+                    p.setPen(c.drawn && c.line.marked.empty() && c.shaped.empty() && c.line.width <= sheet.screenWidth
+                                 ? Qt::darkGray
+                                 : marker);
                     p.setFont(body);
                     p.drawText(x, y + rowHeight + 14, QString::fromStdString(note));
                 }

@@ -5,29 +5,33 @@
 #include <QByteArray>
 #include <QImage>
 
+#include <QPointF>
+#include <QRectF>
+
 #include <memory>
 #include <string>
 #include <vector>
 
+typedef struct hb_font_t hb_font_t;
+
 namespace preview {
 
-// One glyph as the panel draws it: its coverage map (0 none .. 255 full),
-// placed from the pen position on the baseline.
-struct GlyphImage {
-    QImage alpha;        // Format_Alpha8; null for a blank glyph
-    int left = 0;        // from the pen to the map's left edge
-    int top = 0;         // from the baseline down to the map's top edge
-    double advance = 0;  // pixels
-};
-
-// A font file of the panel.
+// A font file of the panel, as the panel's Qt lays text out and draws with it.
 class PanelFont {
 public:
     virtual ~PanelFont();
     virtual int ascent() const = 0;
     virtual int descent() const = 0;
-    // False when the file cannot draw `c`.
-    virtual bool glyph(char32_t c, GlyphImage* out) = 0;
+    // The HarfBuzz font Qt shapes with: its own, over the file's font engine.
+    virtual hb_font_t* shaper() = 0;
+    // The glyph of a character, 0 when the file has none (or cannot draw it).
+    virtual uint32_t glyphIndex(char32_t c) = 0;
+    // Where a glyph's ink lies from its origin on the baseline (y downwards).
+    virtual QRectF inkBox(uint32_t glyph) = 0;
+    // What a simulated bold adds to each advance, in pixels.
+    virtual double boldening() const { return 0; }
+    // Draws glyphs, black on the image, each at its origin (y downwards).
+    virtual void draw(QImage& image, const std::vector<uint32_t>& glyphs, const std::vector<QPointF>& at) = 0;
 };
 
 // A QPF2 file through Qt's own QPF2 engine; null when Qt rejects it.
@@ -38,13 +42,25 @@ std::unique_ptr<PanelFont> OpenQpf2(const QByteArray& bytes);
 // panel embolds or slants a regular outline.
 std::unique_ptr<PanelFont> OpenOutline(const QByteArray& bytes, int lfHeight, bool bold = false, bool italic = false);
 
-// One line of text at the panel's size, black on white. Characters the font
-// cannot draw, and those of `lost`, are red boxes with their code.
+// One glyph of a drawn line: its id in the file and its origin, in pixels
+// from the start of the line on the baseline (y downwards).
+struct PlacedGlyph {
+    uint32_t id = 0;
+    QPointF at;
+    uint32_t cluster = 0;  // the index in the line of its first character
+};
+
+// One line of text at the panel's size, black on white, laid out as Qt lays
+// it out: bidirectional runs in their visual order, each shaped by HarfBuzz
+// with the file's font. Characters the font cannot draw, and those of
+// `lost`, are red boxes with their code.
 struct DrawnLine {
     QImage image;            // Format_RGB32
     int baseline = 0;        // row of the baseline in `image`
+    int origin = 0;          // column where the line starts (ink may lie before it)
     int width = 0;           // the line's width on the panel, markers counted
-    std::u32string marked;   // the characters drawn as markers, in order
+    std::u32string marked;   // the characters drawn as markers, in visual order
+    std::vector<PlacedGlyph> glyphs;  // from left to right
 };
 DrawnLine DrawLine(PanelFont* font, const std::u32string& text, const std::u32string& lost);
 
@@ -56,6 +72,7 @@ struct Cell {
     DrawnLine line;
     bool drawn = false;  // false: no text in this language
     std::string note;    // e.g. no file for the font
+    std::string shaped;  // why the panel shapes it otherwise; "" when it does not
 };
 struct Row {
     std::string label;  // the text's line in the texts file

@@ -9,9 +9,11 @@
 #include <map>
 #include <memory>
 #include <sstream>
+#include <tuple>
 
 #include "Coverage.h"
 #include "Glyphworks.h"
+#include "PanelFiles.h"
 #include "Preview.h"
 #include "Stanchion.h"
 #include "Studio.h"
@@ -41,89 +43,44 @@ std::u32string ToUtf32(const std::u16string& s) {
 }
 
 // A file of the panel and what the compile said it cannot draw.
-struct PanelFile {
+struct PanelFont {
     std::unique_ptr<preview::PanelFont> font;
     std::u32string lost;
     std::string note;  // why there is no font
 };
 
-class PanelFiles {
+// The panel's fonts, each opened once per size and style.
+class PanelFonts {
 public:
-    PanelFiles(fs::path folder, bool qpf, std::vector<CoverageRecord> records,
-               std::map<std::u16string, std::u16string> packs)
-        : m_folder(std::move(folder)), m_qpf(qpf), m_records(std::move(records)), m_packs(std::move(packs)) {}
-
-    PanelFile* For(const LOGFONTW& lf) {
-        const std::u16string face = lf.lfFaceName;
-        const std::u16string pack = Font_GetPackName(CString(face)).str();
-        const bool italic = lf.lfItalic != 0;
-        const int weight = lf.lfWeight == 700 ? 75 : 50;
-        const std::u16string name = m_qpf ? qpf2UnitFileName(face.c_str(), lf.lfHeight, italic, weight, pack.c_str())
-                                          : ttfMapKey(face.c_str(), pack.c_str());
-        // Subsets serve every size and style of a face; each size needs its own outline scale.
-        const std::u16string cacheKey =
-            name + u"|" + Utf8ToUtf16(m_qpf ? "" : std::to_string(lf.lfHeight) + "|" + std::to_string(lf.lfWeight) + "|" +
-                                                       std::to_string(lf.lfItalic));
-        auto it = m_open.find(cacheKey);
+    PanelFonts(PanelFiles& files) : m_files(files) {}
+    PanelFont* For(const LOGFONTW& lf) {
+        const PanelFile& file = m_files.For(lf);
+        const std::tuple<const PanelFile*, int, int, int> key{&file, lf.lfHeight, lf.lfWeight, lf.lfItalic};
+        auto it = m_open.find(key);
         if (it != m_open.end()) return &it->second;
-        PanelFile& f = m_open[cacheKey];
-        const CoverageRecord* record = nullptr;
-        for (const CoverageRecord& r : m_records)
-            if (m_qpf ? (!r.subset && r.file == name) : (r.subset && (r.key == name || r.key == face))) record = &r;
-        if (record) f.lost = record->missing + record->tooLarge;
-        std::u16string file = m_qpf ? name : record ? record->file : u"";
-        // A pack face travels whole under its own name, whatever face asked for it.
-        for (const std::u16string& packFace : {name, face})
-            if (!m_qpf && file.empty() && m_packs.count(packFace)) file = m_packs.at(packFace);
-        if (file.empty()) {
-            f.note = "no panel file for " + Utf16ToUtf8(face);
+        PanelFont& f = m_open[key];
+        if (file.record) f.lost = file.record->missing + file.record->tooLarge;
+        f.note = file.note;
+        if (file.name.empty()) return &f;
+        const std::string read = ReadFirst(file.read);
+        if (read.empty()) {
+            f.note = "cannot read " + Utf16ToUtf8(file.name);
             return &f;
         }
-        QByteArray bytes;
-        for (const fs::path& path : Candidates(file, record)) {
-            QFile in(QString::fromStdString(path.string()));
-            if (in.open(QIODevice::ReadOnly)) {
-                bytes = in.readAll();
-                break;
-            }
-        }
-        if (bytes.isEmpty()) {
-            f.note = "cannot read " + Utf16ToUtf8(file);
-            return &f;
-        }
-        f.font = m_qpf ? preview::OpenQpf2(bytes) : preview::OpenOutline(bytes, lf.lfHeight, lf.lfWeight >= 600, lf.lfItalic != 0);
-        if (!f.font) f.note = "Qt rejects " + Utf16ToUtf8(file);
+        const QByteArray bytes(read.data(), static_cast<int>(read.size()));
+        f.font = m_files.qpf() ? preview::OpenQpf2(bytes)
+                               : preview::OpenOutline(bytes, lf.lfHeight, lf.lfWeight >= 600, lf.lfItalic != 0);
+        if (!f.font) f.note = "Qt rejects " + Utf16ToUtf8(file.name);
         return &f;
     }
 
 private:
-    // A subset lies in the output folder; a pack font travels whole from
-    // the fonts folder.
-    // The names come from the project's files and the folder's coverage
-    // record: only a plain file name becomes a path, inside the folder it names.
-    std::vector<fs::path> Candidates(const std::u16string& file, const CoverageRecord* record) const {
-        std::vector<fs::path> paths;
-        const auto add = [&paths](const fs::path& folder, const std::u16string& name) {
-            if (winfiles::IsSafeFileName(name)) paths.push_back(folder / Utf16ToUtf8(name));
-        };
-        add(m_folder, file);
-        if (!m_qpf) {
-            const fs::path fonts = winprofile::FontsDir();
-            add(fonts, file);
-            if (record) add(fonts, record->fontFile);
-        }
-        return paths;
-    }
-
-    fs::path m_folder;
-    bool m_qpf;
-    std::vector<CoverageRecord> m_records;
-    std::map<std::u16string, std::u16string> m_packs;
-    std::map<std::u16string, PanelFile> m_open;
+    PanelFiles& m_files;
+    std::map<std::tuple<const PanelFile*, int, int, int>, PanelFont> m_open;
 };
 
 // The lines of a text, one under the other.
-preview::DrawnLine DrawText(PanelFile* file, const std::u16string& text) {
+preview::DrawnLine DrawText(PanelFont* file, const std::u16string& text) {
     std::vector<preview::DrawnLine> lines;
     size_t start = 0;
     for (;;) {
@@ -197,7 +154,11 @@ int RunPreview(const Options& opt, std::ostream& out) {
             sheet.languages.push_back("Language " + std::to_string(lang));
         }
     PanelFiles files(folder, compile.target == "qpf2", ReadCoverageStore(folder), made.packs);
-    size_t marked = 0, wide = 0, drawn = 0;
+    PanelFonts fonts(files);
+    // The texts the compile found shaped otherwise: (texts-file line, language) -> why.
+    std::map<std::pair<int, int>, std::string> shaped;
+    for (const ShapingFinding& f : made.shaping) shaped.emplace(std::make_pair(f.line, f.language), f.why);
+    size_t marked = 0, wide = 0, drawn = 0, misshaped = 0;
     for (const std::string& name : texts.screens) {
         if (!opt.screen.empty() && name != opt.screen) continue;
         preview::Screen screen{name, {}};
@@ -212,10 +173,15 @@ int RunPreview(const Options& opt, std::ostream& out) {
                 } else if (!Font_GetLogFont(t.fonts.wFontID[lang], &lf, 0, lang)) {
                     cell.note = "font " + std::to_string(t.fonts.wFontID[lang]) + " not in the table";
                 } else {
-                    PanelFile* file = files.For(lf);
+                    PanelFont* file = fonts.For(lf);
                     cell.line = DrawText(file, piece);
                     cell.drawn = true;
                     cell.note = file->note;
+                    auto why = shaped.find({t.line, lang});
+                    if (why != shaped.end()) {
+                        cell.shaped = why->second;
+                        ++misshaped;
+                    }
                     ++drawn;
                     marked += cell.line.marked.size();
                     if (sheet.screenWidth > 0 && cell.line.width > sheet.screenWidth) ++wide;
@@ -237,8 +203,8 @@ int RunPreview(const Options& opt, std::ostream& out) {
     if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG") ||
         !file.Write(png.constData(), static_cast<size_t>(png.size())) || !file.Commit())
         throw StudioError{"preview: cannot write " + opt.png};
-    out << "preview: " << drawn << " text(s) drawn, " << marked << " character(s) the panel cannot draw, " << wide
-        << " line(s) wider than the screen; wrote " << opt.png << "\n";
+    out << "preview: " << drawn << " text(s) drawn, " << marked << " character(s) the panel cannot draw, " << misshaped
+        << " text(s) shaped otherwise, " << wide << " line(s) wider than the screen; wrote " << opt.png << "\n";
     return rc;
 }
 

@@ -130,6 +130,9 @@ private:
 // when lam is there too; each with the glyph PresentationForm gives it in
 // `face`, forms it has no glyph for left out. In code point order.
 GLYPHWORKS_API std::vector<std::pair<char32_t, uint32_t>> ArabicForms(const Face& face, const std::u32string& chars);
+// A character no font draws and HarfBuzz hides (Unicode's
+// Default_Ignorable_Code_Point: joiners, bidi controls, variation selectors).
+GLYPHWORKS_API bool IsDefaultIgnorable(char32_t c);
 // A code point of the Arabic presentation forms (U+FB50..U+FDFF, U+FE70..U+FEFF).
 GLYPHWORKS_API bool IsPresentationForm(char32_t c);
 // The character a right-to-left run shows for `c` (its mirror: ")" for

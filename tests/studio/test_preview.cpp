@@ -1,7 +1,17 @@
 // The studio's preview: texts drawn from the panel's own files.
 #include <gtest/gtest.h>
 
+#include <QFontDatabase>
+#include <QGlyphRun>
+#include <QPainter>
+#include <QRawFont>
+#include <QTextLayout>
+#include <QtGui/private/qrawfont_p.h>
+
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <tuple>
 
 #include "Preview.h"
 #include "Qpf2.h"
@@ -201,4 +211,148 @@ TEST(PreviewSheet, LinesOfPanelSizeAreCopiedUnchanged) {
         for (int x = 0; !found && x + want.width() <= img.width(); ++x)
             found = img.copy(x, y, want.width(), want.height()) == want;
     EXPECT_TRUE(found);
+}
+
+// ---- Complex scripts, against Qt's own text layout ----
+
+namespace {
+const std::string kNoto = "/usr/share/fonts/truetype/noto/";
+
+std::u32string U32(const QString& s) {
+    const QVector<uint> v = s.toUcs4();
+    return std::u32string(v.begin(), v.end());
+}
+
+// A subset as the compile cuts it, by HarfBuzz's subsetter.
+QByteArray Subset(const std::string& font, const QString& text) {
+    testsupport::TempDir dir;
+    const std::string out = (dir.path() / "subset.ttf").string();
+    testsupport::WriteText(dir.path() / "text.txt", text.toStdString());
+    const std::string cmd = "hb-subset '" + font + "' --name-IDs='*' --name-languages='*' --name-legacy " +
+                            "--notdef-outline --layout-features='*' --text-file='" + (dir.path() / "text.txt").string() +
+                            "' --output-file='" + out + "'";
+    EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    return ReadAll(out);
+}
+
+QImage White(const QSize& size) {
+    QImage img(size, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    return img;
+}
+
+// Qt's own drawing of a line with a raw font, its baseline at (x, y).
+QImage QtLayoutDrawing(const QRawFont& raw, const QString& text, const QSize& size, int x, int y) {
+    QImage img = White(size);
+    QTextLayout layout(text);
+    layout.setRawFont(raw);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    line.setLineWidth(100000);
+    layout.endLayout();
+    QPainter p(&img);
+    p.setPen(Qt::black);
+    line.draw(&p, QPointF(x, y - line.ascent()));
+    return img;
+}
+
+size_t Differing(const QImage& a, const QImage& b) {
+    size_t n = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) n += a.pixel(x, y) != b.pixel(x, y) ? 1 : 0;
+    return n;
+}
+}  // namespace
+
+TEST(PreviewComplexScripts, SubsetLinesArePixelForPixelWhatQtDraws) {
+    App();
+    struct Line {
+        std::string font;
+        QString text;
+    };
+    for (const Line& l : {Line{kNoto + "NotoSansArabic-Regular.ttf", QString::fromUtf8("مرحبا بالعالم")},
+                          Line{kNoto + "NotoSansDevanagari-Regular.ttf", QString::fromUtf8("नमस्ते क्षत्रिय")},
+                          Line{kNoto + "NotoSansHebrew-Regular.ttf", QString::fromUtf8("שלום עולם")}}) {
+        ASSERT_TRUE(std::filesystem::exists(l.font)) << l.font << ": the tests need fonts-noto-core";
+        const QByteArray bytes = Subset(l.font, l.text);
+        auto font = preview::OpenOutline(bytes, -24);
+        ASSERT_TRUE(font);
+        const preview::DrawnLine line = preview::DrawLine(font.get(), U32(l.text), U"");
+        EXPECT_TRUE(line.marked.empty());
+        ASSERT_GT(line.glyphs.size(), 5u);
+        // Qt's text layout on the same file, as a panel loads it.
+        const QImage qt = QtLayoutDrawing(QRawFont(bytes, 24), l.text, line.image.size(), line.origin, line.baseline);
+        EXPECT_EQ(Differing(line.image, qt), 0u) << l.font;
+        EXPECT_NE(qt, White(qt.size())) << "something was drawn";
+        // And QPainter::drawText with the subset registered as an application font.
+        const int id = QFontDatabase::addApplicationFontFromData(bytes);
+        ASSERT_GE(id, 0);
+        QFont qfont(QFontDatabase::applicationFontFamilies(id).value(0));
+        qfont.setPixelSize(24);
+        QImage drawn = White(line.image.size());
+        {
+            QPainter p(&drawn);
+            p.setFont(qfont);
+            p.setPen(Qt::black);
+            p.drawText(QPointF(line.origin, line.baseline), l.text);
+        }
+        EXPECT_EQ(Differing(line.image, drawn), 0u) << l.font;
+        QFontDatabase::removeApplicationFont(id);
+    }
+}
+
+TEST(PreviewComplexScripts, Qpf2GlyphRunIsQtsOwnShapingThroughItsQpf2Engine) {
+    App();
+    struct Line {
+        std::string font;
+        QString text;
+    };
+    for (const Line& l : {Line{kNoto + "NotoSansArabic-Regular.ttf", QString::fromUtf8("مرحبا بالعالم ١٢٣ ٤")},
+                          Line{"/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+                               QString::fromUtf8("Pump 3: (لا إله) [إلا] الله!")},
+                          Line{kNoto + "NotoSansHebrew-Regular.ttf", QString::fromUtf8("שָׁלוֹם עולם")},
+                          Line{kNoto + "NotoSansDevanagari-Regular.ttf", QString::fromUtf8("नमस्ते क्षत्रिय")}}) {
+        ASSERT_TRUE(std::filesystem::exists(l.font)) << l.font << ": the tests need fonts-noto-core";
+        qpf2::RenderRequest rq;
+        rq.path = l.font;
+        rq.pixelEm = 20;
+        rq.chars = U32(l.text);
+        rq.fontName = "Test";
+        qpf2::Font qpf;
+        std::string error;
+        ASSERT_TRUE(qpf2::Render(rq, qpf, &error)) << error;
+        const std::vector<uint8_t> file = qpf2::Serialize(qpf);
+        const QByteArray bytes(reinterpret_cast<const char*>(file.data()), static_cast<int>(file.size()));
+        auto font = preview::OpenQpf2(bytes);
+        ASSERT_TRUE(font);
+        const preview::DrawnLine line = preview::DrawLine(font.get(), U32(l.text), U"");
+        EXPECT_TRUE(line.marked.empty());
+
+        // Qt's text layout with a raw font over its own QPF2 engine.
+        QFontDef def;
+        def.pixelSize = 20;
+        QRawFont raw;
+        QRawFontPrivate::get(raw)->setFontEngine(new QFontEngineQPF2(def, bytes));
+        QTextLayout layout(l.text);
+        layout.setRawFont(raw);
+        layout.beginLayout();
+        QTextLine qline = layout.createLine();
+        qline.setLineWidth(100000);
+        layout.endLayout();
+        std::vector<std::tuple<double, double, uint32_t>> want, got;
+        for (const QGlyphRun& run : layout.glyphRuns()) {
+            const QVector<quint32> ids = run.glyphIndexes();
+            const QVector<QPointF> at = run.positions();
+            for (int i = 0; i < ids.size(); ++i) want.emplace_back(at[i].x(), at[i].y() - qline.ascent(), ids[i]);
+        }
+        for (const preview::PlacedGlyph& g : line.glyphs) got.emplace_back(g.at.x(), g.at.y(), g.id);
+        std::sort(want.begin(), want.end());
+        std::sort(got.begin(), got.end());
+        ASSERT_EQ(got.size(), want.size()) << l.font;
+        for (size_t i = 0; i < got.size(); ++i) {
+            EXPECT_EQ(std::get<2>(got[i]), std::get<2>(want[i])) << l.font << " glyph " << i;
+            EXPECT_NEAR(std::get<0>(got[i]), std::get<0>(want[i]), 1.0 / 64) << l.font << " glyph " << i;
+            EXPECT_NEAR(std::get<1>(got[i]), std::get<1>(want[i]), 1.0 / 64) << l.font << " glyph " << i;
+        }
+    }
 }

@@ -1,11 +1,19 @@
 // Fuzzes the studio's texts file reader (docs/texts-format.md), from memory
-// and from a file. A StudioError is the defined answer to bad input; any
-// other exception, a crash or an overrun is a finding.
+// and from a file, and lays every text it reads out as the panel would:
+// bidi runs, script items and HarfBuzz shaping on a real face and on a QPF2
+// file of its characters, and the shaping check between them. A
+// StudioError is the defined answer to bad input; any other exception, a
+// crash or an overrun is a finding.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include <algorithm>
+#include <memory>
+
 #include "FuzzSupport.h"
+#include "Qpf2.h"
+#include "Shaping.h"
 #include "Studio.h"
 #include "TextsFile.h"
 
@@ -39,6 +47,60 @@ bool SameFile(const studio::TextsFile& a, const studio::TextsFile& b) {
     return true;
 }
 
+std::u32string Utf32(const std::u16string& s) {
+    std::u32string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        char32_t c = s[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+            ++i;
+        }
+        out += c;  // a lone surrogate stays, as the compile hands it on
+    }
+    return out;
+}
+
+// A face with Latin, Greek, Cyrillic, Hebrew and Arabic, when Debian's DejaVu is there.
+const shaping::Face* Source() {
+    static const std::unique_ptr<shaping::Face> face =
+        shaping::Face::FromFile("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", 0, 16);
+    return face.get();
+}
+
+// What must hold of a line laid out: items cut it whole, in order; the
+// visual order is a permutation of them; glyphs stay in their item.
+void LayOut(const std::u32string& line) {
+    const std::vector<shaping::Item> items = shaping::Itemize(line);
+    size_t at = 0;
+    for (const shaping::Item& item : items) {
+        FUZZ_CHECK(item.begin == at && item.end > item.begin && item.end - item.begin <= 4096);
+        at = item.end;
+    }
+    FUZZ_CHECK(at == line.size());
+    std::vector<size_t> order = shaping::VisualOrder(line, items);
+    std::sort(order.begin(), order.end());
+    for (size_t i = 0; i < order.size(); ++i) FUZZ_CHECK(order[i] == i);
+    shaping::NeedsShaping(line);
+    const shaping::Face* source = Source();
+    if (!source) return;
+    for (const shaping::Item& item : items)
+        for (const shaping::Glyph& g : shaping::Shape(source->font(), line, item, shaping::Features::Panel))
+            FUZZ_CHECK(g.cluster >= item.begin && g.cluster < item.end);
+    qpf2::RenderRequest rq;
+    rq.path = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+    rq.pixelEm = 16;
+    rq.chars = line;
+    rq.fontName = "Fuzz";
+    qpf2::Font font;
+    std::string error;
+    if (!qpf2::Render(rq, font, &error)) return;
+    const std::vector<uint8_t> bytes = qpf2::Serialize(font);
+    const auto panel = shaping::Face::FromQpf2(std::string(bytes.begin(), bytes.end()), source);
+    FUZZ_CHECK(panel != nullptr);
+    const shaping::LineCheck r = shaping::CheckLine(line, *source, *panel, true);
+    FUZZ_CHECK(!r.differs || (r.checked && !r.why.empty()));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -51,6 +113,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fromMemory = studio::ParseTexts(bytes, "texts.txt");
         parsed = true;
         CheckParsed(fromMemory, bytes);
+        for (const studio::ScreenText& t : fromMemory.texts)
+            for (const std::u16string& piece : t.text) LayOut(Utf32(piece));
     } catch (const studio::StudioError& e) {
         // Errors name the file and the line.
         FUZZ_CHECK(e.message.rfind("texts.txt:", 0) == 0);

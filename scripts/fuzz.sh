@@ -50,7 +50,10 @@ seed() {  # seed TARGET DIR: writes the seed corpus of TARGET into DIR
         ;;
     fuzz_texts)
         cp "$root/examples/demo/texts.txt" "$d/"
-        printf '\357\273\277# escapes, CRLF, a BOM\r\nscreen Main\r\n16,18\tTab\\tin\\\\text\tLine\\nbreak\r\n17\t\r\n\r\nscreen Alarms\r\n0,65535,1\ta\tb\tc\r\n' >"$d/escapes.txt" ;;
+        printf '\357\273\277# escapes, CRLF, a BOM\r\nscreen Main\r\n16,18\tTab\\tin\\\\text\tLine\\nbreak\r\n17\t\r\n\r\nscreen Alarms\r\n0,65535,1\ta\tb\tc\r\n' >"$d/escapes.txt"
+        # Scripts that shape, bidi controls, lone marks and a long line.
+        printf 'screen S\n16\t\331\205\330\261\330\255\330\250\330\247 (abc) \327\251\327\234\327\225\327\235\n17\t\340\244\250\340\244\256\340\244\270\340\245\215\340\244\244\340\245\207\n18\t\342\200\256\331\205\342\200\254\314\201\331\216\342\201\247\327\220\342\201\251\n' >"$d/scripts.txt"
+        /usr/bin/python3 -c 'print("screen L\n16\t" + "\u0644\u0627 \u0645\u0631\u062d\u0628\u0627 " * 1500)' >"$d/long.txt" ;;
     fuzz_registry)
         cat >"$d/fonts.reg" <<'EOF'
 Windows Registry Editor Version 5.00

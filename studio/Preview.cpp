@@ -214,6 +214,12 @@ DrawnLine DrawLine(PanelFont* font, const std::u32string& text, const std::u32st
     };
     for (size_t k : shaping::VisualOrder(line, runs)) {
         const shaping::Item& run = runs[k];
+        if (line[run.begin] == U'\t') {
+            // To the next of Qt's tab stops, every 80 pixels.
+            constexpr int64_t kTabStop = 80 * 64;
+            pen = (pen / kTabStop + 1) * kTabStop;
+            continue;
+        }
         if (run.lacking || !shaper) {
             for (size_t i = 0; i < run.end - run.begin; ++i) marker(line[run.rtl() ? run.end - 1 - i : run.begin + i]);
             continue;

@@ -53,9 +53,9 @@ check "unknown option" 2 "unknown option '--nope'" -- "$studio" --nope fonts lis
 check "missing project directory" 1 "does not exist" -- "$studio" fonts list "$work/none"
 check "project without a table" 0 "no font table" -- "$studio" fonts list "$work"
 cp -r "$src/examples/demo" "$work/demo"
-check "demo table lists its fonts, Chinese names and all" 0 "9 font(s)" "标题" -- \
+check "demo table lists its fonts, Chinese and Arabic names and all" 0 "12 font(s)" "标题" "عنوان" -- \
     "$studio" fonts list "$work/demo"
-check "save rewrites the table" 0 "saved 9 font(s)" -- "$studio" fonts save "$work/demo"
+check "save rewrites the table" 0 "saved 12 font(s)" -- "$studio" fonts save "$work/demo"
 if ! cmp -s "$src/examples/demo/Font.hft" "$work/demo/Font.hft"; then echo "FAIL: saved table differs"; fail=1; fi
 head -c 300 "$src/examples/demo/Font.hft" > "$work/demo/Font.hft"
 check "a truncated table warns and keeps its one whole record" 0 "1 whole record" "1 font(s)" -- \
@@ -88,8 +88,8 @@ check "unknown dialog" 2 "unknown dialog 'nope'" -- "$studio" dialog nope --png 
 cp -r "$src/examples/demo" "$work/p"
 check "open repairs missing faces without the dialog" 0 "宋体" -- "$studio" open "$work/p" --no-dialog --profile "$work/uiprofile"
 check "open without a display keeps the faces" 0 "Tahoma" -- env -u DISPLAY -u WAYLAND_DISPLAY "$studio" open "$work/p" --profile "$work/uiprofile"
-check "fonts add creates a hidden font" 0 "font 20" -- "$studio" fonts add "$work/p" --face Tahoma --size 30 --profile "$work/uiprofile"
-check "fonts add finds it again" 0 "font 20" -- "$studio" fonts add "$work/p" --face Tahoma --size 30 --profile "$work/uiprofile"
+check "fonts add creates a hidden font" 0 "font 23" -- "$studio" fonts add "$work/p" --face Tahoma --size 30 --profile "$work/uiprofile"
+check "fonts add finds it again" 0 "font 23" -- "$studio" fonts add "$work/p" --face Tahoma --size 30 --profile "$work/uiprofile"
 check "fonts add needs a size" 2 "positive --size" -- "$studio" fonts add "$work/p" --face Tahoma
 check "fonts css" 0 "italic bold 18px Tahoma|" -- "$studio" fonts css "$work/p" 19 --profile "$work/uiprofile"
 check "fonts css of a bad language" 2 "--lang must be below" -- "$studio" fonts css "$work/p" 19 --lang 5

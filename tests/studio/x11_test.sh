@@ -146,7 +146,7 @@ status=0
 wait "$pid" || status=$?
 pid=""
 [ $status -eq 0 ] || fail "tamsel-studio edit ended with status $status"
-grep -q "saved 9 font(s)" "$work/studio.out" || fail "the table was not saved with 9 fonts"
+grep -q "saved 12 font(s)" "$work/studio.out" || fail "the table was not saved with 12 fonts"
 ok "closing saved the table"
 
 table=$(QT_QPA_PLATFORM=offscreen "$studio" fonts list "$work/demo" 2>&1)
@@ -158,6 +158,6 @@ check_table() {  # check_table DESCRIPTION PATTERN [absent]
 }
 check_table "the default font is kept" "^14 +Default Font +SimSun +16 "
 check_table "Body is deleted" "^17 " absent
-check_table "the new font has the typed face and size, and the style chosen by key" "^20 +DejaVu Serif_36 +DejaVu Serif +36 +400 +0 "
+check_table "the new font has the typed face and size, and the style chosen by key" "^23 +DejaVu Serif_36 +DejaVu Serif +36 +400 +0 "
 check_table "the other fonts stay" "^19 +Alarm +Tahoma +18 +700 "
 exit 0

@@ -81,15 +81,21 @@ void LayOut(const std::u32string& line) {
     std::sort(order.begin(), order.end());
     for (size_t i = 0; i < order.size(); ++i) FUZZ_CHECK(order[i] == i);
     shaping::NeedsShaping(line);
+    if (const shaping::Face* source = Source())
+        for (const shaping::Item& item : items)
+            for (const shaping::Glyph& g : shaping::Shape(source->font(), line, item, shaping::Features::Panel))
+                FUZZ_CHECK(g.cluster >= item.begin && g.cluster < item.end);
+}
+
+// The shaping check of every line on one QPF2 file of all their characters,
+// as a compile renders one file for the texts of a font.
+void CheckOnQpf2(const std::vector<std::u32string>& lines) {
     const shaping::Face* source = Source();
-    if (!source) return;
-    for (const shaping::Item& item : items)
-        for (const shaping::Glyph& g : shaping::Shape(source->font(), line, item, shaping::Features::Panel))
-            FUZZ_CHECK(g.cluster >= item.begin && g.cluster < item.end);
+    if (!source || lines.empty()) return;
     qpf2::RenderRequest rq;
     rq.path = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
     rq.pixelEm = 16;
-    rq.chars = line;
+    for (const std::u32string& line : lines) rq.chars += line;
     rq.fontName = "Fuzz";
     qpf2::Font font;
     std::string error;
@@ -97,8 +103,10 @@ void LayOut(const std::u32string& line) {
     const std::vector<uint8_t> bytes = qpf2::Serialize(font);
     const auto panel = shaping::Face::FromQpf2(std::string(bytes.begin(), bytes.end()), source);
     FUZZ_CHECK(panel != nullptr);
-    const shaping::LineCheck r = shaping::CheckLine(line, *source, *panel, true);
-    FUZZ_CHECK(!r.differs || (r.checked && !r.why.empty()));
+    for (const std::u32string& line : lines) {
+        const shaping::LineCheck r = shaping::CheckLine(line, *source, *panel, true);
+        FUZZ_CHECK(!r.differs || (r.checked && !r.why.empty()));
+    }
 }
 
 }  // namespace
@@ -113,8 +121,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fromMemory = studio::ParseTexts(bytes, "texts.txt");
         parsed = true;
         CheckParsed(fromMemory, bytes);
+        std::vector<std::u32string> lines;
         for (const studio::ScreenText& t : fromMemory.texts)
-            for (const std::u16string& piece : t.text) LayOut(Utf32(piece));
+            for (const std::u16string& piece : t.text) {
+                lines.push_back(Utf32(piece));
+                LayOut(lines.back());
+            }
+        CheckOnQpf2(lines);
     } catch (const studio::StudioError& e) {
         // Errors name the file and the line.
         FUZZ_CHECK(e.message.rfind("texts.txt:", 0) == 0);

@@ -30,7 +30,7 @@ namespace studio {
 
 const char* kCompileUsage =
     "  compile PROJECT --texts FILE --out DIR --target qpf2|ttf [--incremental [--verify]]\n"
-    "          [--force] [--report JSON] [--strict]\n"
+    "          [--force] [--report JSON] [--strict] [--no-shaping-check]\n"
     "                         the panel fonts for the texts of FILE: QPF2 bitmap fonts (into\n"
     "                         DIR/qpf2 with --incremental) or subset TrueType fonts; a full\n"
     "                         compile empties DIR first, --incremental renders only what changed\n"
@@ -43,7 +43,11 @@ const char* kCompileUsage =
     "                         the characters asked for and those it cannot draw; --report\n"
     "                         writes the whole report (faces asked for and realised, missing\n"
     "                         characters, glyphs too large for QPF2, glyphs from linked faces)\n"
-    "                         as JSON; --strict exits with 3 when any character is lost\n";
+    "                         as JSON. Every text that needs shaping (Arabic, Hebrew, the Indic\n"
+    "                         scripts, Thai, combining marks) is shaped on the panel's file and on\n"
+    "                         the face it was made from, and the texts shaped otherwise are listed\n"
+    "                         (--no-shaping-check skips it); --strict exits with 3 when any\n"
+    "                         character is lost or any text is shaped otherwise\n";
 
 // Marks a folder that compiles made, so a later compile may empty it again.
 const char kOutputMarker[] = ".tamsel-output";
@@ -201,7 +205,7 @@ int RunCompile(const Options& opt, std::ostream& out, CompileOutcome* outcome) {
                 if (static_cast<int>(lang) < getLangCount())
                     Font_AddString(t.fonts.wFontID[lang], t.text[lang].c_str());
             }
-            shapingCheck.Add(t, getLangCount());
+            if (opt.shapingCheck) shapingCheck.Add(t, getLangCount());
             tagMULTIFONT mf = t.fonts;
             const int screen = screenNumber[t.screen];
             if (qpf)

@@ -31,6 +31,7 @@ const OptionSpec kOptionSpecs[] = {
     {"texts", "FILE"},    {"out", "DIR"},       {"target", "KIND"}, {"report", "JSON"}, {"face", "NAME"},
     {"missing", "FACE"},  {"incremental", nullptr}, {"verify", nullptr}, {"force", nullptr},
     {"strict", nullptr},  {"no-dialog", nullptr},   {"help", nullptr},   {"version", nullptr},
+    {"no-shaping-check", nullptr},
 };
 
 int Number(const QCommandLineParser& p, const char* name, int fallback) {
@@ -109,6 +110,7 @@ Options ParseOptions(const std::vector<std::string>& args) {
     opt.verify = p.isSet("verify");
     opt.force = p.isSet("force");
     opt.strict = p.isSet("strict");
+    opt.shapingCheck = !p.isSet("no-shaping-check");
     opt.noDialog = p.isSet("no-dialog");
     return opt;
 }

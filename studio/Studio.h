@@ -34,6 +34,7 @@ struct Options {
     bool force = false;                // --force: compile into a folder the studio would refuse
     std::string report;                // --report: a compile's coverage report as JSON
     bool strict = false;               // --strict: a compile that loses characters fails
+    bool shapingCheck = true;          // --no-shaping-check: a compile does not check its texts' shaping
     std::vector<std::string> missing;  // --missing: faces for the font change dialog
     std::string screen;                // --screen: one screen of the texts
     int language = -1;                 // --language: one project language, -1 all

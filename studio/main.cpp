@@ -26,7 +26,8 @@ const char kExitHelp[] =
     "  0                      done\n"
     "  1                      failed, or a file could not be read, written or deleted\n"
     "  2                      usage error: an unknown command or option, a missing value\n"
-    "  3                      compile --strict: the panel cannot draw every character\n";
+    "  3                      compile --strict: the panel cannot draw every character,\n"
+    "                         or shapes a text otherwise than it is written\n";
 
 const char kEnvironmentHelp[] =
     "Environment:\n"

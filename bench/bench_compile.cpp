@@ -17,7 +17,13 @@
 // Japanese, Korean, German, Russian, French, Spanish) of 10 to 30 characters
 // over 50 screens. Sizes: 50,000 texts (1x), 100,000 (2x), 200,000 (4x).
 //
-//   bench_compile [--rounds N] [--sizes 1,2,4] [--only TEXT] [--texts N] [--keep]
+// With --shaping: what the shaping check costs. Full compiles to both
+// targets with the check and without it (--no-shaping-check), of that
+// project (target: at most 1.15x) and of one in English, Arabic, Hebrew and
+// Devanagari over Noto Sans Arabic, Hebrew and Devanagari and DejaVu Sans,
+// where every text but the English ones is checked (the check's share given).
+//
+//   bench_compile [--rounds N] [--sizes 1,2,4] [--only TEXT] [--texts N] [--keep] [--shaping]
 #include <unistd.h>
 
 #include <cstdint>
@@ -40,20 +46,36 @@ namespace {
 int g_baseTexts = 50000;
 fs::path g_work, g_bin;
 
+enum Script { kLatin, kCjk, kArabic, kHebrew, kDevanagari };
 struct Face {
     const char* name;
     const char* file;  // under /usr/share/fonts
-    bool cjk;
+    Script script;
 };
-const Face kFaces[] = {
-    {"WenQuanYi Zen Hei", "truetype/wqy/wqy-zenhei.ttc", true},
-    {"DejaVu Sans", "truetype/dejavu/DejaVuSans.ttf", false},
-    {"DejaVu Serif", "truetype/dejavu/DejaVuSerif.ttf", false},
-    {"Liberation Sans", "truetype/liberation2/LiberationSans-Regular.ttf", false},
-    {"Liberation Serif", "truetype/liberation2/LiberationSerif-Regular.ttf", false},
-    {"Liberation Mono", "truetype/liberation2/LiberationMono-Regular.ttf", false},
+// A project's faces, and the script of each of its languages.
+struct Suite {
+    const char* title;
+    std::vector<Face> faces;
+    std::vector<Script> languages;
 };
-constexpr int kFaceCount = sizeof kFaces / sizeof kFaces[0];
+const Suite kCjkSuite = {"8 languages (Latin, Cyrillic and CJK)",
+                         {{"WenQuanYi Zen Hei", "truetype/wqy/wqy-zenhei.ttc", kCjk},
+                          {"DejaVu Sans", "truetype/dejavu/DejaVuSans.ttf", kLatin},
+                          {"DejaVu Serif", "truetype/dejavu/DejaVuSerif.ttf", kLatin},
+                          {"Liberation Sans", "truetype/liberation2/LiberationSans-Regular.ttf", kLatin},
+                          {"Liberation Serif", "truetype/liberation2/LiberationSerif-Regular.ttf", kLatin},
+                          {"Liberation Mono", "truetype/liberation2/LiberationMono-Regular.ttf", kLatin}},
+                         {kLatin, kCjk, kCjk, kCjk, kLatin, kLatin, kLatin, kLatin}};
+const Suite kComplexSuite = {"English, Arabic, Hebrew and Devanagari",
+                             {{"Noto Sans Arabic", "truetype/noto/NotoSansArabic-Regular.ttf", kArabic},
+                              {"Noto Sans Hebrew", "truetype/noto/NotoSansHebrew-Regular.ttf", kHebrew},
+                              {"Noto Sans Devanagari", "truetype/noto/NotoSansDevanagari-Regular.ttf", kDevanagari},
+                              {"DejaVu Sans", "truetype/dejavu/DejaVuSans.ttf", kLatin},
+                              {"Noto Sans Arabic", "truetype/noto/NotoSansArabic-Regular.ttf", kArabic},
+                              {"Liberation Sans", "truetype/liberation2/LiberationSans-Regular.ttf", kLatin}},
+                             {kLatin, kArabic, kHebrew, kDevanagari}};
+const Suite* g_suite = &kCjkSuite;
+const std::vector<Face>& Faces() { return g_suite->faces; }
 constexpr int kFonts = 200;
 constexpr int kScreens = 50;
 
@@ -62,7 +84,7 @@ uint32_t Next() { return XorShift32(g_seed); }
 
 // Font k of the table (id 14 + k, the first record being the default font
 // 14): face k % 6, em heights 12 to 41 pixels.
-int FaceOf(int k) { return k % kFaceCount; }
+int FaceOf(int k) { return k % static_cast<int>(Faces().size()); }
 
 void WriteFontTable(const fs::path& file) {
     std::vector<tagHMIFONT> recs(kFonts);
@@ -71,10 +93,10 @@ void WriteFontTable(const fs::path& file) {
         r = tagHMIFONT{};
         r.nID = k == 0 ? 14 : 15 + k;
         CopyFixedName(r.szName, Utf8ToUtf16("Font " + std::to_string(k)).c_str(), 32);
-        r.lf.lfHeight = -(12 + k / kFaceCount % 30);
+        r.lf.lfHeight = -(12 + k / static_cast<int>(Faces().size()) % 30);
         r.lf.lfWeight = 400;
         r.lf.lfCharSet = 1;
-        CopyFixedName(r.lf.lfFaceName, Utf8ToUtf16(kFaces[FaceOf(k)].name).c_str(), LF_FACESIZE);
+        CopyFixedName(r.lf.lfFaceName, Utf8ToUtf16(Faces()[static_cast<size_t>(FaceOf(k))].name).c_str(), LF_FACESIZE);
     }
     std::ofstream out(file, std::ios::binary);
     const uint32_t n = kFonts;
@@ -90,6 +112,16 @@ std::u16string Alphabet(int lang) {
     auto range = [&a](char32_t from, char32_t to, int step = 1) {
         for (char32_t c = from; c <= to; c += static_cast<char32_t>(step)) a += static_cast<char16_t>(c);
     };
+    if (g_suite == &kComplexSuite) {
+        switch (g_suite->languages[static_cast<size_t>(lang)]) {
+        case kArabic: range(0x0627, 0x063A); range(0x0641, 0x064A); a += u"  ،"; break;
+        case kHebrew: range(0x05D0, 0x05EA); a += u"   "; break;
+        // Consonants, vowel signs and the virama: conjuncts and reordered matras.
+        case kDevanagari: range(0x0915, 0x0939); range(0x093E, 0x094D); a += u"\u094D\u094D   "; break;
+        default: range(u'a', u'z'); range(u'A', u'Z'); range(u'0', u'9'); a += u"     .,:"; break;
+        }
+        return a;
+    }
     switch (lang) {
     case 0: range(u'a', u'z'); range(u'A', u'Z'); range(u'0', u'9'); a += u"     .,:"; break;
     case 1: range(0x4E00, 0x4E00 + 3000 * 7, 7); break;                       // 3,000 ideographs
@@ -117,9 +149,12 @@ Project MakeProject(size_t count) {
     fs::create_directories(p.dir);
     WriteFontTable(p.dir / "Font.hft");
     std::vector<int> cjkFonts, latinFonts;
-    for (int k = 0; k < 48; ++k) (kFaces[FaceOf(k)].cjk ? cjkFonts : latinFonts).push_back(k);
+    const int languages = static_cast<int>(g_suite->languages.size());
+    // The fonts of each script.
+    std::map<Script, std::vector<int>> fonts;
+    for (int k = 0; k < 48; ++k) fonts[Faces()[static_cast<size_t>(FaceOf(k))].script].push_back(k);
     std::u16string alphabets[8];
-    for (int l = 0; l < 8; ++l) alphabets[l] = Alphabet(l);
+    for (int l = 0; l < languages; ++l) alphabets[l] = Alphabet(l);
     g_seed = 88172645u;
     p.texts = g_work / ("texts-" + std::to_string(count) + ".txt");
     std::ofstream out(p.texts, std::ios::binary);
@@ -127,9 +162,8 @@ Project MakeProject(size_t count) {
     for (size_t i = 0; i < count; ++i) {
         if (i % perScreen == 0) out << "screen S" << i / perScreen << "\n";
         std::string ids, line;
-        for (int l = 0; l < 8; ++l) {
-            const bool cjk = l >= 1 && l <= 3;
-            const std::vector<int>& pool = cjk ? cjkFonts : latinFonts;
+        for (int l = 0; l < languages; ++l) {
+            const std::vector<int>& pool = fonts[g_suite->languages[static_cast<size_t>(l)]];
             const int k = pool[Next() % pool.size()];
             ids += (l ? "," : "") + std::to_string(IdOf(k));
             std::u16string piece;
@@ -146,11 +180,12 @@ Project MakeProject(size_t count) {
 void MakeProfile() {
     const fs::path fonts = g_work / "profile" / "Fonts";
     fs::create_directories(fonts);
-    for (const Face& f : kFaces) {
-        const fs::path src = fs::path("/usr/share/fonts") / f.file;
-        std::error_code ec;
-        fs::create_symlink(src, fonts / src.filename(), ec);
-    }
+    for (const Suite* suite : {&kCjkSuite, &kComplexSuite})
+        for (const Face& f : suite->faces) {
+            const fs::path src = fs::path("/usr/share/fonts") / f.file;
+            std::error_code ec;
+            fs::create_symlink(src, fonts / src.filename(), ec);
+        }
     std::ofstream(g_work / "profile" / "profile.ini") << "[Profile]\nIconTitleFont=WenQuanYi Zen Hei,-12,400,0\n";
 }
 
@@ -161,11 +196,13 @@ std::map<std::string, Peak> g_peaks;
 
 // One studio compile; its seconds, its peak memory noted under `name`.
 double Compile(const std::string& name, const Project& p, const fs::path& out, const std::string& target,
-               bool incremental) {
+               bool incremental, bool check = true) {
     std::vector<std::string> argv = {(g_bin / "tamsel-studio").string(), "--profile", (g_work / "profile").string(),
-                                     "--languages", "8", "compile", p.dir.string(), "--texts", p.texts.string(),
-                                     "--out", out.string(), "--target", target};
+                                     "--languages", std::to_string(g_suite->languages.size()), "compile",
+                                     p.dir.string(), "--texts", p.texts.string(), "--out", out.string(), "--target",
+                                     target};
     if (incremental) argv.push_back("--incremental");
+    if (!check) argv.push_back("--no-shaping-check");
     long peak = 0;
     const double s = sidebyside::RunChild(argv, &peak);
     if (s < 0) {
@@ -183,7 +220,7 @@ fs::path WriteCuts(const Project& p, const fs::path& outDir) {
     std::ofstream list(cuts, std::ios::binary);
     fs::create_directories(outDir);
     for (const auto& fc : p.faceChars) {
-        const Face& f = kFaces[fc.first];
+        const Face& f = Faces()[static_cast<size_t>(fc.first)];
         const fs::path chars = g_work / ("chars-" + std::to_string(fc.first) + "-" + p.dir.filename().string());
         std::ofstream(chars, std::ios::binary) << Utf16ToUtf8(std::u16string(fc.second.begin(), fc.second.end()));
         const fs::path src = fs::path("/usr/share/fonts") / f.file;
@@ -223,24 +260,67 @@ void PrintPeaks(const std::vector<std::string>& names, double limitMb) {
         std::printf("\n");
     }
 }
+// Full compiles with the shaping check and without it, on both projects.
+int ShapingCheckCost(const sidebyside::Options& opt, bool keep) {
+    std::error_code ec;
+    for (int size : opt.sizes) {
+        const size_t count = static_cast<size_t>(g_baseTexts) * static_cast<size_t>(size);
+        for (const Suite* suite : {&kCjkSuite, &kComplexSuite}) {
+            g_suite = suite;
+            const Project p = MakeProject(count);
+            std::printf("\n%dx: %zu texts in %s over %d screens, a table of %d fonts\n", size, count, suite->title,
+                        kScreens, kFonts);
+            const fs::path out = g_work / "out-shaping";
+            std::vector<sidebyside::Case> cases;
+            for (const char* target : {"qpf2", "ttf"})
+                for (bool check : {true, false}) {
+                    const std::string name = std::string(target) == "qpf2" ? "QPF2 full build" : "TrueType full compile";
+                    const std::string label = name + (check ? "" : ", no shaping check");
+                    cases.push_back({label, [=, &p] { return Compile(label, p, out, target, false, check); }, {}});
+                }
+            sidebyside::Alternate(cases, opt);
+            sidebyside::PrintCases(cases);
+            const bool complex = suite == &kComplexSuite;
+            for (const char* name : {"QPF2 full build", "TrueType full compile"}) {
+                sidebyside::PrintRatio(cases, name, std::string(name) + ", no shaping check", complex ? 0 : 1.15);
+                if (!complex) continue;
+                double with = 0, without = 0;
+                for (const sidebyside::Case& c : cases) {
+                    if (c.name == name) with = sidebyside::Median(c.seconds);
+                    if (c.name == std::string(name) + ", no shaping check") without = sidebyside::Median(c.seconds);
+                }
+                std::printf("  the check's share of the %s: %.0f%% (%.0f ms of %.0f ms)\n", name,
+                            with > 0 ? (with - without) / with * 100 : 0.0, (with - without) * 1e3, with * 1e3);
+            }
+            if (!keep) {
+                fs::remove_all(p.dir, ec);
+                fs::remove(p.texts, ec);
+            }
+        }
+    }
+    if (!keep) fs::remove_all(g_work, ec);
+    return 0;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
     sidebyside::Options opt = sidebyside::ParseOptions(argc, argv);
-    bool keep = false;
+    bool keep = false, shaping = false;
     for (size_t i = 0; i < opt.rest.size(); ++i) {
         if (opt.rest[i] == "--texts" && i + 1 < opt.rest.size()) g_baseTexts = std::max(1, std::atoi(opt.rest[i + 1].c_str()));
         if (opt.rest[i] == "--keep") keep = true;
+        if (opt.rest[i] == "--shaping") shaping = true;
     }
     g_bin = fs::canonical("/proc/self/exe").parent_path();
     g_work = fs::temp_directory_path() / ("tamsel-bench-compile-" + std::to_string(::getpid()));
     MakeProfile();
     sidebyside::PrintMachine(opt);
+    if (shaping) return ShapingCheckCost(opt, keep);
     for (int size : opt.sizes) {
         const size_t count = static_cast<size_t>(g_baseTexts) * static_cast<size_t>(size);
         const Project p = MakeProject(count);
-        std::printf("\n%dx: %zu texts in 8 languages over %d screens, a table of %d fonts\n", size, count, kScreens,
-                    kFonts);
+        std::printf("\n%dx: %zu texts in %s over %d screens, a table of %d fonts\n", size, count, g_suite->title,
+                    kScreens, kFonts);
         const fs::path full = g_work / "out-full", first = g_work / "out-first", rerun = g_work / "out-rerun",
                        ttf = g_work / "out-ttf", cut = g_work / "out-fonttools";
         // The folder the reruns build into, made once by a first build.

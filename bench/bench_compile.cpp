@@ -270,12 +270,13 @@ int ShapingCheckCost(const sidebyside::Options& opt, bool keep) {
             const Project p = MakeProject(count);
             std::printf("\n%dx: %zu texts in %s over %d screens, a table of %d fonts\n", size, count, suite->title,
                         kScreens, kFonts);
-            const fs::path out = g_work / "out-shaping";
             std::vector<sidebyside::Case> cases;
             for (const char* target : {"qpf2", "ttf"})
                 for (bool check : {true, false}) {
                     const std::string name = std::string(target) == "qpf2" ? "QPF2 full build" : "TrueType full compile";
                     const std::string label = name + (check ? "" : ", no shaping check");
+                    // A folder of its own: a full build first empties what the last one left.
+                    const fs::path out = g_work / ("out-" + std::string(target) + (check ? "-checked" : "-unchecked"));
                     cases.push_back({label, [=, &p] { return Compile(label, p, out, target, false, check); }, {}});
                 }
             sidebyside::Alternate(cases, opt);

@@ -205,7 +205,7 @@ int RunCompile(const Options& opt, std::ostream& out, CompileOutcome* outcome) {
                 if (static_cast<int>(lang) < getLangCount())
                     Font_AddString(t.fonts.wFontID[lang], t.text[lang].c_str());
             }
-            if (opt.shapingCheck) shapingCheck.Add(t, getLangCount());
+            if (opt.shapingCheck) shapingCheck.Note(t, getLangCount());
             tagMULTIFONT mf = t.fonts;
             const int screen = screenNumber[t.screen];
             if (qpf)
@@ -216,7 +216,8 @@ int RunCompile(const Options& opt, std::ostream& out, CompileOutcome* outcome) {
         },
         true);
     Font_FreeMemory();
-    std::string().swap(textBytes);
+    // The texts are read once more for the shaping check, when a line needs it.
+    if (!shapingCheck.needed()) std::string().swap(textBytes);
 
     std::error_code ec;
     // A folder that cannot take the mark cannot take the fonts either; stop
@@ -299,7 +300,7 @@ int RunCompile(const Options& opt, std::ostream& out, CompileOutcome* outcome) {
     coverage = WithUnchangedFiles(outPath.string(), std::move(coverage), present, opt.incremental);
     // Every text that needs shaping, on the files the panel now has.
     PanelFiles panelFiles(outPath, qpf, coverage, packs);
-    const std::vector<ShapingFinding> shaped = shapingCheck.Run(panelFiles);
+    const std::vector<ShapingFinding> shaped = shapingCheck.Run(panelFiles, textBytes, opt.texts, getLangCount());
     PrintCoverageSummary(coverage, out);
     PrintShapingSummary(shaped, qpf, out);
     if (!opt.report.empty() && WriteCoverageReport(coverage, shaped, opt.target, opt.report))

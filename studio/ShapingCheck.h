@@ -4,19 +4,13 @@
 #pragma once
 
 #include <iosfwd>
-#include <map>
 #include <memory>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "PanelFiles.h"
 #include "Studio.h"
 #include "TextsFile.h"
-
-namespace shaping {
-class Face;
-}
 
 namespace studio {
 
@@ -24,21 +18,21 @@ class ShapingCheck {
 public:
     ShapingCheck();
     ~ShapingCheck();
-    // Takes in a text as the compile hands it over; keeps, once, the lines of
-    // its pieces that need shaping (most texts need none, and cost a look
-    // at each character).
-    void Add(const ScreenText& text, int languages);
-    // After the build, with the project's fonts open: the findings, by file
-    // name, then screen, line and language.
-    std::vector<ShapingFinding> Run(PanelFiles& files);
-    // Lines kept, and those shaped (for the bench).
-    size_t kept() const { return m_lines.size(); }
+    // Looks at a text as the compile hands it over: whether any line of its
+    // pieces needs shaping. Nothing is kept: most projects need no check at
+    // all, and those that do are read again after the build.
+    void Note(const ScreenText& text, int languages);
+    bool needed() const { return m_needed; }
+    // After the build, with the project's fonts open: goes through the texts
+    // again and checks each distinct line once per file. The findings, by
+    // file name, then texts-file line and language.
+    std::vector<ShapingFinding> Run(PanelFiles& files, const std::string& textBytes, const std::string& textsName,
+                                    int languages);
 
 private:
-    // (font id, language, line) -> where it stands (screen, texts-file line).
-    std::map<std::tuple<int, int, std::u16string>, std::vector<std::pair<std::string, int>>> m_lines;
-    struct Faces;
-    std::unique_ptr<Faces> m_faces;
+    bool m_needed = false;
+    struct State;
+    std::unique_ptr<State> m_state;
 };
 
 // "N text(s) shaped differently on the panel: …" and what to do, after the

@@ -48,6 +48,8 @@ GLYPHWORKS_API std::vector<Item> SplitByFont(const std::u32string& line, const s
 // (Arabic, Hebrew, the Indic scripts, Thai, ...), a combining mark, or a
 // joiner. Latin, Greek, Cyrillic, CJK and the like need none.
 GLYPHWORKS_API bool NeedsShaping(const std::u32string& text);
+// The same of UTF-16 text (a lone surrogate needs none).
+GLYPHWORKS_API bool NeedsShaping(const char16_t* text, size_t length);
 // "Arabic", "Devanagari", ...: the script's name for reports.
 GLYPHWORKS_API std::string ScriptName(uint32_t script);
 

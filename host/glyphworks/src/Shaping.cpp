@@ -239,6 +239,20 @@ bool NeedsShaping(const std::u32string& text) {
     return false;
 }
 
+bool NeedsShaping(const char16_t* text, size_t length) {
+    const std::bitset<0x10000>& bmp = BmpNeedsShaping();
+    for (size_t i = 0; i < length; ++i) {
+        const char16_t u = text[i];
+        if (u >= 0xD800 && u < 0xDC00 && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+            if (ComputeNeedsShaping(0x10000 + ((char32_t{u} - 0xD800) << 10) + (text[i + 1] - 0xDC00))) return true;
+            ++i;
+        } else if (bmp.test(u)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::string ScriptName(uint32_t script) {
     static const std::map<uint32_t, std::string> names = {
         {HB_SCRIPT_ARABIC, "Arabic"},         {HB_SCRIPT_HEBREW, "Hebrew"},       {HB_SCRIPT_SYRIAC, "Syriac"},

@@ -222,6 +222,12 @@ class _HarfBuzz:
         bind("hb_subset_plan_old_to_new_glyph_mapping", p, p)
         bind("hb_subset_plan_unicode_to_old_glyph_mapping", p, p)
         bind("hb_subset_plan_destroy", None, p)
+        bind("hb_unicode_funcs_get_default", p)
+        bind("hb_unicode_mirroring", ctypes.c_uint32, p, ctypes.c_uint32)
+        self.ufuncs = self.hb_unicode_funcs_get_default()
+
+    def mirror(self, c):
+        return self.hb_unicode_mirroring(self.ufuncs, c)
 
     def add(self, s, codes):
         if codes:
@@ -566,10 +572,21 @@ def _regular_source(src):
         raise SubsetError("%s is not a regular file" % src)
 
 
+def _with_mirrors(hb, codes):
+    """In a right-to-left run the panel's HarfBuzz shows a bracket by its
+    mirror ("(" as ")"), looked up in the subset's cmap: a text with
+    right-to-left characters keeps the mirrors of its characters."""
+    import unicodedata
+    chars = [chr(c) for c in codes if c < 0x110000 and not 0xD800 <= c < 0xE000]
+    if not hb or not any(unicodedata.bidirectional(ch) in ("R", "AL") for ch in chars):
+        return codes
+    return sorted(set(codes).union(hb.mirror(ord(ch)) for ch in chars if unicodedata.mirrored(ch)))
+
+
 def _cut(src, text, unicodes, out, number):
     _regular_source(src)
-    codes = sorted(set(map(ord, text)).union(unicodes))
     hb = _harfbuzz()
+    codes = _with_mirrors(hb, sorted(set(map(ord, text)).union(unicodes)))
     if hb:
         engine = _harfbuzz_cut_and_write(hb, src, codes, out, number)
         if engine:

@@ -21,7 +21,8 @@
 // targets with the check and without it (--no-shaping-check), of that
 // project (target: at most 1.15x) and of one in English, Arabic, Hebrew and
 // Devanagari over Noto Sans Arabic, Hebrew and Devanagari and DejaVu Sans,
-// where every text but the English ones is checked (the check's share given).
+// where every text but the English ones is checked (the check's share given,
+// and its time beside hb-shape shaping the same lines once on their faces).
 //
 //   bench_compile [--rounds N] [--sizes 1,2,4] [--only TEXT] [--texts N] [--keep] [--shaping]
 #include <unistd.h>
@@ -260,6 +261,48 @@ void PrintPeaks(const std::vector<std::string>& names, double limitMb) {
         std::printf("\n");
     }
 }
+// The distinct pieces of one language of a texts file, a line each, for
+// hb-shape, which shapes each line of its text file on its own.
+fs::path LinesOf(const Project& p, int lang) {
+    std::ifstream in(p.texts, std::ios::binary);
+    std::set<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("screen ", 0) == 0) continue;
+        size_t at = 0;
+        for (int field = 0; field <= lang + 1 && at != std::string::npos; ++field) {
+            const size_t tab = line.find('\t', at);
+            if (field == lang + 1) lines.insert(line.substr(at, tab == std::string::npos ? tab : tab - at));
+            at = tab == std::string::npos ? tab : tab + 1;
+        }
+    }
+    const fs::path file = g_work / ("lines-" + std::to_string(lang) + "-" + p.dir.filename().string());
+    std::ofstream out(file, std::ios::binary);
+    for (const std::string& l : lines) out << l << "\n";
+    return file;
+}
+
+// hb-shape over the lines of each complex language, on its source face,
+// with the check's features: what HarfBuzz's own tool takes to shape them once.
+double HbShape(const Project& p) {
+    double total = 0;
+    for (int lang = 1; lang < static_cast<int>(g_suite->languages.size()); ++lang) {
+        const Script script = g_suite->languages[static_cast<size_t>(lang)];
+        const Face* face = nullptr;
+        for (const Face& f : Faces())
+            if (f.script == script) face = &f;
+        const std::vector<std::string> argv = {"hb-shape", "--features=-liga,-clig,-dlig,-kern",
+                                               "--text-file=" + LinesOf(p, lang).string(),
+                                               (fs::path("/usr/share/fonts") / face->file).string()};
+        const double s = sidebyside::RunChild(argv);
+        if (s < 0) {
+            std::fprintf(stderr, "bench_compile: hb-shape failed\n");
+            std::exit(1);
+        }
+        total += s;
+    }
+    return total;
+}
+
 // Full compiles with the shaping check and without it, on both projects.
 int ShapingCheckCost(const sidebyside::Options& opt, bool keep) {
     std::error_code ec;
@@ -279,9 +322,10 @@ int ShapingCheckCost(const sidebyside::Options& opt, bool keep) {
                     const fs::path out = g_work / ("out-" + std::string(target) + (check ? "-checked" : "-unchecked"));
                     cases.push_back({label, [=, &p] { return Compile(label, p, out, target, false, check); }, {}});
                 }
+            const bool complex = suite == &kComplexSuite;
+            if (complex) cases.push_back({"hb-shape, the lines once on their faces", [&p] { return HbShape(p); }, {}});
             sidebyside::Alternate(cases, opt);
             sidebyside::PrintCases(cases);
-            const bool complex = suite == &kComplexSuite;
             for (const char* name : {"QPF2 full build", "TrueType full compile"}) {
                 sidebyside::PrintRatio(cases, name, std::string(name) + ", no shaping check", complex ? 0 : 1.15);
                 if (!complex) continue;
@@ -290,8 +334,12 @@ int ShapingCheckCost(const sidebyside::Options& opt, bool keep) {
                     if (c.name == name) with = sidebyside::Median(c.seconds);
                     if (c.name == std::string(name) + ", no shaping check") without = sidebyside::Median(c.seconds);
                 }
-                std::printf("  the check's share of the %s: %.0f%% (%.0f ms of %.0f ms)\n", name,
-                            with > 0 ? (with - without) / with * 100 : 0.0, (with - without) * 1e3, with * 1e3);
+                double hb = 0;
+                for (const sidebyside::Case& c : cases)
+                    if (c.name.rfind("hb-shape", 0) == 0) hb = sidebyside::Median(c.seconds);
+                std::printf("  the check's share of the %s: %.0f%% (%.0f ms of %.0f ms); %.2fx hb-shape shaping the lines once\n",
+                            name, with > 0 ? (with - without) / with * 100 : 0.0, (with - without) * 1e3, with * 1e3,
+                            hb > 0 ? (with - without) / hb : 0.0);
             }
             if (!keep) {
                 fs::remove_all(p.dir, ec);

@@ -268,6 +268,20 @@ FontFiles& Fonts() {
     return files;
 }
 
+// The files a record names as written.
+std::vector<std::u16string> FilesOf(const std::map<std::u16string, forgeline::Recorded>& records) {
+    std::vector<std::u16string> files;
+    for (const auto& kv : records)
+        if (!kv.second.file.empty()) files.push_back(kv.second.file);
+    return files;
+}
+
+// The unit that wrote `file` is rendered again, as one of an older build's records.
+void Distrust(std::map<std::u16string, forgeline::Recorded>& records, const std::u16string& file) {
+    for (auto& kv : records)
+        if (kv.second.file == file) kv.second.believed = false;
+}
+
 }  // namespace
 
 namespace forgeline {
@@ -528,17 +542,9 @@ void CQpfFontData::removeNoNeedQpf(const std::u16string& outDir) {
     m_last = std::move(built);
 }
 
-std::vector<std::u16string> CQpfFontData::recordedFiles() const {
-    std::vector<std::u16string> files;
-    for (const auto& kv : m_last)
-        if (!kv.second.file.empty()) files.push_back(kv.second.file);
-    return files;
-}
+std::vector<std::u16string> CQpfFontData::recordedFiles() const { return FilesOf(m_last); }
 
-void CQpfFontData::renderAgain(const std::u16string& file) {
-    auto it = m_last.find(file);
-    if (it != m_last.end()) it->second.believed = false;
-}
+void CQpfFontData::renderAgain(const std::u16string& file) { Distrust(m_last, file); }
 
 std::vector<std::pair<std::u16string, _tagQpfUnit>> CQpfFontData::screenTexts(int screen) const {
     std::vector<std::pair<std::u16string, _tagQpfUnit>> out;
@@ -762,17 +768,9 @@ void CTtfFontData::endBuild() {
     WriteState(m_dir, kTtfState, m_last);
 }
 
-std::vector<std::u16string> CTtfFontData::recordedFiles() const {
-    std::vector<std::u16string> files;
-    for (const auto& kv : m_last)
-        if (!kv.second.file.empty()) files.push_back(kv.second.file);
-    return files;
-}
+std::vector<std::u16string> CTtfFontData::recordedFiles() const { return FilesOf(m_last); }
 
-void CTtfFontData::renderAgain(const std::u16string& file) {
-    for (auto& kv : m_last)
-        if (kv.second.file == file) kv.second.believed = false;
-}
+void CTtfFontData::renderAgain(const std::u16string& file) { Distrust(m_last, file); }
 
 void CTtfFontData::getTtfMapTable(TtfMapFn fill, TTFMapTable& table) {
     if (fill) fill(&table);

@@ -177,6 +177,33 @@ TEST_F(OutputRecordsTest, FilesAreMadeAgainWhenTheirFacesAreNoLongerThoseRecorde
     EXPECT_NE(Time(tahomaTtf), ttfTime);
     unchanged();
 
+    // Bytes changed behind a record that took the new stat: only --verify reads them.
+    bytes.back() = 1;
+    testsupport::WriteBytes(tahoma, bytes);
+    winfiles::FileStamp now;
+    ASSERT_TRUE(winfiles::StampFile(tahoma.string(), &now));
+    for (const fs::path& record : {m_out / "qpf2" / ".forgeline-qpf", m_out / ".forgeline-ttf"})
+        EditRecord(record, [&](const std::string& line) {
+            const size_t at = line.find("\ttahoma.ttf\t");
+            if (at == std::string::npos) return line;
+            const size_t from = at + 12, to = line.find('\t', from);
+            winfiles::FileStamp old;
+            EXPECT_TRUE(winfiles::ParseStamp(line.substr(from, to - from), &old));
+            now.hash = old.hash;
+            return line.substr(0, from) + winfiles::FormatStamp(now) + (to == std::string::npos ? "" : line.substr(to));
+        });
+    reload();
+    qpfTime = Time(tahomaQpf), ttfTime = Time(tahomaTtf);
+    Qpf();
+    Ttf();
+    EXPECT_EQ(Time(tahomaQpf), qpfTime);
+    EXPECT_EQ(Time(tahomaTtf), ttfTime);
+    Qpf(true);
+    Ttf(true);
+    EXPECT_NE(Time(tahomaQpf), qpfTime);
+    EXPECT_NE(Time(tahomaTtf), ttfTime);
+    unchanged();
+
     // Gone: Tahoma's texts come from the face GDI falls back to, under the
     // file name the face gives the QPF2 file, and in that face's subset.
     fs::remove(tahoma);

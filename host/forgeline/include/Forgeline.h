@@ -24,7 +24,8 @@
 // whose faces, or whose faces' files, are no longer those recorded: a face
 // uninstalled, replaced, newly winning the match, or another substitute,
 // link or icon-title font. A font file costs the stat the profile took of
-// it; its content is hashed only when that stat is not the recorded one.
+// it; its content is hashed only when that stat is not the recorded one, or
+// when the build is asked to verify.
 #pragma once
 
 #include <cstdint>

@@ -190,31 +190,32 @@ bool StillWritten(const std::u16string& dir, forgeline::Recorded& r, bool verify
 
 // The font files units are made from, as this process finds them: the stat
 // the profile took of each when it read the fonts folder, and the content's
-// hash, taken only when a record's stat is not that one (and then once).
+// hash, read only when a record's stat is not that one, or when a build is
+// asked to verify (and then once).
 class FontFiles {
 public:
     // Whether the font file is still what `recorded` says; one whose stat
     // moved but whose bytes are the same is, and `recorded` takes its stat.
-    bool Same(const std::u16string& name, winfiles::FileStamp* recorded) {
+    bool Same(const std::u16string& name, winfiles::FileStamp* recorded, bool verify) {
         Known& k = Find(name);
         if (!k.exists) return false;
-        if (SameStat(k.stamp, *recorded)) {
+        if (!verify && SameStat(k.stamp, *recorded)) {
             if (!k.hashed) {
                 k.stamp.hash = recorded->hash;
                 k.hashed = true;
             }
             return k.stamp.hash == recorded->hash;
         }
-        if (!Hash(k) || k.stamp.hash != recorded->hash) return false;
+        if (!Read(k) || k.stamp.hash != recorded->hash) return false;
         *recorded = k.stamp;
         return true;
     }
     // Whether every font file of `r` is still what it says, those of
     // `names` in that order.
-    bool AllSame(forgeline::Recorded& r, const std::vector<std::u16string>& names) {
+    bool AllSame(forgeline::Recorded& r, const std::vector<std::u16string>& names, bool verify) {
         if (r.fontFiles.size() != names.size()) return false;
         for (size_t i = 0; i < names.size(); ++i)
-            if (r.fontFiles[i].first != names[i] || !Same(names[i], &r.fontFiles[i].second)) return false;
+            if (r.fontFiles[i].first != names[i] || !Same(names[i], &r.fontFiles[i].second, verify)) return false;
         return true;
     }
     // The stamps to record for `names`; false when one of them is gone.
@@ -223,7 +224,7 @@ public:
         out->clear();
         for (const std::u16string& name : names) {
             Known& k = Find(name);
-            if (!k.exists || !Hash(k)) return false;
+            if (!k.exists || (!k.hashed && !Read(k))) return false;
             out->emplace_back(name, k.stamp);
         }
         return true;
@@ -231,7 +232,9 @@ public:
 
 private:
     struct Known {
-        bool exists = false, hashed = false;
+        bool exists = false;
+        bool hashed = false;  // the hash is known: read, or the one of a record whose stat is the file's
+        bool read = false;    // and read from the content
         winfiles::FileStamp stamp;
         std::string path;
     };
@@ -255,9 +258,9 @@ private:
         }
         return k;
     }
-    static bool Hash(Known& k) {
-        if (!k.hashed) k.hashed = winfiles::HashFile(k.path, &k.stamp.hash);
-        return k.hashed;
+    static bool Read(Known& k) {
+        if (!k.read) k.hashed = k.read = winfiles::HashFile(k.path, &k.stamp.hash);
+        return k.read;
     }
     std::map<std::u16string, Known> m_known;
     uint64_t m_generation = ~uint64_t{0};
@@ -481,7 +484,7 @@ int CQpfFontData::executeBuild(QpfRenderFn render) {
         auto last = m_last.find(f.name);
         const bool same = !f.name.empty() && last != m_last.end() && last->second.believed &&
                           last->second.value == f.signature && last->second.source == f.source.faces &&
-                          Fonts().AllSame(last->second, f.source.fontFiles) && !m_dir.empty() &&
+                          Fonts().AllSame(last->second, f.source.fontFiles, m_verify) && !m_dir.empty() &&
                           !last->second.file.empty() && StillWritten(m_dir, last->second, m_verify, &m_changed);
         if (same) continue;
         for (const Plan::Call& call : f.calls) {
@@ -529,7 +532,7 @@ void CQpfFontData::removeNoNeedQpf(const std::u16string& outDir) {
             auto last = m_last.find(kv.first);
             if (m_dir != outDir || last == m_last.end() || !last->second.believed || last->second.value != f.signature ||
                 last->second.source != f.source.faces || last->second.file.empty() ||
-                !Fonts().AllSame(last->second, f.source.fontFiles) ||
+                !Fonts().AllSame(last->second, f.source.fontFiles, false) ||
                 winfiles::CheckStamp(path, &last->second.stamp, false) != winfiles::StampCheck::Same)
                 continue;
             r = last->second;
@@ -661,7 +664,8 @@ int CTtfFontData::executeBuild(QpfRenderFn render) {
         if (now == m_current->end() || now->second.value != kv.second.value || m_dir.empty()) continue;
         const UnitSource& source = now->second.source;
         if (!kv.second.believed || !source.realised || kv.second.source != source.faces ||
-            !Fonts().AllSame(kv.second, source.fontFiles) || !StillWritten(m_dir, kv.second, m_verify, &m_changed))
+            !Fonts().AllSame(kv.second, source.fontFiles, m_verify) ||
+            !StillWritten(m_dir, kv.second, m_verify, &m_changed))
             m_recut.insert(kv.first);
     }
     // The texts of the groups to cut, by the file the font tools keep them

@@ -3,7 +3,9 @@
 // yardsticks:
 //  - QPF2: the first unit build (--incremental into an empty folder) and an
 //    unchanged rerun of it, beside a full build of the same texts (targets:
-//    at most 1.2x and 0.8x);
+//    at most 1.2x and 0.7x); with --against BUILD, the same three compiles of
+//    another build of the studio (BUILD/bin/tamsel-studio: the code a change
+//    starts from) in the same rounds;
 //  - TrueType: a full compile, beside fontTools cutting the same fonts to
 //    the same characters in one process with the options and calls of
 //    myFont.py, importing fontTools.subset as the compile does, on the
@@ -24,7 +26,8 @@
 // where every text but the English ones is checked (the check's share given,
 // and its time beside hb-shape shaping the same lines once on their faces).
 //
-//   bench_compile [--rounds N] [--sizes 1,2,4] [--only TEXT] [--texts N] [--keep] [--shaping]
+//   bench_compile [--rounds N] [--sizes 1,2,4] [--only TEXT] [--texts N] [--keep] [--against BUILD]
+//                 [--shaping]
 #include <unistd.h>
 
 #include <cstdint>
@@ -45,7 +48,7 @@ namespace fs = std::filesystem;
 
 namespace {
 int g_baseTexts = 50000;
-fs::path g_work, g_bin;
+fs::path g_work, g_bin, g_against;
 
 enum Script { kLatin, kCjk, kArabic, kHebrew, kDevanagari };
 struct Face {
@@ -197,8 +200,8 @@ std::map<std::string, Peak> g_peaks;
 
 // One studio compile; its seconds, its peak memory noted under `name`.
 double Compile(const std::string& name, const Project& p, const fs::path& out, const std::string& target,
-               bool incremental, bool check = true) {
-    std::vector<std::string> argv = {(g_bin / "tamsel-studio").string(), "--profile", (g_work / "profile").string(),
+               bool incremental, bool check = true, const fs::path& bin = g_bin) {
+    std::vector<std::string> argv = {(bin / "tamsel-studio").string(), "--profile", (g_work / "profile").string(),
                                      "--languages", std::to_string(g_suite->languages.size()), "compile",
                                      p.dir.string(), "--texts", p.texts.string(), "--out", out.string(), "--target",
                                      target};
@@ -359,6 +362,7 @@ int main(int argc, char** argv) {
         if (opt.rest[i] == "--texts" && i + 1 < opt.rest.size()) g_baseTexts = std::max(1, std::atoi(opt.rest[i + 1].c_str()));
         if (opt.rest[i] == "--keep") keep = true;
         if (opt.rest[i] == "--shaping") shaping = true;
+        if (opt.rest[i] == "--against" && i + 1 < opt.rest.size()) g_against = fs::absolute(opt.rest[i + 1]) / "bin";
     }
     g_bin = fs::canonical("/proc/self/exe").parent_path();
     g_work = fs::temp_directory_path() / ("tamsel-bench-compile-" + std::to_string(::getpid()));
@@ -392,6 +396,28 @@ int main(int argc, char** argv) {
             {"fontTools in-process, same cuts", [&] { return FontToolsCuts(cuts, &cutsOnly.back(), false); }, {}},
             {"fontTools in the python3 program", [&] { return FontToolsCuts(cuts, nullptr, true); }, {}},
         };
+        // The code a change starts from, in the same rounds.
+        const std::string other = " (" + g_against.parent_path().filename().string() + ")";
+        const fs::path otherRerun = g_work / "out-rerun-other";
+        if (!g_against.empty()) {
+            fs::remove_all(otherRerun, ec);
+            Compile("unit build, unchanged rerun" + other, p, otherRerun, "qpf2", true, true, g_against);
+            cases.push_back({"QPF2 full build" + other,
+                             [&] { return Compile("QPF2 full build" + other, p, full, "qpf2", false, true, g_against); },
+                             {}});
+            cases.push_back({"QPF2 first unit build" + other,
+                             [&] {
+                                 fs::remove_all(first, ec);
+                                 return Compile("QPF2 first unit build" + other, p, first, "qpf2", true, true, g_against);
+                             },
+                             {}});
+            cases.push_back({"QPF2 unchanged unit build" + other,
+                             [&] {
+                                 return Compile("QPF2 unchanged unit build" + other, p, otherRerun, "qpf2", true, true,
+                                                g_against);
+                             },
+                             {}});
+        }
         for (auto& c : cases)
             if (c.name == "fontTools in-process, same cuts") {
                 auto run = c.run;
@@ -411,7 +437,13 @@ int main(int argc, char** argv) {
                         *std::max_element(cutsOnly.begin(), cutsOnly.end()) * 1e3);
         }
         sidebyside::PrintRatio(cases, "QPF2 first unit build", "QPF2 full build", 1.2);
-        sidebyside::PrintRatio(cases, "QPF2 unchanged unit build", "QPF2 full build", 0.8);
+        sidebyside::PrintRatio(cases, "QPF2 unchanged unit build", "QPF2 full build", 0.7);
+        if (!g_against.empty()) {
+            sidebyside::PrintRatio(cases, "QPF2 first unit build" + other, "QPF2 full build" + other, 1.2);
+            sidebyside::PrintRatio(cases, "QPF2 unchanged unit build" + other, "QPF2 full build" + other, 0.7);
+            sidebyside::PrintRatio(cases, "QPF2 first unit build", "QPF2 first unit build" + other);
+            sidebyside::PrintRatio(cases, "QPF2 unchanged unit build", "QPF2 unchanged unit build" + other);
+        }
         sidebyside::PrintRatio(cases, "TrueType full compile", "fontTools in-process, same cuts", 0.5);
         sidebyside::PrintRatio(cases, "TrueType full compile", "fontTools in the python3 program");
         PrintPeaks({"QPF2 full build", "QPF2 first unit build", "QPF2 unchanged unit build"}, 0);

@@ -89,6 +89,8 @@ EOF
         # As builds write them now: the file and what it held.
         printf 'dejavu_sans_12_50.qpf2\t 1Aalmr\tdejavu_sans_12_50.qpf2\t4,1,2,3,00000000000000ff\nold\tnew\t../old\t4,1,1,1,0\nlink\tlink\tlink\t-4,1,1,1,0\n' >"$d/qpf-stamped.rec"
         printf 'DejaVu Sans\t 1Aalmr\tDejaVu Sans.ttf\t4,1,2,3,1\nPack\tx\t\t\nvictim\tv\tvictim.ttc\t9,9,9,9,9\nsub\ts\tsub.ttf\t\n' >"$d/ttf-stamped.rec"
+        # With the faces each was made from and their font files' stamps.
+        printf 'dejavu_sans_12_50.qpf2\tDejaVu Sans\037\03712\03750\037 1A\035\036\tdejavu_sans_12_50.qpf2\t4,1,2,3,ff\tDejaVuSans.ttf#0\037DejaVu Sans\037--\03712\tDejaVuSans.ttf\t9,1,1,1,2\n../x\tv\t\t\t\t../../etc/passwd\t1,1,1,1,1\n' >"$d/qpf-faced.rec"
         printf '\377\t\\\n\t\n\\\n' >"$d/odd.rec" ;;
     fuzz_face_cache)  # edits of the good cache: none, a byte in a name, a cut
         printf '\000' >"$d/good"

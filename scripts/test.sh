@@ -13,4 +13,6 @@ export QT_QPA_PLATFORM=offscreen
 "$root/scripts/build.sh" build-asan -DTAMSEL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DTAMSEL_WERROR=ON
 (cd "$root/build-asan" && ctest --output-on-failure -j "$(nproc)")
 # A short run of every libFuzzer target (clang); longer runs: scripts/fuzz.sh SECONDS.
+# Beside it, longer runs of the model-based test of incremental compiles
+# (ctest studio_model): scripts/model.sh SEEDS.
 TAMSEL_WERROR=ON "$root/scripts/fuzz.sh" 0

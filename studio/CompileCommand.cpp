@@ -3,6 +3,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstdio>
@@ -34,9 +35,10 @@ const char* kCompileUsage =
     "                         the panel fonts for the texts of FILE: QPF2 bitmap fonts (into\n"
     "                         DIR/qpf2 with --incremental) or subset TrueType fonts; a full\n"
     "                         compile empties DIR first, --incremental renders only what changed\n"
-    "                         and what is missing or no longer what the last compile wrote (a\n"
-    "                         file whose size or times moved is read again; --verify reads every\n"
-    "                         file the last compile wrote).\n"
+    "                         (texts, fonts, or the installed faces and settings that realise\n"
+    "                         them) and what is missing or no longer what the last compile wrote\n"
+    "                         (a file whose size or times moved is read again; --verify reads\n"
+    "                         every file the last compile wrote).\n"
     "                         DIR must be new, empty or made by an earlier compile, and neither the\n"
     "                         project folder nor a folder above it nor the home folder; --force\n"
     "                         allows these (never the root folder). A summary follows: per file,\n"
@@ -240,6 +242,22 @@ int RunCompile(const Options& opt, std::ostream& out, CompileOutcome* outcome) {
     const std::u16string lattice = qpf && dir.find(u"\\qpf2") == std::u16string::npos ? dir + u"\\qpf2" : dir;
     const fs::path outPath = NativePath(opt.incremental ? lattice : dir);
     const std::map<std::string, FileState> before = opt.incremental ? Snapshot(outPath) : decltype(before){};
+    // What the last compile found of each file; a file it has no record of
+    // is made again, so that its report is made with it.
+    std::vector<CoverageRecord> stored = opt.incremental ? TakeCoverageStore(outPath.string()) : decltype(stored){};
+    if (opt.incremental) {
+        std::set<std::u16string> known;
+        for (const CoverageRecord& r : stored) known.insert(r.file);
+        CQpfFontData* qpfs = CSingletonTpl<CQpfFontData>::getInstance();
+        CTtfFontData* ttfs = CSingletonTpl<CTtfFontData>::getInstance();
+        for (const std::u16string& f : qpf ? qpfs->recordedFiles() : ttfs->recordedFiles()) {
+            if (known.count(f)) continue;
+            if (qpf)
+                qpfs->renderAgain(f);
+            else
+                ttfs->renderAgain(f);
+        }
+    }
 
     std::cerr << "building " << (qpf ? "QPF2" : "subset TrueType") << " fonts for " << textCount
               << " text(s)...\n";
@@ -281,11 +299,22 @@ int RunCompile(const Options& opt, std::ostream& out, CompileOutcome* outcome) {
     snprintf(line, sizeof line, "%.3f MB of panel font data (%.1f s)\n", mb, seconds);
     out << line;
 
+    // An incremental subset build offers the texts of pack fonts too, and
+    // drops their rows (under their pack names): those fonts travel whole,
+    // and are checked below.
+    std::set<std::u16string> packRows;
+    for (const auto& kv : packs) {
+        auto pack = PackNameMap.find(kv.first);
+        packRows.insert(pack == PackNameMap.end() || pack->second.empty() ? kv.first : pack->second);
+    }
+    const auto ofPackFonts = [&](const CoverageRecord& r) {
+        if (r.subset) return packRows.count(r.key) > 0;
+        return r.file.empty() && !r.facesAsked.empty() &&
+               std::all_of(r.facesAsked.begin(), r.facesAsked.end(), [&](const auto& f) { return packs.count(f) > 0; });
+    };
     std::vector<CoverageRecord> coverage;
     for (CoverageRecord& r : takeCoverageReport())
-        // An incremental subset build tables the rows of pack fonts too and
-        // then drops them: those fonts travel whole, and are checked below.
-        if (!(opt.incremental && r.subset && packs.count(r.key))) coverage.push_back(std::move(r));
+        if (!(opt.incremental && !qpf && ofPackFonts(r))) coverage.push_back(std::move(r));
     // The fonts of pack faces travel whole: what they lack is found from
     // the characters the compile library heard in them.
     if (!qpf)
@@ -297,7 +326,7 @@ int RunCompile(const Options& opt, std::ostream& out, CompileOutcome* outcome) {
     // the last compile found.
     std::set<std::string> present;
     for (const auto& kv : after) present.insert(kv.first);
-    coverage = WithUnchangedFiles(outPath.string(), std::move(coverage), present, opt.incremental);
+    coverage = WithUnchangedFiles(outPath.string(), std::move(coverage), std::move(stored), present);
     // Every text that needs shaping, on the files the panel now has.
     PanelFiles panelFiles(outPath, qpf, coverage, packs);
     const std::vector<ShapingFinding> shaped = shapingCheck.Run(panelFiles, textBytes, opt.texts, getLangCount());

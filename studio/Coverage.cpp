@@ -5,11 +5,14 @@
 #include <QJsonObject>
 #include <QString>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <ostream>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 #include "win/filesafety.h"
 #include "win/wstr.h"
@@ -69,15 +72,27 @@ size_t LinkedCount(const CoverageRecord& r) {
     return n;
 }
 
-// What no file of the build can draw, in first-loss order.
+// What no file of the build can draw, by code point.
 std::u32string LostEverywhere(const std::vector<CoverageRecord>& records) {
-    std::u32string lost;
     std::set<char32_t> seen;
     for (const CoverageRecord& r : records)
-        for (const std::u32string* chars : {&r.missing, &r.tooLarge})
-            for (char32_t c : *chars)
-                if (seen.insert(c).second) lost += c;
-    return lost;
+        for (const std::u32string* chars : {&r.missing, &r.tooLarge}) seen.insert(chars->begin(), chars->end());
+    return std::u32string(seen.begin(), seen.end());
+}
+
+// Files by name (those no file could be made for by what they asked),
+// characters by code point: the order both builds give.
+void PutInOrder(std::vector<CoverageRecord>& records) {
+    for (CoverageRecord& r : records) {
+        std::sort(r.missing.begin(), r.missing.end());
+        std::sort(r.tooLarge.begin(), r.tooLarge.end());
+        for (auto& l : r.linked) std::sort(l.second.begin(), l.second.end());
+    }
+    const auto key = [](const CoverageRecord& r) {
+        return std::tie(r.file, r.key, r.facesAsked, r.pixelSize, r.weight, r.italic, r.subset);
+    };
+    std::stable_sort(records.begin(), records.end(),
+                     [&](const CoverageRecord& a, const CoverageRecord& b) { return key(a) < key(b); });
 }
 }  // namespace
 
@@ -205,18 +220,25 @@ std::vector<CoverageRecord> ReadCoverageStore(const std::string& folder) {
     return records;
 }
 
+std::vector<CoverageRecord> TakeCoverageStore(const std::string& folder) {
+    std::vector<CoverageRecord> records = ReadCoverageStore(folder);
+    std::error_code ec;
+    if (std::filesystem::exists(std::filesystem::symlink_status(folder + "/" + kCoverageStore, ec)))
+        winfiles::RemoveFromFolder(folder, kCoverageStore);
+    return records;
+}
+
 std::vector<CoverageRecord> WithUnchangedFiles(const std::string& folder, std::vector<CoverageRecord> built,
-                                               const std::set<std::string>& present, bool incremental) {
+                                               std::vector<CoverageRecord> stored,
+                                               const std::set<std::string>& present) {
     const std::string store = folder + "/" + kCoverageStore;
     std::vector<CoverageRecord> all;
-    if (incremental) {
-        std::set<std::u16string> remade;
-        for (const CoverageRecord& r : built) remade.insert(r.file);
-        for (CoverageRecord& r : ReadCoverageStore(folder))
-            if (!r.file.empty() && !remade.count(r.file) && present.count(Utf16ToUtf8(r.file)))
-                all.push_back(std::move(r));
-    }
+    std::set<std::u16string> remade;
+    for (const CoverageRecord& r : built) remade.insert(r.file);
+    for (CoverageRecord& r : stored)
+        if (!r.file.empty() && !remade.count(r.file) && present.count(Utf16ToUtf8(r.file))) all.push_back(std::move(r));
     for (CoverageRecord& r : built) all.push_back(std::move(r));
+    PutInOrder(all);
     std::string text;
     for (const CoverageRecord& r : all) text += StoredLine(r);
     winfiles::AtomicFile file(store);

@@ -20,14 +20,19 @@ bool LosesCharacters(const CoverageRecord& r);
 // some, how many and the first of them as text and as U+ codes.
 void PrintCoverageSummary(const std::vector<CoverageRecord>& records, std::ostream& out);
 
-// The records of an incremental compile: those of this build, after those
-// that the last compile into `folder` stored for the files it still holds and
-// this build did not remake. The result is stored in the folder for the next
-// compile (a full compile only stores its own). `present`: the files there.
+// The records of a compile: those of this build and those of `stored` (what
+// the last compile into `folder` stored: TakeCoverageStore) for the files it
+// still holds and this build did not remake, files by name and characters
+// by code point, whichever build made them. The result is stored in the
+// folder for the next compile. `present`: the files there.
 std::vector<CoverageRecord> WithUnchangedFiles(const std::string& folder, std::vector<CoverageRecord> built,
-                                               const std::set<std::string>& present, bool incremental);
+                                               std::vector<CoverageRecord> stored,
+                                               const std::set<std::string>& present);
 // The records the last compile into `folder` stored (none when it stored none).
 std::vector<CoverageRecord> ReadCoverageStore(const std::string& folder);
+// The same, taken out of the folder: a compile stopped before it stores its
+// own leaves none, and the next makes again every file it has no record of.
+std::vector<CoverageRecord> TakeCoverageStore(const std::string& folder);
 // The name of that record in the output folder.
 extern const char kCoverageStore[];
 

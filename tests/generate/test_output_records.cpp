@@ -11,6 +11,7 @@
 #include "Qpf2Reader.h"
 #include "win/filesafety.h"
 #include "win/files.h"
+#include "win/profile.h"
 
 namespace fs = std::filesystem;
 
@@ -55,13 +56,14 @@ void ChangeBehindTheRecord(const fs::path& file, const fs::path& record) {
     ASSERT_TRUE(winfiles::StampFile(file.string(), &now));
     const std::string name = file.filename().string();
     EditRecord(record, [&](const std::string& line) {
-        if (line.rfind(name + "\t", 0) != 0 && line.find("\t" + name + "\t") == std::string::npos)
-            return line;
-        const size_t last = line.rfind('\t');
+        // key, value, file, its stamp, then what the file was made from
+        std::vector<size_t> tabs;
+        for (size_t t = line.find('\t'); t != std::string::npos; t = line.find('\t', t + 1)) tabs.push_back(t);
+        if (tabs.size() < 4 || line.substr(tabs[1] + 1, tabs[2] - tabs[1] - 1) != name) return line;
         winfiles::FileStamp old;
-        EXPECT_TRUE(winfiles::ParseStamp(line.substr(last + 1), &old));
+        EXPECT_TRUE(winfiles::ParseStamp(line.substr(tabs[2] + 1, tabs[3] - tabs[2] - 1), &old));
         now.hash = old.hash;  // the stat of now, the content of then
-        return line.substr(0, last + 1) + winfiles::FormatStamp(now);
+        return line.substr(0, tabs[2] + 1) + winfiles::FormatStamp(now) + line.substr(tabs[3]);
     });
 }
 
@@ -132,6 +134,89 @@ TEST_F(OutputRecordsTest, FilesChangedOutsideABuildAreBuiltAgain) {
     EXPECT_EQ(Time(TtfFile()), ttfTime);
 }
 
+// The faces a file was made from are part of what it is: a font file
+// touched keeps the files made from it, one whose bytes changed or that is
+// gone has them made again from what the profile realises now. Each build
+// is a new process: the profile is read again.
+TEST_F(OutputRecordsTest, FilesAreMadeAgainWhenTheirFacesAreNoLongerThoseRecorded) {
+    const fs::path tahoma = m_profile.fonts() / "tahoma.ttf";
+    const fs::path tahomaQpf = m_out / "qpf2" / "tahoma_20_50.qpf2", tahomaTtf = m_out / "Tahoma.ttf";
+    fs::remove(tahoma);
+    fs::copy_file(testsupport::FixtureFontsDir() / "Fonts" / "tahoma.ttf", tahoma);
+    const auto reload = [this] {
+        ASSERT_TRUE(winprofile::Load(m_profile.path().string()));
+        MakeFontMap();
+    };
+    reload();
+    Qpf();
+    Ttf();
+    const auto arialQpf = Time(QpfFile()), arialTtf = Time(TtfFile());
+    // Arial's files are made from Arial alone: they are never made again here.
+    const auto unchanged = [&] {
+        EXPECT_EQ(Time(QpfFile()), arialQpf);
+        EXPECT_EQ(Time(TtfFile()), arialTtf);
+    };
+
+    fs::last_write_time(tahoma, Time(tahoma) + std::chrono::seconds(3));
+    reload();
+    auto qpfTime = Time(tahomaQpf), ttfTime = Time(tahomaTtf);
+    Qpf();
+    Ttf();
+    EXPECT_EQ(Time(tahomaQpf), qpfTime);
+    EXPECT_EQ(Time(tahomaTtf), ttfTime);
+    unchanged();
+
+    // Bytes a font reader passes over, at the end of the file.
+    std::vector<unsigned char> bytes = testsupport::ReadBytes(tahoma);
+    bytes.insert(bytes.end(), {0, 0, 0, 0});
+    testsupport::WriteBytes(tahoma, bytes);
+    reload();
+    Qpf();
+    Ttf();
+    EXPECT_NE(Time(tahomaQpf), qpfTime);
+    EXPECT_NE(Time(tahomaTtf), ttfTime);
+    unchanged();
+
+    // Bytes changed behind a record that took the new stat: only --verify reads them.
+    bytes.back() = 1;
+    testsupport::WriteBytes(tahoma, bytes);
+    winfiles::FileStamp now;
+    ASSERT_TRUE(winfiles::StampFile(tahoma.string(), &now));
+    for (const fs::path& record : {m_out / "qpf2" / ".forgeline-qpf", m_out / ".forgeline-ttf"})
+        EditRecord(record, [&](const std::string& line) {
+            const size_t at = line.find("\ttahoma.ttf\t");
+            if (at == std::string::npos) return line;
+            const size_t from = at + 12, to = line.find('\t', from);
+            winfiles::FileStamp old;
+            EXPECT_TRUE(winfiles::ParseStamp(line.substr(from, to - from), &old));
+            now.hash = old.hash;
+            return line.substr(0, from) + winfiles::FormatStamp(now) + (to == std::string::npos ? "" : line.substr(to));
+        });
+    reload();
+    qpfTime = Time(tahomaQpf), ttfTime = Time(tahomaTtf);
+    Qpf();
+    Ttf();
+    EXPECT_EQ(Time(tahomaQpf), qpfTime);
+    EXPECT_EQ(Time(tahomaTtf), ttfTime);
+    Qpf(true);
+    Ttf(true);
+    EXPECT_NE(Time(tahomaQpf), qpfTime);
+    EXPECT_NE(Time(tahomaTtf), ttfTime);
+    unchanged();
+
+    // Gone: Tahoma's texts come from the face GDI falls back to, under the
+    // file name the face gives the QPF2 file, and in that face's subset.
+    fs::remove(tahoma);
+    reload();
+    qpfTime = Time(tahomaQpf);
+    Qpf();
+    Ttf();
+    EXPECT_NE(Time(tahomaQpf), qpfTime);
+    EXPECT_FALSE(fs::exists(tahomaTtf));
+    EXPECT_NE(testsupport::ReadText(m_out / "qpf2" / ".forgeline-qpf").find("tahoma_20_50.qpf2\tTahoma"),
+              std::string::npos);
+}
+
 TEST_F(OutputRecordsTest, AFileOnlyItsBytesTellChangedIsFoundWhenAskedToVerify) {
     Qpf();
     Ttf();
@@ -149,22 +234,27 @@ TEST_F(OutputRecordsTest, AFileOnlyItsBytesTellChangedIsFoundWhenAskedToVerify) 
 TEST_F(OutputRecordsTest, RecordsOfAnOlderBuildAreNotBelieved) {
     Qpf();
     Ttf();
-    // What a build that kept no stamps recorded: name and value alone.
-    for (const fs::path& record : {m_out / "qpf2" / ".forgeline-qpf", m_out / ".forgeline-ttf"})
-        EditRecord(record, [](const std::string& line) {
-            return line.substr(0, line.find('\t', line.find('\t') + 1));
-        });
-    const auto qpfTime = Time(QpfFile()), ttfTime = Time(TtfFile());
-    Qpf();
-    Ttf();
-    EXPECT_NE(Time(QpfFile()), qpfTime);
-    EXPECT_NE(Time(TtfFile()), ttfTime);
-    // And the records are whole again.
-    const auto qpfAgain = Time(QpfFile()), ttfAgain = Time(TtfFile());
-    EXPECT_TRUE(Qpf().empty());
-    EXPECT_TRUE(Ttf().empty());
-    EXPECT_EQ(Time(QpfFile()), qpfAgain);
-    EXPECT_EQ(Time(TtfFile()), ttfAgain);
+    // What builds that kept no stamps (name and value alone) or no faces
+    // (name, value, file and stamp) recorded.
+    for (const int fields : {2, 4}) {
+        for (const fs::path& record : {m_out / "qpf2" / ".forgeline-qpf", m_out / ".forgeline-ttf"})
+            EditRecord(record, [&](const std::string& line) {
+                size_t end = 0;
+                for (int i = 0; i < fields && end != std::string::npos; ++i) end = line.find('\t', end + (i > 0));
+                return line.substr(0, end);
+            });
+        const auto qpfTime = Time(QpfFile()), ttfTime = Time(TtfFile());
+        Qpf();
+        Ttf();
+        EXPECT_NE(Time(QpfFile()), qpfTime) << fields << " fields";
+        EXPECT_NE(Time(TtfFile()), ttfTime) << fields << " fields";
+        // And the records are whole again.
+        const auto qpfAgain = Time(QpfFile()), ttfAgain = Time(TtfFile());
+        EXPECT_TRUE(Qpf().empty());
+        EXPECT_TRUE(Ttf().empty());
+        EXPECT_EQ(Time(QpfFile()), qpfAgain);
+        EXPECT_EQ(Time(TtfFile()), ttfAgain);
+    }
 }
 
 // A subset the font library's check rejects is neither put in place nor

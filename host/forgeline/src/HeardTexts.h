@@ -75,11 +75,20 @@ public:
         if (!m_lastScreen || m_lastScreenNumber != screen) {
             m_lastScreen = &m_screens[screen];
             m_lastScreenNumber = screen;
+            m_runs.push_back(Run{m_lastScreen, static_cast<uint32_t>(m_lastScreen->size()), 0});
         }
         m_lastScreen->push_back(t);
+        ++m_runs.back().count;
     }
 
     const std::map<int, std::vector<Text>>& Screens() const { return m_screens; }
+    // Calls fn(text) for every text in the order heard: a screen may come
+    // back later, and a full build takes its texts in that order.
+    template <class Fn>
+    void ForEachHeard(Fn&& fn) const {
+        for (const Run& r : m_runs)
+            for (uint32_t i = r.begin; i < r.begin + r.count; ++i) fn((*r.texts)[i]);
+    }
     const Style& StyleOf(const Text& t) const { return m_styles[t.style]; }
     const std::vector<Style>& Styles() const { return m_styles; }
     std::u16string_view View(const Text& t) const {
@@ -91,6 +100,7 @@ public:
 
     void Clear() {
         m_screens.clear();
+        m_runs.clear();
         m_styles.clear();
         m_ids.clear();
         m_names.clear();
@@ -135,6 +145,12 @@ private:
     }
 
     std::map<int, std::vector<Text>> m_screens;
+    // The texts a screen got in one go, in the order heard.
+    struct Run {
+        const std::vector<Text>* texts;
+        uint32_t begin, count;
+    };
+    std::vector<Run> m_runs;
     std::vector<Text>* m_lastScreen = nullptr;  // map nodes stay where they are
     int m_lastScreenNumber = 0;
     std::vector<Style> m_styles;
@@ -174,6 +190,19 @@ public:
     }
     // At least one string, empty when no character came.
     const std::vector<std::u16string>& Parts() const { return m_parts; }
+    // The characters added since the last call, split as Parts splits them;
+    // at least one string.
+    std::vector<std::u16string> TakeNew() {
+        std::vector<std::u16string> out;
+        for (size_t p = m_takenPart; p < m_parts.size(); ++p) {
+            std::u16string part = m_parts[p].substr(p == m_takenPart ? m_takenUnits : 0);
+            if (!part.empty()) out.push_back(std::move(part));
+        }
+        if (out.empty()) out.emplace_back();
+        m_takenPart = m_parts.size() - 1;
+        m_takenUnits = m_parts.back().size();
+        return out;
+    }
     // The distinct characters, ascending: what a font built from the texts
     // holds. A surrogate pair stays whole; sorted unit by unit, the halves of
     // pairs from different blocks would part.
@@ -198,6 +227,7 @@ private:
     CharSet m_seen;
     std::vector<char32_t> m_chars;  // in first-use order
     std::vector<std::u16string> m_parts{std::u16string()};
+    size_t m_takenPart = 0, m_takenUnits = 0;  // where TakeNew goes on from
 };
 
 }  // namespace forgeline

@@ -57,6 +57,23 @@ GLYPHWORKS_API int qpf2tofileEx(const WCHAR* outDir);
 // The file a unit's glyphs go to ("" when the face cannot be rendered).
 GLYPHWORKS_API std::u16string qpf2UnitFileName(const WCHAR* faceName, int height, bool italic, long weight,
                                                const WCHAR* packName);
+// What a unit's file is made from beyond its characters and the units that
+// ask for it, as this profile realises it: for QPF2 the face GDI realises
+// (its file in the fonts folder, member, full name, pixel size, simulated
+// bold and italic) and the faces linked to it, in the order they are asked;
+// for a subset the face it is cut from. Two units of equal sources give the
+// same file from the same characters while the font files named stay as
+// they are. FontSubstitutes, SystemLink and the icon-title font reach a file
+// only through these.
+struct UnitSource {
+    std::u16string file;                    // QPF2: the file (qpf2UnitFileName); subset: the row's key
+    bool realised = false;                  // false: no face can be realised for the unit
+    std::u16string faces;                   // the faces above, as text
+    std::vector<std::u16string> fontFiles;  // their files in the fonts folder, each once
+};
+GLYPHWORKS_API UnitSource qpf2UnitSource(const WCHAR* faceName, int height, bool italic, long weight,
+                                         const WCHAR* packName);
+GLYPHWORKS_API UnitSource ttfUnitSource(const WCHAR* faceName, const WCHAR* packName);
 // Fonts kept and not yet written (for tests and progress reports).
 GLYPHWORKS_API int qpf2PendingCount();
 

@@ -326,6 +326,50 @@ std::u16string qpf2UnitFileName(const WCHAR* faceName, int height, bool italic, 
     return Utf8ToUtf16(file);
 }
 
+namespace {
+// A face as a source names it: the file in the fonts folder, member and
+// full name; the file is noted among the source's files.
+void AddFace(UnitSource& s, const std::string& path, int faceIndex, const std::string& fullName) {
+    const std::string file = path.substr(path.find_last_of('/') + 1);
+    s.faces += Utf8ToUtf16(file + '#' + std::to_string(faceIndex) + '\x1f' + fullName);
+    const std::u16string name = Utf8ToUtf16(file);
+    if (std::find(s.fontFiles.begin(), s.fontFiles.end(), name) == s.fontFiles.end()) s.fontFiles.push_back(name);
+}
+
+std::string Flags(bool bold, bool italic) { return std::string{'\x1f', bold ? 'b' : '-', italic ? 'i' : '-'}; }
+}  // namespace
+
+UnitSource qpf2UnitSource(const WCHAR* faceName, int height, bool italic, long weight, const WCHAR* packName) {
+    UnitSource s;
+    Pending unit;
+    std::string file;
+    const fontdb::Face* realised = nullptr;
+    if (!Resolve(faceName, height, italic, weight, packName, &unit, &file, nullptr, &realised)) return s;
+    s.file = Utf8ToUtf16(file);
+    s.realised = true;
+    SetLinks(unit, *realised);
+    const qpf2::RenderRequest& rq = unit.request;
+    AddFace(s, rq.path, rq.faceIndex, Utf16ToUtf8(realised->fullName));
+    s.faces += Utf8ToUtf16(Flags(rq.simulateBold, rq.simulateItalic) + '\x1f' + std::to_string(rq.pixelEm));
+    for (const qpf2::LinkedFace& link : rq.links) {
+        s.faces += u'\x1e';
+        AddFace(s, link.path, link.faceIndex, link.name);
+        s.faces += Utf8ToUtf16(Flags(link.simulateBold, link.simulateItalic));
+    }
+    return s;
+}
+
+UnitSource ttfUnitSource(const WCHAR* faceName, const WCHAR* packName) {
+    UnitSource s;
+    const std::u16string face = faceName ? faceName : u"";
+    const fontdb::Face* regular = RegularFace(face);
+    s.file = packName && *packName ? std::u16string(packName) : regular ? FirstFamily(*regular) : face;
+    if (!regular) return s;
+    s.realised = true;
+    AddFace(s, regular->path, regular->faceIndex, Utf16ToUtf8(regular->fullName));
+    return s;
+}
+
 int qpf2tofile(const WCHAR* outDir, WCHAR (*packFonts)[64], int* count) {
     const int written = WriteAll(outDir);
     // Keep, in order, the offered pack fonts whose whole file can travel.

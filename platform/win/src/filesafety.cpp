@@ -213,6 +213,16 @@ bool StampFile(const std::string& path, FileStamp* stamp) {
     return ok;
 }
 
+bool HashFile(const std::string& path, uint64_t* hash) {
+    const int fd = OpenRegularFile(path);
+    if (fd < 0) return false;
+    struct stat st {};
+    const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+                    HashOf(fd, static_cast<uint64_t>(st.st_size), hash, nullptr, nullptr);
+    ::close(fd);
+    return ok;
+}
+
 StampCheck CheckStamp(const std::string& path, FileStamp* stamp, bool verify) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT ? StampCheck::Missing : StampCheck::Changed;

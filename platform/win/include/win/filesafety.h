@@ -78,6 +78,9 @@ enum class StampCheck { Same, Changed, Missing };
 // file whose stat moved but whose bytes are the same is Same, and the
 // stamp takes its new stat.
 WINAPI_EXPORT StampCheck CheckStamp(const std::string& path, FileStamp* stamp, bool verify);
+// The XXH3 hash of what a file holds, through a link too (the fonts of a
+// profile are often links); false when it is no regular file or cannot be read.
+WINAPI_EXPORT bool HashFile(const std::string& path, uint64_t* hash);
 // "size,mtime,ctime,inode,hash" (the hash in hex), and back.
 WINAPI_EXPORT std::string FormatStamp(const FileStamp& stamp);
 WINAPI_EXPORT bool ParseStamp(const std::string& text, FileStamp* stamp);

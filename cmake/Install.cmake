@@ -16,7 +16,9 @@ configure_file(${PROJECT_SOURCE_DIR}/cmake/tamsel.pc.in ${PROJECT_BINARY_DIR}/pa
 install(FILES ${PROJECT_BINARY_DIR}/package/tamsel.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
   COMPONENT Development)
 
-# What a user reads: the README and docs/, with the coverage report's schema.
+# What a user reads: the README and docs/, with the coverage report's schema,
+# in CMAKE_INSTALL_DOCDIR (share/doc/tamsel; a distribution's package names
+# its own).
 file(GLOB TAMSEL_DOCS ${PROJECT_SOURCE_DIR}/docs/*.md ${PROJECT_SOURCE_DIR}/docs/*.json)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md ${TAMSEL_DOCS} DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tamsel
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${TAMSEL_DOCS} DESTINATION ${CMAKE_INSTALL_DOCDIR}
   COMPONENT Runtime)

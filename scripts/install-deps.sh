@@ -1,17 +1,15 @@
 #!/bin/sh
-# Installs the Debian packages the project builds, tests and demonstrates with.
-# Skips apt entirely when everything is already there.
+# Installs the Debian packages the project builds, tests and demonstrates
+# with: the Build-Depends of debian/control, those only the tests use
+# (<!nocheck>) included, with build-essential. Skips apt entirely when
+# everything is already there.
 set -eu
-here=$(cd "$(dirname "$0")" && pwd)
-pkgs=$(grep -v '^#' "$here/packages.txt" | tr '\n' ' ')
-missing=""
-for p in $pkgs; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
-done
-if [ -n "$missing" ]; then
-    echo "installing:$missing"
-    SUDO=""
-    [ "$(id -u)" -eq 0 ] || SUDO=sudo
-    $SUDO apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq $missing
+root=$(cd "$(dirname "$0")/.." && pwd)
+if command -v dpkg-checkbuilddeps >/dev/null && (cd "$root" && dpkg-checkbuilddeps >/dev/null 2>&1); then
+    exit 0
 fi
+echo "installing the Build-Depends of debian/control"
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO=sudo
+$SUDO apt-get update -qq
+(cd "$root" && $SUDO env DEBIAN_FRONTEND=noninteractive apt-get build-dep -y -qq ./)

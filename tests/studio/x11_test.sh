@@ -15,7 +15,7 @@ x11shot=$4
 if [ "${X11_TEST_INNER:-}" != 1 ]; then
     for tool in xvfb-run xdotool; do
         if ! command -v "$tool" >/dev/null 2>&1; then
-            echo "FAIL: $tool is missing (scripts/packages.txt installs xvfb and xdotool)"
+            echo "FAIL: $tool is missing (scripts/install-deps.sh installs xvfb and xdotool)"
             exit 1
         fi
     done

@@ -47,18 +47,6 @@ bool SameFile(const studio::TextsFile& a, const studio::TextsFile& b) {
     return true;
 }
 
-std::u32string Utf32(const std::u16string& s) {
-    std::u32string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        char32_t c = s[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-            ++i;
-        }
-        out += c;  // a lone surrogate stays, as the compile hands it on
-    }
-    return out;
-}
 
 // A face with Latin, Greek, Cyrillic, Hebrew and Arabic, when Debian's DejaVu is there.
 const shaping::Face* Source() {
@@ -124,7 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::vector<std::u32string> lines;
         for (const studio::ScreenText& t : fromMemory.texts)
             for (const std::u16string& piece : t.text) {
-                lines.push_back(Utf32(piece));
+                lines.push_back(shaping::FromUtf16(piece));
                 LayOut(lines.back());
             }
         CheckOnQpf2(lines);

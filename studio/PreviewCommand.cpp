@@ -15,6 +15,7 @@
 #include "Glyphworks.h"
 #include "PanelFiles.h"
 #include "Preview.h"
+#include "Shaping.h"
 #include "Stanchion.h"
 #include "Studio.h"
 #include "Tamsel.h"
@@ -37,10 +38,6 @@ const char* kPreviewUsage =
 namespace {
 namespace fs = std::filesystem;
 
-std::u32string ToUtf32(const std::u16string& s) {
-    const QVector<uint> codes = QString::fromUtf16(s.data(), static_cast<int>(s.size())).toUcs4();
-    return std::u32string(codes.begin(), codes.end());
-}
 
 // A file of the panel and what the compile said it cannot draw.
 struct PanelFont {
@@ -85,7 +82,7 @@ preview::DrawnLine DrawText(PanelFont* file, const std::u16string& text) {
     size_t start = 0;
     for (;;) {
         const size_t end = text.find(u'\n', start);
-        lines.push_back(preview::DrawLine(file->font.get(), ToUtf32(text.substr(start, end - start)), file->lost));
+        lines.push_back(preview::DrawLine(file->font.get(), shaping::FromUtf16(text.substr(start, end - start)), file->lost));
         if (end == std::u16string::npos) break;
         start = end + 1;
     }

@@ -21,18 +21,6 @@ namespace studio {
 namespace {
 constexpr size_t kShown = 8;
 
-std::u32string ToUtf32(const std::u16string& s) {
-    std::u32string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        char32_t c = s[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-            ++i;
-        }
-        out += c;
-    }
-    return out;
-}
 
 std::string Where(const ShapingFinding& f) {
     return f.screen + " line " + std::to_string(f.line) + ", language " + std::to_string(f.language) + " (" +
@@ -119,7 +107,7 @@ void RunJobs(std::deque<Job>& jobs, bool qpf) {
     const auto work = [&] {
         for (size_t i; (i = next.fetch_add(1)) < jobs.size();) {
             Job& j = jobs[i];
-            j.result = shaping::CheckLine(ToUtf32(j.line), *j.faces->source, *j.faces->panel, qpf);
+            j.result = shaping::CheckLine(shaping::FromUtf16(j.line), *j.faces->source, *j.faces->panel, qpf);
         }
     };
     std::vector<std::thread> pool;

@@ -43,6 +43,10 @@ GLYPHWORKS_API std::vector<size_t> VisualOrder(const std::u32string& line, const
 GLYPHWORKS_API std::vector<Item> SplitByFont(const std::u32string& line, const std::vector<Item>& items,
                                              const std::function<bool(char32_t)>& drawn);
 
+// UTF-16 text as the code points a line is laid out from: a surrogate pair
+// is one character, a lone surrogate stays (and is shaped as U+FFFD).
+GLYPHWORKS_API std::u32string FromUtf16(const std::u16string& text);
+
 // Whether laying the text out can do more than put each character's glyph
 // after the last: a character of a script with a shaper of its own
 // (Arabic, Hebrew, the Indic scripts, Thai, ...), a combining mark, or a

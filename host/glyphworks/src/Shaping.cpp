@@ -239,6 +239,20 @@ bool NeedsShaping(const std::u32string& text) {
     return false;
 }
 
+std::u32string FromUtf16(const std::u16string& s) {
+    std::u32string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size(); ++i) {
+        char32_t c = s[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+            ++i;
+        }
+        out += c;
+    }
+    return out;
+}
+
 bool NeedsShaping(const char16_t* text, size_t length) {
     const std::bitset<0x10000>& bmp = BmpNeedsShaping();
     for (size_t i = 0; i < length; ++i) {

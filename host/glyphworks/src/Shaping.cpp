@@ -5,6 +5,7 @@
 #include <hb.h>
 
 #include <algorithm>
+#include <array>
 #include <bitset>
 #include <map>
 #include <mutex>
@@ -253,10 +254,25 @@ std::u32string FromUtf16(const std::u16string& s) {
     return out;
 }
 
+// Per block of 256 code units, whether any of them needs shaping (or is a
+// surrogate): Latin, CJK and Hangul texts are passed over a block test a
+// character.
+static const std::array<bool, 256>& BlocksNeedingShaping() {
+    static const std::array<bool, 256> blocks = [] {
+        std::array<bool, 256> b{};
+        const std::bitset<0x10000>& bmp = BmpNeedsShaping();
+        for (char32_t c = 0; c < 0x10000; ++c) b[c >> 8] = b[c >> 8] || bmp.test(c) || (c >= 0xD800 && c < 0xE000);
+        return b;
+    }();
+    return blocks;
+}
+
 bool NeedsShaping(const char16_t* text, size_t length) {
     const std::bitset<0x10000>& bmp = BmpNeedsShaping();
+    const std::array<bool, 256>& blocks = BlocksNeedingShaping();
     for (size_t i = 0; i < length; ++i) {
         const char16_t u = text[i];
+        if (!blocks[u >> 8]) continue;
         if (u >= 0xD800 && u < 0xDC00 && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
             if (ComputeNeedsShaping(0x10000 + ((char32_t{u} - 0xD800) << 10) + (text[i + 1] - 0xDC00))) return true;
             ++i;

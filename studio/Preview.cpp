@@ -204,27 +204,48 @@ DrawnLine DrawLine(PanelFont* font, const std::u32string& text, const std::u32st
     hb_font_t* shaper = font ? font->shaper() : nullptr;
     int xScale = 0, yScale = 0;
     if (shaper) hb_font_get_scale(shaper, &xScale, &yScale);
-    int64_t pen = 0;  // 26.6, as Qt adds advances up
     const int64_t bolder = font ? std::llround(font->boldening() * 64) : 0;
+    const int64_t markerAdvance = int64_t{markerWidth} * 64;
+    const auto markable = [](char32_t c) { return qpf2::IsDrawn(c) && !shaping::IsDefaultIgnorable(c); };
+    // Each run shaped and measured in the line's logical order: Qt sizes a
+    // tab from the paragraph's start, the right edge in a right-to-left line.
+    std::vector<std::vector<shaping::Glyph>> shaped(runs.size());
+    std::vector<int64_t> advance(runs.size());  // 26.6, as Qt adds advances up
+    int64_t logical = 0;
+    for (size_t k = 0; k < runs.size(); ++k) {
+        const shaping::Item& run = runs[k];
+        int64_t& w = advance[k];
+        if (line[run.begin] == U'\t') {
+            // To the next of Qt's tab stops, every 80 pixels.
+            constexpr int64_t kTabStop = 80 * 64;
+            w = (logical / kTabStop + 1) * kTabStop - logical;
+        } else if (run.lacking || !shaper) {
+            for (size_t i = run.begin; i < run.end; ++i) w += markable(line[i]) ? markerAdvance : 0;
+        } else {
+            shaped[k] = shaping::Shape(shaper, line, run, shaping::Features::Panel);
+            for (const shaping::Glyph& g : shaped[k])
+                w += g.id ? g.advance + (g.advance ? bolder : 0) : markable(line[g.cluster]) ? markerAdvance : 0;
+        }
+        logical += w;
+    }
+    int64_t pen = 0;
     const auto marker = [&](char32_t c) {
-        if (!qpf2::IsDrawn(c) || shaping::IsDefaultIgnorable(c)) return;
+        if (!markable(c)) return;
         markers.push_back({c, pen / 64.0});
         out.marked += c;
-        pen += int64_t{markerWidth} * 64;
+        pen += markerAdvance;
     };
     for (size_t k : shaping::VisualOrder(line, runs)) {
         const shaping::Item& run = runs[k];
         if (line[run.begin] == U'\t') {
-            // To the next of Qt's tab stops, every 80 pixels.
-            constexpr int64_t kTabStop = 80 * 64;
-            pen = (pen / kTabStop + 1) * kTabStop;
+            pen += advance[k];
             continue;
         }
         if (run.lacking || !shaper) {
             for (size_t i = 0; i < run.end - run.begin; ++i) marker(line[run.rtl() ? run.end - 1 - i : run.begin + i]);
             continue;
         }
-        for (const shaping::Glyph& g : shaping::Shape(shaper, line, run, shaping::Features::Panel)) {
+        for (const shaping::Glyph& g : shaped[k]) {
             if (!g.id) {
                 marker(line[g.cluster]);
                 continue;

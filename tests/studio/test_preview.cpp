@@ -272,7 +272,11 @@ TEST(PreviewComplexScripts, SubsetLinesArePixelForPixelWhatQtDraws) {
     };
     for (const Line& l : {Line{kNoto + "NotoSansArabic-Regular.ttf", QString::fromUtf8("مرحبا بالعالم")},
                           Line{kNoto + "NotoSansDevanagari-Regular.ttf", QString::fromUtf8("नमस्ते क्षत्रिय")},
-                          Line{kNoto + "NotoSansHebrew-Regular.ttf", QString::fromUtf8("שלום עולם")}}) {
+                          Line{kNoto + "NotoSansHebrew-Regular.ttf", QString::fromUtf8("שלום עולם")},
+                          // Tabs: Qt sizes them from the paragraph's start, the right edge here.
+                          Line{kNoto + "NotoSansArabic-Regular.ttf", QString::fromUtf8("المشغل:\tالوردية أ\t١")},
+                          Line{"/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+                               QString::fromUtf8("2024:\tمرحبا بالعالم\t7")}}) {
         ASSERT_TRUE(std::filesystem::exists(l.font)) << l.font << ": the tests need fonts-noto-core";
         const QByteArray bytes = Subset(l.font, l.text);
         auto font = preview::OpenOutline(bytes, -24);

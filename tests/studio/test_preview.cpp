@@ -311,10 +311,12 @@ TEST(PreviewComplexScripts, Qpf2GlyphRunIsQtsOwnShapingThroughItsQpf2Engine) {
         std::string font;
         QString text;
     };
+    int files = 0;
     for (const Line& l : {Line{kNoto + "NotoSansArabic-Regular.ttf", QString::fromUtf8("مرحبا بالعالم ١٢٣ ٤")},
                           Line{"/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
                                QString::fromUtf8("Pump 3: (لا إله) [إلا] الله!")},
                           Line{kNoto + "NotoSansHebrew-Regular.ttf", QString::fromUtf8("שָׁלוֹם עולם")},
+                          Line{kNoto + "NotoSansHebrew-Regular.ttf", QString::fromUtf8("משאבה\tעולם\tא")},
                           Line{kNoto + "NotoSansDevanagari-Regular.ttf", QString::fromUtf8("नमस्ते क्षत्रिय")}}) {
         ASSERT_TRUE(std::filesystem::exists(l.font)) << l.font << ": the tests need fonts-noto-core";
         qpf2::RenderRequest rq;
@@ -333,7 +335,10 @@ TEST(PreviewComplexScripts, Qpf2GlyphRunIsQtsOwnShapingThroughItsQpf2Engine) {
         EXPECT_TRUE(line.marked.empty());
 
         // Qt's text layout with a raw font over its own QPF2 engine.
+        // Qt caches its fallback engine by font definition and the file named in the
+        // header: two files of one face need two definitions, as a panel's have.
         QFontDef def;
+        def.family = QStringLiteral("Test %1").arg(++files);
         def.pixelSize = 20;
         QRawFont raw;
         QRawFontPrivate::get(raw)->setFontEngine(new QFontEngineQPF2(def, bytes));

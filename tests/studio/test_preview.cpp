@@ -269,6 +269,9 @@ TEST(PreviewComplexScripts, SubsetLinesArePixelForPixelWhatQtDraws) {
     struct Line {
         std::string font;
         QString text;
+        // Qt 5.15's layout with a raw font leaks the fallback engine of every
+        // change of script in a line, so lines of two scripts go by drawText.
+        bool oneScript = true;
     };
     for (const Line& l : {Line{kNoto + "NotoSansArabic-Regular.ttf", QString::fromUtf8("مرحبا بالعالم")},
                           Line{kNoto + "NotoSansDevanagari-Regular.ttf", QString::fromUtf8("नमस्ते क्षत्रिय")},
@@ -276,7 +279,10 @@ TEST(PreviewComplexScripts, SubsetLinesArePixelForPixelWhatQtDraws) {
                           // Tabs: Qt sizes them from the paragraph's start, the right edge here.
                           Line{kNoto + "NotoSansArabic-Regular.ttf", QString::fromUtf8("المشغل:\tالوردية أ\t١")},
                           Line{"/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
-                               QString::fromUtf8("2024:\tمرحبا بالعالم\t7")}}) {
+                               QString::fromUtf8("2024:\tمرحبا بالعالم\t7")},
+                          // Latin shaped as Latin: Qt's layout kerns "Pu" under the font's latn script.
+                          Line{"/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+                               QString::fromUtf8("Pump 3:\tمرحبا بالعالم\tAV To"), false}}) {
         ASSERT_TRUE(std::filesystem::exists(l.font)) << l.font << ": the tests need fonts-noto-core";
         const QByteArray bytes = Subset(l.font, l.text);
         auto font = preview::OpenOutline(bytes, -24);
@@ -284,10 +290,13 @@ TEST(PreviewComplexScripts, SubsetLinesArePixelForPixelWhatQtDraws) {
         const preview::DrawnLine line = preview::DrawLine(font.get(), U32(l.text), U"");
         EXPECT_TRUE(line.marked.empty());
         ASSERT_GT(line.glyphs.size(), 5u);
-        // Qt's text layout on the same file, as a panel loads it.
-        const QImage qt = QtLayoutDrawing(QRawFont(bytes, 24), l.text, line.image.size(), line.origin, line.baseline);
-        EXPECT_EQ(Differing(line.image, qt), 0u) << l.font;
-        EXPECT_NE(qt, White(qt.size())) << "something was drawn";
+        if (l.oneScript) {
+            // Qt's text layout on the same file, as a panel loads it.
+            const QImage qt =
+                QtLayoutDrawing(QRawFont(bytes, 24), l.text, line.image.size(), line.origin, line.baseline);
+            EXPECT_EQ(Differing(line.image, qt), 0u) << l.font;
+            EXPECT_NE(qt, White(qt.size())) << "something was drawn";
+        }
         // And QPainter::drawText with the subset registered as an application font.
         const int id = QFontDatabase::addApplicationFontFromData(bytes);
         ASSERT_GE(id, 0);
@@ -301,6 +310,7 @@ TEST(PreviewComplexScripts, SubsetLinesArePixelForPixelWhatQtDraws) {
             p.drawText(QPointF(line.origin, line.baseline), l.text);
         }
         EXPECT_EQ(Differing(line.image, drawn), 0u) << l.font;
+        EXPECT_NE(drawn, White(drawn.size())) << "something was drawn";
         QFontDatabase::removeApplicationFont(id);
     }
 }

@@ -146,11 +146,6 @@ std::vector<Item> Itemize(const std::u32string& line) {
         script = s;
     }
     std::fill(scripts.begin() + static_cast<long>(runStart), scripts.end(), script);
-    // Qt 5 shapes these as common, as its older shaper did.
-    for (hb_script_t& s : scripts)
-        if (s == HB_SCRIPT_LATIN || s == HB_SCRIPT_HIRAGANA || s == HB_SCRIPT_KATAKANA || s == HB_SCRIPT_BOPOMOFO ||
-            s == HB_SCRIPT_HAN)
-            s = HB_SCRIPT_COMMON;
 
     std::vector<uint8_t> levels(bidi.levels.begin(), bidi.levels.end());
     for (size_t i = 0; i < n; ++i)

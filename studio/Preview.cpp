@@ -207,6 +207,11 @@ DrawnLine DrawLine(PanelFont* font, const std::u32string& text, const std::u32st
     const int64_t bolder = font ? std::llround(font->boldening() * 64) : 0;
     const int64_t markerAdvance = int64_t{markerWidth} * 64;
     const auto markable = [](char32_t c) { return qpf2::IsDrawn(c) && !shaping::IsDefaultIgnorable(c); };
+    // A glyph's step along the line; a missing one takes a marker's width.
+    const auto step = [&](const shaping::Glyph& g) -> int64_t {
+        if (g.id) return g.advance + (g.advance ? bolder : 0);
+        return markable(line[g.cluster]) ? markerAdvance : 0;
+    };
     // Each run shaped and measured in the line's logical order: Qt sizes a
     // tab from the paragraph's start, the right edge in a right-to-left line.
     std::vector<std::vector<shaping::Glyph>> shaped(runs.size());
@@ -223,8 +228,7 @@ DrawnLine DrawLine(PanelFont* font, const std::u32string& text, const std::u32st
             for (size_t i = run.begin; i < run.end; ++i) w += markable(line[i]) ? markerAdvance : 0;
         } else {
             shaped[k] = shaping::Shape(shaper, line, run, shaping::Features::Panel);
-            for (const shaping::Glyph& g : shaped[k])
-                w += g.id ? g.advance + (g.advance ? bolder : 0) : markable(line[g.cluster]) ? markerAdvance : 0;
+            for (const shaping::Glyph& g : shaped[k]) w += step(g);
         }
         logical += w;
     }
@@ -253,7 +257,7 @@ DrawnLine DrawLine(PanelFont* font, const std::u32string& text, const std::u32st
             // Qt's fonts lay out with y downwards.
             const double y = (yScale < 0 ? g.yOffset : -g.yOffset) / 64.0;
             out.glyphs.push_back({g.id, QPointF((pen + g.xOffset) / 64.0, y), g.cluster});
-            pen += g.advance + (g.advance ? bolder : 0);
+            pen += step(g);
         }
     }
     out.width = static_cast<int>(std::ceil(pen / 64.0));
